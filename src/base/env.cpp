@@ -1,0 +1,31 @@
+#include "base/env.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace kavri {
+
+SystemEnv::SystemEnv() : start_(std::chrono::steady_clock::now()) {}
+
+std::int64_t SystemEnv::now_ms() {
+  return std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - start_).count();
+}
+
+bool SystemEnv::sleep_for(Millis ms, std::stop_token stop) {
+  if (!stop.stop_possible()) {
+    std::this_thread::sleep_for(ms);
+    return true;
+  }
+  // A condition variable that the stop request notifies, so a stop wakes the sleeper at once.
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  wake.wait_for(lock, stop, ms, [] { return false; });
+  return !stop.stop_requested();
+}
+
+Worker SystemEnv::start_thread(std::function<void(std::stop_token)> body) {
+  return Worker(std::jthread(std::move(body)));
+}
+
+}  // namespace kavri

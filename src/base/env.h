@@ -1,0 +1,68 @@
+// The platform's clock, sleeps and threads behind one interface, so that every wait of the
+// driver can run on virtual time in tests (FakeEnv) and on the real clock otherwise (SystemEnv).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+#include <thread>
+
+namespace kavri {
+
+using Millis = std::chrono::milliseconds;
+
+// A worker thread with a cooperative stop. Destroying it requests the stop and joins, so no
+// thread is ever killed in the middle of a step.
+class Worker {
+ public:
+  Worker() = default;
+  explicit Worker(std::jthread thread) : thread_(std::move(thread)) {}
+  Worker(Worker&&) = default;
+  Worker& operator=(Worker&&) = default;
+  ~Worker() = default;  // std::jthread: request_stop() then join()
+
+  // True while the thread has been started and not yet joined.
+  bool joinable() const { return thread_.joinable(); }
+  void request_stop() { thread_.request_stop(); }
+  // Requests the stop and waits until the thread has ended.
+  void stop_and_join() {
+    if (thread_.joinable()) {
+      thread_.request_stop();
+      thread_.join();
+    }
+  }
+
+ private:
+  std::jthread thread_;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // Milliseconds since this Env was created; monotonic.
+  virtual std::int64_t now_ms() = 0;
+
+  // Waits `ms`, or less when `stop` is requested meanwhile. Returns false when it returned
+  // early because of the stop request, true when the whole time passed. Thread-safe.
+  virtual bool sleep_for(Millis ms, std::stop_token stop) = 0;
+  bool sleep_for(Millis ms) { return sleep_for(ms, std::stop_token{}); }
+
+  // Starts `body` on a new thread; the token passed to it is stopped by Worker::request_stop.
+  virtual Worker start_thread(std::function<void(std::stop_token)> body) = 0;
+};
+
+// The real clock and real threads.
+class SystemEnv final : public Env {
+ public:
+  SystemEnv();
+  std::int64_t now_ms() override;
+  bool sleep_for(Millis ms, std::stop_token stop) override;
+  Worker start_thread(std::function<void(std::stop_token)> body) override;
+
+ private:
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace kavri

@@ -1,0 +1,71 @@
+// The 28 module parameters as the bus carries them: the RSP_PARAM codes that fill each one
+// during the exploration, and the CMD_WRITE_PARAM codes that store it in the module's EEPROM.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "modules/module_record.h"
+
+namespace kavri {
+
+// In the order of the EEPROM write.
+enum class Param : std::uint8_t {
+  gauge1_course_min,
+  gauge1_course_max,
+  gauge2_course_min,
+  gauge2_course_max,
+  gauge1_inverted,
+  gauge2_inverted,
+  gauge1_type,
+  gauge2_type,
+  gauge1_offset,
+  gauge2_offset,
+  gauge1_sim_min,
+  gauge1_sim_max,
+  gauge2_sim_min,
+  gauge2_sim_max,
+  gauge1_offset_length,
+  gauge2_offset_length,
+  output1_offset,
+  output2_offset,
+  output1_offset_length,
+  output2_offset_length,
+  output1_type,
+  output2_type,
+  analog_offset,
+  analog_offset_length,
+  analog_type,
+  analog_param,
+  output1_inverted,
+  output2_inverted,
+};
+constexpr int PARAM_FIELD_COUNT = 28;
+
+struct ParamInfo {
+  Param param;
+  const char* name;      // the record field's name, e.g. "gauge1_course_min"
+  bool two_bytes;        // travels as a high and a low byte
+  std::uint8_t write_code;       // CMD_WRITE_PARAM code of the byte, or of the low byte
+  std::uint8_t write_code_high;  // code of the high byte (two_bytes only)
+  std::uint8_t answer_code;      // RSP_PARAM code of the byte, or of the high byte
+  std::uint8_t answer_code_low;  // code of the low byte (two_bytes only)
+};
+
+// All 28, in EEPROM write order (low byte sent before high byte for two-byte fields).
+std::span<const ParamInfo> param_infos();
+const ParamInfo& param_info(Param param);
+std::optional<Param> param_by_name(const char* name);
+
+// The field's value, widened (signed fields keep their sign).
+std::int64_t read_param(const ModuleRecord& record, Param param);
+// Stores the low 8, 16 or 32 bits of `value` that the field holds.
+void write_param(ModuleRecord& record, Param param, std::int64_t value);
+
+// Applies one RSP_PARAM answer (code 150-187) to a record: a single byte is stored, a high
+// byte sets the field to byte x 256, a low byte adds to the field. Returns false (and changes
+// nothing) for a code outside 150-187.
+bool apply_param_answer(ModuleRecord& record, std::uint8_t code, std::uint8_t data);
+
+}  // namespace kavri

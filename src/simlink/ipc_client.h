@@ -1,0 +1,64 @@
+// The client side of the simulator's IPC link (FSUIPC): a request block of read and write
+// records sent to the server in one exchange. The block logic is platform-free; finding the
+// server, the named shared area and the exchange itself go through an IpcTransport.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "base/env.h"
+
+namespace kavri {
+
+enum class IpcResult : int {
+  ok = 0,
+  already_open = 1,
+  no_server = 2,
+  message_failed = 3,
+  atom_failed = 4,
+  area_failed = 5,
+  view_failed = 6,
+  version_uipcmain = 7,
+  wrong_simulator = 8,
+  not_open = 9,
+  nothing_queued = 10,
+  send_failed = 11,
+  send_error = 12,
+  bad_reply = 13,
+  version_fs98main = 14,
+  too_large = 15,
+};
+
+class IpcTransport;
+
+// Thread-safe: every call takes the client's lock, and lock_batch() holds it across a batch
+// (its queue calls and its process) so that another thread's batch, open or close can never
+// interleave with it. The lock is recursive, so the calls may be made while holding it.
+class IpcClient {
+ public:
+  IpcClient(Env& env, IpcTransport& transport);
+  ~IpcClient();
+
+  bool ipc_open(std::uint32_t required_simulator, IpcResult& result);
+  // `destination` receives `size` bytes when a later ipc_process succeeds; null discards.
+  // The destination must stay valid until that process (or a close) has run.
+  bool ipc_read(std::uint32_t offset, std::uint32_t size, void* destination, IpcResult& result);
+  // The source bytes are copied at once.
+  bool ipc_write(std::uint32_t offset, std::uint32_t size, const void* source,
+                 IpcResult& result);
+  bool ipc_process(IpcResult& result);
+  void ipc_close();
+  bool is_open() const;
+
+  std::unique_lock<std::recursive_mutex> lock_batch() { return std::unique_lock(mutex_); }
+
+ private:
+  struct State;
+  Env& env_;
+  IpcTransport& transport_;
+  mutable std::recursive_mutex mutex_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace kavri
