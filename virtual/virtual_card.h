@@ -1,0 +1,71 @@
+// The virtual master card and its modules: an in-process HidCard that answers the driver as
+// the card's and the modules' firmware do (scan, parameter dumps, analog answers, EEPROM
+// writes, address changes), records everything it receives, and can inject faults.
+// Thread-safe: the driver's threads write and read while the panel and tests inspect it.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "device/bus_messages.h"
+#include "device/hid.h"
+#include "modules/module_params.h"
+
+namespace kavri {
+
+struct VirtualModule {
+  std::uint8_t address = 0;
+  std::array<std::int64_t, PARAM_FIELD_COUNT> params{};  // indexed by Param, EEPROM contents
+  std::uint16_t analog_value = 0;                         // what the module reports
+  // What the module shows, as last commanded.
+  std::uint8_t position1 = 0, position2 = 0;
+  std::uint8_t output1 = 0, output2 = 0;
+
+  std::int64_t param(Param p) const { return params[static_cast<std::size_t>(p)]; }
+  void set_param(Param p, std::int64_t v) { params[static_cast<std::size_t>(p)] = v; }
+};
+
+class VirtualCard final : public HidCard {
+ public:
+  explicit VirtualCard(std::vector<VirtualModule> modules);
+
+  int write_report(std::span<const std::uint8_t> report) override;
+  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
+
+  // Inspection.
+  std::vector<BusReport> received() const;  // every report the driver wrote, in order
+  void clear_received();
+  std::vector<VirtualModule> modules() const;
+  std::uint8_t backlight() const;
+  void set_analog_value(int module_index, std::uint16_t value);
+
+  // Called (outside the card's lock) after an EEPROM parameter write or an address change
+  // has changed a module, so that the bench can save the modules where they came from.
+  void set_on_eeprom_change(std::function<void()> hook);
+
+  // Faults.
+  void inject_answer(const BusReport& answer);     // as if the card had sent it
+  void set_module_error(std::uint8_t address);     // that module's dump answers RSP_MODULE_ERROR
+  void set_silent(bool silent);                    // no answer at all from now on
+  void set_unplugged(bool unplugged);              // every write and read fails
+
+ private:
+  // (private state: see virtual_card.cpp)
+  mutable std::mutex mutex_;
+  std::condition_variable answer_ready_;
+  std::deque<BusReport> answers_;
+  std::vector<BusReport> received_;
+  std::vector<VirtualModule> modules_;
+  std::uint8_t backlight_ = 0;
+  bool silent_ = false, unplugged_ = false;
+  std::uint8_t error_address_ = 0;
+  bool has_error_address_ = false;
+  std::function<void()> on_eeprom_change_;
+};
+
+}  // namespace kavri
