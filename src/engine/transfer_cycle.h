@@ -1,0 +1,50 @@
+// The transfer cycle: while the simulator link is up, pass after pass, one batched simulator
+// exchange, then every module's gauges, outputs and analog input, then the backlight rule.
+#pragma once
+
+#include <memory>
+#include <stop_token>
+
+#include "base/env.h"
+#include "base/relaxed.h"
+#include "config/calibration_tables.h"
+#include "device/bus_sender.h"
+#include "device/hid.h"
+#include "modules/module_record.h"
+#include "simlink/ipc_client.h"
+
+namespace kavri {
+
+struct TransferLinks {
+  Env& env;
+  BusSender& bus;
+  HidCard& card;  // read only for the analog answer (the exploration has ended)
+  IpcClient& ipc;
+  ModuleTable& modules;
+  const CalibrationTables& calibration;
+  const Relaxed<int>& backlight_level;  // the backlight slider's position, 0-15
+};
+
+class TransferCycle {
+ public:
+  explicit TransferCycle(TransferLinks links);
+  ~TransferCycle();
+
+  // The first-pass flag: the start-up sets it before the exploration; the first pass that sees
+  // it waits 500 ms before each module and clears it.
+  void set_first_pass();
+
+  // The transfer thread's body: passes until `stop` is requested. A stop wakes every wait and
+  // ends the thread between two steps; the next run() begins with a fresh pass.
+  void run(std::stop_token stop);
+
+  // One pass, its closing 5 ms wait included. False when stopped part-way.
+  bool run_pass(std::stop_token stop);
+
+ private:
+  struct State;
+  TransferLinks links_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace kavri
