@@ -60,7 +60,10 @@ class HeadlessToolkit final : public Toolkit {
   std::string choose_file(const FileDialogSpec& spec) override;
 
   // The user's side. Each of these changes the control as the user would and queues the
-  // event the real toolkit would raise (typing raises none).
+  // event the real toolkit would raise (typing raises none). As on a screen, a control that is
+  // disabled, or not of the kind the action needs, ignores the action and raises nothing; a
+  // selection must name an existing entry; a window closes only through its close box (none:
+  // no event).
   void user_move_slider(int control, int value);
   void user_select(int control, int index);
   void user_type(int control, std::string_view text);
@@ -84,6 +87,8 @@ class HeadlessToolkit final : public Toolkit {
 
  private:
   ControlState* find(int control);
+  ControlState* user_control(int control, ControlKind kind);  // null when the user cannot act
+  void queue_control_event(const ControlState& state);
   std::map<int, WindowState> windows_;
   std::map<int, ControlState> controls_;
   std::deque<Event> events_;

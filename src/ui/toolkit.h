@@ -32,16 +32,16 @@ struct WindowSpec {
   std::string title;
   // Outer top-left corner on the screen (x, y) and client-area size (w, h).
   Rect geometry;
-  bool close_box = false;     // system menu with a close box
+  bool close_box = false;  // system menu with a close box
   bool minimise_box = false;
   bool sizable = false;
 };
 
 enum class ControlKind {
-  label,         // static text
-  text_field,    // single-line editable text
-  drop_down,     // fixed choice list; selection -1 = none
-  slider,        // horizontal, integer range
+  label,       // static text
+  text_field,  // single-line editable text
+  drop_down,   // fixed choice list; selection -1 = none
+  slider,      // horizontal, integer range
   button,
   check_box,     // value 0 or 1
   progress_bar,  // integer range
@@ -52,8 +52,8 @@ enum class ControlKind {
 struct ControlSpec {
   int number = 0;
   ControlKind kind = ControlKind::label;
-  Rect rect;          // client coordinates of its window
-  std::string text;   // caption or initial text
+  Rect rect;         // client coordinates of its window
+  std::string text;  // caption or initial text
   Align align = Align::left;
   FontId font = FontId::standard;
   bool enabled = true;
@@ -69,18 +69,19 @@ struct Event {
 };
 
 struct FileDialogSpec {
-  std::string title;              // "Exporte la configuration"
-  std::string initial_directory;  // ".."
-  std::string initial_name;       // "Jauge.jcf"
-  std::string filter_description; // "Kavri jauge config.(*.jcf)"
-  std::string filter_pattern;     // "*.jcf"
+  std::string title;               // "Exporte la configuration"
+  std::string initial_directory;   // ".."
+  std::string initial_name;        // "Jauge.jcf"
+  std::string filter_description;  // "Kavri jauge config.(*.jcf)"
+  std::string filter_pattern;      // "*.jcf"
 };
 
 class Toolkit {
  public:
   virtual ~Toolkit() = default;
 
-  // Windows. Creating a window whose number exists replaces it.
+  // Windows. Creating a window whose number exists replaces it. Replacing or destroying a
+  // window destroys its controls and drops its events not yet taken.
   virtual bool create_window(const WindowSpec& spec) = 0;
   virtual void destroy_window(int window) = 0;
   virtual bool window_exists(int window) const = 0;
@@ -101,16 +102,20 @@ class Toolkit {
   // Sliders, check boxes, progress bars, dials and lamps.
   virtual void set_range(int control, int min, int max) = 0;
   virtual int range_max(int control) const = 0;
-  virtual void set_value(int control, int value) = 0;  // clamped into the range for sliders
+  // Clamped into the range for sliders, progress bars and dials (set_range clamps too; a range
+  // given upside down is taken the right way round); check boxes hold 0 or 1.
+  virtual void set_value(int control, int value) = 0;
   virtual int value(int control) const = 0;
 
-  // Drop-down lists.
+  // Drop-down lists. text() of a list is its selected entry's text ("" when none). An insert
+  // position outside 0..count appends; an insert at or before the selection moves the
+  // selection with its entry.
   virtual void clear_items(int control) = 0;
   virtual void add_item(int control, std::string_view text) = 0;
   virtual void insert_item(int control, int position, std::string_view text) = 0;
   virtual int item_count(int control) const = 0;
   virtual std::string item_text(int control, int index) const = 0;
-  virtual void set_selection(int control, int index) = 0;  // -1 clears it
+  virtual void set_selection(int control, int index) = 0;  // -1 or any index out of range clears it
   virtual int selection(int control) const = 0;            // -1 when none
 
   // Takes one pending event without waiting (lets the toolkit process its input first).
