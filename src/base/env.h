@@ -58,6 +58,7 @@ class SystemEnv final : public Env {
  public:
   SystemEnv();
   std::int64_t now_ms() override;
+  using Env::sleep_for;  // keeps the overload without a stop token visible
   bool sleep_for(Millis ms, std::stop_token stop) override;
   Worker start_thread(std::function<void(std::stop_token)> body) override;
 

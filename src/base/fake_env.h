@@ -16,6 +16,7 @@ class FakeEnv final : public Env {
 
   // Advances virtual time by `ms` (unless a stop is already requested) and records the sleep.
   // Yields the processor so that loops paced by sleeps do not starve other threads.
+  using Env::sleep_for;  // keeps the overload without a stop token visible
   bool sleep_for(Millis ms, std::stop_token stop) override;
 
   Worker start_thread(std::function<void(std::stop_token)> body) override;

@@ -9,8 +9,13 @@
 
 namespace kavri {
 
-// Nearest integer, an exact half going to the even neighbour.
-inline double round_half_even(double x) { return std::nearbyint(x); }
+// Nearest integer, an exact half going to the even neighbour. Computed without the floating
+// point environment, so a rounding mode that some library leaves set changes nothing.
+// NaN and infinities come back unchanged.
+inline double round_half_even(double x) {
+  if (std::fabs(x - std::trunc(x)) == 0.5) return 2.0 * std::round(x / 2.0);
+  return std::round(x);
+}
 
 // x (already integral or not) truncated toward zero and reduced modulo 2^64 into a signed
 // 64-bit integer, the way a 64-bit register keeps the low bits of a wider result.
@@ -43,5 +48,25 @@ inline std::int32_t trunc_to_i32(double x) {
 }
 // A rounded result stored in a byte: the low 8 bits of the 32-bit integer.
 inline std::uint8_t round_to_byte(double x) { return static_cast<std::uint8_t>(round_to_i32(x)); }
+// Truncated toward zero, low 8 bits.
+inline std::uint8_t trunc_to_byte(double x) { return static_cast<std::uint8_t>(trunc_to_i32(x)); }
+
+// The low 16 bits of an integer, taken as signed (two's complement, defined in C++20).
+inline std::int16_t low16_signed(std::int64_t v) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+}
+
+// x stored in single precision, nearest-even, as the floating-point unit stores it: a finite
+// double beyond the float range becomes the largest float or infinity exactly where IEEE
+// rounding puts it, never a conversion that C++ leaves undefined.
+inline float to_single(double x) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  constexpr double kOverflow = kMax + 10141204801825835211973625643008.0;  // + half an ulp, 2^103
+  if (x >= kOverflow) return std::numeric_limits<float>::infinity();
+  if (x <= -kOverflow) return -std::numeric_limits<float>::infinity();
+  if (x > kMax) return std::numeric_limits<float>::max();
+  if (x < -kMax) return std::numeric_limits<float>::lowest();
+  return static_cast<float>(x);  // NaN and infinities convert as they are
+}
 
 }  // namespace kavri
