@@ -21,7 +21,7 @@ namespace kavri {
 struct VirtualModule {
   std::uint8_t address = 0;
   std::array<std::int64_t, PARAM_FIELD_COUNT> params{};  // indexed by Param, EEPROM contents
-  std::uint16_t analog_value = 0;                         // what the module reports
+  std::uint16_t analog_value = 0;                        // what the module reports
   // What the module shows, as last commanded.
   std::uint8_t position1 = 0, position2 = 0;
   std::uint8_t output1 = 0, output2 = 0;
@@ -49,17 +49,27 @@ class VirtualCard final : public HidCard {
   void set_on_eeprom_change(std::function<void()> hook);
 
   // Faults.
-  void inject_answer(const BusReport& answer);     // as if the card had sent it
-  void set_module_error(std::uint8_t address);     // that module's dump answers RSP_MODULE_ERROR
-  void set_silent(bool silent);                    // no answer at all from now on
-  void set_unplugged(bool unplugged);              // every write and read fails
+  void inject_answer(const BusReport& answer);  // as if the card had sent it
+  void set_module_error(std::uint8_t address);  // that module's dump answers RSP_MODULE_ERROR
+  void set_silent(bool silent);  // commands get no answer from now on (queued ones still arrive)
+  void set_unplugged(bool unplugged);  // every write and read fails
 
  private:
-  // (private state: see virtual_card.cpp)
+  // Acts on one command under the lock; true when it changed a module's EEPROM or address.
+  bool handle_command(const BusReport& command);
+  void scan();
+  void dump(std::uint8_t address, std::uint8_t index);
+  void answer_analog(std::uint8_t address);
+  bool write_param_byte(std::uint8_t address, std::uint8_t code, std::uint8_t data);
+  // Every module at that address hears a command, as on the bus; returns how many did.
+  int for_each_at(std::uint8_t address, const std::function<void(VirtualModule&)>& f);
+  const VirtualModule* find(std::uint8_t address) const;  // the first at that address
+  void queue(const BusReport& answer);
+
   mutable std::mutex mutex_;
   std::condition_variable answer_ready_;
   std::deque<BusReport> answers_;
-  std::vector<BusReport> received_;
+  std::deque<BusReport> received_;
   std::vector<VirtualModule> modules_;
   std::uint8_t backlight_ = 0;
   bool silent_ = false, unplugged_ = false;

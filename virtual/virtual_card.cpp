@@ -1,0 +1,271 @@
+#include "virtual/virtual_card.h"
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
+namespace kavri {
+
+namespace {
+
+// The card scans the bus in 50 steps: one answer per step, a module or an empty step.
+constexpr std::size_t kScanSteps = 50;
+
+// A long-running bench sends an analog request every few milliseconds; the record of what the
+// card received keeps the newest reports only, so it cannot grow without bound.
+constexpr std::size_t kReceivedKept = std::size_t{1} << 20;
+
+BusReport answer(std::uint8_t code, std::uint8_t byte2 = 0, std::uint8_t byte3 = 0) {
+  BusReport report{};
+  report[1] = code;
+  report[2] = byte2;
+  report[3] = byte3;
+  return report;
+}
+
+std::uint8_t low_byte(std::int64_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
+
+// The value a two-byte EEPROM field reads back as: the sim minima are signed 16-bit, every
+// other pair unsigned.
+std::int64_t as_stored_pair(Param param, std::uint16_t bits) {
+  if (param == Param::gauge1_sim_min || param == Param::gauge2_sim_min) {
+    return static_cast<std::int16_t>(bits);
+  }
+  return bits;
+}
+
+// The field and byte that one EEPROM write code names.
+struct WriteTarget {
+  Param param;
+  bool two_bytes;
+  bool high;
+};
+
+std::optional<WriteTarget> write_target(std::uint8_t code) {
+  for (const auto& info : param_infos()) {
+    if (code == info.write_code) return WriteTarget{info.param, info.two_bytes, false};
+    if (info.two_bytes && code == info.write_code_high) return WriteTarget{info.param, true, true};
+  }
+  return std::nullopt;
+}
+
+// The byte that one dump answer code carries, from the module's EEPROM.
+std::optional<std::uint8_t> dump_byte(const VirtualModule& module, std::uint8_t code) {
+  for (const auto& info : param_infos()) {
+    const std::int64_t value = module.param(info.param);
+    if (code == info.answer_code) return low_byte(info.two_bytes ? value >> 8 : value);
+    if (info.two_bytes && code == info.answer_code_low) return low_byte(value);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+VirtualCard::VirtualCard(std::vector<VirtualModule> modules) : modules_(std::move(modules)) {}
+
+int VirtualCard::write_report(std::span<const std::uint8_t> report) {
+  if (report.empty()) return 0;
+  BusReport command{};
+  std::copy_n(report.begin(), std::min(report.size(), command.size()), command.begin());
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    if (unplugged_) return 0;
+    if (received_.size() >= kReceivedKept) received_.pop_front();
+    received_.push_back(command);
+    if (handle_command(command)) hook = on_eeprom_change_;
+  }
+  // Outside the lock: the hook reads the modules back through the card.
+  if (hook) hook();
+  return static_cast<int>(report.size());
+}
+
+HidReadStatus VirtualCard::read_report(std::span<std::uint8_t> report, int timeout_ms) {
+  if (report.empty()) return HidReadStatus::failed;
+  std::fill(report.begin(), report.end(), std::uint8_t{0});
+  std::unique_lock lock(mutex_);
+  const auto deliverable = [this] { return unplugged_ || !answers_.empty(); };
+  if (timeout_ms < 0) {
+    answer_ready_.wait(lock, deliverable);
+  } else if (!answer_ready_.wait_for(lock, std::chrono::milliseconds(timeout_ms), deliverable)) {
+    return HidReadStatus::timed_out;
+  }
+  if (unplugged_) return HidReadStatus::failed;
+  const BusReport next = answers_.front();
+  answers_.pop_front();
+  std::copy_n(next.begin(), std::min(report.size(), next.size()), report.begin());
+  return HidReadStatus::ok;
+}
+
+bool VirtualCard::handle_command(const BusReport& command) {
+  const std::uint8_t code = command[1];
+  const std::uint8_t address = command[2];
+  const std::uint8_t data = command[3];
+  switch (code) {
+    case CMD_EXPLORE:
+      scan();
+      return false;
+    case CMD_DUMP_PARAMS:
+      dump(address, data);
+      return false;
+    case CMD_END_EXPLORATION:
+      queue(answer(RSP_EXPLORATION_DONE));
+      return false;
+    case CMD_SET_POSITION_1:
+      for_each_at(address, [data](VirtualModule& m) { m.position1 = data; });
+      return false;
+    case CMD_SET_POSITION_2:
+      for_each_at(address, [data](VirtualModule& m) { m.position2 = data; });
+      return false;
+    case CMD_SET_OUTPUT_1:
+      for_each_at(address, [data](VirtualModule& m) { m.output1 = data; });
+      return false;
+    case CMD_SET_OUTPUT_2:
+      for_each_at(address, [data](VirtualModule& m) { m.output2 = data; });
+      return false;
+    case CMD_SET_BACKLIGHT:
+      if (address == COMMON_ADDRESS) backlight_ = data;
+      return false;
+    case CMD_READ_ANALOG:
+      answer_analog(address);
+      return false;
+    case CMD_SET_ADDRESS:
+      return for_each_at(address, [data](VirtualModule& m) { m.address = data; }) > 0;
+    default:
+      if (code >= CMD_WRITE_PARAM_FIRST && code <= CMD_WRITE_PARAM_LAST) {
+        return write_param_byte(address, code, data);
+      }
+      return false;  // CMD_RESET_MODULE and unknown codes: the modules answer nothing
+  }
+}
+
+void VirtualCard::scan() {
+  for (const auto& module : modules_) {
+    queue(answer(RSP_MODULE_FOUND, module.address, low_byte(module.param(Param::gauge1_type))));
+  }
+  for (std::size_t step = modules_.size(); step < kScanSteps; ++step) queue(answer(RSP_SCAN_STEP));
+  queue(answer(RSP_SCAN_COMPLETE));
+}
+
+void VirtualCard::dump(std::uint8_t address, std::uint8_t index) {
+  const VirtualModule* module = find(address);
+  if (module == nullptr) return;
+  if (has_error_address_ && error_address_ == address) {
+    queue(answer(RSP_MODULE_ERROR, address));
+    return;
+  }
+  // Ascending codes: each pair's high byte before its low byte, and code 187 last.
+  for (int code = RSP_PARAM_FIRST; code <= RSP_PARAM_LAST; ++code) {
+    const auto answer_code = static_cast<std::uint8_t>(code);
+    queue(answer(answer_code, index, dump_byte(*module, answer_code).value_or(0)));
+  }
+}
+
+void VirtualCard::answer_analog(std::uint8_t address) {
+  const VirtualModule* module = find(address);
+  if (module == nullptr) return;
+  BusReport report{};
+  report[5] = ANALOG_MARK;
+  report[6] = address;
+  report[7] = static_cast<std::uint8_t>(module->analog_value & 0xFF);
+  report[8] = static_cast<std::uint8_t>(module->analog_value >> 8);
+  queue(report);
+}
+
+bool VirtualCard::write_param_byte(std::uint8_t address, std::uint8_t code, std::uint8_t data) {
+  const auto target = write_target(code);
+  if (!target) return false;
+  const auto store = [&](VirtualModule& m) {
+    if (!target->two_bytes) {
+      m.set_param(target->param, data);
+      return;
+    }
+    const auto old_bits = static_cast<std::uint16_t>(m.param(target->param) & 0xFFFF);
+    const auto bits = target->high ? static_cast<std::uint16_t>((old_bits & 0x00FF) | data << 8)
+                                   : static_cast<std::uint16_t>((old_bits & 0xFF00) | data);
+    m.set_param(target->param, as_stored_pair(target->param, bits));
+  };
+  return for_each_at(address, store) > 0;
+}
+
+int VirtualCard::for_each_at(std::uint8_t address, const std::function<void(VirtualModule&)>& f) {
+  int count = 0;
+  for (auto& module : modules_) {
+    if (module.address == address) {
+      f(module);
+      ++count;
+    }
+  }
+  return count;
+}
+
+const VirtualModule* VirtualCard::find(std::uint8_t address) const {
+  const auto it = std::find_if(modules_.begin(), modules_.end(),
+                               [address](const VirtualModule& m) { return m.address == address; });
+  return it == modules_.end() ? nullptr : &*it;
+}
+
+// A silent card stops answering commands; what it had already queued, and injected
+// answers, still arrive.
+void VirtualCard::queue(const BusReport& report) {
+  if (silent_) return;
+  answers_.push_back(report);
+  answer_ready_.notify_all();
+}
+
+std::vector<BusReport> VirtualCard::received() const {
+  std::lock_guard lock(mutex_);
+  return {received_.begin(), received_.end()};
+}
+
+void VirtualCard::clear_received() {
+  std::lock_guard lock(mutex_);
+  received_.clear();
+}
+
+std::vector<VirtualModule> VirtualCard::modules() const {
+  std::lock_guard lock(mutex_);
+  return modules_;
+}
+
+std::uint8_t VirtualCard::backlight() const {
+  std::lock_guard lock(mutex_);
+  return backlight_;
+}
+
+void VirtualCard::set_analog_value(int module_index, std::uint16_t value) {
+  std::lock_guard lock(mutex_);
+  if (module_index < 0 || static_cast<std::size_t>(module_index) >= modules_.size()) return;
+  modules_[static_cast<std::size_t>(module_index)].analog_value = value;
+}
+
+void VirtualCard::set_on_eeprom_change(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  on_eeprom_change_ = std::move(hook);
+}
+
+void VirtualCard::inject_answer(const BusReport& report) {
+  std::lock_guard lock(mutex_);
+  answers_.push_back(report);
+  answer_ready_.notify_all();
+}
+
+void VirtualCard::set_module_error(std::uint8_t address) {
+  std::lock_guard lock(mutex_);
+  error_address_ = address;
+  has_error_address_ = true;
+}
+
+void VirtualCard::set_silent(bool silent) {
+  std::lock_guard lock(mutex_);
+  silent_ = silent;
+  answer_ready_.notify_all();
+}
+
+void VirtualCard::set_unplugged(bool unplugged) {
+  std::lock_guard lock(mutex_);
+  unplugged_ = unplugged;
+  answer_ready_.notify_all();
+}
+
+}  // namespace kavri

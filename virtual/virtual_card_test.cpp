@@ -1,0 +1,210 @@
+#include "virtual/virtual_card.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace kavri {
+namespace {
+
+BusReport command(std::uint8_t code, std::uint8_t address = 0, std::uint8_t data = 0) {
+  return BusReport{0, code, address, data, 0, 0, 0, 0, 0};
+}
+
+void send(VirtualCard& card, std::uint8_t code, std::uint8_t address = 0, std::uint8_t data = 0) {
+  ASSERT_EQ(card.write_report(command(code, address, data)), REPORT_SIZE);
+}
+
+// Every answer the card has queued, in order.
+std::vector<BusReport> drain(VirtualCard& card) {
+  std::vector<BusReport> answers;
+  BusReport report{};
+  while (card.read_report(report, 0) == HidReadStatus::ok) answers.push_back(report);
+  return answers;
+}
+
+VirtualModule module_at(std::uint8_t address, std::int64_t gauge1_type = 1) {
+  VirtualModule m;
+  m.address = address;
+  m.set_param(Param::gauge1_type, gauge1_type);
+  return m;
+}
+
+std::vector<std::uint8_t> codes(const std::vector<BusReport>& answers) {
+  std::vector<std::uint8_t> result;
+  for (const auto& a : answers) result.push_back(a[1]);
+  return result;
+}
+
+TEST(VirtualCardScan, ReportsModulesInListOrderThenTheRemainingStepsThenComplete) {
+  VirtualCard card({module_at(33, 18), module_at(12, 5)});
+  send(card, CMD_EXPLORE);
+  const auto answers = drain(card);
+  ASSERT_EQ(answers.size(), 51u);
+  EXPECT_EQ(answers[0], (BusReport{0, RSP_MODULE_FOUND, 33, 18, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(answers[1], (BusReport{0, RSP_MODULE_FOUND, 12, 5, 0, 0, 0, 0, 0}));
+  for (std::size_t i = 2; i < 50; ++i) EXPECT_EQ(answers[i], command(RSP_SCAN_STEP)) << i;
+  EXPECT_EQ(answers[50], command(RSP_SCAN_COMPLETE));
+}
+
+TEST(VirtualCardScan, EmptyBusAndCrowdedBus) {
+  VirtualCard empty({});
+  send(empty, CMD_EXPLORE);
+  const auto steps = codes(drain(empty));
+  ASSERT_EQ(steps.size(), 51u);
+  EXPECT_EQ(std::count(steps.begin(), steps.end(), RSP_SCAN_STEP), 50);
+  EXPECT_EQ(steps.back(), RSP_SCAN_COMPLETE);
+
+  std::vector<VirtualModule> many;
+  for (int i = 0; i < 60; ++i) many.push_back(module_at(static_cast<std::uint8_t>(i + 1)));
+  VirtualCard crowded(many);
+  send(crowded, CMD_EXPLORE);
+  const auto found = codes(drain(crowded));
+  ASSERT_EQ(found.size(), 61u);
+  EXPECT_EQ(std::count(found.begin(), found.end(), RSP_MODULE_FOUND), 60);
+  EXPECT_EQ(found.back(), RSP_SCAN_COMPLETE);
+}
+
+TEST(VirtualCardDump, ThirtyEightAnswersThatDecodeToTheModulesEeprom) {
+  VirtualModule m = module_at(12, 5);
+  m.set_param(Param::gauge1_offset, 0x0D0C);
+  m.set_param(Param::gauge1_sim_min, -1);
+  m.set_param(Param::gauge1_sim_max, 40000);
+  m.set_param(Param::gauge2_sim_min, -16383);
+  m.set_param(Param::analog_param, 16383);
+  m.set_param(Param::output2_inverted, 255);
+  VirtualCard card({module_at(7), m});
+  send(card, CMD_RESET_MODULE, 12);
+  EXPECT_TRUE(drain(card).empty());
+  send(card, CMD_DUMP_PARAMS, 12, 1);
+  const auto answers = drain(card);
+  ASSERT_EQ(answers.size(), std::size_t{PARAM_COUNT});
+  EXPECT_EQ(answers[4], (BusReport{0, 154, 1, 0x0D, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(answers[5], (BusReport{0, 155, 1, 0x0C, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(answers.back(), (BusReport{0, RSP_PARAM_LAST, 1, 255, 0, 0, 0, 0, 0}));
+
+  ModuleRecord record;
+  for (const auto& a : answers) {
+    EXPECT_EQ(a[2], 1);
+    EXPECT_TRUE(apply_param_answer(record, a[1], a[3]));
+  }
+  for (const auto& info : param_infos()) {
+    EXPECT_EQ(read_param(record, info.param), m.param(info.param)) << info.name;
+  }
+}
+
+TEST(VirtualCardDump, ModuleErrorUnknownAddressAndEndOfExploration) {
+  VirtualCard card({module_at(7), module_at(12)});
+  card.set_module_error(7);
+  send(card, CMD_DUMP_PARAMS, 7, 0);
+  EXPECT_EQ(drain(card), std::vector<BusReport>{command(RSP_MODULE_ERROR, 7)});
+  send(card, CMD_DUMP_PARAMS, 99, 0);
+  send(card, CMD_READ_ANALOG, 99);
+  EXPECT_TRUE(drain(card).empty());
+  send(card, CMD_DUMP_PARAMS, 12, 1);
+  EXPECT_EQ(drain(card).size(), std::size_t{PARAM_COUNT});
+  send(card, CMD_END_EXPLORATION);
+  EXPECT_EQ(drain(card), std::vector<BusReport>{command(RSP_EXPLORATION_DONE)});
+}
+
+TEST(VirtualCardRunning, PositionsOutputsBacklightAndAnalogAnswers) {
+  VirtualCard card({module_at(12), module_at(20)});
+  card.set_analog_value(1, 0x1234);
+  card.set_analog_value(5, 1);  // no such module: ignored
+  send(card, CMD_SET_POSITION_1, 20, 200);
+  send(card, CMD_SET_POSITION_2, 20, 3);
+  send(card, CMD_SET_OUTPUT_1, 12, 1);
+  send(card, CMD_SET_OUTPUT_2, 12, 2);
+  send(card, CMD_SET_BACKLIGHT, COMMON_ADDRESS, 255);
+  send(card, CMD_SET_BACKLIGHT, 12, 17);  // only the common address reaches the card
+  const auto modules = card.modules();
+  EXPECT_EQ(modules[1].position1, 200);
+  EXPECT_EQ(modules[1].position2, 3);
+  EXPECT_EQ(modules[0].position1, 0);
+  EXPECT_EQ(modules[0].output1, 1);
+  EXPECT_EQ(modules[0].output2, 2);
+  EXPECT_EQ(card.backlight(), 255);
+  EXPECT_TRUE(drain(card).empty());
+
+  send(card, CMD_READ_ANALOG, 20);
+  EXPECT_EQ(drain(card),
+            std::vector<BusReport>{(BusReport{0, 0, 0, 0, 0, ANALOG_MARK, 20, 0x34, 0x12})});
+  EXPECT_EQ(card.received().size(), 7u);
+  card.clear_received();
+  EXPECT_TRUE(card.received().empty());
+}
+
+TEST(VirtualCardEeprom, WritesStoreBytesAndAddressChangesCallTheHook) {
+  VirtualModule m = module_at(7);
+  m.set_param(Param::gauge1_sim_min, 0x1234);
+  VirtualCard card({m});
+  std::atomic<int> changes{0};
+  card.set_on_eeprom_change([&] {
+    card.modules();  // the hook may read the card back: it runs outside the card's lock
+    ++changes;
+  });
+  send(card, 63, 7, 0x9C);  // gauge1_sim_min, low byte: the high byte stays
+  EXPECT_EQ(card.modules()[0].param(Param::gauge1_sim_min), 0x129C);
+  send(card, 62, 7, 0xFF);  // high byte: -100 read back as signed 16-bit
+  EXPECT_EQ(card.modules()[0].param(Param::gauge1_sim_min), -100);
+  send(card, 86, 7, 0xFF);  // analog_param, unsigned
+  send(card, 85, 7, 0x3F);
+  EXPECT_EQ(card.modules()[0].param(Param::analog_param), 16383);
+  send(card, 57, 7, 17);
+  EXPECT_EQ(card.modules()[0].param(Param::gauge1_type), 17);
+  send(card, 57, 8, 3);  // nobody at address 8: no change, no hook
+  EXPECT_EQ(changes, 5);
+
+  send(card, CMD_SET_ADDRESS, 7, 12);
+  EXPECT_EQ(card.modules()[0].address, 12);
+  EXPECT_EQ(changes, 6);
+  send(card, CMD_DUMP_PARAMS, 7, 0);
+  EXPECT_TRUE(drain(card).empty());
+  send(card, CMD_DUMP_PARAMS, 12, 0);
+  EXPECT_EQ(drain(card).size(), std::size_t{PARAM_COUNT});
+  EXPECT_EQ(changes, 6);
+}
+
+TEST(VirtualCardFaults, SilenceTimesOutAndInjectedAnswersStillArrive) {
+  VirtualCard card({module_at(12)});
+  card.set_silent(true);
+  send(card, CMD_EXPLORE);
+  BusReport report;
+  report.fill(0xAA);
+  EXPECT_EQ(card.read_report(report, 20), HidReadStatus::timed_out);
+  EXPECT_EQ(report, BusReport{});  // never the old contents
+  card.inject_answer(command(200, 60, 1));
+  EXPECT_EQ(card.read_report(report, 20), HidReadStatus::ok);
+  EXPECT_EQ(report, command(200, 60, 1));
+  std::span<std::uint8_t> nothing;
+  EXPECT_EQ(card.read_report(nothing, 0), HidReadStatus::failed);
+  EXPECT_EQ(card.write_report(std::span<const std::uint8_t>{}), 0);
+}
+
+TEST(VirtualCardFaults, AWaitingReadWakesForAnAnswerAndFailsWhenUnplugged) {
+  VirtualCard card({module_at(12)});
+  BusReport report{};
+  std::atomic<bool> first_done{false};
+  HidReadStatus first = HidReadStatus::failed, second = HidReadStatus::ok;
+  std::jthread reader([&] {
+    first = card.read_report(report, -1);
+    first_done = true;
+    second = card.read_report(report, -1);
+  });
+  send(card, CMD_END_EXPLORATION);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!first_done && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+  card.set_unplugged(true);
+  reader.join();
+  EXPECT_EQ(first, HidReadStatus::ok);
+  EXPECT_EQ(report, BusReport{});  // the failed read zeroed it
+  EXPECT_EQ(second, HidReadStatus::failed);
+  EXPECT_EQ(card.write_report(command(CMD_EXPLORE)), 0);
+  EXPECT_EQ(card.read_report(report, -1), HidReadStatus::failed);
+}
+
+}  // namespace
+}  // namespace kavri
