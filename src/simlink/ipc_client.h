@@ -45,8 +45,7 @@ class IpcClient {
   // The destination must stay valid until that process (or a close) has run.
   bool ipc_read(std::uint32_t offset, std::uint32_t size, void* destination, IpcResult& result);
   // The source bytes are copied at once.
-  bool ipc_write(std::uint32_t offset, std::uint32_t size, const void* source,
-                 IpcResult& result);
+  bool ipc_write(std::uint32_t offset, std::uint32_t size, const void* source, IpcResult& result);
   bool ipc_process(IpcResult& result);
   void ipc_close();
   bool is_open() const;

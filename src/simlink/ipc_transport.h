@@ -1,0 +1,72 @@
+// The operating system's half of the simulator link: finding the server, the named request
+// area both sides map, and one exchange that asks the server to carry out the area's records.
+// Backends: POSIX (Unix-domain socket + POSIX shared memory), in-process (virtual/simulator);
+// a Win32 backend (window message, global atom, file mapping) fits the same calls.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "base/env.h"
+#include "simlink/ipc_client.h"
+
+namespace kavri {
+
+// The two window classes a server may go by, in the order the client looks for them.
+enum class IpcServerClass : std::uint8_t { uipcmain, fs98main };
+
+std::string_view server_class_name(IpcServerClass server_class);  // "UIPCMAIN", "FS98MAIN"
+std::optional<IpcServerClass> parse_server_class(std::string_view name);
+
+// The outcome of one exchange attempt.
+struct IpcReply {
+  bool answered = false;      // a reply value arrived within the time-out
+  std::uint32_t value = 0;    // the reply, when answered (1: done)
+  bool system_error = false;  // when not answered: the system reported an error
+};
+
+// Used by one IpcClient, under its lock; never by two threads at once.
+class IpcTransport {
+ public:
+  virtual ~IpcTransport() = default;
+
+  // The process id that names the request area.
+  virtual std::uint32_t process_id() = 0;
+
+  // Looks for the server, UIPCMAIN first, then FS98MAIN, and keeps it for the exchanges.
+  virtual std::optional<IpcServerClass> find_server() = 0;
+
+  // Prepares the exchange message; false fails the open with result 3.
+  virtual bool register_message() = 0;
+
+  // Creates the request area of IPC_AREA_SIZE bytes under `name` and maps it read/write.
+  // Returns ok, atom_failed, area_failed (also when an object of that name already exists:
+  // it is never shared, nor removed) or view_failed. On failure close() releases whatever was
+  // made.
+  virtual IpcResult create_area(const std::string& name) = 0;
+
+  // The mapped area, IPC_AREA_SIZE bytes; empty when none. The server may write into it
+  // during an exchange, so the client reads each field of it only once.
+  virtual std::span<std::uint8_t> area() = 0;
+
+  // One attempt: asks the server to carry out the area's records, waiting at most `timeout`.
+  virtual IpcReply exchange(Millis timeout) = 0;
+
+  // Releases the server, the area (a created name is removed) and the message; harmless when
+  // nothing is held.
+  virtual void close() = 0;
+};
+
+// Options of the POSIX backend.
+struct PosixTransportOptions {
+  // Where the servers' sockets are; empty: the per-user directory (simlink/posix_endpoint.h).
+  std::string directory;
+};
+
+std::unique_ptr<IpcTransport> make_posix_transport(PosixTransportOptions options = {});
+
+}  // namespace kavri

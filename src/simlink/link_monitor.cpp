@@ -1,0 +1,48 @@
+#include "simlink/link_monitor.h"
+
+#include <utility>
+
+#include "simlink/ipc_records.h"
+
+namespace kavri {
+namespace {
+
+constexpr Millis TURN_PERIOD{1000};
+
+LinkLabel red_label(const char* text) { return LinkLabel{text, 255, 0, 0}; }
+
+}  // namespace
+
+LinkMonitor::LinkMonitor(Env& env, IpcClient& client, std::atomic<bool>& link_up,
+                         std::function<void(const LinkLabel&)> on_label)
+    : env_(env), client_(client), link_up_(link_up), on_label_(std::move(on_label)) {}
+
+void LinkMonitor::turn() {
+  IpcResult result = IpcResult::ok;
+  {
+    // The test read and its process are one batch: the transfer thread's cannot slip between.
+    auto batch = client_.lock_batch();
+    if (!client_.ipc_read(OFFSET_SERVER_VERSION, 4, nullptr, result)) {
+      link_up_.store(false, std::memory_order_release);
+      on_label_(red_label("Déconnecter"));
+      client_.ipc_close();
+    }
+    if (!client_.ipc_process(result)) {
+      link_up_.store(false, std::memory_order_release);
+      on_label_(red_label("Déconnecté"));
+      client_.ipc_close();
+    }
+  }
+  if (!link_up_.load(std::memory_order_relaxed)) {
+    link_up_.store(client_.ipc_open(0, result), std::memory_order_release);
+  }
+}
+
+void LinkMonitor::run(std::stop_token stop) {
+  while (!stop.stop_requested()) {
+    turn();
+    if (!env_.sleep_for(TURN_PERIOD, stop)) break;
+  }
+}
+
+}  // namespace kavri

@@ -1,0 +1,28 @@
+// Where the POSIX servers listen: one Unix-domain socket per server class, named after the
+// class, in a directory that only its user may enter. Client and server agree through these.
+#pragma once
+
+#include <string>
+
+#include "simlink/ipc_transport.h"
+
+namespace kavri {
+
+// $XDG_RUNTIME_DIR/kavri when XDG_RUNTIME_DIR names a directory, else /tmp/kavri-<uid>.
+std::string default_ipc_directory();
+
+// The socket of `server_class` in `directory`.
+std::string ipc_socket_path(const std::string& directory, IpcServerClass server_class);
+
+// True when `directory` is a real directory (not a link) owned by this user: anything else
+// could let another user pose as the simulator.
+bool ipc_directory_trusted(const std::string& directory);
+
+// A connected stream socket (close-on-exec) to the socket at `path`, or -1 with errno set.
+int connect_ipc_socket(const std::string& path);
+
+// For servers: creates `directory` with mode 0700, or narrows an existing one of this user's
+// to 0700. False, with the reason in `error`, when it cannot or the directory is not ours.
+bool prepare_ipc_directory(const std::string& directory, std::string& error);
+
+}  // namespace kavri
