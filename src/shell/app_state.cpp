@@ -1,0 +1,54 @@
+#include "shell/app_state.h"
+
+#include <utility>
+
+#include "ui/control_numbers.h"
+
+namespace kavri {
+
+std::string file_in(const std::string& directory, const char* name) {
+  if (directory.empty()) return name;
+  if (directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+void FatalRequest::request(std::string title, std::string text) {
+  std::lock_guard lock(mutex_);
+  if (!message_) message_ = Message{std::move(title), std::move(text)};
+}
+
+std::optional<FatalRequest::Message> FatalRequest::take() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(message_, std::nullopt);
+}
+
+namespace {
+
+// The link monitor runs on its own thread: its label changes reach the widget through the
+// main loop.
+std::function<void(const LinkLabel&)> post_label(UiPosts& posts) {
+  return [&posts](const LinkLabel& label) {
+    posts.post([label](Toolkit& ui) {
+      ui.set_background(MAIN_STATUS_LABEL, Rgb{label.r, label.g, label.b});
+      ui.set_text(MAIN_STATUS_LABEL, label.text);
+    });
+  };
+}
+
+}  // namespace
+
+AppState::AppState(Env& env_in, Toolkit& ui_in, std::unique_ptr<HidCard> card_in,
+                   IpcTransport& transport, const std::string& directory)
+    : env(env_in),
+      ui(ui_in),
+      settings_path(file_in(directory, SETTINGS_FILE)),
+      card(std::move(card_in)),
+      bus(*card),
+      ipc(env, transport),
+      windows{env, ui, bus, modules, calibration, dispatch},
+      link_monitor(env, ipc, link_up, post_label(posts)),
+      transfer(TransferLinks{env, bus, *card, ipc, modules, calibration, backlight_level}) {
+  windows.calibration_file = file_in(directory, CALIBRATION_FILE);
+}
+
+}  // namespace kavri

@@ -1,0 +1,91 @@
+// The driver's application state: the tables, the flags and the threads that the main thread
+// and the worker threads share, gathered in one object that lives from the start-up to the end
+// of the run. Everything a worker thread may touch is either atomic (the flags, the backlight
+// mirror, the table fields) or serialises itself (the bus sender, the IPC client, the posts).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "base/env.h"
+#include "base/relaxed.h"
+#include "config/calibration_tables.h"
+#include "device/bus_sender.h"
+#include "device/hid.h"
+#include "engine/transfer_cycle.h"
+#include "modules/module_record.h"
+#include "modules/window_context.h"
+#include "simlink/ipc_client.h"
+#include "simlink/link_monitor.h"
+#include "ui/dispatch.h"
+#include "ui/toolkit.h"
+#include "ui/ui_posts.h"
+
+namespace kavri {
+
+inline constexpr const char* PROGRAM_VERSION = "7.074";
+inline constexpr const char* SETTINGS_FILE = "Kavri.ini";
+
+// Where the driver keeps its files: "Kavri.ini" and "Calibrage.ini" in `directory` (the
+// current directory when empty).
+std::string file_in(const std::string& directory, const char* name);
+
+// A fatal end asked for by a worker thread (the exploration): the main loop shows the message
+// on the main thread and ends the program without saving the settings.
+class FatalRequest {
+ public:
+  struct Message {
+    std::string title, text;
+  };
+  // Any thread; the first request wins.
+  void request(std::string title, std::string text);
+  // Main thread: the pending request, if any.
+  std::optional<Message> take();
+
+ private:
+  std::mutex mutex_;
+  std::optional<Message> message_;
+};
+
+struct AppState {
+  // `card` is the open master card; `transport` must outlive the state.
+  AppState(Env& env, Toolkit& ui, std::unique_ptr<HidCard> card, IpcTransport& transport,
+           const std::string& directory);
+  AppState(const AppState&) = delete;
+  AppState& operator=(const AppState&) = delete;
+
+  Env& env;
+  Toolkit& ui;
+  const std::string settings_path;
+
+  ModuleTable modules;
+  CalibrationTables calibration;
+  Dispatch dispatch;
+  UiPosts posts;
+  FatalRequest fatal;
+
+  std::atomic<bool> exploration_done{false};  // set by the exploration, cleared by the loop
+  std::atomic<bool> link_up{false};           // written by the link monitor alone
+  std::atomic<bool> backlight_pending{false};
+  // The backlight slider's position, kept by the main thread for the transfer thread, which
+  // may not read a widget.
+  Relaxed<int> backlight_level;
+
+  std::unique_ptr<HidCard> card;
+  BusSender bus;
+  IpcClient ipc;
+  WindowContext windows;
+  LinkMonitor link_monitor;
+  TransferCycle transfer;
+
+  // Declared last so that they are stopped and joined before anything they use goes away.
+  Worker exploration_thread;
+  Worker link_monitor_thread;
+  Worker transfer_thread;
+};
+
+}  // namespace kavri

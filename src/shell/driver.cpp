@@ -1,0 +1,109 @@
+#include "shell/driver.h"
+
+#include "base/number_text.h"
+#include "modules/exploration.h"
+#include "modules/parameter_window.h"
+#include "shell/main_loop.h"
+#include "shell/main_window.h"
+#include "shell/settings_file.h"
+#include "ui/control_numbers.h"
+
+namespace kavri {
+
+namespace {
+
+constexpr int COURSE_BUTTONS[] = {MAIN_SET_MIN_1, MAIN_SET_MAX_1, MAIN_SET_MAX_2, MAIN_SET_MIN_2};
+
+// The saved settings onto the main window. The slider keeps the level within its range (a
+// saved 20 shows as 15); only a saved 1 starts minimised.
+void apply_settings(AppState& state, const Settings& settings) {
+  Toolkit& ui = state.ui;
+  ui.set_value(MAIN_BACKLIGHT_SLIDER, settings.backlight);
+  state.backlight_level = ui.value(MAIN_BACKLIGHT_SLIDER);
+  const bool reduced = settings.reduced_start == 1;
+  ui.set_value(MAIN_REDUCED_START_BOX, reduced ? 1 : 0);
+  if (reduced) ui.set_minimised(MAIN_WINDOW, true);
+}
+
+void start_exploration(AppState& state) {
+  ExplorationLinks links{state.env,
+                         state.bus,
+                         *state.card,
+                         state.modules,
+                         state.posts,
+                         state.exploration_done,
+                         [&fatal = state.fatal](std::string title, std::string text) {
+                           fatal.request(std::move(title), std::move(text));
+                         }};
+  state.exploration_thread = state.env.start_thread(
+      [links](std::stop_token stop) { run_exploration(links, std::move(stop)); });
+}
+
+void fill_output_list(Toolkit& ui, int list) {
+  ui.clear_items(list);
+  for (const char* entry : {"0", "1", "-1"}) ui.add_item(list, entry);
+  ui.set_selection(list, 0);
+}
+
+}  // namespace
+
+std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
+  Toolkit& ui = ports.ui;
+  std::unique_ptr<HidCard> card = ports.hid.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
+  if (!card) {
+    ui.message_box("Erreur", "Je ne trouve pas la carte Kavri");
+    return nullptr;
+  }
+  auto state = std::make_unique<AppState>(ports.env, ui, std::move(card), ports.ipc_transport,
+                                          ports.directory);
+  build_main_window(ui);
+  install_main_window_handlers(*state);
+  install_parameter_window(state->windows);
+  apply_settings(*state, read_settings(state->settings_path));
+  state->backlight_pending = true;
+  ui.set_text(MAIN_VERSION_LABEL, PROGRAM_VERSION);
+
+  open_progress_window(ui);
+  ui.set_value(PROGRESS_BAR, 0);
+  ports.env.sleep_for(Millis(1000));
+  state->bus.send_explore();
+
+  ui.set_value(MAIN_POSITION_SLIDER_1, 127);
+  ui.set_value(MAIN_POSITION_SLIDER_2, 127);
+  ui.set_text(MAIN_VALUE_FIELD_1, "127");
+  ui.add_item(MAIN_MODULE_SELECTOR, format_decimal(COMMON_ADDRESS));
+  state->modules.module_count = 0;
+  state->exploration_done = false;
+  state->transfer.set_first_pass();
+  start_exploration(*state);
+
+  ui.set_enabled(MAIN_PARAMETERS_BUTTON, false);
+  for (int button : COURSE_BUTTONS) ui.set_enabled(button, false);
+  fill_output_list(ui, MAIN_OUTPUT_LIST_1);
+  fill_output_list(ui, MAIN_OUTPUT_LIST_2);
+  return state;
+}
+
+void shut_down(AppState& state) {
+  state.transfer_thread.stop_and_join();
+  write_settings(state.settings_path,
+                 Settings{state.ui.value(MAIN_BACKLIGHT_SLIDER),
+                          state.ui.value(MAIN_REDUCED_START_BOX) != 0 ? 1 : 0});
+  // The exploration may still be reading the card (a close during the exploration).
+  state.exploration_thread.stop_and_join();
+  state.card.reset();
+  // Stopped first so that it cannot reopen the link behind the close.
+  state.link_monitor_thread.stop_and_join();
+  state.ipc.ipc_close();
+}
+
+DriverEnd run_driver(const DriverPorts& ports) {
+  std::unique_ptr<AppState> state = start_up(ports);
+  if (!state) return DriverEnd::no_card;
+  if (ports.on_started) ports.on_started(*state);
+  if (run_main_loop(*state, ports.close_at_ms) == LoopEnd::fatal) return DriverEnd::fatal;
+  shut_down(*state);
+  return DriverEnd::normal;
+}
+
+}  // namespace kavri

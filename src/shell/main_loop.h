@@ -1,0 +1,35 @@
+// The main loop: on the main thread, from the end of the start-up to the shutdown. Each pass
+// applies the worker threads' widget updates, reacts to the end of the exploration, keeps the
+// transfer thread in step with the simulator link, handles at most one event, runs the pass
+// hooks and sleeps 3 ms.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "shell/app_state.h"
+
+namespace kavri {
+
+enum class LoopEnd {
+  closed,  // a close event from the main window or the OAT calibration window (or the time)
+  fatal,   // a worker asked for a fatal end; its message has been shown
+};
+
+// The exploration-over step: closes the progress window, starts the link monitor and sends the
+// saved backlight once. Does nothing until the exploration has reported that it is done.
+void handle_exploration_over(AppState& state);
+
+// The transfer supervision: while the link is up and no transfer thread runs, reloads the
+// calibration of every gauge of type 12, 14 or 18 and starts the thread ("Connecté" on green);
+// while the link is down and the thread runs, stops it and waits until it has ended.
+void supervise_transfer(AppState& state);
+
+// One pass; true when the loop must end (`end` then says why).
+bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd& end);
+
+// Passes until the loop ends. `close_at_ms` (on the Env's clock): from then on the loop ends
+// as if the user had closed the main window.
+LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms = std::nullopt);
+
+}  // namespace kavri

@@ -1,0 +1,28 @@
+// The main window "Kavri" (window 0): link state, module count, module selector, hand tests of
+// the gauges and outputs, reset, backlight, course capture, and the way to the parameter window.
+#pragma once
+
+#include "shell/app_state.h"
+#include "ui/toolkit.h"
+
+namespace kavri {
+
+constexpr int MAIN_SET_MIN_1 = 105;
+constexpr int MAIN_SET_MAX_1 = 106;
+constexpr int MAIN_SET_MAX_2 = 107;
+constexpr int MAIN_SET_MIN_2 = 108;
+constexpr int MAIN_RESET_BUTTON = 31;
+constexpr int MAIN_OUTPUT_LIST_1 = 67;
+constexpr int MAIN_OUTPUT_LIST_2 = 68;
+constexpr int MAIN_REDUCED_START_BOX = 66;
+constexpr int MAIN_VERSION_LABEL = 112;
+
+// Creates window 0 and all its controls, as the start-up first shows them (sliders at 0 and
+// the lists empty until the later start-up steps fill them). When the window cannot be
+// created no control is made and the result is false.
+bool build_main_window(Toolkit& ui);
+
+// Registers the handlers of the main window's own controls in state.dispatch.
+void install_main_window_handlers(AppState& state);
+
+}  // namespace kavri

@@ -1,0 +1,172 @@
+// The main window's own controls. They send at most two reports each, never wait, and act on
+// the module selector's selection, except the four course buttons, which act on the module
+// last opened in the parameter window.
+#include <cstdint>
+
+#include "base/number_text.h"
+#include "shell/main_window.h"
+#include "ui/control_numbers.h"
+
+namespace kavri {
+
+namespace {
+
+constexpr int SET_BUTTONS[] = {MAIN_SET_MIN_1, MAIN_SET_MAX_1, MAIN_SET_MAX_2, MAIN_SET_MIN_2};
+
+std::uint8_t low_byte(std::int64_t value) { return static_cast<std::uint8_t>(value); }
+
+// The address a report goes to: the number in the selected entry's text. With no selection
+// yet (during the exploration the selector holds "50" alone) it is the common address.
+std::uint8_t selected_address(const Toolkit& ui) {
+  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
+  if (entry < 0) return COMMON_ADDRESS;
+  return low_byte(parse_number_text(ui.item_text(MAIN_MODULE_SELECTOR, entry)));
+}
+
+// The record behind the selected entry: entry i >= 1 is table index i - 1. Null for entry 0,
+// no selection, or an entry the table does not hold.
+const ModuleRecord* selected_module(const AppState& state) {
+  const int index = state.ui.selection(MAIN_MODULE_SELECTOR) - 1;
+  if (index < 0 || index >= state.modules.module_count || index >= MAX_MODULES) return nullptr;
+  return &state.modules.records[static_cast<std::size_t>(index)];
+}
+
+bool is_360_degree_type(int type) {
+  return type == 16 || type == 17 || type == 19 || type == 24 || type == 35;
+}
+bool is_16_bit_type(int type) { return type == 31 || type == 32; }
+
+// The maximum of position slider 1 for a module whose gauge 1 needs more than a byte, 0 when a
+// byte is enough. Type 35 takes the x10 rule of the slider but keeps the byte range.
+int wide_slider_max(int type) {
+  if (type == 16 || type == 17 || type == 19 || type == 24) return 359;
+  if (is_16_bit_type(type)) return 65535;
+  return 0;
+}
+
+void set_field(Toolkit& ui, int field, std::int64_t value) {
+  ui.set_text(field, format_decimal(value));
+}
+
+// A split position goes out high byte first, then low byte, with no pause between them.
+void send_split_position(AppState& state, std::uint8_t address, int value) {
+  WindowContext& ctx = state.windows;
+  ctx.slider_high = static_cast<std::uint16_t>(value / 256);
+  ctx.slider_low = static_cast<std::uint16_t>(value % 256);
+  set_field(state.ui, MAIN_VALUE_FIELD_2, ctx.slider_high);
+  state.bus.send(CMD_SET_POSITION_2, address, low_byte(ctx.slider_high));
+  state.bus.send(CMD_SET_POSITION_1, address, low_byte(ctx.slider_low));
+}
+
+void on_position_slider_1(AppState& state) {
+  Toolkit& ui = state.ui;
+  const int p = ui.value(MAIN_POSITION_SLIDER_1);
+  const std::uint8_t address = selected_address(ui);
+  const ModuleRecord* module = selected_module(state);
+  const int type = module ? module->gauge1_type.load() : 0;
+  if (module && is_360_degree_type(type)) {
+    const int v = p * 10;
+    set_field(ui, MAIN_VALUE_FIELD_1, v);
+    send_split_position(state, address, v);
+  } else if (module && is_16_bit_type(type)) {
+    set_field(ui, MAIN_VALUE_FIELD_1, p);
+    send_split_position(state, address, p);
+  } else {
+    state.windows.slider_low = static_cast<std::uint16_t>(p);
+    set_field(ui, MAIN_VALUE_FIELD_1, p);
+    state.bus.send(CMD_SET_POSITION_1, address, low_byte(p));
+  }
+}
+
+void on_position_slider_2(AppState& state) {
+  state.windows.slider_high = static_cast<std::uint16_t>(state.ui.value(MAIN_POSITION_SLIDER_2));
+  set_field(state.ui, MAIN_VALUE_FIELD_2, state.windows.slider_high);
+  state.bus.send(CMD_SET_POSITION_2, selected_address(state.ui),
+                 low_byte(state.windows.slider_high));
+}
+
+void on_backlight_slider(AppState& state) {
+  const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
+  state.backlight_level = level;
+  state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, low_byte(level * 17));
+}
+
+// Entries "0", "1", "-1" send their index: 0, 1 and 2.
+void on_output_list(AppState& state, int list, std::uint8_t code) {
+  const int entry = state.ui.selection(list);
+  if (entry < 0) return;
+  state.bus.send(code, selected_address(state.ui), low_byte(entry));
+}
+
+void limit_slider_1_to_byte(Toolkit& ui) {
+  if (ui.value(MAIN_POSITION_SLIDER_1) > 255) {
+    ui.set_value(MAIN_POSITION_SLIDER_1, 255);
+    ui.set_text(MAIN_VALUE_FIELD_1, "255");
+  }
+  ui.set_range(MAIN_POSITION_SLIDER_1, 0, 255);
+}
+
+void set_module_buttons_enabled(Toolkit& ui, bool parameters, bool set_buttons) {
+  ui.set_enabled(MAIN_PARAMETERS_BUTTON, parameters);
+  for (int button : SET_BUTTONS) ui.set_enabled(button, set_buttons);
+}
+
+// Nothing is sent on a selection; the sliders keep their positions.
+void on_module_selector(AppState& state) {
+  Toolkit& ui = state.ui;
+  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
+  if (entry < 0) return;
+  if (parse_number_text(ui.item_text(MAIN_MODULE_SELECTOR, entry)) == COMMON_ADDRESS) {
+    limit_slider_1_to_byte(ui);
+    set_module_buttons_enabled(ui, false, false);
+    ui.set_enabled(MAIN_POSITION_SLIDER_2, true);
+    return;
+  }
+  const ModuleRecord* module = selected_module(state);
+  const int wide_max = wide_slider_max(module ? module->gauge1_type.load() : 0);
+  set_module_buttons_enabled(ui, true, true);
+  if (wide_max > 0) {
+    ui.set_range(MAIN_POSITION_SLIDER_1, 0, wide_max);
+    ui.set_enabled(MAIN_POSITION_SLIDER_2, false);
+    set_module_buttons_enabled(ui, true, false);
+  } else {
+    limit_slider_1_to_byte(ui);
+    ui.set_enabled(MAIN_POSITION_SLIDER_2, true);
+  }
+}
+
+// The course buttons change the record in memory only; the parameter window writes the EEPROM.
+void on_set_course(AppState& state, int field, Relaxed<std::uint8_t> ModuleRecord::*target) {
+  const int index = state.windows.editor_module;
+  if (index >= MAX_MODULES) return;
+  state.modules.records[static_cast<std::size_t>(index)].*target =
+      low_byte(parse_number_text(state.ui.text(field)));
+}
+
+}  // namespace
+
+void install_main_window_handlers(AppState& state) {
+  auto& handlers = state.dispatch.control_handlers;
+  AppState* s = &state;
+  handlers[MAIN_POSITION_SLIDER_1] = [s] { on_position_slider_1(*s); };
+  handlers[MAIN_POSITION_SLIDER_2] = [s] { on_position_slider_2(*s); };
+  handlers[MAIN_BACKLIGHT_SLIDER] = [s] { on_backlight_slider(*s); };
+  handlers[MAIN_RESET_BUTTON] = [s] { s->bus.send(CMD_RESET_MODULE, selected_address(s->ui), 0); };
+  handlers[MAIN_OUTPUT_LIST_1] = [s] { on_output_list(*s, MAIN_OUTPUT_LIST_1, CMD_SET_OUTPUT_1); };
+  handlers[MAIN_OUTPUT_LIST_2] = [s] { on_output_list(*s, MAIN_OUTPUT_LIST_2, CMD_SET_OUTPUT_2); };
+  handlers[MAIN_MODULE_SELECTOR] = [s] { on_module_selector(*s); };
+  handlers[MAIN_SET_MIN_1] = [s] {
+    on_set_course(*s, MAIN_VALUE_FIELD_1, &ModuleRecord::gauge1_course_min);
+  };
+  handlers[MAIN_SET_MAX_1] = [s] {
+    on_set_course(*s, MAIN_VALUE_FIELD_1, &ModuleRecord::gauge1_course_max);
+  };
+  handlers[MAIN_SET_MIN_2] = [s] {
+    on_set_course(*s, MAIN_VALUE_FIELD_2, &ModuleRecord::gauge2_course_min);
+  };
+  handlers[MAIN_SET_MAX_2] = [s] {
+    on_set_course(*s, MAIN_VALUE_FIELD_2, &ModuleRecord::gauge2_course_max);
+  };
+}
+
+}  // namespace kavri
