@@ -1,0 +1,17 @@
+// The FLTK backend's modal dialogs: message box and open-file chooser.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "ui/toolkit.h"
+
+namespace kavri::fltk_ui {
+
+// Modal; returns when the user has dismissed it with its single OK button.
+void show_message_box(std::string_view title, std::string_view text);
+
+// The platform's open-file dialog: a full path, or "" when cancelled or when it failed.
+std::string run_file_chooser(const FileDialogSpec& spec);
+
+}  // namespace kavri::fltk_ui
