@@ -1,0 +1,47 @@
+#include "virtual/simulator/virtual_simulator.h"
+
+#include "simlink/posix_endpoint.h"
+#include "virtual/simulator/posix_server.h"
+
+namespace kavri {
+namespace {
+
+constexpr Millis FLIGHT_STEP{20};  // fine enough for a needle to move smoothly
+
+}  // namespace
+
+VirtualSimulator::VirtualSimulator(Env& env, SimOptions options)
+    : env_(env),
+      options_(std::move(options)),
+      profile_(options_.profile ? *options_.profile : SimProfile::demo_flight()) {}
+
+VirtualSimulator::~VirtualSimulator() { stop(); }
+
+bool VirtualSimulator::start() {
+  stop();
+  for (const SimPin& pin : options_.pins) {
+    space_.pin(pin.offset, pin.size, static_cast<std::uint64_t>(pin.value));
+  }
+  if (options_.fly) profile_.apply(space_, 0);
+  server_ = std::make_unique<PosixIpcServer>(env_, space_, options_.on_write);
+  const std::string directory =
+      options_.directory.empty() ? default_ipc_directory() : options_.directory;
+  if (!server_->start(directory, options_.server_class, error_)) {
+    server_.reset();
+    return false;
+  }
+  if (options_.fly) {
+    flight_ = env_.start_thread([this](std::stop_token stop) {
+      const std::int64_t begin = env_.now_ms();
+      while (env_.sleep_for(FLIGHT_STEP, stop)) profile_.apply(space_, env_.now_ms() - begin);
+    });
+  }
+  return true;
+}
+
+void VirtualSimulator::stop() {
+  flight_.stop_and_join();
+  server_.reset();
+}
+
+}  // namespace kavri

@@ -1,0 +1,52 @@
+// The virtual simulator: an offset space that flies a profile, served through the real POSIX
+// transport by a server thread of its own. kavri-sim runs it alone; kavri-bench and the tests
+// run it beside the driver.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/env.h"
+#include "simlink/ipc_transport.h"
+#include "virtual/simulator/offset_space.h"
+#include "virtual/simulator/request_server.h"
+#include "virtual/simulator/sim_profile.h"
+
+namespace kavri {
+
+struct SimOptions {
+  IpcServerClass server_class = IpcServerClass::uipcmain;
+  std::string directory;              // where the socket goes; empty: the per-user directory
+  std::optional<SimProfile> profile;  // empty: the demo flight
+  bool fly = true;                    // false: no profile runs, offsets change only by writes
+  std::vector<SimPin> pins;           // held values, applied before serving
+  WriteObserver on_write;             // each client write, on the server's thread
+};
+
+class VirtualSimulator {
+ public:
+  VirtualSimulator(Env& env, SimOptions options);
+  ~VirtualSimulator();  // stops
+
+  // Pins the values, starts the flight and serves the socket. False, with the reason in
+  // error(), when the socket cannot be served (for instance another server holds it).
+  bool start();
+  // Stops serving (the socket is removed) and flying; the offsets stay as they are.
+  void stop();
+
+  OffsetSpace& offsets() { return space_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  Env& env_;
+  SimOptions options_;
+  SimProfile profile_;
+  OffsetSpace space_;
+  std::unique_ptr<class PosixIpcServer> server_;
+  Worker flight_;
+  std::string error_;
+};
+
+}  // namespace kavri
