@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavri {
 
@@ -23,25 +24,35 @@ class Prefs {
   // read but not written is marked read-only (its changes are dropped at close). False when
   // the file cannot be read at all; the path is then remembered and close creates it.
   bool open(const std::string& path);
-  // prefs_create: closes the current file and starts an empty one at `path` (created or
-  // emptied on disk now). False when it cannot be created; later writes are then dropped.
+  // prefs_create: closes the current file and starts an empty one at `path`. A missing file
+  // is created empty now; an existing one is checked for writing now and replaced at close,
+  // so a crash in between leaves its old content rather than an empty file. False when it
+  // cannot be created or written; later writes are then dropped.
   bool create(const std::string& path);
   // prefs_select_group: "" selects the keys before the first group (true). Otherwise the
   // first group of that name, any letter case (true); when there is none the name becomes
   // the pending group (false): reads give defaults, the first write appends the group.
   bool select_group(std::string_view name);
   // prefs_read_int: the value read as "%d" would (blanks, sign, digits; no digit gives 0);
-  // the default when the key is missing from the selected group.
+  // the default when the key is missing from the selected group. A number beyond 32 bits
+  // keeps its low 32 bits (as two's complement, sign applied): "4294967297" reads 1.
   std::int32_t read_int(std::string_view key, std::int32_t default_value) const;
   // prefs_read_string: the value less leading and trailing blanks and tabs, or the default.
   std::string read_string(std::string_view key, std::string_view default_value) const;
+  // The keys of the selected group in file order, as spelled in the file (none for a pending
+  // group).
+  std::vector<std::string> keys() const;
   // prefs_write_int / prefs_write_string: replace the key's value in the selected group
-  // (the key takes the caller's spelling) or add it after the group's last entry.
+  // (the key takes the caller's spelling) or add it after the group's last entry. A line
+  // break (CR or LF) in a key or value is stored as a blank, so a value can never turn into
+  // lines of its own. Dropped when no file is open and no path is remembered.
   void write_int(std::string_view key, std::int32_t value);
   void write_string(std::string_view key, std::string_view value);
   // prefs_close: writes the file back when something was written (and the file is not
-  // read-only), then releases everything. Harmless when nothing is open.
-  void close();
+  // read-only), then releases everything. Harmless when nothing is open. After create() the
+  // file holds exactly the entries written, even none. False when changes were dropped
+  // (read-only file, file that could not be written); the old file is then unchanged.
+  bool close();
 
  private:
   struct Impl;

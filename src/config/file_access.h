@@ -1,0 +1,34 @@
+// The file operations of the preferences file: read a file whole, make sure one can be
+// written, and replace a file's content so that no reader (and no crash) ever meets a
+// truncated or half-written file. One implementation per platform.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kavri {
+
+enum class FileAccess { none, read_only, read_write };
+
+struct FileContents {
+  FileAccess access = FileAccess::none;  // none: not a readable regular file
+  std::string bytes;
+};
+
+// Reads the regular file at `path` whole and tells whether it could also have been opened for
+// writing. Never blocks on a FIFO or a device: anything but a regular file gives `none`.
+FileContents read_whole_file(const std::string& path);
+
+// True when `path` can be written: an existing regular file that is writable (its content is
+// left as it is), or a missing file that has just been created empty.
+bool prepare_file_for_writing(const std::string& path);
+
+// Replaces the content of `path` by `bytes`. The bytes go to a temporary file beside it, are
+// flushed to the disk and renamed over the old file, so the path holds either the old content
+// or the whole new one at every moment. The file keeps its permission bits; a symbolic link
+// keeps pointing to the file, which is replaced. A missing file is created (permissions as the
+// process's umask allows). False, with the old file unchanged and no temporary left behind,
+// when the file is not a writable regular file or any step fails.
+bool replace_file(const std::string& path, std::string_view bytes);
+
+}  // namespace kavri

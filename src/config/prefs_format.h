@@ -1,0 +1,31 @@
+// The text of a preferences file: how its lines become entries and how entries become lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavri {
+
+struct PrefsEntry {
+  enum class Kind { group, comment, key };
+  Kind kind = Kind::key;
+  std::string name;   // group name, comment text or key
+  std::string value;  // keys only
+};
+
+// The UTF-8 byte order mark that switches a file into UTF-8 mode.
+inline constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
+
+// Splits `text` (the file without its byte order mark) into entries. CR and LF each end a line;
+// lines empty once their leading blanks are skipped are dropped. "[" starts a group header
+// (name up to the first "]"), ";" a comment (less one space after it), anything else is a key
+// line: the key up to the first "=" less its trailing blanks, the value after it less its
+// leading blanks. Any byte sequence parses.
+std::vector<PrefsEntry> parse_prefs_text(std::string_view text);
+
+// The file's text: "[name]", "; text" and "key = value" lines, each ended by CR LF, after the
+// byte order mark and an empty line in UTF-8 mode.
+std::string format_prefs_text(const std::vector<PrefsEntry>& entries, bool utf8);
+
+}  // namespace kavri
