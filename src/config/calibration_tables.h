@@ -38,6 +38,7 @@ std::string_view calibration_group(CalibrationKind kind);
 std::span<const std::string_view> calibration_point_keys(CalibrationKind kind);
 
 // The key of point k of gauge g of the module at `address_text`: "Pos0A" + "12" + "S" + "0".
+// A point outside the kind's points has no key: "".
 std::string calibration_key(CalibrationKind kind, int point, std::string_view address_text,
                             int gauge);
 
