@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "config/ascii_names.h"
 #include "config/code_page.h"
 #include "config/file_access.h"
 #include "config/prefs_format.h"
@@ -9,16 +10,6 @@
 namespace kavri {
 
 namespace {
-
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  }
-  return true;
-}
 
 std::string_view trim_blanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -76,7 +67,7 @@ struct Prefs::Impl {
   PrefsEntry* find_key(std::string_view key) {
     if (pending) return nullptr;
     for (std::size_t i = group_begin(), end = group_end(); i < end; ++i) {
-      if (entries[i].kind == PrefsEntry::Kind::key && same_name(entries[i].name, key)) {
+      if (entries[i].kind == PrefsEntry::Kind::key && same_ascii_name(entries[i].name, key)) {
         return &entries[i];
       }
     }
@@ -141,7 +132,7 @@ bool Prefs::select_group(std::string_view name) {
   if (name.empty()) return true;
   for (std::size_t i = 0; i < impl_->entries.size(); ++i) {
     const PrefsEntry& e = impl_->entries[i];
-    if (e.kind == PrefsEntry::Kind::group && same_name(e.name, name)) {
+    if (e.kind == PrefsEntry::Kind::group && same_ascii_name(e.name, name)) {
       impl_->selected = i;
       return true;
     }

@@ -1,0 +1,19 @@
+// Names (groups, keys) that match without regard to ASCII letter case.
+#pragma once
+
+#include <string_view>
+
+namespace kavri {
+
+inline bool same_ascii_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace kavri
