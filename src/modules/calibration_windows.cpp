@@ -1,0 +1,290 @@
+#include "modules/calibration_windows.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "base/number_text.h"
+#include "config/prefs.h"
+#include "modules/parameter_window.h"
+#include "ui/control_numbers.h"
+
+namespace kavri {
+
+namespace {
+
+// A slider beside the graduation of calibration point `point`.
+struct SliderPlace {
+  int control;
+  Rect rect;
+  int point;
+};
+
+struct CalibrationLayout {
+  CalibrationKind kind;
+  int window;
+  std::string_view title;
+  Rect geometry;
+  bool close_box;
+  std::span<const SliderPlace> sliders;  // in slider-number order
+  std::span<const ControlPlace> controls;
+  int validate_button;
+  int cancel_button;
+  // A 0 at this point marks a gauge as not yet calibrated.
+  int calibrated_point;
+  // A preset puts this many sliders (in number order) on the course minimum and the rest
+  // on the course maximum.
+  int preset_min_sliders;
+};
+
+constexpr std::array<SliderPlace, 6> kSuctionSliders{{
+    {89, {165, 210, 200, 30}, 0},
+    {90, {165, 175, 200, 30}, 1},
+    {91, {165, 140, 200, 30}, 2},
+    {92, {165, 105, 200, 35}, 3},
+    {93, {165, 65, 200, 35}, 4},
+    {94, {165, 30, 200, 35}, 5},
+}};
+
+constexpr std::array<ControlPlace, 10> kSuctionControls{{
+    {95, ControlKind::button, {145, 255, 90, 20}, "Valider"},
+    {96, ControlKind::button, {260, 255, 90, 20}, "Annuler"},
+    {97, ControlKind::label, {95, 10, 85, 20}, "repère de position"},
+    {98, ControlKind::label, {190, 10, 150, 15}, "Position", Align::center},
+    {99, ControlKind::label, {130, 205, 25, 30}, "0", Align::left, FontId::large},
+    {100, ControlKind::label, {130, 170, 25, 30}, "3", Align::left, FontId::large},
+    {101, ControlKind::label, {130, 135, 25, 30}, "4", Align::left, FontId::large},
+    {102, ControlKind::label, {130, 100, 25, 30}, "5", Align::left, FontId::large},
+    {103, ControlKind::label, {130, 65, 25, 30}, "6", Align::left, FontId::large},
+    {104, ControlKind::label, {130, 30, 25, 30}, "7", Align::left, FontId::large},
+}};
+
+// The graduations run from 50 at the bottom up to -50: slider 122 + i sets point 6 - i.
+constexpr std::array<SliderPlace, 7> kOatSliders{{
+    {122, {170, 290, 200, 30}, 6},
+    {123, {170, 255, 200, 30}, 5},
+    {124, {170, 220, 200, 30}, 4},
+    {125, {170, 185, 200, 30}, 3},
+    {126, {170, 150, 200, 30}, 2},
+    {127, {170, 115, 200, 30}, 1},
+    {128, {170, 80, 200, 30}, 0},
+}};
+
+constexpr std::array<ControlPlace, 11> kOatControls{{
+    {113, ControlKind::label, {75, 20, 100, 15}, "Repère de position"},
+    {114, ControlKind::label, {265, 15, 90, 15}, "Position"},
+    {115, ControlKind::label, {100, 285, 50, 35}, "50", Align::center, FontId::large},
+    {116, ControlKind::label, {100, 250, 50, 35}, "40", Align::center, FontId::large},
+    {117, ControlKind::label, {100, 215, 50, 35}, "20", Align::center, FontId::large},
+    {118, ControlKind::label, {100, 180, 50, 35}, "0", Align::center, FontId::large},
+    {119, ControlKind::label, {100, 145, 50, 35}, "-20", Align::center, FontId::large},
+    {120, ControlKind::label, {100, 110, 50, 35}, "-40", Align::center, FontId::large},
+    {121, ControlKind::label, {100, 75, 50, 35}, "-50", Align::center, FontId::large},
+    {129, ControlKind::button, {115, 335, 90, 20}, "Valider"},
+    {130, ControlKind::button, {255, 335, 90, 20}, "Annuler"},
+}};
+
+constexpr std::array<SliderPlace, 5> kFuelSliders{{
+    {131, {165, 210, 200, 30}, 0},
+    {132, {165, 175, 200, 30}, 1},
+    {133, {165, 140, 200, 30}, 2},
+    {134, {165, 105, 200, 35}, 3},
+    {135, {165, 60, 200, 35}, 4},
+}};
+
+// The fuel window's labels take their own numbers (the suction window's plus 1000): both
+// windows may be open at once, and a control number names one control only.
+constexpr std::array<ControlPlace, 9> kFuelControls{{
+    {136, ControlKind::button, {145, 255, 90, 20}, "Valider"},
+    {137, ControlKind::button, {260, 255, 90, 20}, "Annuler"},
+    {1097, ControlKind::label, {95, 40, 85, 20}, "repère de position"},
+    {1098, ControlKind::label, {190, 40, 150, 15}, "Position", Align::center},
+    {1099, ControlKind::label, {110, 205, 50, 30}, "0", Align::right, FontId::large},
+    {1100, ControlKind::label, {110, 170, 50, 30}, "25", Align::right, FontId::large},
+    {1101, ControlKind::label, {110, 135, 50, 30}, "50", Align::right, FontId::large},
+    {1102, ControlKind::label, {110, 100, 50, 30}, "75", Align::right, FontId::large},
+    {1103, ControlKind::label, {110, 65, 50, 30}, "100", Align::right, FontId::large},
+}};
+
+constexpr std::array<CalibrationLayout, 3> kLayouts{{
+    {CalibrationKind::suction,
+     SUCTION_WINDOW,
+     "Calibrage jauge suction",
+     {349, 442, 463, 309},
+     false,
+     kSuctionSliders,
+     kSuctionControls,
+     95,
+     96,
+     3,
+     3},
+    {CalibrationKind::oat,
+     OAT_WINDOW,
+     "Calibrage Jauge OAT",
+     {393, 53, 463, 385},
+     true,
+     kOatSliders,
+     kOatControls,
+     129,
+     130,
+     6,
+     3},
+    {CalibrationKind::fuel,
+     FUEL_WINDOW,
+     "Calibrage jauge essence",
+     {349, 442, 463, 309},
+     false,
+     kFuelSliders,
+     kFuelControls,
+     136,
+     137,
+     4,
+     2},
+}};
+
+const CalibrationLayout& layout_of(CalibrationKind kind) {
+  for (const auto& layout : kLayouts) {
+    if (layout.kind == kind) return layout;
+  }
+  return kLayouts[0];  // unreachable: every kind has a layout
+}
+
+std::span<Relaxed<std::uint8_t>> calibration_slot(CalibrationTables& tables, CalibrationKind kind,
+                                                  int module_index) {
+  const auto j = static_cast<std::size_t>(module_index);
+  switch (kind) {
+    case CalibrationKind::suction:
+      return tables.suction_calibration[j];
+    case CalibrationKind::oat:
+      return tables.oat_calibration[j];
+    case CalibrationKind::fuel:
+      return tables.fuel_calibration[j];
+  }
+  return tables.suction_calibration[j];  // unreachable
+}
+
+int gauge_of(const WindowContext& ctx) { return ctx.calibration_gauge == 0 ? 0 : 1; }
+
+std::uint8_t address_of(const SelectedModule& module) {
+  return static_cast<std::uint8_t>(parse_number_text(module.address_text));
+}
+
+void open_window(WindowContext& ctx, CalibrationKind kind) {
+  const CalibrationLayout& layout = layout_of(kind);
+  WindowSpec spec;
+  spec.number = layout.window;
+  spec.title = std::string(layout.title);
+  spec.geometry = layout.geometry;
+  spec.close_box = layout.close_box;
+  spec.sizable = true;
+  ctx.ui.create_window(spec);
+  add_controls(ctx.ui, layout.window, layout.controls);
+  for (const SliderPlace& slider : layout.sliders) {
+    const ControlPlace place{.number = slider.control, .kind = ControlKind::slider, .rect = slider.rect};
+    add_controls(ctx.ui, layout.window, std::span(&place, 1));
+  }
+}
+
+// Sets the window's sliders from the points of gauge `gauge` of the module, or presets them
+// from the module's course limits when the gauge is not yet calibrated.
+void refresh_sliders(WindowContext& ctx, const CalibrationLayout& layout, int module_index,
+                     int gauge) {
+  const auto slot = calibration_slot(ctx.calibration, layout.kind, module_index);
+  const bool calibrated = slot[static_cast<std::size_t>(2 * layout.calibrated_point + gauge)] != 0;
+  const ModuleRecord& record = ctx.modules.records[static_cast<std::size_t>(module_index)];
+  const int course_min = gauge == 0 ? record.gauge1_course_min : record.gauge2_course_min;
+  const int course_max = gauge == 0 ? record.gauge1_course_max : record.gauge2_course_max;
+  int place = 0;
+  for (const SliderPlace& slider : layout.sliders) {
+    int position = place++ < layout.preset_min_sliders ? course_min : course_max;
+    if (calibrated) position = slot[static_cast<std::size_t>(2 * slider.point + gauge)];
+    ctx.ui.set_value(slider.control, position);
+  }
+}
+
+void on_slider_moved(WindowContext& ctx, CalibrationKind kind, const SliderPlace& slider) {
+  const auto module = selected_module(ctx.ui);
+  if (!module) return;
+  const int position = ctx.ui.value(slider.control);
+  const auto p = static_cast<std::uint8_t>(position);
+  ctx.bus.send(ctx.calibration_command, address_of(*module), p);
+  calibration_slot(ctx.calibration, kind,
+                   module->index)[static_cast<std::size_t>(2 * slider.point + gauge_of(ctx))] = p;
+}
+
+void on_validate(WindowContext& ctx, const CalibrationLayout& layout) {
+  const auto module = selected_module(ctx.ui);
+  if (!module) return;
+  Prefs file;
+  if (!file.open(ctx.calibration_file)) file.create(ctx.calibration_file);
+  file.select_group(calibration_group(layout.kind));
+  for (const SliderPlace& slider : layout.sliders) {
+    file.write_int(calibration_key(layout.kind, slider.point, module->address_text, gauge_of(ctx)),
+                   ctx.ui.value(slider.control));
+  }
+  file.close();
+  ctx.ui.destroy_window(layout.window);
+}
+
+}  // namespace
+
+std::optional<SelectedModule> selected_module(const Toolkit& ui) {
+  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
+  if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
+  return SelectedModule{entry - 1, ui.item_text(MAIN_MODULE_SELECTOR, entry)};
+}
+
+void open_suction_window(WindowContext& ctx) { open_window(ctx, CalibrationKind::suction); }
+void open_oat_window(WindowContext& ctx) { open_window(ctx, CalibrationKind::oat); }
+void open_fuel_window(WindowContext& ctx) { open_window(ctx, CalibrationKind::fuel); }
+
+void calibrate_gauge(WindowContext& ctx, int gauge, int type_index) {
+  const auto module = selected_module(ctx.ui);
+  if (!module) return;
+  ctx.calibration_gauge = gauge == 0 ? 0 : 1;
+  ctx.calibration_command = gauge == 0 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2;
+  switch (type_index) {
+    case 11:
+      open_suction_window(ctx);
+      break;
+    case 13:
+      open_oat_window(ctx);
+      break;
+    case 17:
+      open_fuel_window(ctx);
+      break;
+    default:
+      break;
+  }
+  reload_calibration(ctx, module->index, module->address_text, ctx.calibration_gauge);
+}
+
+void install_calibration_windows(WindowContext& ctx) {
+  for (const CalibrationLayout& layout : kLayouts) {
+    for (const SliderPlace& slider : layout.sliders) {
+      ctx.dispatch.control_handlers[slider.control] = [&ctx, &slider, kind = layout.kind] {
+        on_slider_moved(ctx, kind, slider);
+      };
+    }
+    ctx.dispatch.control_handlers[layout.validate_button] = [&ctx, &layout] {
+      on_validate(ctx, layout);
+    };
+    ctx.dispatch.control_handlers[layout.cancel_button] = [&ctx, window = layout.window] {
+      ctx.ui.destroy_window(window);
+    };
+  }
+}
+
+void reload_calibration(WindowContext& ctx, int module_index, std::string_view address_text,
+                        int gauge) {
+  load_calibration(ctx.calibration, module_index, address_text, gauge, ctx.calibration_file);
+  // An open window shows the module and gauge being calibrated; a load of another one (the
+  // main loop reloads every calibrated gauge at link-up) must not put its points there.
+  const auto module = selected_module(ctx.ui);
+  if (!module || module->index != module_index || gauge != gauge_of(ctx)) return;
+  for (const CalibrationLayout& layout : kLayouts) {
+    if (ctx.ui.window_exists(layout.window)) refresh_sliders(ctx, layout, module_index, gauge);
+  }
+}
+
+}  // namespace kavri

@@ -1,0 +1,272 @@
+#include "modules/parameter_window.h"
+
+#include <array>
+#include <memory>
+
+#include "base/number_text.h"
+#include "config/gauge_config.h"
+#include "modules/calibration_windows.h"
+#include "modules/eeprom_write.h"
+#include "modules/gauge_catalogue.h"
+#include "ui/control_numbers.h"
+
+namespace kavri {
+
+namespace {
+
+constexpr std::array<ParamField, PARAM_FIELD_COUNT> kFields{{
+    {Param::gauge1_course_min, 19, FieldKind::number},
+    {Param::gauge1_course_max, 20, FieldKind::number},
+    {Param::gauge2_course_min, 22, FieldKind::number},
+    {Param::gauge2_course_max, 23, FieldKind::number},
+    {Param::gauge1_inverted, 24, FieldKind::inversion_box},
+    {Param::gauge2_inverted, 25, FieldKind::inversion_box},
+    {Param::gauge1_type, PARAM_GAUGE1_TYPE_LIST, FieldKind::type_list},
+    {Param::gauge2_type, PARAM_GAUGE2_TYPE_LIST, FieldKind::type_list},
+    {Param::gauge1_offset, 33, FieldKind::offset},
+    {Param::gauge2_offset, 35, FieldKind::offset},
+    {Param::gauge1_sim_min, 36, FieldKind::number},
+    {Param::gauge1_sim_max, 38, FieldKind::number},
+    {Param::gauge2_sim_min, 37, FieldKind::number},
+    {Param::gauge2_sim_max, 39, FieldKind::number},
+    {Param::gauge1_offset_length, 46, FieldKind::number},
+    {Param::gauge2_offset_length, 47, FieldKind::number},
+    {Param::output1_offset, 71, FieldKind::offset},
+    {Param::output2_offset, 72, FieldKind::offset},
+    {Param::output1_offset_length, 73, FieldKind::number},
+    {Param::output2_offset_length, 74, FieldKind::number},
+    {Param::output1_type, 75, FieldKind::type_list},
+    {Param::output2_type, 76, FieldKind::type_list},
+    {Param::analog_offset, 78, FieldKind::offset},
+    {Param::analog_offset_length, 79, FieldKind::number},
+    {Param::analog_type, 80, FieldKind::type_list},
+    {Param::analog_param, 81, FieldKind::number},
+    {Param::output1_inverted, 85, FieldKind::inversion_box},
+    {Param::output2_inverted, 86, FieldKind::inversion_box},
+}};
+
+constexpr ControlKind kLabel = ControlKind::label;
+constexpr ControlKind kField = ControlKind::text_field;
+constexpr ControlKind kList = ControlKind::drop_down;
+constexpr ControlKind kButton = ControlKind::button;
+constexpr ControlKind kBox = ControlKind::check_box;
+constexpr Align kCentre = Align::center;
+
+constexpr std::array<ControlPlace, 56> kControls{{
+    {13, kLabel, {15, 20, 80, 30}, "Adresse du module"},
+    {14, kLabel, {95, 10, 90, 20}, "Ancienne", kCentre},
+    {15, kLabel, {225, 10, 90, 20}, "Nouvelle", kCentre},
+    {PARAM_ADDRESS_FIELD, kField, {95, 30, 90, 20}, ""},
+    {PARAM_NEW_ADDRESS_FIELD, kField, {225, 30, 90, 20}, ""},
+    {17, kLabel, {95, 60, 90, 20}, "Mini", kCentre},
+    {18, kLabel, {225, 60, 90, 20}, "Maxi", kCentre},
+    {16, kLabel, {15, 80, 80, 20}, "Course 1"},
+    {19, kField, {95, 80, 90, 20}, "0"},
+    {20, kField, {225, 80, 90, 20}, "255"},
+    {PARAM_CALIBRATE_1_BUTTON, kButton, {350, 80, 90, 20}, "calibrage"},
+    {21, kLabel, {15, 100, 80, 20}, "Course 2"},
+    {22, kField, {95, 100, 90, 20}, "0"},
+    {23, kField, {225, 100, 90, 20}, "255"},
+    {PARAM_CALIBRATE_2_BUTTON, kButton, {350, 100, 90, 20}, "calibrage"},
+    {40, kLabel, {15, 140, 80, 20}, "Course FS 1"},
+    {36, kField, {95, 140, 90, 20}, "0"},
+    {38, kField, {225, 140, 90, 20}, "16383"},
+    {41, kLabel, {15, 160, 80, 20}, "Course FS 2"},
+    {37, kField, {95, 160, 90, 20}, "0"},
+    {39, kField, {225, 160, 90, 20}, "16383"},
+    {34, kLabel, {75, 200, 50, 20}, "Offset"},
+    {45, kLabel, {135, 200, 100, 20}, "Longeur de l'Offset"},
+    {32, kLabel, {240, 200, 80, 20}, "Type", kCentre},
+    {26, kLabel, {395, 200, 50, 20}, "inversion", kCentre},
+    {83, kLabel, {15, 240, 40, 15}, "Sortie A"},
+    {33, kField, {70, 235, 80, 20}, "$0000"},
+    {46, kField, {160, 235, 20, 20}, "2"},
+    {PARAM_GAUGE1_TYPE_LIST, kList, {190, 235, 180, 20}},
+    {24, kBox, {410, 235, 20, 20}},
+    {84, kLabel, {15, 260, 45, 15}, "Sortie B"},
+    {35, kField, {70, 255, 80, 20}, "$0000"},
+    {47, kField, {160, 255, 20, 20}, "2"},
+    {PARAM_GAUGE2_TYPE_LIST, kList, {190, 255, 180, 20}},
+    {25, kBox, {410, 260, 20, 20}},
+    {69, kLabel, {15, 290, 40, 15}, "Sortie 1"},
+    {71, kField, {70, 285, 80, 20}, "$0000"},
+    {73, kField, {160, 285, 20, 20}, "2"},
+    {75, kList, {190, 285, 180, 20}},
+    {85, kBox, {410, 285, 20, 20}},
+    {70, kLabel, {15, 310, 45, 15}, "Sortie 2"},
+    {72, kField, {70, 305, 80, 20}, "$0000"},
+    {74, kField, {160, 305, 20, 20}, "2"},
+    {76, kList, {190, 305, 180, 20}},
+    {86, kBox, {410, 310, 20, 20}},
+    {77, kLabel, {100, 340, 220, 20}, "Utilisation de la valeur  analogique"},
+    {82, kLabel, {400, 340, 65, 15}, "Paramètre"},
+    {78, kField, {70, 365, 80, 20}, "$0000"},
+    {79, kField, {160, 365, 20, 20}, "2"},
+    {80, kList, {190, 365, 180, 20}},
+    {81, kField, {385, 365, 80, 20}, "16383"},
+    {PARAM_EXPORT_BUTTON, kButton, {65, 425, 105, 20}, "Exporte"},
+    {PARAM_WRITE_BUTTON, kButton, {295, 425, 120, 20}, "Ecrit EEPROM"},
+    {PARAM_IMPORT_BUTTON, kButton, {65, 455, 105, 20}, "Importe"},
+    {PARAM_CANCEL_BUTTON, kButton, {295, 455, 120, 20}, "Annule"},
+}};
+
+constexpr int MAIN_SLIDER_MAX = 255;
+constexpr int MAIN_SLIDER_FULL_TURN_MAX = 359;
+
+// The state the window's handlers share; it lives as long as the handlers.
+struct Editor {
+  explicit Editor(WindowContext& context)
+      : ctx(context), writer(context.env, context.bus, context.modules) {}
+  WindowContext& ctx;
+  EepromWriter writer;
+  // Counts the openings, so that a write ending after the window was rebuilt leaves the new
+  // window open.
+  unsigned opening = 0;
+};
+
+bool has_calibration_table(int type_index) {
+  return calibration_kind_of_type(type_index + 1).has_value();
+}
+
+void fill_list(Toolkit& ui, int control, std::span<const std::string_view> names) {
+  ui.clear_items(control);
+  for (std::string_view name : names) ui.add_item(control, name);
+}
+
+void show_record(Toolkit& ui, const ModuleRecord& record) {
+  for (const ParamField& field : kFields) {
+    const std::int64_t value = read_param(record, field.param);
+    switch (field.kind) {
+      case FieldKind::number:
+        ui.set_text(field.control, format_decimal(value));
+        break;
+      case FieldKind::offset:
+        ui.set_text(field.control, format_offset(static_cast<std::uint16_t>(value)));
+        break;
+      case FieldKind::type_list:
+        ui.set_selection(field.control,
+                         list_index_of_type(static_cast<int>(value), ui.item_count(field.control)));
+        break;
+      case FieldKind::inversion_box:
+        ui.set_value(field.control, value == 255 ? 1 : 0);
+        break;
+    }
+  }
+}
+
+void open_parameter_window(Editor& editor) {
+  WindowContext& ctx = editor.ctx;
+  Toolkit& ui = ctx.ui;
+  // Entry "50" names every module and no record: there is nothing to edit.
+  const auto module = selected_module(ui);
+  if (!module) return;
+  ++editor.opening;
+  ui.destroy_window(PARAMETER_WINDOW);
+  WindowSpec spec;
+  spec.number = PARAMETER_WINDOW;
+  spec.title = "Paramétrages";
+  spec.geometry = {344, 145, 489, 505};
+  spec.sizable = true;
+  ui.create_window(spec);
+  add_controls(ui, PARAMETER_WINDOW, kControls);
+  fill_list(ui, PARAM_GAUGE1_TYPE_LIST, gauge1_type_names());
+  fill_list(ui, PARAM_GAUGE2_TYPE_LIST, gauge2_type_names());
+  fill_list(ui, 75, output_type_names());
+  fill_list(ui, 76, output_type_names());
+  fill_list(ui, 80, analog_type_names());
+
+  ctx.editor_module = static_cast<std::uint8_t>(module->index);
+  show_record(ui, ctx.modules.records[static_cast<std::size_t>(module->index)]);
+  ui.set_enabled(PARAM_CALIBRATE_1_BUTTON,
+                 has_calibration_table(ui.selection(PARAM_GAUGE1_TYPE_LIST)));
+  ui.set_enabled(PARAM_CALIBRATE_2_BUTTON,
+                 has_calibration_table(ui.selection(PARAM_GAUGE2_TYPE_LIST)));
+  ui.set_text(PARAM_ADDRESS_FIELD, module->address_text);
+  ui.set_text(PARAM_NEW_ADDRESS_FIELD, module->address_text);
+}
+
+void on_gauge1_type_chosen(WindowContext& ctx) {
+  Toolkit& ui = ctx.ui;
+  const int index = ui.selection(PARAM_GAUGE1_TYPE_LIST);
+  if (has_calibration_table(index)) {
+    ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, true);
+  } else if (is_full_turn_type(index + 1)) {
+    ui.set_range(MAIN_POSITION_SLIDER_1, 0, MAIN_SLIDER_FULL_TURN_MAX);
+  } else {
+    ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, false);
+    if (ui.value(MAIN_POSITION_SLIDER_1) > MAIN_SLIDER_MAX) {
+      ui.set_value(MAIN_POSITION_SLIDER_1, MAIN_SLIDER_MAX);
+      ui.set_text(MAIN_VALUE_FIELD_1, format_decimal(MAIN_SLIDER_MAX));
+    }
+    ui.set_range(MAIN_POSITION_SLIDER_1, 0, MAIN_SLIDER_MAX);
+  }
+}
+
+void on_write_pressed(Editor& editor) {
+  Toolkit& ui = editor.ctx.ui;
+  if (editor.writer.running() || !ui.window_exists(PARAMETER_WINDOW)) return;
+  ui.message_box("Configuration de la jauge", "Mettre le strap de configuration");
+  // Every value is taken now: the window may be closed or rebuilt before the write ends.
+  const EepromWritePlan plan = read_eeprom_plan(ui);
+  ui.set_enabled(PARAM_WRITE_BUTTON, false);
+  ui.set_enabled(PARAM_CANCEL_BUTTON, false);
+  editor.writer.start(plan, editor.ctx.editor_module, [&editor, opening = editor.opening] {
+    if (editor.opening == opening) editor.ctx.ui.destroy_window(PARAMETER_WINDOW);
+  });
+}
+
+void on_import_pressed(Toolkit& ui) {
+  // An import sets the type lists as data, not as choices: the "calibrage" buttons keep
+  // their state.
+  const bool calibrate1 = ui.enabled(PARAM_CALIBRATE_1_BUTTON);
+  const bool calibrate2 = ui.enabled(PARAM_CALIBRATE_2_BUTTON);
+  import_gauge_config(ui);
+  ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, calibrate1);
+  ui.set_enabled(PARAM_CALIBRATE_2_BUTTON, calibrate2);
+}
+
+}  // namespace
+
+std::span<const ParamField> param_fields() { return kFields; }
+
+void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places) {
+  for (const ControlPlace& place : places) {
+    ControlSpec spec;
+    spec.number = place.number;
+    spec.kind = place.kind;
+    spec.rect = place.rect;
+    spec.text = std::string(place.text);
+    spec.align = place.align;
+    spec.font = place.font;
+    if (place.kind == ControlKind::slider) spec.range_max = 255;
+    ui.add_control(window, spec);
+  }
+}
+
+void install_parameter_window(WindowContext& ctx) {
+  auto editor = std::make_shared<Editor>(ctx);
+  auto& handlers = ctx.dispatch.control_handlers;
+  handlers[MAIN_PARAMETERS_BUTTON] = [editor] { open_parameter_window(*editor); };
+  handlers[PARAM_GAUGE1_TYPE_LIST] = [&ctx] { on_gauge1_type_chosen(ctx); };
+  handlers[PARAM_GAUGE2_TYPE_LIST] = [&ctx] {
+    ctx.ui.set_enabled(PARAM_CALIBRATE_2_BUTTON,
+                       has_calibration_table(ctx.ui.selection(PARAM_GAUGE2_TYPE_LIST)));
+  };
+  handlers[PARAM_CALIBRATE_1_BUTTON] = [&ctx] {
+    calibrate_gauge(ctx, 0, ctx.ui.selection(PARAM_GAUGE1_TYPE_LIST));
+  };
+  handlers[PARAM_CALIBRATE_2_BUTTON] = [&ctx] {
+    calibrate_gauge(ctx, 1, ctx.ui.selection(PARAM_GAUGE2_TYPE_LIST));
+  };
+  handlers[PARAM_CANCEL_BUTTON] = [editor] {
+    // A write under way cannot be called back: its window stays until the write ends.
+    if (!editor->writer.running()) editor->ctx.ui.destroy_window(PARAMETER_WINDOW);
+  };
+  handlers[PARAM_WRITE_BUTTON] = [editor] { on_write_pressed(*editor); };
+  handlers[PARAM_EXPORT_BUTTON] = [&ctx] { export_gauge_config(ctx.ui); };
+  handlers[PARAM_IMPORT_BUTTON] = [&ctx] { on_import_pressed(ctx.ui); };
+  ctx.dispatch.pass_hooks.push_back([editor] { editor->writer.step(); });
+  install_calibration_windows(ctx);
+}
+
+}  // namespace kavri
