@@ -25,15 +25,6 @@ BusReport answer(std::uint8_t code, std::uint8_t byte2 = 0, std::uint8_t byte3 =
 
 std::uint8_t low_byte(std::int64_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
-// The value a two-byte EEPROM field reads back as: the sim minima are signed 16-bit, every
-// other pair unsigned.
-std::int64_t as_stored_pair(Param param, std::uint16_t bits) {
-  if (param == Param::gauge1_sim_min || param == Param::gauge2_sim_min) {
-    return static_cast<std::int16_t>(bits);
-  }
-  return bits;
-}
-
 // The field and byte that one EEPROM write code names.
 struct WriteTarget {
   Param param;
@@ -60,6 +51,15 @@ std::optional<std::uint8_t> dump_byte(const VirtualModule& module, std::uint8_t 
 }
 
 }  // namespace
+
+std::int64_t eeprom_value(Param param, std::int64_t value) {
+  if (!param_info(param).two_bytes) return value & 0xFF;
+  const auto bits = static_cast<std::uint16_t>(value & 0xFFFF);
+  if (param == Param::gauge1_sim_min || param == Param::gauge2_sim_min) {
+    return static_cast<std::int16_t>(bits);
+  }
+  return bits;
+}
 
 VirtualCard::VirtualCard(std::vector<VirtualModule> modules) : modules_(std::move(modules)) {}
 
@@ -183,7 +183,7 @@ bool VirtualCard::write_param_byte(std::uint8_t address, std::uint8_t code, std:
     const auto old_bits = static_cast<std::uint16_t>(m.param(target->param) & 0xFFFF);
     const auto bits = target->high ? static_cast<std::uint16_t>((old_bits & 0x00FF) | data << 8)
                                    : static_cast<std::uint16_t>((old_bits & 0xFF00) | data);
-    m.set_param(target->param, as_stored_pair(target->param, bits));
+    m.set_param(target->param, eeprom_value(target->param, bits));
   };
   return for_each_at(address, store) > 0;
 }

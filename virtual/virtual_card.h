@@ -30,6 +30,10 @@ struct VirtualModule {
   void set_param(Param p, std::int64_t v) { params[static_cast<std::size_t>(p)] = v; }
 };
 
+// What a module's EEPROM keeps of `value` for a parameter: the low byte of a one-byte field,
+// the low 16 bits of a pair, read back signed for gauge1_sim_min and gauge2_sim_min.
+std::int64_t eeprom_value(Param param, std::int64_t value);
+
 class VirtualCard final : public HidCard {
  public:
   explicit VirtualCard(std::vector<VirtualModule> modules);

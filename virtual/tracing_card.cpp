@@ -1,0 +1,58 @@
+#include "virtual/tracing_card.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace kavri {
+
+TracingCard::TracingCard(HidCard& card, Env& env, std::unique_ptr<std::ostream> out)
+    : card_(card), env_(env), out_(std::move(out)) {}
+
+std::unique_ptr<TracingCard> TracingCard::open(HidCard& card, Env& env, const std::string& path) {
+  auto file = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
+  if (!file->is_open()) return nullptr;
+  return std::make_unique<TracingCard>(card, env, std::move(file));
+}
+
+TracingCard::~TracingCard() {
+  std::lock_guard lock(mutex_);
+  out_->flush();
+}
+
+// The write and its line under one lock: the lines of two senders stand in the order in which
+// their reports reached the card, and before any answer that a report causes can be traced.
+int TracingCard::write_report(std::span<const std::uint8_t> report) {
+  std::lock_guard lock(mutex_);
+  const int written = card_.write_report(report);
+  if (written > 0) trace('>', report);
+  return written;
+}
+
+// The read itself runs outside the lock: it may wait for seconds, and the other threads'
+// writes must not wait with it. Its line is written as soon as it returns.
+HidReadStatus TracingCard::read_report(std::span<std::uint8_t> report, int timeout_ms) {
+  const HidReadStatus status = card_.read_report(report, timeout_ms);
+  if (status == HidReadStatus::ok) {
+    std::lock_guard lock(mutex_);
+    trace('<', report);
+  }
+  return status;
+}
+
+// Each line is flushed at once, so the trace is whole however the program ends (the fatal
+// ends of the exploration leave without unwinding).
+void TracingCard::trace(char direction, std::span<const std::uint8_t> report) {
+  std::string line = std::to_string(env_.now_ms());
+  line += ' ';
+  line += direction;
+  for (const std::uint8_t byte : report) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, " %02X", byte);
+    line += hex;
+  }
+  line += '\n';
+  *out_ << line;
+  out_->flush();
+}
+
+}  // namespace kavri

@@ -1,0 +1,86 @@
+#include "virtual/tracing_card.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "base/fake_env.h"
+#include "virtual/virtual_card.h"
+
+namespace kavri {
+namespace {
+
+std::vector<std::string> lines_of(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string trace_path(const char* name) { return testing::TempDir() + name; }
+
+TEST(TracingCard, OneLinePerReportWrittenOrReadWithItsTime) {
+  const std::string path = trace_path("kavri_trace_lines.txt");
+  FakeEnv env;
+  VirtualModule module;
+  module.address = 12;
+  module.analog_value = 0x03E8;
+  VirtualCard card({module});
+  {
+    auto tracing = TracingCard::open(card, env, path);
+    ASSERT_NE(tracing, nullptr);
+    env.advance(Millis(1003));
+    EXPECT_EQ(tracing->write_report(BusReport{0, CMD_RESET_MODULE, 12, 0, 0, 0, 0, 0, 0}), 9);
+    env.advance(Millis(2));
+    tracing->write_report(BusReport{0, CMD_READ_ANALOG, 12, 0, 0, 0, 0, 0, 0});
+    BusReport answer{};
+    EXPECT_EQ(tracing->read_report(answer, 100), HidReadStatus::ok);
+    EXPECT_EQ(answer, (BusReport{0, 0, 0, 0, 0, ANALOG_MARK, 12, 0xE8, 0x03}));
+    EXPECT_EQ(tracing->read_report(answer, 0), HidReadStatus::timed_out);  // not traced
+    card.set_unplugged(true);
+    EXPECT_EQ(tracing->write_report(BusReport{0, CMD_EXPLORE}), 0);  // not traced
+  }
+  EXPECT_EQ(lines_of(path), (std::vector<std::string>{
+                                "1003 > 00 07 0C 00 00 00 00 00 00",
+                                "1005 > 00 05 0C 00 00 00 00 00 00",
+                                "1005 < 00 00 00 00 00 02 0C E8 03",
+                            }));
+}
+
+TEST(TracingCard, ConcurrentSendersGiveWholeLines) {
+  const std::string path = trace_path("kavri_trace_threads.txt");
+  FakeEnv env;
+  VirtualCard card({});
+  constexpr int kThreads = 3, kEach = 300;
+  {
+    auto tracing = TracingCard::open(card, env, path);
+    ASSERT_NE(tracing, nullptr);
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&tracing, t] {
+        for (int i = 0; i < kEach; ++i) {
+          const auto data = static_cast<std::uint8_t>(i);
+          tracing->write_report(
+              BusReport{0, CMD_SET_POSITION_1, static_cast<std::uint8_t>(t), data, 0, 0, 0, 0, 0});
+        }
+      });
+    }
+  }
+  const auto lines = lines_of(path);
+  ASSERT_EQ(lines.size(), std::size_t{kThreads * kEach});
+  const std::regex whole("0 > 00 03 0[0-2] [0-9A-F]{2} 00 00 00 00 00");
+  for (const auto& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+}
+
+TEST(TracingCard, AnUncreatableFileIsRefused) {
+  FakeEnv env;
+  VirtualCard card({});
+  EXPECT_EQ(TracingCard::open(card, env, "/nonexistent-dir/trace.txt"), nullptr);
+}
+
+}  // namespace
+}  // namespace kavri
