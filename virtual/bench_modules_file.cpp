@@ -1,0 +1,194 @@
+#include "virtual/bench_modules_file.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/number_text.h"
+#include "config/file_access.h"
+#include "config/prefs.h"
+#include "config/prefs_format.h"
+
+namespace kavri {
+
+namespace {
+
+constexpr const char* kAddressKey = "address";
+constexpr const char* kAnalogValueKey = "analog_value";
+
+std::string lower(std::string_view text) {
+  std::string result(text);
+  std::transform(result.begin(), result.end(), result.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return result;
+}
+
+// The group names of the file, in order, read with the same line rules as the preferences
+// file itself. Null (with `error` set) when the file is unusable as a bench.
+std::optional<std::vector<std::string>> group_names(const std::string& path, std::string& error) {
+  const FileContents contents = read_whole_file(path);
+  if (contents.access == FileAccess::none) {
+    error = "Impossible de lire le fichier de modules " + path;
+    return std::nullopt;
+  }
+  std::string_view text = contents.bytes;
+  if (text.starts_with(UTF8_MARK)) text.remove_prefix(UTF8_MARK.size());
+  std::vector<std::string> names;
+  for (const auto& entry : parse_prefs_text(text)) {
+    if (entry.kind != PrefsEntry::Kind::group) continue;
+    // Groups are found whatever their letter case: two names that differ only by it are one.
+    const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+      return lower(name) == lower(entry.name);
+    });
+    if (seen) {
+      error = "Le groupe [" + entry.name + "] apparait deux fois dans " + path;
+      return std::nullopt;
+    }
+    names.push_back(entry.name);
+  }
+  if (names.empty()) {
+    error = "Aucun module (aucun groupe) dans le fichier " + path;
+    return std::nullopt;
+  }
+  return names;
+}
+
+std::int64_t read_number(const Prefs& prefs, const char* key) {
+  return parse_number_text(prefs.read_string(key, ""));
+}
+
+// Offsets are written as the parameter window shows them ($0BC0), everything else in decimal.
+void write_number(Prefs& prefs, const char* key, bool is_offset, std::int64_t value) {
+  if (is_offset) {
+    prefs.write_string(key, format_offset(static_cast<std::uint16_t>(value)));
+  } else {
+    prefs.write_string(key, format_decimal(value));
+  }
+}
+
+void write_if_changed(Prefs& prefs, const char* key, bool is_offset, std::int64_t value,
+                      std::int64_t stored) {
+  if (value != stored) write_number(prefs, key, is_offset, value);
+}
+
+bool is_offset(Param param) {
+  return param == Param::gauge1_offset || param == Param::gauge2_offset ||
+         param == Param::output1_offset || param == Param::output2_offset ||
+         param == Param::analog_offset;
+}
+
+}  // namespace
+
+std::optional<std::vector<VirtualModule>> load_bench_modules(const std::string& path,
+                                                             std::string& error) {
+  const auto groups = group_names(path, error);
+  if (!groups) return std::nullopt;
+  Prefs prefs;
+  if (!prefs.open(path)) {
+    error = "Impossible de lire le fichier de modules " + path;
+    return std::nullopt;
+  }
+  std::vector<VirtualModule> modules;
+  for (const auto& group : *groups) {
+    prefs.select_group(group);
+    VirtualModule module;
+    module.address = static_cast<std::uint8_t>(read_number(prefs, kAddressKey) & 0xFF);
+    for (const auto& info : param_infos()) {
+      module.set_param(info.param, eeprom_value(info.param, read_number(prefs, info.name)));
+    }
+    module.analog_value = static_cast<std::uint16_t>(read_number(prefs, kAnalogValueKey) & 0xFFFF);
+    modules.push_back(module);
+  }
+  return modules;
+}
+
+bool save_bench_modules(const std::string& path, const std::vector<VirtualModule>& modules,
+                        std::string& error) {
+  const auto groups = group_names(path, error);
+  if (!groups) return false;
+  if (groups->size() != modules.size()) {
+    error = "Le fichier de modules " + path + " ne compte plus un groupe par module";
+    return false;
+  }
+  Prefs prefs;
+  if (!prefs.open(path)) {
+    error = "Impossible de lire le fichier de modules " + path;
+    return false;
+  }
+  for (std::size_t i = 0; i < modules.size(); ++i) {
+    const VirtualModule& module = modules[i];
+    prefs.select_group((*groups)[i]);
+    write_if_changed(prefs, kAddressKey, false, module.address,
+                     read_number(prefs, kAddressKey) & 0xFF);
+    for (const auto& info : param_infos()) {
+      write_if_changed(prefs, info.name, is_offset(info.param), module.param(info.param),
+                       eeprom_value(info.param, read_number(prefs, info.name)));
+    }
+    write_if_changed(prefs, kAnalogValueKey, false, module.analog_value,
+                     read_number(prefs, kAnalogValueKey) & 0xFFFF);
+  }
+  prefs.close();
+  return true;
+}
+
+namespace {
+
+struct GaugeSetup {
+  std::int64_t type, offset, offset_length, course_min, course_max, sim_min, sim_max;
+};
+
+void set_gauge(VirtualModule& m, int gauge, const GaugeSetup& g) {
+  const bool first = gauge == 1;
+  m.set_param(first ? Param::gauge1_type : Param::gauge2_type, g.type);
+  m.set_param(first ? Param::gauge1_offset : Param::gauge2_offset, g.offset);
+  m.set_param(first ? Param::gauge1_offset_length : Param::gauge2_offset_length, g.offset_length);
+  m.set_param(first ? Param::gauge1_course_min : Param::gauge2_course_min, g.course_min);
+  m.set_param(first ? Param::gauge1_course_max : Param::gauge2_course_max, g.course_max);
+  m.set_param(first ? Param::gauge1_sim_min : Param::gauge2_sim_min, g.sim_min);
+  m.set_param(first ? Param::gauge1_sim_max : Param::gauge2_sim_max, g.sim_max);
+}
+
+void set_output(VirtualModule& m, int output, std::int64_t offset, std::int64_t length,
+                std::int64_t type) {
+  const bool first = output == 1;
+  m.set_param(first ? Param::output1_offset : Param::output2_offset, offset);
+  m.set_param(first ? Param::output1_offset_length : Param::output2_offset_length, length);
+  m.set_param(first ? Param::output1_type : Param::output2_type, type);
+}
+
+VirtualModule module_at(std::uint8_t address, const GaugeSetup& gauge1, const GaugeSetup& gauge2) {
+  VirtualModule m;
+  m.address = address;
+  set_gauge(m, 1, gauge1);
+  set_gauge(m, 2, gauge2);
+  return m;
+}
+
+}  // namespace
+
+std::vector<VirtualModule> demo_bench() {
+  // Linear and trim-index needles, the lights on output 1, a potentiometer on the input.
+  VirtualModule a =
+      module_at(12, {2, 0x0BC0, 2, 0, 255, 0, 16383}, {15, 0x0BC2, 2, 0, 255, -16383, 16383});
+  set_output(a, 1, 0x0D0C, 2, 1);
+  a.set_param(Param::analog_offset, 0x66C0);
+  a.set_param(Param::analog_offset_length, 2);
+  a.set_param(Param::analog_type, 2);
+  a.set_param(Param::analog_param, 16383);
+  a.analog_value = 1000;
+
+  // A 360-degree compass (16-bit positions), a linear needle, the lights on output 2.
+  VirtualModule b =
+      module_at(20, {17, 0x0580, 4, 0, 255, 0, 359}, {2, 0x0BC4, 2, 0, 255, 0, 16383});
+  set_output(b, 2, 0x0D0C, 2, 1);
+
+  // The two calibrated types: non-linear fuel over a narrowed course, non-linear OAT.
+  VirtualModule c = module_at(33, {18, 0x0B7C, 4, 10, 240, 0, 0}, {14, 0x0E8C, 2, 0, 255, -50, 50});
+
+  // Linear OAT and a flap indicator.
+  VirtualModule d =
+      module_at(41, {13, 0x0E8C, 2, 0, 200, -50, 50}, {1, 0x0BDC, 4, 0, 255, 0, 16383});
+
+  return {a, b, c, d};
+}
+
+}  // namespace kavri

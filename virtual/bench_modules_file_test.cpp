@@ -1,0 +1,138 @@
+#include "virtual/bench_modules_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace kavri {
+namespace {
+
+std::string write_file(const char* name, const std::string& text) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  return path;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void expect_same_eeprom(const VirtualModule& a, const VirtualModule& b) {
+  EXPECT_EQ(a.address, b.address);
+  EXPECT_EQ(a.params, b.params);
+  EXPECT_EQ(a.analog_value, b.analog_value);
+}
+
+void send(VirtualCard& card, std::uint8_t code, std::uint8_t address, std::uint8_t data) {
+  card.write_report(BusReport{0, code, address, data, 0, 0, 0, 0, 0});
+}
+
+const char* const kBench =
+    "; two modules, listed in discovery order\n"
+    "[panel right]\n"
+    "address = 41\n"
+    "gauge1_type = 13\n"
+    "gauge1_offset = $0E8C\n"
+    "gauge1_sim_min = -50\n"
+    "gauge1_sim_max = 50\n"
+    "gauge1_course_max = 300\n"
+    "note = kept as it is\n"
+    "analog_value = $03E8\n"
+    "[Panel Left]\n"
+    "address = 12\n"
+    "output2_inverted = 255\n";
+
+TEST(BenchModulesFile, LoadsGroupsInFileOrderWithTheNumberRule) {
+  std::string error;
+  const auto modules = load_bench_modules(write_file("bench_load.ini", kBench), error);
+  ASSERT_TRUE(modules) << error;
+  ASSERT_EQ(modules->size(), 2u);
+  const VirtualModule& right = (*modules)[0];
+  EXPECT_EQ(right.address, 41);
+  EXPECT_EQ(right.param(Param::gauge1_type), 13);
+  EXPECT_EQ(right.param(Param::gauge1_offset), 0x0E8C);
+  EXPECT_EQ(right.param(Param::gauge1_sim_min), -50);
+  EXPECT_EQ(right.param(Param::gauge1_course_max), 300 & 0xFF);  // what a byte keeps
+  EXPECT_EQ(right.param(Param::gauge2_type), 0);                 // missing: 0
+  EXPECT_EQ(right.analog_value, 1000);
+  EXPECT_EQ((*modules)[1].address, 12);
+  EXPECT_EQ((*modules)[1].param(Param::output2_inverted), 255);
+}
+
+TEST(BenchModulesFile, EepromWritesAndAddressChangesSurviveASaveAndReload) {
+  const std::string path = write_file("bench_save.ini", kBench);
+  std::string error;
+  VirtualCard card(*load_bench_modules(path, error));
+  send(card, 59, 41, 0xC0);  // gauge1_offset $0BC0, low byte then high byte
+  send(card, 58, 41, 0x0B);
+  send(card, 63, 41, 0x9C);  // gauge1_sim_min -100
+  send(card, 62, 41, 0xFF);
+  send(card, 57, 12, 17);  // gauge1_type of the second module
+  send(card, CMD_SET_ADDRESS, 12, 14);
+  card.set_analog_value(1, 777);
+  ASSERT_TRUE(save_bench_modules(path, card.modules(), error)) << error;
+
+  const std::string text = read_file(path);
+  EXPECT_NE(text.find("two modules, listed in discovery order"), std::string::npos);
+  EXPECT_NE(text.find("note = kept as it is"), std::string::npos);
+  EXPECT_NE(text.find("$0BC0"), std::string::npos);  // offsets as the parameter window shows
+
+  const auto reloaded = load_bench_modules(path, error);
+  ASSERT_TRUE(reloaded) << error;
+  ASSERT_EQ(reloaded->size(), 2u);
+  const auto edited = card.modules();
+  expect_same_eeprom((*reloaded)[0], edited[0]);
+  expect_same_eeprom((*reloaded)[1], edited[1]);
+  EXPECT_EQ((*reloaded)[0].param(Param::gauge1_sim_min), -100);
+  EXPECT_EQ((*reloaded)[1].address, 14);
+}
+
+TEST(BenchModulesFile, UnusableFilesAreRefusedWithAMessage) {
+  std::string error;
+  EXPECT_FALSE(load_bench_modules(testing::TempDir() + "no_such_bench.ini", error));
+  EXPECT_NE(error.find("no_such_bench.ini"), std::string::npos);
+
+  error.clear();
+  EXPECT_FALSE(load_bench_modules(testing::TempDir(), error));  // a directory
+  EXPECT_FALSE(error.empty());
+
+  error.clear();
+  EXPECT_FALSE(load_bench_modules(write_file("bench_flat.ini", "address = 12\n"), error));
+  EXPECT_NE(error.find("groupe"), std::string::npos);
+
+  error.clear();
+  const std::string twice = write_file("bench_twice.ini", "[a]\naddress=1\n[A]\naddress=2\n");
+  EXPECT_FALSE(load_bench_modules(twice, error));
+  EXPECT_NE(error.find("deux fois"), std::string::npos);
+
+  error.clear();
+  const std::string one = write_file("bench_one.ini", "[a]\naddress=1\n");
+  EXPECT_FALSE(save_bench_modules(one, demo_bench(), error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(read_file(one), "[a]\naddress=1\n");
+}
+
+TEST(DemoBench, FourModulesWithVariedGaugeTypes) {
+  const auto bench = demo_bench();
+  ASSERT_EQ(bench.size(), 4u);
+  std::set<std::int64_t> types;
+  for (const auto& m : bench) {
+    types.insert(m.param(Param::gauge1_type));
+    types.insert(m.param(Param::gauge2_type));
+    for (const auto& info : param_infos()) {
+      EXPECT_EQ(eeprom_value(info.param, m.param(info.param)), m.param(info.param)) << info.name;
+    }
+  }
+  EXPECT_GE(types.size(), 6u);
+  EXPECT_TRUE(types.contains(17));                        // 16-bit positions
+  EXPECT_TRUE(types.contains(14) && types.contains(18));  // calibration tables
+  EXPECT_EQ(bench[0].param(Param::gauge2_sim_min), -16383);
+}
+
+}  // namespace
+}  // namespace kavri
