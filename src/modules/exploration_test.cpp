@@ -1,0 +1,393 @@
+#include "modules/exploration.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/fake_env.h"
+#include "modules/module_params.h"
+#include "ui/control_numbers.h"
+#include "ui/headless_toolkit.h"
+#include "virtual/virtual_card.h"
+
+namespace kavri {
+namespace {
+
+using Message = std::pair<std::string, std::string>;
+const Message CARD_SILENT{"Erreur de lecture", "La carte Kavri ne répond plus, relancer le driver"};
+
+BusReport report(std::uint8_t code, std::uint8_t byte2 = 0, std::uint8_t byte3 = 0) {
+  BusReport r{};
+  r[1] = code;
+  r[2] = byte2;
+  r[3] = byte3;
+  return r;
+}
+
+VirtualModule module_at(std::uint8_t address, std::uint8_t gauge1_type) {
+  VirtualModule module;
+  module.address = address;
+  module.set_param(Param::gauge1_type, gauge1_type);
+  return module;
+}
+
+std::vector<VirtualModule> modules_at(int first_address, int count) {
+  std::vector<VirtualModule> modules;
+  for (int i = 0; i < count; ++i) {
+    modules.push_back(module_at(static_cast<std::uint8_t>(first_address + i), 1));
+  }
+  return modules;
+}
+
+std::vector<std::string> items(const Toolkit& ui, int control) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < ui.item_count(control); ++i) texts.push_back(ui.item_text(control, i));
+  return texts;
+}
+
+// The virtual card seen through a hook that runs before each report reaches it, so a test can
+// make the card misbehave at one chosen point of the exchange, and a count of reads that find
+// nothing yet, as a card that is slow to answer would.
+class HookedCard final : public HidCard {
+ public:
+  explicit HookedCard(VirtualCard& card) : card_(card) {}
+  std::function<void(const BusReport&)> before_write;
+  std::atomic<int> reads_to_miss{0};
+
+  int write_report(std::span<const std::uint8_t> bytes) override {
+    BusReport command{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), command.size()), command.begin());
+    if (before_write) before_write(command);
+    return card_.write_report(bytes);
+  }
+  HidReadStatus read_report(std::span<std::uint8_t> bytes, int timeout_ms) override {
+    if (reads_to_miss.load() > 0) {
+      --reads_to_miss;
+      std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
+      return HidReadStatus::timed_out;
+    }
+    return card_.read_report(bytes, timeout_ms);
+  }
+
+ private:
+  VirtualCard& card_;
+};
+
+// The exploration's world: the virtual card, the main window's controls that the exploration
+// fills and the progress window, with this thread playing the main loop that applies posts.
+class Bench {
+ public:
+  explicit Bench(std::vector<VirtualModule> bus_modules, Env* real_env = nullptr)
+      : env(real_env != nullptr ? *real_env : fake_env), card(std::move(bus_modules)) {
+    ui.create_window({MAIN_WINDOW, "Kavri", {355, 124, 557, 378}, true, true, true});
+    add_drop_down(MAIN_MODULE_SELECTOR);
+    ui.add_item(MAIN_MODULE_SELECTOR, "50");
+    add_drop_down(MAIN_TYPE_BYTES_LIST);
+    ControlSpec count;
+    count.number = MAIN_MODULE_COUNT_LABEL;
+    count.text = "Nombre de modules : 0";
+    ui.add_control(MAIN_WINDOW, count);
+    open_progress_window(ui);
+  }
+
+  // CMD_EXPLORE as the start-up sends it, then the exploration thread.
+  void start() {
+    bus.send_explore();
+    ExplorationLinks links{env, bus, hooked, modules, posts, done, {}, answer_timeout_ms};
+    links.fatal = [this](std::string title, std::string text) {
+      std::lock_guard lock(fatal_mutex_);
+      fatals_.emplace_back(std::move(title), std::move(text));
+    };
+    worker_ = env.start_thread([this, links](std::stop_token stop) {
+      run_exploration(links, stop);
+      ended_.store(true, std::memory_order_release);
+    });
+  }
+
+  // Applies the posted updates as the main loop does until the thread has ended (bounded).
+  bool wait_until_ended() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!ended_.load(std::memory_order_acquire)) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      posts.apply_all(ui);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    worker_.stop_and_join();
+    posts.apply_all(ui);
+    return true;
+  }
+
+  void explore() {
+    start();
+    ASSERT_TRUE(wait_until_ended());
+  }
+
+  void request_stop() { worker_.request_stop(); }
+
+  std::vector<Message> fatals() {
+    std::lock_guard lock(fatal_mutex_);
+    return fatals_;
+  }
+  std::vector<BusReport> sent_after_explore() {
+    auto sent = card.received();
+    EXPECT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), BusReport{});
+    if (!sent.empty()) sent.erase(sent.begin());
+    return sent;
+  }
+
+  FakeEnv fake_env;
+  Env& env;
+  VirtualCard card;
+  HookedCard hooked{card};
+  BusSender bus{hooked};
+  ModuleTable modules;
+  UiPosts posts;
+  HeadlessToolkit ui;
+  std::atomic<bool> done{false};
+  int answer_timeout_ms = 5000;
+
+ private:
+  void add_drop_down(int number) {
+    ControlSpec spec;
+    spec.number = number;
+    spec.kind = ControlKind::drop_down;
+    ui.add_control(MAIN_WINDOW, spec);
+  }
+
+  Worker worker_;
+  std::atomic<bool> ended_{false};
+  std::mutex fatal_mutex_;
+  std::vector<Message> fatals_;
+};
+
+TEST(Exploration, OneModuleAtAddress12ExchangesTheExampleReportsAndFillsTheWindows) {
+  Bench bench({module_at(12, 5)});
+  bench.explore();
+
+  const std::vector<BusReport> expected{
+      {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+      {0x00, 0x07, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+      {0x00, 0x07, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+      {0x00, 0xFF, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+      {0x00, 0xFE, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+  };
+  EXPECT_EQ(bench.card.received(), expected);
+  EXPECT_TRUE(bench.done.load());
+  EXPECT_TRUE(bench.fatals().empty());
+
+  const HeadlessToolkit& ui = bench.ui;
+  EXPECT_EQ(items(ui, MAIN_MODULE_SELECTOR), (std::vector<std::string>{"50", "12"}));
+  EXPECT_EQ(ui.selection(MAIN_MODULE_SELECTOR), 0);
+  EXPECT_EQ(items(ui, MAIN_TYPE_BYTES_LIST), std::vector<std::string>{"5"});
+  EXPECT_EQ(ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 1");
+  EXPECT_EQ(ui.text(PROGRESS_TEXT), "Identification des jauges");
+  EXPECT_EQ(ui.value(PROGRESS_BAR), 50);
+  EXPECT_EQ(bench.modules.module_count, 1);
+  EXPECT_EQ(bench.modules.records[0].address, 12);
+}
+
+TEST(Exploration, TwoModulesAreRequestedInDiscoveryOrderAndTheBarEndsAt50) {
+  Bench bench({module_at(30, 7), module_at(4, 9)});
+  bench.explore();
+
+  const std::vector<BusReport> expected{
+      report(CMD_RESET_MODULE, 30), report(CMD_RESET_MODULE, 30),  report(CMD_DUMP_PARAMS, 30, 0),
+      report(CMD_RESET_MODULE, 4),  report(CMD_DUMP_PARAMS, 4, 1), report(CMD_END_EXPLORATION),
+  };
+  EXPECT_EQ(bench.sent_after_explore(), expected);
+  EXPECT_TRUE(bench.done.load());
+
+  const HeadlessToolkit& ui = bench.ui;
+  EXPECT_EQ(items(ui, MAIN_MODULE_SELECTOR), (std::vector<std::string>{"50", "30", "4"}));
+  // Each type byte goes in first place: the last module found leads the list.
+  EXPECT_EQ(items(ui, MAIN_TYPE_BYTES_LIST), (std::vector<std::string>{"9", "7"}));
+  EXPECT_EQ(ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 2");
+  EXPECT_EQ(ui.value(PROGRESS_BAR), 50);
+
+  // The 5 ms pause follows each module's dump request.
+  const auto sleeps = bench.fake_env.sleeps();
+  EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), 5), 2);
+}
+
+TEST(Exploration, ParametersLandInTheRecordsAndRatiosAreComputed) {
+  VirtualModule first = module_at(21, 11);
+  first.set_param(Param::gauge1_course_max, 255);
+  first.set_param(Param::gauge1_sim_max, 16383);
+  first.set_param(Param::gauge2_course_min, 10);
+  first.set_param(Param::gauge2_course_max, 210);
+  first.set_param(Param::gauge2_sim_min, -1);
+  first.set_param(Param::gauge2_sim_max, 40000);
+  first.set_param(Param::gauge1_offset, 0x0D0C);
+  first.set_param(Param::output2_inverted, 255);
+  first.set_param(Param::analog_param, 16383);
+  VirtualModule second = module_at(22, 3);
+  for (const ParamInfo& info : param_infos()) {
+    second.set_param(info.param, 100 + static_cast<int>(info.param));
+  }
+  Bench bench({first, second});
+  bench.explore();
+  ASSERT_TRUE(bench.done.load());
+
+  const VirtualModule sent[] = {first, second};
+  for (int i = 0; i < 2; ++i) {
+    for (const ParamInfo& info : param_infos()) {
+      EXPECT_EQ(read_param(bench.modules.records[i], info.param), sent[i].param(info.param))
+          << "module " << i << " " << info.name;
+    }
+  }
+  EXPECT_NEAR(bench.modules.records[0].gauge1_ratio, 16383.0 / 255, 1e-3);
+  EXPECT_NEAR(bench.modules.records[0].gauge2_ratio, 40001.0 / 200, 1e-3);
+  EXPECT_NE(bench.modules.records[1].gauge1_ratio, 0.0f);
+  for (const ParamInfo& info : param_infos()) {
+    EXPECT_EQ(read_param(bench.modules.records[2], info.param), 0) << info.name;
+  }
+}
+
+TEST(Exploration, AnEmptyBusEndsAsFatalWithoutAnyRequest) {
+  Bench bench({});
+  bench.explore();
+
+  const Message empty_bus{"Erreur", "Je ne trouve pas de module sur le Kavri"};
+  EXPECT_EQ(bench.fatals(), std::vector<Message>{empty_bus});
+  EXPECT_FALSE(bench.done.load());
+  EXPECT_TRUE(bench.sent_after_explore().empty());
+  EXPECT_EQ(bench.ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 0");
+}
+
+TEST(Exploration, AModuleErrorNamesTheModuleAndStopsTheIdentification) {
+  Bench bench({module_at(3, 1), module_at(7, 1)});
+  bench.card.set_module_error(7);
+  bench.explore();
+
+  const Message module_error{"Erreur de lecture",
+                             "Le module 7 n'a pas répondu correctement, relancer le driver"};
+  EXPECT_EQ(bench.fatals(), std::vector<Message>{module_error});
+  EXPECT_FALSE(bench.done.load());
+  EXPECT_EQ(bench.sent_after_explore().back(), report(CMD_DUMP_PARAMS, 7, 1));
+  // The first of two modules answered all 38: half the identification bar.
+  EXPECT_EQ(bench.ui.value(PROGRESS_BAR), 25);
+}
+
+TEST(Exploration, StrayUnknownAndOutOfRangeAnswersChangeNothing) {
+  Bench bench({module_at(30, 7), module_at(4, 9)});
+  // Before the scan no module is known yet, so no index is in range (a dump end taken for real
+  // here would end the exploration before it began).
+  for (const BusReport& stray :
+       {report(RSP_NOP), report(200), report(5, 30, 1), report(RSP_PARAM_FIRST, 2, 99),
+        report(RSP_PARAM_LAST, 0, 1), report(160, 255, 255)}) {
+    bench.card.inject_answer(stray);
+  }
+  // Within the identification: a dump end naming a module that does not exist must not move
+  // on, and a parameter for it must not be written anywhere.
+  bench.hooked.before_write = [&](const BusReport& command) {
+    if (command[1] == CMD_DUMP_PARAMS && command[3] == 1) {
+      bench.card.inject_answer(report(RSP_PARAM_LAST, 2, 255));
+      bench.card.inject_answer(report(RSP_PARAM_FIRST, 51, 1));
+      bench.card.inject_answer(report(RSP_NOP));
+      bench.card.inject_answer(report(99, 1, 1));
+    }
+  };
+  bench.explore();
+
+  const std::vector<BusReport> expected{
+      report(CMD_RESET_MODULE, 30), report(CMD_RESET_MODULE, 30),  report(CMD_DUMP_PARAMS, 30, 0),
+      report(CMD_RESET_MODULE, 4),  report(CMD_DUMP_PARAMS, 4, 1), report(CMD_END_EXPLORATION),
+  };
+  EXPECT_EQ(bench.sent_after_explore(), expected);
+  EXPECT_TRUE(bench.done.load());
+  EXPECT_TRUE(bench.fatals().empty());
+  EXPECT_EQ(bench.modules.module_count, 2);
+  EXPECT_EQ(bench.ui.value(PROGRESS_BAR), 50);
+  for (const ParamInfo& info : param_infos()) {
+    EXPECT_EQ(read_param(bench.modules.records[2], info.param), 0) << info.name;
+  }
+}
+
+TEST(Exploration, ModulesBeyondTheTableAreIgnored) {
+  Bench bench(modules_at(1, MAX_MODULES + 2));
+  bench.explore();
+
+  ASSERT_TRUE(bench.done.load());
+  EXPECT_EQ(bench.modules.module_count, MAX_MODULES);
+  EXPECT_EQ(bench.modules.records[MAX_MODULES - 1].address, MAX_MODULES);
+  EXPECT_EQ(bench.ui.item_count(MAIN_MODULE_SELECTOR), MAX_MODULES + 1);
+  EXPECT_EQ(bench.ui.item_count(MAIN_TYPE_BYTES_LIST), MAX_MODULES);
+  EXPECT_EQ(bench.ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 51");
+  const auto sent = bench.sent_after_explore();
+  EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                          [](const BusReport& r) { return r[1] == CMD_DUMP_PARAMS; }),
+            MAX_MODULES);
+  EXPECT_EQ(sent[sent.size() - 2], report(CMD_DUMP_PARAMS, MAX_MODULES, MAX_MODULES - 1));
+  EXPECT_EQ(bench.ui.value(PROGRESS_BAR), 50);
+}
+
+TEST(Exploration, ACardThatStopsAnsweringEndsAsFatalAfterTheTimeOut) {
+  Bench silent({module_at(12, 5)});
+  silent.card.set_silent(true);
+  silent.explore();
+  EXPECT_EQ(silent.fatals(), std::vector<Message>{CARD_SILENT});
+  EXPECT_FALSE(silent.done.load());
+  EXPECT_GE(silent.fake_env.now_ms(), 5000);
+  EXPECT_LT(silent.fake_env.now_ms(), 5100);
+
+  // The time-out measures each silence, not the length of the whole exploration: a card that
+  // takes 40 ms before each dump, against a time-out of 50 ms, is slow but alive.
+  Bench slow(modules_at(1, 4));
+  slow.answer_timeout_ms = 50;
+  slow.hooked.before_write = [&](const BusReport& command) {
+    if (command[1] == CMD_DUMP_PARAMS) slow.hooked.reads_to_miss = 40;
+  };
+  slow.explore();
+  EXPECT_TRUE(slow.done.load());
+  EXPECT_TRUE(slow.fatals().empty());
+  EXPECT_GE(slow.fake_env.now_ms(), 4 * 40);
+}
+
+TEST(Exploration, AnUnpluggedCardEndsAsFatalAtOnce) {
+  Bench bench(modules_at(1, 3));
+  bench.hooked.before_write = [&](const BusReport& command) {
+    if (command[1] == CMD_DUMP_PARAMS && command[3] == 1) bench.card.set_unplugged(true);
+  };
+  bench.explore();
+
+  EXPECT_EQ(bench.fatals(), std::vector<Message>{CARD_SILENT});
+  EXPECT_FALSE(bench.done.load());
+  EXPECT_LT(bench.fake_env.now_ms(), 100);  // a failed read is not waited out
+}
+
+TEST(Exploration, AStopRequestEndsAThreadThatWaitsForAnswers) {
+  Bench bench({module_at(12, 5)});
+  bench.card.set_silent(true);
+  bench.answer_timeout_ms = INT_MAX;
+  bench.start();
+  bench.request_stop();
+  ASSERT_TRUE(bench.wait_until_ended());
+  EXPECT_TRUE(bench.fatals().empty());
+  EXPECT_FALSE(bench.done.load());
+}
+
+// Not a timed test: it prints how long a whole exploration takes on the real clock (the
+// driver's pauses included), and checks only that it completes.
+TEST(ExplorationOnSystemEnv, PrintsTheTimeFromStartToDone) {
+  for (int count : {4, MAX_MODULES}) {
+    SystemEnv env;
+    Bench bench(modules_at(1, count), &env);
+    const std::int64_t started = env.now_ms();
+    bench.explore();
+    const std::int64_t elapsed = env.now_ms() - started;
+    ASSERT_TRUE(bench.done.load());
+    EXPECT_EQ(bench.modules.module_count, count);
+    std::printf("exploration of %d modules on SystemEnv: %lld ms from start to done\n", count,
+                static_cast<long long>(elapsed));
+  }
+}
+
+}  // namespace
+}  // namespace kavri
