@@ -1,26 +1,28 @@
 #include "ui/fltk_display.h"
 
+#include <FL/x.H>
+
+namespace kavri::fltk_ui {
+
 #if defined(_WIN32) || defined(__APPLE__)
 
-namespace kavri::fltk_ui {
-
-bool display_available() { return true; }  // the desktop is always there
-
-}  // namespace kavri::fltk_ui
-
-#else
-
-#include <X11/Xlib.h>
-
-namespace kavri::fltk_ui {
-
-bool display_available() {
-  Display* display = XOpenDisplay(nullptr);  // DISPLAY from the environment
-  if (display == nullptr) return false;
-  XCloseDisplay(display);
+bool open_display() {
+  fl_open_display();  // the desktop is always there
   return true;
 }
 
-}  // namespace kavri::fltk_ui
+#else
+
+bool open_display() {
+  if (fl_display != nullptr) return true;  // a toolkit made earlier opened it already
+  // One connection, checked and then given to FLTK: opening a second time could meet a
+  // server that went away in between, and FLTK would end the process.
+  Display* display = XOpenDisplay(nullptr);  // DISPLAY from the environment
+  if (display == nullptr) return false;
+  fl_open_display(display);
+  return true;
+}
 
 #endif
+
+}  // namespace kavri::fltk_ui

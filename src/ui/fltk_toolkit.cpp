@@ -10,7 +10,6 @@
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Progress.H>
-#include <FL/x.H>
 
 #include <algorithm>
 #include <cmath>
@@ -50,21 +49,24 @@ Face face(FontId font) {
     case FontId::standard:
       break;
   }
-  return {FL_HELVETICA, 12};
+  return {FL_HELVETICA, 11};
 }
 
-Fl_Align label_alignment(Align align) {
-  // Static texts start at the top and wrap inside their box, as the desktop's static texts do.
-  const Fl_Align base = FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_WRAP | FL_ALIGN_CLIP;
+// Static texts start at the top of their box. One that has room for more than one line wraps
+// inside it, as the desktop's static texts do; a one-line text runs on past a box too narrow
+// for it rather than lose its end (the faces here are wider than the desktop's own).
+Fl_Align label_alignment(Align align, int box_height, Fl_Fontsize size) {
+  Fl_Align alignment = FL_ALIGN_INSIDE | FL_ALIGN_TOP;
+  if (box_height >= 2 * (size + 2)) alignment |= FL_ALIGN_WRAP | FL_ALIGN_CLIP;
   switch (align) {
     case Align::left:
-      return base | FL_ALIGN_LEFT;
+      return alignment | FL_ALIGN_LEFT;
     case Align::right:
-      return base | FL_ALIGN_RIGHT;
+      return alignment | FL_ALIGN_RIGHT;
     case Align::center:
       break;
   }
-  return base;
+  return alignment;
 }
 
 class FltkToolkit;
@@ -98,6 +100,7 @@ class ToolkitWindow : public Fl_Double_Window {
 struct ControlEntry {
   int window = 0;
   ControlKind kind = ControlKind::label;
+  Align align = Align::left;
   Fl_Widget* widget = nullptr;  // owned by its window
   std::string text;             // captions; text fields read their widget instead
   rules::Range range;
@@ -174,7 +177,7 @@ class FltkToolkit final : public Toolkit {
       static_cast<Fl_Input*>(entry->widget)->value(entry->text.c_str());
     } else {
       entry->widget->copy_label(entry->text.c_str());
-      entry->widget->redraw();
+      repaint(*entry);
     }
   }
 
@@ -198,6 +201,7 @@ class FltkToolkit final : public Toolkit {
       } else {
         entry->widget->deactivate();
       }
+      repaint(*entry);
     }
   }
 
@@ -209,8 +213,9 @@ class FltkToolkit final : public Toolkit {
   void set_background(int control, Rgb colour) override {
     ControlEntry* entry = find(control);
     if (entry == nullptr) return;
+    if (entry->kind == ControlKind::label) entry->widget->box(FL_FLAT_BOX);
     entry->widget->color(fl_rgb_color(colour.r, colour.g, colour.b));
-    entry->widget->redraw();
+    repaint(*entry);
   }
 
   void set_font(int control, FontId font) override {
@@ -345,6 +350,7 @@ class FltkToolkit final : public Toolkit {
 
   static Fl_Widget* make_widget(const ControlSpec& spec);
   static void apply_font(ControlEntry& entry, FontId font);
+  static void repaint(ControlEntry& entry);
   static void show_value(ControlEntry& entry);
   static void show_items(ControlEntry& entry);
 
@@ -375,11 +381,9 @@ Fl_Widget* FltkToolkit::make_widget(const ControlSpec& spec) {
   const Rect& r = spec.rect;
   switch (spec.kind) {
     case ControlKind::label: {
-      auto* box = new Fl_Box(r.x, r.y, r.w, r.h);
-      // A flat box repaints its whole face, so a shorter new text leaves nothing behind.
-      box->box(FL_FLAT_BOX);
-      box->align(label_alignment(spec.align));
-      return box;
+      // No box of its own until it is given a background, so that a text running past its
+      // box stays readable over its neighbours'.
+      return new Fl_Box(FL_NO_BOX, r.x, r.y, r.w, r.h, nullptr);
     }
     case ControlKind::text_field: {
       auto* input = new Fl_Input(r.x, r.y, r.w, r.h);
@@ -423,6 +427,7 @@ void FltkToolkit::add_control(int window_number, const ControlSpec& spec) {
   ControlEntry entry;
   entry.window = window_number;
   entry.kind = spec.kind;
+  entry.align = spec.align;
   entry.text = spec.text;
   entry.range = rules::ordered(spec.range_min, spec.range_max);
   entry.value = rules::stored_value(spec.kind, entry.range, 0);
@@ -462,14 +467,27 @@ void FltkToolkit::apply_font(ControlEntry& entry, FontId font) {
   const Face f = face(font);
   entry.widget->labelfont(f.font);
   entry.widget->labelsize(f.size);
-  if (entry.kind == ControlKind::text_field) {
+  if (entry.kind == ControlKind::label) {
+    entry.widget->align(label_alignment(entry.align, entry.widget->h(), f.size));
+  } else if (entry.kind == ControlKind::text_field) {
     static_cast<Fl_Input*>(entry.widget)->textfont(f.font);
     static_cast<Fl_Input*>(entry.widget)->textsize(f.size);
   } else if (entry.kind == ControlKind::drop_down) {
     static_cast<Fl_Choice*>(entry.widget)->textfont(f.font);
     static_cast<Fl_Choice*>(entry.widget)->textsize(f.size);
   }
-  entry.widget->redraw();
+  repaint(entry);
+}
+
+// A label without a box of its own, or with a text that runs past it, is repainted by its
+// window, so that nothing of its old look stays behind.
+void FltkToolkit::repaint(ControlEntry& entry) {
+  Fl_Window* window = entry.widget->window();
+  if (entry.kind == ControlKind::label && window != nullptr) {
+    window->redraw();
+  } else {
+    entry.widget->redraw();
+  }
 }
 
 void FltkToolkit::show_value(ControlEntry& entry) {
@@ -521,8 +539,7 @@ void FltkToolkit::show_items(ControlEntry& entry) {
 }  // namespace
 
 std::unique_ptr<Toolkit> make_fltk_toolkit() {
-  if (!fltk_ui::display_available()) return nullptr;
-  fl_open_display();
+  if (!fltk_ui::open_display()) return nullptr;
   return std::make_unique<FltkToolkit>();
 }
 

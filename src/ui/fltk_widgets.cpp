@@ -145,7 +145,7 @@ void Dial::draw() {
   }
   if (label() != nullptr) {
     fl_font(labelfont(), labelsize());
-    fl_draw(label(), left, static_cast<int>(cy + d * 0.18), d, labelsize() + 4, FL_ALIGN_CENTER);
+    fl_draw(label(), left, static_cast<int>(cy - d * 0.28), d, labelsize() + 4, FL_ALIGN_CENTER);
   }
 
   const double f = fraction(value_, min_, max_);

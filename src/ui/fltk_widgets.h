@@ -29,7 +29,7 @@ class TickedSlider : public Fl_Slider {
 };
 
 // A gauge face: graduations over a 270 degree sweep from lower left, clockwise, to lower right,
-// and a needle at the value's place in its range. The caption is written under the hub.
+// and a needle at the value's place in its range. The caption is written above the hub.
 class Dial : public Fl_Widget {
  public:
   Dial(int x, int y, int w, int h);

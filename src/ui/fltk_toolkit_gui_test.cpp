@@ -1,0 +1,281 @@
+// The FLTK toolkit on a real X display (Xvfb in CI). User input is sent as X events to the
+// windows, so it goes through the same path as a click or a key of the user.
+// GoogleTest before the X headers: Xlib defines None and Bool as macros, which GoogleTest's
+// own names would otherwise turn into.
+// clang-format off
+#include <gtest/gtest.h>
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+#include <X11/keysym.h>
+// clang-format on
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "ui/screenshot.h"
+#include "ui/toolkit.h"
+
+namespace kavri {
+namespace {
+
+constexpr int kPanel = 4, kPlain = 5;
+constexpr Rect kPanelGeometry{40, 40, 560, 330};
+enum : int {
+  kStatus = 1,
+  kCount,
+  kGraduation,
+  kCaption,
+  kField = 10,
+  kList,
+  kBacklight,
+  kPosition,
+  kOpen,
+  kSetMin,
+  kReduced,
+  kProgress,
+  kDial,
+  kLampOn,
+  kLampOff
+};
+
+ControlSpec spec(int number, ControlKind kind, Rect rect, std::string text = "",
+                 Align align = Align::left) {
+  ControlSpec s;
+  s.number = number;
+  s.kind = kind;
+  s.rect = rect;
+  s.text = std::move(text);
+  s.align = align;
+  return s;
+}
+
+ControlSpec ranged(ControlSpec s, int min, int max, int tick_step = 0) {
+  s.range_min = min;
+  s.range_max = max;
+  s.tick_step = tick_step;
+  return s;
+}
+
+class FltkToolkitGuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
+    ui = make_fltk_toolkit();
+    ASSERT_NE(ui, nullptr);
+    WindowSpec window{kPanel, "Paramètres", kPanelGeometry, true, true, true};
+    ASSERT_TRUE(ui->create_window(window));
+    ui->add_control(
+        kPanel, spec(kStatus, ControlKind::label, {20, 10, 110, 18}, "Déconnecté", Align::center));
+    ui->add_control(kPanel,
+                    spec(kCount, ControlKind::label, {20, 40, 120, 20}, "Nombre de modules : 3"));
+    ControlSpec graduation =
+        spec(kGraduation, ControlKind::label, {150, 35, 50, 30}, "-20", Align::right);
+    graduation.font = FontId::large;
+    ui->add_control(kPanel, graduation);
+    ControlSpec caption =
+        spec(kCaption, ControlKind::label, {210, 10, 300, 30}, "Exploration du bus", Align::center);
+    caption.font = FontId::small;
+    ui->add_control(kPanel, caption);
+    ui->add_control(kPanel, spec(kField, ControlKind::text_field, {20, 80, 80, 20}, "$0BC0"));
+    ui->add_control(kPanel, spec(kList, ControlKind::drop_down, {110, 80, 80, 20}));
+    ui->add_control(kPanel,
+                    ranged(spec(kBacklight, ControlKind::slider, {20, 120, 130, 20}), 0, 15, 1));
+    ui->add_control(kPanel,
+                    ranged(spec(kPosition, ControlKind::slider, {20, 150, 190, 20}), 0, 255));
+    ui->add_control(kPanel, spec(kOpen, ControlKind::button, {20, 190, 90, 20}, "Paramètres"));
+    ControlSpec set_min = spec(kSetMin, ControlKind::button, {120, 190, 70, 20}, "Set min.");
+    set_min.enabled = false;
+    ui->add_control(kPanel, set_min);
+    ui->add_control(kPanel, spec(kReduced, ControlKind::check_box, {20, 225, 200, 20},
+                                 "Démarre en mode réduit"));
+    ui->add_control(kPanel,
+                    ranged(spec(kProgress, ControlKind::progress_bar, {20, 265, 300, 20}), 0, 50));
+    ui->add_control(
+        kPanel, ranged(spec(kDial, ControlKind::dial, {330, 60, 200, 200}, "Position 1"), 0, 255));
+    ui->add_control(kPanel, spec(kLampOn, ControlKind::lamp, {240, 120, 80, 20}, "Out 1"));
+    ui->add_control(kPanel, spec(kLampOff, ControlKind::lamp, {240, 150, 80, 20}, "Out 2"));
+    for (const char* item : {"50", "12", "7"}) ui->add_item(kList, item);
+    settle();
+  }
+
+  // Lets the windows map and paint, and the X server deliver what was sent to them.
+  void settle() {
+    XSync(fl_display, False);
+    for (int i = 0; i < 10; ++i) Fl::wait(0.01);
+  }
+
+  std::vector<Event> drain() {
+    XSync(fl_display, False);
+    std::vector<Event> events;
+    for (int i = 0; i < 20; ++i) {
+      while (auto event = ui->poll_event()) events.push_back(*event);
+      XSync(fl_display, False);
+    }
+    return events;
+  }
+
+  static Window xid_of(const char* title) {
+    for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
+      if (w->label() != nullptr && std::string(w->label()) == title) return fl_xid(w);
+    }
+    return 0;
+  }
+
+  static void click(Window window, int x, int y) {
+    for (int type : {ButtonPress, ButtonRelease}) {
+      XEvent event{};
+      event.xbutton.type = type;
+      event.xbutton.display = fl_display;
+      event.xbutton.window = window;
+      event.xbutton.root = RootWindow(fl_display, fl_screen);
+      event.xbutton.x = x;
+      event.xbutton.y = y;
+      event.xbutton.x_root = kPanelGeometry.x + x;
+      event.xbutton.y_root = kPanelGeometry.y + y;
+      event.xbutton.button = Button1;
+      event.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
+      event.xbutton.same_screen = True;
+      XSendEvent(fl_display, window, True, ButtonPressMask | ButtonReleaseMask, &event);
+    }
+  }
+
+  static void press_escape(Window window) {
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.display = fl_display;
+    event.xkey.window = window;
+    event.xkey.root = RootWindow(fl_display, fl_screen);
+    event.xkey.keycode = XKeysymToKeycode(fl_display, XK_Escape);
+    event.xkey.same_screen = True;
+    XSendEvent(fl_display, window, True, KeyPressMask, &event);
+  }
+
+  static void close_box(Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(fl_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(fl_display, "WM_DELETE_WINDOW", False));
+    XSendEvent(fl_display, window, False, NoEventMask, &event);
+  }
+
+  std::unique_ptr<Toolkit> ui;
+};
+
+TEST_F(FltkToolkitGuiTest, ProgramSideChangesReadBackAndRaiseNoEvent) {
+  ui->set_value(kPosition, 300);
+  EXPECT_EQ(ui->value(kPosition), 255);
+  ui->set_range(kPosition, 0, 65535);
+  ui->set_value(kPosition, 1000);
+  ui->set_range(kPosition, 0, 255);
+  EXPECT_EQ(ui->value(kPosition), 255);
+  ui->set_value(kReduced, 1);
+  ui->set_value(kProgress, 20);
+  ui->set_value(kDial, 180);
+  ui->set_value(kLampOn, 1);
+  ui->set_value(kBacklight, 9);
+
+  ui->set_selection(kList, 1);
+  ui->insert_item(kList, 0, "30");  // the selected entry moves down with its text
+  EXPECT_EQ(ui->selection(kList), 2);
+  EXPECT_EQ(ui->text(kList), "12");
+  ui->set_selection(kList, 9);
+  EXPECT_EQ(ui->selection(kList), -1);
+  ui->set_selection(kList, 2);
+  EXPECT_EQ(ui->item_text(kList, 3), "7");
+
+  ui->set_text(kStatus, "Connecté");
+  ui->set_background(kStatus, {0, 255, 0});
+  EXPECT_EQ(ui->text(kStatus), "Connecté");
+  ui->set_text(kField, "1000");
+  EXPECT_EQ(ui->text(kField), "1000");
+  ui->set_enabled(kOpen, false);
+  EXPECT_FALSE(ui->enabled(kOpen));
+  ui->set_enabled(kOpen, true);
+  EXPECT_TRUE(ui->enabled(kOpen));
+  EXPECT_FALSE(ui->enabled(kSetMin));
+
+  EXPECT_TRUE(drain().empty());
+  EXPECT_EQ(ui->value(kReduced), 1);
+  EXPECT_EQ(ui->value(kBacklight), 9);
+  EXPECT_EQ(ui->text(999), "");
+  EXPECT_EQ(ui->selection(999), -1);
+
+  ui->set_window_title(kPanel, "Paramétrages");
+  ui->set_minimised(kPanel, true);
+  EXPECT_TRUE(ui->minimised(kPanel));
+  ui->set_minimised(kPanel, false);
+  EXPECT_FALSE(ui->minimised(kPanel));
+}
+
+TEST_F(FltkToolkitGuiTest, ClicksRaiseControlEventsWithTheNewState) {
+  const Window panel = xid_of("Paramètres");
+  ASSERT_NE(panel, 0u);
+  click(panel, 50, 200);   // "Paramètres"
+  click(panel, 150, 200);  // "Set min.", disabled: nothing
+  click(panel, 27, 235);   // the reduced-start box
+  click(panel, 205, 157);  // near the right end of the position slider
+  std::vector<int> controls;
+  for (const Event& event : drain()) {
+    EXPECT_EQ(event.kind, Event::Kind::control);
+    EXPECT_EQ(event.window, kPanel);
+    if (controls.empty() || controls.back() != event.control) controls.push_back(event.control);
+  }
+  EXPECT_EQ(controls, (std::vector<int>{kOpen, kReduced, kPosition}));
+  EXPECT_EQ(ui->value(kReduced), 1);
+  EXPECT_GT(ui->value(kPosition), 200);
+  EXPECT_LE(ui->value(kPosition), 255);
+}
+
+TEST_F(FltkToolkitGuiTest, OnlyACloseBoxClosesAndEscapeNever) {
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  settle();
+  const Window panel = xid_of("Paramètres"), plain = xid_of("progression");
+  ASSERT_NE(plain, 0u);
+  press_escape(panel);
+  press_escape(plain);
+  close_box(plain);
+  EXPECT_TRUE(drain().empty());
+  close_box(panel);
+  const std::vector<Event> events = drain();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].kind, Event::Kind::close);
+  EXPECT_EQ(events[0].window, kPanel);
+  EXPECT_TRUE(ui->window_exists(kPanel));  // closing is the program's decision
+
+  ui->destroy_window(kPanel);
+  EXPECT_FALSE(ui->control_exists(kOpen));
+  ui->set_value(kOpen, 1);  // a control that is gone: nothing happens
+  EXPECT_EQ(ui->value(kOpen), 0);
+}
+
+TEST_F(FltkToolkitGuiTest, MessageBoxReturnsOnceDismissed) {
+  Fl::add_timeout(0.05, [](void*) {
+    if (Fl_Window* box = Fl::modal()) {
+      box->hide();
+    } else {
+      Fl::repeat_timeout(0.05, nullptr);
+    }
+  });
+  ui->message_box("Erreur", "Je ne trouve pas de module sur le Kavri");
+  EXPECT_EQ(Fl::modal(), nullptr);
+}
+
+TEST_F(FltkToolkitGuiTest, EveryKindOfControlShows) {
+  ui->set_selection(kList, 1);
+  ui->set_value(kBacklight, 9);
+  ui->set_value(kPosition, 127);
+  ui->set_value(kReduced, 1);
+  ui->set_value(kProgress, 20);
+  ui->set_value(kDial, 180);
+  ui->set_value(kLampOn, 1);
+  ui->set_background(kStatus, {255, 0, 0});
+  settle();
+  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/toolkit.png"));
+}
+
+}  // namespace
+}  // namespace kavri
