@@ -37,16 +37,16 @@ struct CalibrationLayout {
   int preset_min_sliders;
 };
 
-constexpr std::array<SliderPlace, 6> kSuctionSliders{{
+constexpr auto kSuctionSliders = std::to_array<SliderPlace>({
     {89, {165, 210, 200, 30}, 0},
     {90, {165, 175, 200, 30}, 1},
     {91, {165, 140, 200, 30}, 2},
     {92, {165, 105, 200, 35}, 3},
     {93, {165, 65, 200, 35}, 4},
     {94, {165, 30, 200, 35}, 5},
-}};
+});
 
-constexpr std::array<ControlPlace, 10> kSuctionControls{{
+constexpr auto kSuctionControls = std::to_array<ControlPlace>({
     {95, ControlKind::button, {145, 255, 90, 20}, "Valider"},
     {96, ControlKind::button, {260, 255, 90, 20}, "Annuler"},
     {97, ControlKind::label, {95, 10, 85, 20}, "repère de position"},
@@ -57,10 +57,10 @@ constexpr std::array<ControlPlace, 10> kSuctionControls{{
     {102, ControlKind::label, {130, 100, 25, 30}, "5", Align::left, FontId::large},
     {103, ControlKind::label, {130, 65, 25, 30}, "6", Align::left, FontId::large},
     {104, ControlKind::label, {130, 30, 25, 30}, "7", Align::left, FontId::large},
-}};
+});
 
 // The graduations run from 50 at the bottom up to -50: slider 122 + i sets point 6 - i.
-constexpr std::array<SliderPlace, 7> kOatSliders{{
+constexpr auto kOatSliders = std::to_array<SliderPlace>({
     {122, {170, 290, 200, 30}, 6},
     {123, {170, 255, 200, 30}, 5},
     {124, {170, 220, 200, 30}, 4},
@@ -68,9 +68,9 @@ constexpr std::array<SliderPlace, 7> kOatSliders{{
     {126, {170, 150, 200, 30}, 2},
     {127, {170, 115, 200, 30}, 1},
     {128, {170, 80, 200, 30}, 0},
-}};
+});
 
-constexpr std::array<ControlPlace, 11> kOatControls{{
+constexpr auto kOatControls = std::to_array<ControlPlace>({
     {113, ControlKind::label, {75, 20, 100, 15}, "Repère de position"},
     {114, ControlKind::label, {265, 15, 90, 15}, "Position"},
     {115, ControlKind::label, {100, 285, 50, 35}, "50", Align::center, FontId::large},
@@ -82,19 +82,19 @@ constexpr std::array<ControlPlace, 11> kOatControls{{
     {121, ControlKind::label, {100, 75, 50, 35}, "-50", Align::center, FontId::large},
     {129, ControlKind::button, {115, 335, 90, 20}, "Valider"},
     {130, ControlKind::button, {255, 335, 90, 20}, "Annuler"},
-}};
+});
 
-constexpr std::array<SliderPlace, 5> kFuelSliders{{
+constexpr auto kFuelSliders = std::to_array<SliderPlace>({
     {131, {165, 210, 200, 30}, 0},
     {132, {165, 175, 200, 30}, 1},
     {133, {165, 140, 200, 30}, 2},
     {134, {165, 105, 200, 35}, 3},
     {135, {165, 60, 200, 35}, 4},
-}};
+});
 
 // The fuel window's labels take their own numbers (the suction window's plus 1000): both
 // windows may be open at once, and a control number names one control only.
-constexpr std::array<ControlPlace, 9> kFuelControls{{
+constexpr auto kFuelControls = std::to_array<ControlPlace>({
     {136, ControlKind::button, {145, 255, 90, 20}, "Valider"},
     {137, ControlKind::button, {260, 255, 90, 20}, "Annuler"},
     {1097, ControlKind::label, {95, 40, 85, 20}, "repère de position"},
@@ -104,9 +104,9 @@ constexpr std::array<ControlPlace, 9> kFuelControls{{
     {1101, ControlKind::label, {110, 135, 50, 30}, "50", Align::right, FontId::large},
     {1102, ControlKind::label, {110, 100, 50, 30}, "75", Align::right, FontId::large},
     {1103, ControlKind::label, {110, 65, 50, 30}, "100", Align::right, FontId::large},
-}};
+});
 
-constexpr std::array<CalibrationLayout, 3> kLayouts{{
+constexpr auto kLayouts = std::to_array<CalibrationLayout>({
     {CalibrationKind::suction,
      SUCTION_WINDOW,
      "Calibrage jauge suction",
@@ -140,7 +140,7 @@ constexpr std::array<CalibrationLayout, 3> kLayouts{{
      137,
      4,
      2},
-}};
+});
 
 const CalibrationLayout& layout_of(CalibrationKind kind) {
   for (const auto& layout : kLayouts) {
@@ -180,7 +180,8 @@ void open_window(WindowContext& ctx, CalibrationKind kind) {
   ctx.ui.create_window(spec);
   add_controls(ctx.ui, layout.window, layout.controls);
   for (const SliderPlace& slider : layout.sliders) {
-    const ControlPlace place{.number = slider.control, .kind = ControlKind::slider, .rect = slider.rect};
+    const ControlPlace place{
+        .number = slider.control, .kind = ControlKind::slider, .rect = slider.rect};
     add_controls(ctx.ui, layout.window, std::span(&place, 1));
   }
 }

@@ -14,7 +14,7 @@ namespace kavri {
 
 namespace {
 
-constexpr std::array<ParamField, PARAM_FIELD_COUNT> kFields{{
+constexpr auto kFields = std::to_array<ParamField>({
     {Param::gauge1_course_min, 19, FieldKind::number},
     {Param::gauge1_course_max, 20, FieldKind::number},
     {Param::gauge2_course_min, 22, FieldKind::number},
@@ -43,7 +43,8 @@ constexpr std::array<ParamField, PARAM_FIELD_COUNT> kFields{{
     {Param::analog_param, 81, FieldKind::number},
     {Param::output1_inverted, 85, FieldKind::inversion_box},
     {Param::output2_inverted, 86, FieldKind::inversion_box},
-}};
+});
+static_assert(kFields.size() == PARAM_FIELD_COUNT);
 
 constexpr ControlKind kLabel = ControlKind::label;
 constexpr ControlKind kField = ControlKind::text_field;
@@ -52,7 +53,7 @@ constexpr ControlKind kButton = ControlKind::button;
 constexpr ControlKind kBox = ControlKind::check_box;
 constexpr Align kCentre = Align::center;
 
-constexpr std::array<ControlPlace, 56> kControls{{
+constexpr auto kControls = std::to_array<ControlPlace>({
     {13, kLabel, {15, 20, 80, 30}, "Adresse du module"},
     {14, kLabel, {95, 10, 90, 20}, "Ancienne", kCentre},
     {15, kLabel, {225, 10, 90, 20}, "Nouvelle", kCentre},
@@ -108,7 +109,7 @@ constexpr std::array<ControlPlace, 56> kControls{{
     {PARAM_WRITE_BUTTON, kButton, {295, 425, 120, 20}, "Ecrit EEPROM"},
     {PARAM_IMPORT_BUTTON, kButton, {65, 455, 105, 20}, "Importe"},
     {PARAM_CANCEL_BUTTON, kButton, {295, 455, 120, 20}, "Annule"},
-}};
+});
 
 constexpr int MAIN_SLIDER_MAX = 255;
 constexpr int MAIN_SLIDER_FULL_TURN_MAX = 359;

@@ -1,0 +1,187 @@
+#include "modules/calibration_windows.h"
+
+#include <gtest/gtest.h>
+
+#include "modules/editor_test_bench.h"
+
+namespace kavri {
+namespace {
+
+using testing::EditorBench;
+
+// Two modules: index 0 at address 7, index 1 at address 12.
+class CalibrationWindowsTest : public ::testing::Test {
+ protected:
+  CalibrationWindowsTest() {
+    for (int i = 0; i < 2; ++i) {
+      bench.record(i).gauge1_course_min = 20;
+      bench.record(i).gauge1_course_max = 200;
+      bench.record(i).gauge2_course_min = 30;
+      bench.record(i).gauge2_course_max = 210;
+    }
+  }
+
+  // Opens the parameter window of selector entry `entry` and presses its "calibrage" button
+  // of gauge `gauge` (0 or 1).
+  void calibrate(int entry, int gauge) {
+    bench.open_editor(entry);
+    bench.press(gauge == 0 ? PARAM_CALIBRATE_1_BUTTON : PARAM_CALIBRATE_2_BUTTON);
+  }
+
+  std::vector<int> sliders(int first, int last) const {
+    std::vector<int> values;
+    for (int control = first; control <= last; ++control) values.push_back(ui.value(control));
+    return values;
+  }
+
+  std::filesystem::path file() const { return bench.ctx.calibration_file; }
+
+  EditorBench bench{{7, 12}};
+  HeadlessToolkit& ui = bench.ui;
+};
+
+TEST_F(CalibrationWindowsTest, SliderDrivesTheNeedleAndSetsThePoint) {
+  bench.record(1).gauge2_type = 14;
+  calibrate(2, 1);
+  ASSERT_TRUE(ui.window_exists(OAT_WINDOW));
+  bench.card.clear_received();
+  ui.user_move_slider(125, 128);
+  bench.pass();
+  const auto received = bench.card.received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0], (BusReport{0, CMD_SET_POSITION_2, 12, 128, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(bench.calibration.oat_calibration[1][7], 128);  // point Pos0A (k = 3), gauge 2
+}
+
+TEST_F(CalibrationWindowsTest, ValidateWritesTheWindowsKeysInSliderOrderAndNothingElse) {
+  bench.write_text_file(file(),
+                        "; calibrated on the bench\r\n"
+                        "[suction]\r\nPos0A12S0 = 44\r\n"
+                        "[OAT_NL]\r\nPos50A13S0 = 200\r\nPos0A12S1 = 77\r\n"
+                        "[Essence]\r\nPos0A12S0 = 9\r\n");
+  bench.record(1).gauge1_type = 14;
+  calibrate(2, 0);
+  ui.user_move_slider(128, 33);  // point Pos-50A
+  bench.pass();
+  bench.press(129);
+
+  EXPECT_FALSE(ui.window_exists(OAT_WINDOW));
+  const std::string text = bench.read_text_file(file());
+  for (const char* kept :
+       {"; calibrated on the bench", "[suction]\r\nPos0A12S0 = 44\r\n", "Pos50A13S0 = 200\r\n",
+        "Pos0A12S1 = 77\r\n", "[Essence]\r\nPos0A12S0 = 9\r\n"}) {
+    EXPECT_NE(text.find(kept), std::string::npos) << kept << " in\n" << text;
+  }
+  // Not yet calibrated: the first three sliders stood at the course minimum, the rest at
+  // the maximum, until the user moved the last one.
+  const char* written[] = {"Pos50A12S0 = 20", "Pos40A12S0 = 20",   "Pos20A12S0 = 20",
+                           "Pos0A12S0 = 200", "Pos-20A12S0 = 200", "Pos-40A12S0 = 200",
+                           "Pos-50A12S0 = 33"};
+  std::size_t previous = text.find("[OAT_NL]");
+  for (const char* key : written) {
+    const std::size_t at = text.find(key);
+    ASSERT_NE(at, std::string::npos) << key << " in\n" << text;
+    EXPECT_GT(at, previous) << key;
+    previous = at;
+  }
+  EXPECT_LT(previous, text.find("[Essence]"));
+}
+
+TEST_F(CalibrationWindowsTest, FuelSlidersComeFromThePointsOrFromTheCourseLimits) {
+  bench.record(0).gauge1_type = 18;
+  calibrate(1, 0);
+  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_TRUE(std::filesystem::exists(file()));  // created empty on the first load
+  for (int k = 0; k < FUEL_POINTS; ++k) EXPECT_EQ(bench.calibration.fuel_calibration[0][2 * k], 0);
+  EXPECT_EQ(sliders(131, 135), (std::vector<int>{20, 20, 200, 200, 200}));
+  bench.press(137);
+
+  bench.write_text_file(file(),
+                        "[Essence]\r\nPos0A7S0 = 10\r\nPos25A7S0 = 60\r\nPos50A7S0 = 110\r\n"
+                        "Pos75A7S0 = 160\r\nPos100A7S0 = 210\r\n");
+  calibrate(1, 0);
+  EXPECT_EQ(sliders(131, 135), (std::vector<int>{10, 60, 110, 160, 210}));
+}
+
+TEST_F(CalibrationWindowsTest, SuctionPresetUsesTheGaugesOwnLimits) {
+  bench.record(0).gauge2_type = 12;
+  calibrate(1, 1);
+  ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
+  EXPECT_EQ(bench.ctx.calibration_command, CMD_SET_POSITION_2);
+  EXPECT_EQ(sliders(89, 94), (std::vector<int>{30, 30, 30, 210, 210, 210}));
+}
+
+TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
+  bench.write_text_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
+  bench.record(0).gauge1_type = 18;
+  calibrate(1, 0);
+  ui.user_move_slider(131, 99);
+  bench.pass();
+  bench.press(137);
+  EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(bench.read_text_file(file()), "[Essence]\r\nPos0A7S0 = 10\r\n");
+  EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);
+}
+
+TEST_F(CalibrationWindowsTest, NothingHappensWhileEntry50IsSelected) {
+  bench.record(0).gauge1_type = 18;
+  bench.open_editor(1);
+  ui.set_selection(MAIN_MODULE_SELECTOR, 0);
+  bench.press(PARAM_CALIBRATE_1_BUTTON);
+  EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
+
+  // A window opened for a module, then "50" chosen in the main window.
+  ui.set_selection(MAIN_MODULE_SELECTOR, 1);
+  bench.press(PARAM_CALIBRATE_1_BUTTON);
+  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
+  ui.set_selection(MAIN_MODULE_SELECTOR, 0);
+  bench.card.clear_received();
+  ui.user_move_slider(133, 77);
+  bench.pass();
+  bench.press(136);
+  EXPECT_TRUE(bench.card.received().empty());
+  EXPECT_EQ(bench.calibration.fuel_calibration[0][4], 0);
+  EXPECT_EQ(bench.read_text_file(file()), "");
+}
+
+TEST_F(CalibrationWindowsTest, ReloadOfAnotherGaugeLeavesTheOpenWindowAlone) {
+  bench.write_text_file(file(), "[Essence]\r\nPos100A12S0 = 250\r\nPos0A12S0 = 5\r\n");
+  bench.record(0).gauge1_type = 18;
+  calibrate(1, 0);
+  ui.user_move_slider(131, 99);
+  bench.pass();
+  // The main loop reloads every calibrated gauge before it starts the transfer.
+  reload_calibration(bench.ctx, 1, "12", 0);
+  reload_calibration(bench.ctx, 0, "7", 1);
+  EXPECT_EQ(sliders(131, 135), (std::vector<int>{99, 20, 200, 200, 200}));
+  EXPECT_EQ(bench.calibration.fuel_calibration[1][0], 5);
+  // The gauge being calibrated is reloaded from the file, window included.
+  reload_calibration(bench.ctx, 0, "7", 0);
+  EXPECT_EQ(ui.value(131), 20);
+}
+
+TEST_F(CalibrationWindowsTest, WindowsHaveTheirFramesAndLargeGraduations) {
+  bench.record(0).gauge1_type = 12;
+  bench.record(0).gauge2_type = 18;
+  calibrate(1, 0);
+  bench.press(PARAM_CALIBRATE_2_BUTTON);
+  ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
+  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(ui.window(SUCTION_WINDOW)->spec.title, "Calibrage jauge suction");
+  EXPECT_FALSE(ui.window(FUEL_WINDOW)->spec.close_box);
+  // Both windows keep their own labels.
+  EXPECT_EQ(ui.text(99), "0");
+  EXPECT_EQ(ui.control(104)->spec.font, FontId::large);
+  EXPECT_EQ(ui.control(104)->window, SUCTION_WINDOW);
+  bench.press(96);
+  EXPECT_EQ(ui.control(1103)->spec.align, Align::right);
+  EXPECT_EQ(ui.text(1103), "100");
+
+  bench.record(0).gauge1_type = 14;
+  calibrate(1, 0);
+  EXPECT_TRUE(ui.window(OAT_WINDOW)->spec.close_box);
+  EXPECT_EQ(ui.control(121)->spec.text, "-50");
+}
+
+}  // namespace
+}  // namespace kavri

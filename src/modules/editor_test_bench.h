@@ -1,0 +1,140 @@
+// A parameter editor on a bench for tests: a toolkit with the main window's controls that the
+// editor reads, a virtual card behind the bus sender, virtual time, a temporary directory for
+// files, and (headless) a main loop that runs one pass at a time.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/fake_env.h"
+#include "modules/parameter_window.h"
+#include "ui/control_numbers.h"
+#include "ui/headless_toolkit.h"
+#include "virtual/virtual_card.h"
+
+namespace kavri::testing {
+
+class EditorRig {
+ public:
+  // The modules found on the bus, by address, in table order; the selector shows entry 0.
+  EditorRig(Toolkit& toolkit, std::vector<std::uint8_t> addresses)
+      : ui(toolkit), card(virtual_modules(addresses)) {
+    ui.create_window({MAIN_WINDOW, "Kavri", {355, 124, 557, 378}, true, true, true});
+    ControlSpec slider = control(MAIN_POSITION_SLIDER_1, ControlKind::slider);
+    slider.range_max = 255;
+    ui.add_control(MAIN_WINDOW, slider);
+    ui.add_control(MAIN_WINDOW, control(MAIN_VALUE_FIELD_1, ControlKind::text_field, "127"));
+    ui.add_control(MAIN_WINDOW, control(MAIN_MODULE_SELECTOR, ControlKind::drop_down));
+    ui.add_control(MAIN_WINDOW, control(MAIN_PARAMETERS_BUTTON, ControlKind::button));
+    ui.set_value(MAIN_POSITION_SLIDER_1, 127);
+    ui.add_item(MAIN_MODULE_SELECTOR, "50");
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+      modules.records[i].address = addresses[i];
+      ui.add_item(MAIN_MODULE_SELECTOR, std::to_string(addresses[i]));
+    }
+    modules.module_count = static_cast<std::uint8_t>(addresses.size());
+    ui.set_selection(MAIN_MODULE_SELECTOR, 0);
+    ctx.calibration_file = (dir / "Calibrage.ini").string();
+    install_parameter_window(ctx);
+  }
+  ~EditorRig() { std::filesystem::remove_all(dir); }
+
+  ModuleRecord& record(int index) { return modules.records[static_cast<std::size_t>(index)]; }
+
+  std::string read_text_file(const std::filesystem::path& path) const {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+  }
+
+  void write_text_file(const std::filesystem::path& path, const std::string& text) const {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+
+  Toolkit& ui;
+  const std::filesystem::path dir = make_temp_dir();
+  FakeEnv env;
+  VirtualCard card;
+  BusSender bus{card};
+  ModuleTable modules;
+  CalibrationTables calibration;
+  Dispatch dispatch;
+  WindowContext ctx{env, ui, bus, modules, calibration, dispatch};
+
+ private:
+  static std::vector<VirtualModule> virtual_modules(const std::vector<std::uint8_t>& addresses) {
+    std::vector<VirtualModule> result;
+    for (std::uint8_t address : addresses) result.push_back({.address = address});
+    return result;
+  }
+  static ControlSpec control(int number, ControlKind kind, std::string text = "") {
+    ControlSpec spec;
+    spec.number = number;
+    spec.kind = kind;
+    spec.rect = {0, 0, 80, 20};
+    spec.text = std::move(text);
+    return spec;
+  }
+  static std::filesystem::path make_temp_dir() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    auto path = std::filesystem::temp_directory_path() /
+                ("kavri-editor-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
+                 std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(path);
+    return path;
+  }
+};
+
+struct HeadlessUi {
+  HeadlessToolkit ui;
+};
+
+// The rig on the headless toolkit, acting as the user and running the main loop's passes.
+class EditorBench : private HeadlessUi, public EditorRig {
+ public:
+  explicit EditorBench(std::vector<std::uint8_t> addresses)
+      : EditorRig(HeadlessUi::ui, std::move(addresses)) {}
+
+  HeadlessToolkit& ui = HeadlessUi::ui;
+
+  // Selects module selector entry `entry` (0 is "50") and presses "Paramètres".
+  void open_editor(int entry) {
+    ui.set_selection(MAIN_MODULE_SELECTOR, entry);
+    ui.user_press(MAIN_PARAMETERS_BUTTON);
+    pass();
+  }
+
+  // One pass of the main loop: at most one event, the pass hooks, then its 3 ms sleep.
+  void pass() {
+    if (auto event = ui.poll_event(); event && event->kind == Event::Kind::control) {
+      auto handler = dispatch.control_handlers.find(event->control);
+      if (handler != dispatch.control_handlers.end()) handler->second();
+    }
+    for (auto& hook : dispatch.pass_hooks) hook();
+    env.sleep_for(Millis(3));
+  }
+
+  // Passes until `done` holds; false when it still does not after `max_passes`.
+  bool run_until(const std::function<bool()>& done, int max_passes = 2000) {
+    for (int i = 0; i < max_passes; ++i) {
+      if (done()) return true;
+      pass();
+    }
+    return done();
+  }
+
+  void press(int control) {
+    ui.user_press(control);
+    pass();
+  }
+};
+
+}  // namespace kavri::testing

@@ -1,0 +1,175 @@
+#include "modules/eeprom_write.h"
+
+#include <gtest/gtest.h>
+
+#include "modules/editor_test_bench.h"
+
+namespace kavri {
+namespace {
+
+using testing::EditorBench;
+
+constexpr std::uint8_t kAddress = 7;
+
+struct Sent {
+  int code;
+  int data;
+  bool operator==(const Sent&) const = default;
+};
+
+void PrintTo(const Sent& sent, std::ostream* out) { *out << sent.code << "/" << sent.data; }
+
+class EepromWriteTest : public ::testing::Test {
+ protected:
+  EepromWriteTest() {
+    ModuleRecord& r = bench.record(0);
+    r.gauge1_course_min = 10;
+    r.gauge1_course_max = 240;
+    r.gauge2_course_max = 200;
+    r.gauge1_inverted = 255;
+    r.gauge1_type = 18;
+    r.gauge2_type = 0;  // opens with no entry selected
+    r.gauge1_offset = 0x1234;
+    r.gauge1_sim_max = 16383;
+    r.gauge2_sim_min = -5;
+    r.gauge2_sim_max = 1000;
+    r.gauge1_offset_length = 2;
+    r.gauge2_offset_length = 4;
+    r.output1_offset = 0x0D0C;
+    r.output1_offset_length = 1;
+    r.output2_offset_length = 2;
+    r.output1_type = 1;
+    r.output2_type = 1;
+    r.analog_offset = 0x66C0;
+    r.analog_offset_length = 2;
+    r.analog_type = 3;
+    r.analog_param = 16383;
+    r.output2_inverted = 255;
+    bench.open_editor(1);
+    bench.card.clear_received();
+  }
+
+  // The user's edits of the tests below.
+  void edit_fields() {
+    bench.ui.user_type(33, "$0BC0");
+    bench.ui.user_type(35, "3008");
+    bench.ui.user_type(36, "-100");
+    bench.ui.user_type(PARAM_NEW_ADDRESS_FIELD, "12");
+    bench.ui.user_select(75, 1);  // "Type II : -1/0/1"
+    bench.pass();
+  }
+
+  std::vector<Sent> sent() const {
+    std::vector<Sent> result;
+    for (const BusReport& report : bench.card.received()) {
+      EXPECT_EQ(report[2], kAddress) << "code " << int{report[1]};
+      result.push_back({report[1], report[3]});
+    }
+    return result;
+  }
+
+  bool window_open() const { return bench.ui.window_exists(PARAMETER_WINDOW); }
+
+  EditorBench bench{{kAddress}};
+};
+
+TEST_F(EepromWriteTest, SendsEveryParameterThenTheAddressAndStoresWhatItSent) {
+  edit_fields();
+  bench.press(PARAM_WRITE_BUTTON);
+  ASSERT_TRUE(bench.run_until([&] { return !window_open(); }));
+
+  ASSERT_EQ(bench.ui.messages().size(), 1u);
+  EXPECT_EQ(bench.ui.messages()[0].first, "Configuration de la jauge");
+  EXPECT_EQ(bench.ui.messages()[0].second, "Mettre le strap de configuration");
+  const std::vector<Sent> expected{
+      {51, 10},   {52, 240},  {53, 0},    {54, 200},  {55, 255},  {56, 0},    {57, 18},
+      {72, 0},    {59, 0xC0}, {58, 0x0B}, {61, 0xC0}, {60, 0x0B}, {63, 0x9C}, {62, 0xFF},
+      {65, 0xFF}, {64, 0x3F}, {67, 0xFB}, {66, 0xFF}, {69, 0xE8}, {68, 0x03}, {70, 2},
+      {71, 4},    {74, 0x0C}, {73, 0x0D}, {76, 0},    {75, 0},    {77, 1},    {78, 2},
+      {79, 2},    {80, 1},    {82, 0xC0}, {81, 0x66}, {83, 2},    {84, 3},    {86, 0xFF},
+      {85, 0x3F}, {87, 0},    {88, 255},  {50, 12},
+  };
+  EXPECT_EQ(sent(), expected);
+
+  const ModuleRecord& r = bench.record(0);
+  EXPECT_EQ(r.gauge1_offset, 0x0BC0);
+  EXPECT_EQ(r.gauge2_offset, 0x0BC0);
+  EXPECT_EQ(r.gauge1_sim_min, -100);
+  EXPECT_EQ(r.gauge2_type, 0);
+  EXPECT_EQ(r.output1_type, 2);
+  EXPECT_EQ(r.gauge1_inverted, 255);
+  // The new address is known only after the next exploration.
+  EXPECT_EQ(r.address, kAddress);
+}
+
+TEST_F(EepromWriteTest, StoresATwoByteValueOnlyOnceBothBytesAreSent) {
+  edit_fields();
+  bench.press(PARAM_WRITE_BUTTON);
+  // Up to the low byte of gauge1_offset (report 9): the record still holds the old value.
+  ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 9; }));
+  EXPECT_EQ(bench.record(0).gauge1_offset, 0x1234);
+  ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 10; }));
+  EXPECT_EQ(bench.record(0).gauge1_offset, 0x0BC0);
+}
+
+TEST_F(EepromWriteTest, PausesBetweenReportsWithoutHoldingTheLoop) {
+  bench.press(PARAM_WRITE_BUTTON);
+  std::vector<std::int64_t> times{bench.env.now_ms() - 3};  // the first report, before the sleep
+  std::size_t seen = 1;
+  std::int64_t closed_at = -1;
+  for (int pass = 0; pass < 1000 && closed_at < 0; ++pass) {
+    const std::int64_t before = bench.env.now_ms();
+    bench.pass();
+    if (bench.card.received().size() > seen) {
+      ++seen;
+      times.push_back(before);
+    }
+    if (!window_open()) closed_at = before;
+  }
+  ASSERT_EQ(times.size(), 39u);
+  for (std::size_t i = 1; i < 38; ++i) {
+    EXPECT_GE(times[i] - times[i - 1], 10) << "before report " << i + 1;
+    EXPECT_LE(times[i] - times[i - 1], 13) << "before report " << i + 1;
+  }
+  EXPECT_GE(closed_at - times.back(), 100);
+  EXPECT_LE(closed_at - times.back(), 103);
+  // The loop kept its own 3 ms rhythm: the write never slept.
+  for (std::int64_t sleep : bench.env.sleeps()) EXPECT_EQ(sleep, 3);
+}
+
+TEST_F(EepromWriteTest, RefusesASecondWriteUntilTheFirstHasEnded) {
+  bench.ui.user_press(PARAM_WRITE_BUTTON);
+  bench.ui.user_press(PARAM_WRITE_BUTTON);  // pressed twice before the loop took the first
+  bench.pass();
+  bench.pass();
+  // Rebuilding the window meanwhile gives no way round it either.
+  bench.open_editor(1);
+  bench.press(PARAM_WRITE_BUTTON);
+  bench.press(PARAM_CANCEL_BUTTON);
+  ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 39; }));
+  bench.run_until([] { return false; }, 50);
+
+  EXPECT_EQ(bench.ui.messages().size(), 1u);
+  EXPECT_EQ(bench.card.received().size(), 39u);
+  // The write ended without closing the window opened after it started.
+  EXPECT_TRUE(window_open());
+  bench.press(PARAM_WRITE_BUTTON);
+  EXPECT_EQ(bench.ui.messages().size(), 2u);
+}
+
+TEST(EepromReportsTest, AListWithoutSelectionAndOutOfRangeTextsSendTheirLowBits) {
+  EepromWritePlan plan;
+  plan.values[static_cast<std::size_t>(Param::gauge1_type)] = 0;
+  plan.values[static_cast<std::size_t>(Param::gauge1_course_min)] = 300;  // keeps 44
+  plan.values[static_cast<std::size_t>(Param::analog_param)] = -1;
+  const auto reports = eeprom_reports(plan);
+  ASSERT_EQ(reports.size(), 39u);
+  EXPECT_EQ(reports[0].data, 44);
+  EXPECT_EQ(reports[6].code, 57);
+  EXPECT_EQ(reports[6].data, 0);
+  EXPECT_EQ(reports[34].data, 0xFF);
+  EXPECT_EQ(reports[35].data, 0xFF);
+}
+
+}  // namespace
+}  // namespace kavri

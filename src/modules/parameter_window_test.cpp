@@ -1,0 +1,160 @@
+#include "modules/parameter_window.h"
+
+#include <gtest/gtest.h>
+
+#include "modules/editor_test_bench.h"
+#include "modules/gauge_catalogue.h"
+
+namespace kavri {
+namespace {
+
+using testing::EditorBench;
+
+class ParameterWindowTest : public ::testing::Test {
+ protected:
+  EditorBench bench{{7, 12}};
+  HeadlessToolkit& ui = bench.ui;
+};
+
+TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
+  ModuleRecord& r = bench.record(1);
+  r.gauge1_offset = 0x0BC0;
+  r.gauge1_offset_length = 2;
+  r.analog_param = 16383;
+  r.gauge1_sim_min = -100;
+  r.gauge2_sim_max = 70000;  // shown as the signed 32-bit value it holds
+  r.gauge1_type = 18;
+  r.gauge2_type = 41;  // past the list: no entry
+  r.output1_type = 2;
+  r.analog_type = 0;  // no entry
+  r.gauge1_inverted = 255;
+  r.gauge2_inverted = 1;  // only 255 ticks the box
+  bench.open_editor(2);
+
+  const auto* window = ui.window(PARAMETER_WINDOW);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->spec.title, "Paramétrages");
+  EXPECT_FALSE(window->spec.close_box);
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+  EXPECT_EQ(ui.text(33), "$0BC0");
+  EXPECT_EQ(ui.text(46), "2");
+  EXPECT_EQ(ui.text(81), "16383");
+  EXPECT_EQ(ui.text(36), "-100");
+  EXPECT_EQ(ui.text(39), "70000");
+  EXPECT_EQ(ui.text(35), "$0000");
+  EXPECT_EQ(ui.selection(PARAM_GAUGE1_TYPE_LIST), 17);
+  EXPECT_EQ(ui.selection(PARAM_GAUGE2_TYPE_LIST), -1);
+  EXPECT_EQ(ui.selection(75), 1);
+  EXPECT_EQ(ui.selection(80), -1);
+  EXPECT_EQ(ui.value(24), 1);
+  EXPECT_EQ(ui.value(25), 0);
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+  EXPECT_EQ(ui.text(PARAM_ADDRESS_FIELD), "12");
+  EXPECT_EQ(ui.text(PARAM_NEW_ADDRESS_FIELD), "12");
+}
+
+TEST_F(ParameterWindowTest, ListsHoldTheCataloguesNames) {
+  bench.open_editor(1);
+  ASSERT_EQ(ui.item_count(PARAM_GAUGE1_TYPE_LIST), 40);
+  ASSERT_EQ(ui.item_count(PARAM_GAUGE2_TYPE_LIST), 40);
+  EXPECT_EQ(ui.item_text(PARAM_GAUGE1_TYPE_LIST, 34), "Type XXXV : Alt/QNH  -/+ = degré");
+  EXPECT_EQ(ui.item_text(PARAM_GAUGE2_TYPE_LIST, 34), "Type XXXV :  ------- ");
+  EXPECT_EQ(ui.item_text(PARAM_GAUGE2_TYPE_LIST, 16), "Type XVII : Type XVII compas/10");
+  EXPECT_EQ(ui.item_text(PARAM_GAUGE1_TYPE_LIST, 39), "Type XXXIX : Flap Ifly 737");
+  EXPECT_EQ(ui.item_count(75), 2);
+  EXPECT_EQ(ui.item_count(76), 2);
+  ASSERT_EQ(ui.item_count(80), 3);
+  EXPECT_EQ(ui.item_text(80, 2), "Type III: capteur(s) passage zéro");
+  EXPECT_EQ(ui.text(77), "Utilisation de la valeur  analogique");
+}
+
+TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
+  bench.ctx.editor_module = 1;
+  bench.open_editor(0);
+  EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+  // No selection at all (during the exploration) is refused alike.
+  bench.open_editor(-1);
+  EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
+}
+
+TEST_F(ParameterWindowTest, ChoosingAGauge1TypeSetsItsButtonAndTheMainSlider) {
+  bench.open_editor(1);
+  ui.user_select(PARAM_GAUGE1_TYPE_LIST, 17);  // type 18: a calibration table
+  bench.pass();
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+
+  ui.user_select(PARAM_GAUGE1_TYPE_LIST, 16);  // type 17: a full-turn needle
+  bench.pass();
+  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 359);
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+
+  ui.set_value(MAIN_POSITION_SLIDER_1, 300);
+  ui.user_select(PARAM_GAUGE1_TYPE_LIST, 0);  // type 1
+  bench.pass();
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_1), 255);
+  EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_1), "255");
+  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);
+
+  ui.user_select(PARAM_GAUGE2_TYPE_LIST, 13);  // type 14
+  bench.pass();
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+  ui.user_select(PARAM_GAUGE2_TYPE_LIST, 15);
+  bench.pass();
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);  // gauge 2 leaves the slider alone
+}
+
+TEST_F(ParameterWindowTest, CancelClosesAndChangesNothing) {
+  bench.record(0).gauge1_course_min = 5;
+  bench.open_editor(1);
+  ui.user_type(19, "99");
+  ui.user_type(PARAM_NEW_ADDRESS_FIELD, "30");
+  bench.card.clear_received();
+  bench.press(PARAM_CANCEL_BUTTON);
+  bench.run_until([] { return false; }, 100);
+  EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
+  EXPECT_EQ(bench.record(0).gauge1_course_min, 5);
+  EXPECT_TRUE(bench.card.received().empty());
+}
+
+TEST_F(ParameterWindowTest, OpeningAgainRebuildsTheWindowForTheNewSelection) {
+  bench.record(0).gauge1_course_min = 5;
+  bench.record(1).gauge1_course_min = 6;
+  bench.open_editor(1);
+  ui.user_type(19, "99");  // lost: never written
+  bench.open_editor(2);
+  EXPECT_EQ(ui.text(19), "6");
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+  // editor_module stays with the window, not with the selector.
+  ui.set_selection(MAIN_MODULE_SELECTOR, 1);
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+}
+
+TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
+  bench.record(0).gauge1_type = 18;
+  bench.open_editor(1);
+  const auto jcf = bench.dir / "Jauge.jcf";
+  bench.write_text_file(jcf, "[jauge]\r\nCombo_1_type = 0\r\nCombo_2_type = 11\r\n");
+  ui.queue_file_choice(jcf.string());
+  bench.press(PARAM_IMPORT_BUTTON);
+  EXPECT_EQ(ui.selection(PARAM_GAUGE1_TYPE_LIST), 0);
+  EXPECT_EQ(ui.selection(PARAM_GAUGE2_TYPE_LIST), 11);
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+}
+
+TEST_F(ParameterWindowTest, ExportWritesTheWindowsFields) {
+  bench.record(0).gauge1_offset = 0x0BC0;
+  bench.open_editor(1);
+  const auto jcf = bench.dir / "out.jcf";
+  ui.queue_file_choice(jcf.string());
+  bench.press(PARAM_EXPORT_BUTTON);
+  const std::string text = bench.read_text_file(jcf);
+  EXPECT_NE(text.find("String_offset1 = $0BC0"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace kavri
