@@ -255,6 +255,8 @@ TEST_F(FltkToolkitGuiTest, OnlyACloseBoxClosesAndEscapeNever) {
 TEST_F(FltkToolkitGuiTest, MessageBoxReturnsOnceDismissed) {
   Fl::add_timeout(0.05, [](void*) {
     if (Fl_Window* box = Fl::modal()) {
+      Fl::flush();
+      save_screenshot(KAVRI_BINARY_DIR "/screenshots/toolkit_message_box.png");
       box->hide();
     } else {
       Fl::repeat_timeout(0.05, nullptr);
