@@ -22,6 +22,11 @@ std::optional<FatalRequest::Message> FatalRequest::take() {
   return std::exchange(message_, std::nullopt);
 }
 
+bool FatalRequest::pending() const {
+  std::lock_guard lock(mutex_);
+  return message_.has_value();
+}
+
 namespace {
 
 // The link monitor runs on its own thread: its label changes reach the widget through the

@@ -45,9 +45,10 @@ class FatalRequest {
   void request(std::string title, std::string text);
   // Main thread: the pending request, if any.
   std::optional<Message> take();
+  bool pending() const;
 
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::optional<Message> message_;
 };
 

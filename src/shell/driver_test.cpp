@@ -1,0 +1,223 @@
+// The driver's start-up, its normal and fatal ends, and the settings file, run whole on virtual
+// time with the virtual card and the headless toolkit.
+#include "shell/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "shell/main_window.h"
+#include "shell/shell_test_rig.h"
+#include "ui/control_numbers.h"
+
+namespace kavri {
+namespace {
+
+using testing::module_at;
+using testing::read_file;
+using testing::ShellRig;
+using testing::write_file;
+
+// FakeEnv, plus a look at the world whenever the main thread starts a sleep.
+class WatchedEnv final : public Env {
+ public:
+  WatchedEnv(FakeEnv& inner, std::function<void(Millis)> on_main_sleep)
+      : inner_(inner), on_main_sleep_(std::move(on_main_sleep)) {}
+  std::int64_t now_ms() override { return inner_.now_ms(); }
+  bool sleep_for(Millis ms, std::stop_token stop) override {
+    if (std::this_thread::get_id() == main_) on_main_sleep_(ms);
+    return inner_.sleep_for(ms, std::move(stop));
+  }
+  Worker start_thread(std::function<void(std::stop_token)> body) override {
+    return inner_.start_thread(std::move(body));
+  }
+
+ private:
+  FakeEnv& inner_;
+  std::function<void(Millis)> on_main_sleep_;
+  std::thread::id main_ = std::this_thread::get_id();
+};
+
+struct SleepSeen {
+  std::int64_t ms;
+  bool progress_window_open;
+  std::size_t reports_sent;
+};
+
+TEST(StartUp, SendsOneZeroReportAfterTheOneSecondPauseThatFollowsTheProgressWindow) {
+  ShellRig rig;
+  std::vector<SleepSeen> sleeps;
+  WatchedEnv env(rig.env, [&](Millis ms) {
+    sleeps.push_back(
+        {ms.count(), rig.ui.window_exists(PROGRESS_WINDOW), rig.card.received().size()});
+  });
+  DriverPorts ports = rig.ports();
+  DriverPorts watched{env, ports.ui, ports.hid, ports.ipc_transport, ports.directory, {}, {}};
+  std::unique_ptr<AppState> state = start_up(watched);
+  ASSERT_NE(state, nullptr);
+  ASSERT_FALSE(sleeps.empty());
+  EXPECT_EQ(sleeps[0].ms, 1000);
+  EXPECT_TRUE(sleeps[0].progress_window_open);
+  EXPECT_EQ(sleeps[0].reports_sent, 0u);
+
+  ASSERT_TRUE(ShellRig::wait_for_exploration(*state));
+  const std::vector<BusReport> sent = rig.card.received();
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[0], BusReport{});          // CMD_EXPLORE: nine zero bytes
+  EXPECT_EQ(sent[1][1], CMD_RESET_MODULE);  // the next report is already the exploration's
+
+  // The main window as the start-up leaves it.
+  HeadlessToolkit& ui = rig.ui;
+  EXPECT_EQ(ui.text(MAIN_VERSION_LABEL), "7.074");
+  EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_1), 127);
+  EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_2), 127);
+  EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_1), "127");
+  EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_2), "");
+  EXPECT_EQ(ui.item_text(MAIN_MODULE_SELECTOR, 0), "50");
+  for (int list : {MAIN_OUTPUT_LIST_1, MAIN_OUTPUT_LIST_2}) {
+    ASSERT_EQ(ui.item_count(list), 3);
+    EXPECT_EQ(ui.item_text(list, 2), "-1");
+    EXPECT_EQ(ui.selection(list), 0);
+  }
+  for (int button :
+       {MAIN_PARAMETERS_BUTTON, MAIN_SET_MIN_1, MAIN_SET_MAX_1, MAIN_SET_MIN_2, MAIN_SET_MAX_2}) {
+    EXPECT_FALSE(ui.enabled(button)) << button;
+  }
+  shut_down(*state);
+}
+
+TEST(StartUp, WithoutACardShowsTheMessageOnlyAndLeavesTheSettingsAlone) {
+  ShellRig rig;
+  LentCardLayer no_card(nullptr);
+  const std::string settings = "backlight = 3\r\n; gardé\r\n[autre]\r\nclef=1";
+  write_file(rig.file("Kavri.ini"), settings);
+  DriverPorts ports = rig.ports();
+  DriverPorts unplugged{ports.env, ports.ui, no_card, ports.ipc_transport, ports.directory, {}, {}};
+
+  EXPECT_EQ(run_driver(unplugged), DriverEnd::no_card);
+  using Message = std::pair<std::string, std::string>;
+  const std::vector<Message> expected{{"Erreur", "Je ne trouve pas la carte Kavri"}};
+  EXPECT_EQ(rig.ui.messages(), expected);
+  EXPECT_FALSE(rig.ui.window_exists(MAIN_WINDOW));
+  EXPECT_FALSE(rig.ui.window_exists(PROGRESS_WINDOW));
+  EXPECT_EQ(read_file(rig.file("Kavri.ini")), settings);
+  EXPECT_FALSE(std::filesystem::exists(rig.file("Calibrage.ini")));
+}
+
+struct ReducedStartCase {
+  const char* file;
+  bool minimised;
+};
+
+class ReducedStart : public ::testing::TestWithParam<ReducedStartCase> {};
+
+TEST_P(ReducedStart, OnlyExactlyOneMinimisesTheMainWindow) {
+  ShellRig rig;
+  write_file(rig.file("Kavri.ini"), GetParam().file);
+  std::unique_ptr<AppState> state = start_up(rig.ports());
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(rig.ui.minimised(MAIN_WINDOW), GetParam().minimised);
+  EXPECT_EQ(rig.ui.value(MAIN_REDUCED_START_BOX), GetParam().minimised ? 1 : 0);
+  shut_down(*state);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ReducedStart,
+                         ::testing::Values(ReducedStartCase{"mode_reduit = 1\r\n", true},
+                                           ReducedStartCase{"MODE_REDUIT=1", true},
+                                           ReducedStartCase{"mode_reduit = 2\r\n", false},
+                                           ReducedStartCase{"mode_reduit = 0\r\n", false},
+                                           ReducedStartCase{"backlight = 4\r\n", false}));
+
+// Waits for the exploration, then lets `act` play the user before the first pass.
+std::function<void(AppState&)> after_exploration(std::function<void(HeadlessToolkit&)> act,
+                                                 HeadlessToolkit& ui) {
+  return [act = std::move(act), &ui](AppState& state) {
+    ASSERT_TRUE(ShellRig::wait_for_exploration(state));
+    act(ui);
+  };
+}
+
+TEST(NormalEnd, RewritesTheSettingsWithExactlyTheTwoKeysAndSendsTheSavedBacklightOnce) {
+  ShellRig rig;
+  write_file(rig.file("Kavri.ini"),
+             "; ancien\r\nbacklight = 20\r\nmode_reduit = 1\r\n[groupe]\r\nclef = 1\r\n");
+  DriverPorts ports = rig.ports();
+  ports.on_started = after_exploration(
+      [](HeadlessToolkit& ui) {
+        ui.user_toggle(MAIN_REDUCED_START_BOX);  // acts at the next start only
+        ui.user_close(MAIN_WINDOW);
+      },
+      rig.ui);
+  EXPECT_EQ(run_driver(ports), DriverEnd::normal);
+
+  EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 15\r\nmode_reduit = 0\r\n");
+  EXPECT_TRUE(rig.ui.minimised(MAIN_WINDOW));
+  EXPECT_FALSE(rig.ui.window_exists(PROGRESS_WINDOW));
+  int backlights = 0;
+  for (const BusReport& r : rig.card.received()) {
+    if (r[1] != CMD_SET_BACKLIGHT) continue;
+    ++backlights;
+    EXPECT_EQ(r[2], COMMON_ADDRESS);
+    EXPECT_EQ(r[3], 255);
+  }
+  EXPECT_EQ(backlights, 1);
+}
+
+TEST(NormalEnd, WithoutASettingsFileStartsAtZeroAndCreatesIt) {
+  ShellRig rig;
+  DriverPorts ports = rig.ports();
+  ports.on_started =
+      after_exploration([](HeadlessToolkit& ui) { ui.user_close(MAIN_WINDOW); }, rig.ui);
+  EXPECT_EQ(run_driver(ports), DriverEnd::normal);
+  EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 0\r\nmode_reduit = 0\r\n");
+}
+
+TEST(NormalEnd, TheTimeLimitEndsTheRunAsAClose) {
+  ShellRig rig;
+  DriverPorts ports = rig.ports();
+  ports.on_started = after_exploration([](HeadlessToolkit&) {}, rig.ui);
+  ports.close_at_ms = 60'000;
+  EXPECT_EQ(run_driver(ports), DriverEnd::normal);
+  EXPECT_GE(rig.env.now_ms(), 60'000);
+  EXPECT_TRUE(std::filesystem::exists(rig.file("Kavri.ini")));
+}
+
+struct FatalCase {
+  std::vector<VirtualModule> modules;
+  std::uint8_t failing_address;
+  std::pair<std::string, std::string> message;
+};
+
+class FatalEnd : public ::testing::TestWithParam<FatalCase> {};
+
+TEST_P(FatalEnd, ShowsTheMessageAndSavesNothing) {
+  ShellRig rig(GetParam().modules);
+  if (GetParam().failing_address != 0) rig.card.set_module_error(GetParam().failing_address);
+  write_file(rig.file("Kavri.ini"), "backlight = 7\r\n");
+  DriverPorts ports = rig.ports();
+  // The loop's passes move the virtual clock too; starting them once the answer is in keeps the
+  // exploration's answer time-out out of this test.
+  ports.on_started = [](AppState& state) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!state.fatal.pending() && std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  };
+  EXPECT_EQ(run_driver(ports), DriverEnd::fatal);
+  ASSERT_EQ(rig.ui.messages().size(), 1u);
+  EXPECT_EQ(rig.ui.messages()[0], GetParam().message);
+  EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 7\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, FatalEnd,
+    ::testing::Values(FatalCase{{}, 0, {"Erreur", "Je ne trouve pas de module sur le Kavri"}},
+                      FatalCase{{module_at(12, 5), module_at(7, 3)},
+                                7,
+                                {"Erreur de lecture",
+                                 "Le module 7 n'a pas répondu correctement, relancer le driver"}}));
+
+}  // namespace
+}  // namespace kavri

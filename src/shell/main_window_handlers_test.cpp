@@ -1,0 +1,181 @@
+// The main window's controls driven as a user would, through the headless toolkit, on an
+// explored virtual bus: what the fields show, what the bus receives, and what the records hold.
+#include <gtest/gtest.h>
+
+#include "shell/main_loop.h"
+#include "shell/main_window.h"
+#include "shell/shell_test_rig.h"
+#include "ui/control_numbers.h"
+
+namespace kavri {
+namespace {
+
+using testing::module_at;
+using testing::ShellRig;
+
+BusReport report(std::uint8_t code, std::uint8_t address, std::uint8_t data) {
+  return BusReport{0, code, address, data, 0, 0, 0, 0, 0};
+}
+
+// A bus of four modules, explored, with the main window as the user finds it afterwards.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state = start_up(rig.ports());
+    ASSERT_NE(state, nullptr);
+    ASSERT_TRUE(ShellRig::wait_for_exploration(*state));
+    // Shows what the exploration posted without starting the link monitor, which the exploration
+    // over step would: these tests are about the window alone.
+    state->exploration_done = false;
+    state->posts.apply_all(rig.ui);
+    ASSERT_EQ(rig.ui.item_count(MAIN_MODULE_SELECTOR), 5);
+    ASSERT_EQ(rig.ui.selection(MAIN_MODULE_SELECTOR), 0);
+    rig.card.clear_received();
+  }
+
+  // One pass of the main loop: the event the user raised is handled.
+  void pass() {
+    LoopEnd end;
+    ASSERT_FALSE(run_pass(*state, std::nullopt, end));
+  }
+  void select(int entry) {
+    rig.ui.user_select(MAIN_MODULE_SELECTOR, entry);
+    pass();
+  }
+  std::string text(int control) const { return rig.ui.text(control); }
+
+  ShellRig rig{{module_at(12, 5), module_at(20, 17), module_at(33, 31), module_at(41, 35)}};
+  std::unique_ptr<AppState> state;
+};
+
+TEST_F(MainWindowTest, Slider1On360DegreeModuleSendsTenfoldPositionHighByteFirst) {
+  select(2);  // address 20, type 17
+  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 359);
+  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 100);
+  pass();
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "1000");
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "3");
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_2, 20, 3),
+                                                         report(CMD_SET_POSITION_1, 20, 232)}));
+  EXPECT_EQ(state->windows.slider_low, 232);
+  EXPECT_EQ(state->windows.slider_high, 3);
+}
+
+TEST_F(MainWindowTest, Type35TakesTheTenfoldRuleButKeepsTheByteRange) {
+  select(4);  // address 41, type 35
+  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 255);
+  EXPECT_TRUE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
+  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 255);
+  pass();
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "2550");
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_2, 41, 9),
+                                                         report(CMD_SET_POSITION_1, 41, 246)}));
+}
+
+TEST_F(MainWindowTest, SixteenBitModuleWidensSlider1AndCommonEntryBringsItBack) {
+  select(3);  // address 33, type 31
+  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 65535);
+  EXPECT_FALSE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
+  EXPECT_TRUE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
+  EXPECT_FALSE(rig.ui.enabled(MAIN_SET_MIN_1));
+  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 300);
+  pass();
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "300");
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "1");
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_2, 33, 1),
+                                                         report(CMD_SET_POSITION_1, 33, 44)}));
+
+  rig.card.clear_received();
+  select(0);
+  EXPECT_EQ(rig.ui.value(MAIN_POSITION_SLIDER_1), 255);
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "255");
+  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 255);
+  EXPECT_TRUE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
+  EXPECT_FALSE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
+  EXPECT_FALSE(rig.ui.enabled(MAIN_SET_MAX_2));
+  EXPECT_TRUE(rig.card.received().empty());  // a selection sends nothing
+}
+
+TEST_F(MainWindowTest, PlainModuleAndCommonEntrySendOneBytePositions) {
+  select(1);  // address 12, type 5
+  EXPECT_TRUE(rig.ui.enabled(MAIN_SET_MIN_1));
+  EXPECT_TRUE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
+  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 200);
+  pass();
+  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_2, 17);
+  pass();
+  select(0);
+  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 9);
+  pass();
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "9");
+  EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "17");
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_1, 12, 200),
+                                                         report(CMD_SET_POSITION_2, 12, 17),
+                                                         report(CMD_SET_POSITION_1, 50, 9)}));
+}
+
+TEST_F(MainWindowTest, BacklightGoesToTheCommonAddressAndReachesTheTransferMirror) {
+  select(2);
+  rig.ui.user_move_slider(MAIN_BACKLIGHT_SLIDER, 15);
+  pass();
+  EXPECT_EQ(state->backlight_level.load(), 15);
+  rig.ui.user_move_slider(MAIN_BACKLIGHT_SLIDER, 0);
+  pass();
+  EXPECT_EQ(state->backlight_level.load(), 0);
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_BACKLIGHT, 50, 255),
+                                                         report(CMD_SET_BACKLIGHT, 50, 0)}));
+}
+
+TEST_F(MainWindowTest, OutputListsSendTheEntryIndexAndResetTheSelectedModule) {
+  select(1);
+  rig.ui.user_select(MAIN_OUTPUT_LIST_1, 2);  // "-1"
+  pass();
+  rig.ui.user_select(MAIN_OUTPUT_LIST_2, 1);  // "1"
+  pass();
+  rig.ui.user_press(MAIN_RESET_BUTTON);
+  pass();
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_OUTPUT_1, 12, 2),
+                                                         report(CMD_SET_OUTPUT_2, 12, 1),
+                                                         report(CMD_RESET_MODULE, 12, 0)}));
+}
+
+TEST_F(MainWindowTest, CourseButtonsStoreIntoTheEditorModuleNotTheSelection) {
+  select(4);  // address 41: the selection; the parameter window was never opened
+  rig.ui.user_type(MAIN_VALUE_FIELD_1, "$20");
+  rig.ui.user_type(MAIN_VALUE_FIELD_2, "300");
+  rig.ui.user_press(MAIN_SET_MIN_1);
+  pass();
+  rig.ui.user_press(MAIN_SET_MAX_2);
+  pass();
+  const ModuleRecord& first = state->modules.records[0];
+  EXPECT_EQ(first.gauge1_course_min.load(), 0x20);
+  EXPECT_EQ(first.gauge2_course_max.load(), 300 % 256);
+  EXPECT_EQ(state->modules.records[3].gauge1_course_min.load(), 0);
+
+  state->windows.editor_module = 1;
+  rig.ui.user_type(MAIN_VALUE_FIELD_1, "not a number");
+  rig.ui.user_press(MAIN_SET_MAX_1);
+  pass();
+  EXPECT_EQ(state->modules.records[1].gauge1_course_max.load(), 0);
+  EXPECT_TRUE(rig.card.received().empty());  // typing and the set buttons send nothing
+}
+
+// During the exploration the selector holds "50" alone, with no selection.
+TEST(MainWindowDuringExploration, Slider1WithoutSelectionGoesToTheCommonAddress) {
+  ShellRig rig;
+  rig.card.set_silent(true);  // the exploration waits for an answer that never comes
+  std::unique_ptr<AppState> state = start_up(rig.ports());
+  ASSERT_NE(state, nullptr);
+  ASSERT_EQ(rig.ui.selection(MAIN_MODULE_SELECTOR), -1);
+  EXPECT_FALSE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
+  rig.card.clear_received();
+  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 40);
+  // Straight to the handler: the main loop would first take the fatal end that the silent card
+  // leads to.
+  state->dispatch.control_handlers.at(MAIN_POSITION_SLIDER_1)();
+  EXPECT_EQ(rig.ui.text(MAIN_VALUE_FIELD_1), "40");
+  EXPECT_EQ(rig.card.received(), std::vector<BusReport>{report(CMD_SET_POSITION_1, 50, 40)});
+}
+
+}  // namespace
+}  // namespace kavri

@@ -1,0 +1,67 @@
+// The main loop's supervision of the transfer thread against the link-up flag: the thread runs
+// exactly while the link is up, is stopped and waited for when it drops, and every start is
+// preceded by a reload of the calibration tables from the file.
+#include <gtest/gtest.h>
+
+#include "shell/main_loop.h"
+#include "shell/shell_test_rig.h"
+#include "ui/control_numbers.h"
+
+namespace kavri {
+namespace {
+
+using testing::module_at;
+using testing::ShellRig;
+using testing::write_file;
+
+TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachStart) {
+  // Module 0: gauge 1 fuel (18), gauge 2 suction (12); module 1 has no calibrated gauge.
+  ShellRig rig({module_at(12, 18, 12), module_at(20, 14)});
+  write_file(rig.file("Calibrage.ini"),
+             "[Essence]\r\nPos100A12S0 = 200\r\n[suction]\r\nPos5A12S1 = 90\r\n"
+             "[OAT_NL]\r\nPos50A20S0 = 70\r\n");
+  std::unique_ptr<AppState> state = start_up(rig.ports());
+  ASSERT_NE(state, nullptr);
+  ASSERT_TRUE(ShellRig::wait_for_exploration(*state));
+  state->posts.apply_all(rig.ui);
+
+  const auto& fuel = state->calibration.fuel_calibration[0];
+  const auto& suction = state->calibration.suction_calibration[0];
+  const auto& oat = state->calibration.oat_calibration[1];
+  supervise_transfer(*state);  // link down: nothing starts, nothing loads
+  EXPECT_FALSE(state->transfer_thread.joinable());
+  EXPECT_EQ(fuel[2 * 4 + 0].load(), 0);
+  EXPECT_EQ(rig.ui.text(MAIN_STATUS_LABEL), "Idle");
+
+  state->link_up = true;
+  supervise_transfer(*state);
+  EXPECT_TRUE(state->transfer_thread.joinable());
+  EXPECT_EQ(fuel[2 * 4 + 0].load(), 200);    // Pos100A, gauge 1
+  EXPECT_EQ(suction[2 * 3 + 1].load(), 90);  // Pos5A, gauge 2
+  EXPECT_EQ(oat[2 * 6 + 0].load(), 70);      // Pos50A, gauge 1 of module 1
+  EXPECT_EQ(rig.ui.text(MAIN_STATUS_LABEL), "Connecté");
+  EXPECT_EQ(rig.ui.control(MAIN_STATUS_LABEL)->background, (Rgb{0, 255, 0}));
+
+  const int threads = rig.env.threads_started();
+  supervise_transfer(*state);  // still up and running: no second thread
+  EXPECT_EQ(rig.env.threads_started(), threads);
+
+  state->link_up = false;
+  supervise_transfer(*state);
+  EXPECT_FALSE(state->transfer_thread.joinable());        // stopped and waited for
+  EXPECT_EQ(rig.ui.text(MAIN_STATUS_LABEL), "Connecté");  // the link monitor's to change
+
+  write_file(rig.file("Calibrage.ini"), "[Essence]\r\nPos100A12S0 = 150\r\n");
+  state->link_up = true;
+  supervise_transfer(*state);
+  EXPECT_TRUE(state->transfer_thread.joinable());
+  EXPECT_EQ(rig.env.threads_started(), threads + 1);
+  EXPECT_EQ(fuel[2 * 4 + 0].load(), 150);
+  EXPECT_EQ(suction[2 * 3 + 1].load(), 0);  // gone from the file, gone from the table
+
+  shut_down(*state);
+  EXPECT_FALSE(state->transfer_thread.joinable());
+}
+
+}  // namespace
+}  // namespace kavri
