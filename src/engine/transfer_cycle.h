@@ -25,6 +25,12 @@ struct TransferLinks {
   const Relaxed<int>& backlight_level;  // the backlight slider's position, 0-15
 };
 
+// The analog answer is read with this time-out, so a silent card or module cannot hang a pass.
+constexpr Millis ANALOG_READ_TIMEOUT{20};
+// An analog request that no answer has matched lapses after this long, and the next module
+// with an analog input is asked again.
+constexpr Millis ANALOG_ANSWER_LIFETIME{100};
+
 class TransferCycle {
  public:
   explicit TransferCycle(TransferLinks links);
@@ -43,6 +49,11 @@ class TransferCycle {
 
  private:
   struct State;
+  void exchange_with_simulator(int count);
+  void deliver_module(int j);
+  void analog_step(ModuleRecord& m);
+  void follow_lights();
+
   TransferLinks links_;
   std::unique_ptr<State> state_;
 };

@@ -1,0 +1,57 @@
+// The per-module steps of a transfer pass that need neither the bus nor the simulator link:
+// loading a received value, converting it, the common position step and change detection.
+// They say what to send; the transfer cycle (and the gauge calculator) send or show it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "config/calibration_tables.h"
+#include "engine/conversions.h"
+#include "modules/module_record.h"
+
+namespace kavri {
+
+// The transfer thread's own working variables.
+struct TransferWork {
+  double working_value = 0;
+  std::uint8_t position1 = 0;
+  std::uint8_t position2 = 0;
+  std::uint8_t glide_flag = 0;        // received from 0x0C4C
+  std::uint16_t sim_battery_low = 0;  // received from 0x281C; sim_battery's high half stays 0
+};
+
+struct BusCommand {
+  std::uint8_t code = 0;
+  std::uint8_t data = 0;
+};
+
+// At most two commands (a split position's low then high byte).
+struct BusCommands {
+  std::array<BusCommand, 2> items{};
+  int count = 0;
+  void add(std::uint8_t code, std::uint8_t data) {
+    items[static_cast<std::size_t>(count++)] = {code, data};
+  }
+};
+
+// The receive area of a value of `length` bytes (1, 2, 4 or 8), or null for any other length:
+// such a gauge or output receives nothing and is left undriven, rather than converting
+// whatever another gauge left in the working value.
+void* receive_area(ReceiveAreas& areas, std::uint8_t length);
+bool has_receive_area(std::uint8_t length);
+
+// The calibration points of gauge `gauge` (1 or 2) of slot `module_index`, of the table that
+// `type` reads (none for the other types).
+GaugeCalibration calibration_points(const CalibrationTables& tables, int module_index, int gauge,
+                                    int type);
+
+// Gauge 1, gauge 2, output 1 and output 2 of one module, each only when its offset is not 0 and
+// its length has a receive area. They update the record's last position or value.
+BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
+                        TransferWork& work);
+BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
+                        TransferWork& work);
+BusCommands output_step(ModuleRecord& m, int output, TransferWork& work);
+
+}  // namespace kavri

@@ -1,0 +1,144 @@
+#include "engine/transfer_cycle.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "engine/gauge_steps.h"
+
+namespace kavri {
+namespace {
+
+constexpr std::uint32_t LIGHTS_OFFSET = 0x0D0C;
+constexpr std::uint32_t BATTERY_OFFSET = 0x281C;
+constexpr std::uint32_t GLIDE_FLAG_OFFSET = 0x0C4C;
+constexpr std::uint8_t GLIDE_TYPE = 30;
+constexpr Millis FIRST_PASS_WAIT{500};
+constexpr Millis PASS_WAIT{5};
+
+// The analog value goes to the simulator as its low byte or as the whole 16-bit value; a
+// longer write would copy whatever follows the value in memory, so other lengths write
+// nothing and leave the analog input unused.
+bool is_analog_length(std::uint8_t length) { return length == 1 || length == 2; }
+
+void queue_read(IpcClient& ipc, std::uint16_t offset, std::uint8_t length, ReceiveAreas& areas,
+                IpcResult& result) {
+  if (offset == 0) return;
+  if (void* area = receive_area(areas, length)) ipc.ipc_read(offset, length, area, result);
+}
+
+}  // namespace
+
+struct TransferCycle::State {
+  std::atomic<bool> first_pass{false};
+  TransferWork work;
+  std::uint16_t sim_lights = 0;
+  std::uint16_t sim_lights_last = 0;
+  // At most one analog request is outstanding in the whole bus; it lapses after
+  // ANALOG_ANSWER_LIFETIME so that one silent module cannot stop every other's requests.
+  bool analog_request_pending = false;
+  std::int64_t analog_requested_at = 0;
+  BusReport input_report{};
+};
+
+TransferCycle::TransferCycle(TransferLinks links)
+    : links_(links), state_(std::make_unique<State>()) {}
+
+TransferCycle::~TransferCycle() = default;
+
+void TransferCycle::set_first_pass() { state_->first_pass = true; }
+
+void TransferCycle::run(std::stop_token stop) {
+  while (!stop.stop_requested() && run_pass(stop)) {
+  }
+}
+
+bool TransferCycle::run_pass(std::stop_token stop) {
+  State& s = *state_;
+  const int count = std::min<int>(links_.modules.module_count, MAX_MODULES);
+  exchange_with_simulator(count);
+
+  const bool first_pass = s.first_pass;
+  for (int j = 0; j < count; ++j) {
+    if (stop.stop_requested()) return false;
+    if (first_pass && !links_.env.sleep_for(FIRST_PASS_WAIT, stop)) return false;
+    deliver_module(j);
+  }
+  if (stop.stop_requested()) return false;
+  if (first_pass) s.first_pass = false;
+  follow_lights();
+  return links_.env.sleep_for(PASS_WAIT, stop);
+}
+
+void TransferCycle::exchange_with_simulator(int count) {
+  State& s = *state_;
+  IpcClient& ipc = links_.ipc;
+  IpcResult result = IpcResult::ok;  // never examined: a failed exchange keeps the old values
+  const auto batch = ipc.lock_batch();
+  ipc.ipc_read(LIGHTS_OFFSET, 2, &s.sim_lights, result);
+  ipc.ipc_read(BATTERY_OFFSET, 2, &s.work.sim_battery_low, result);
+  for (int i = 0; i < count; ++i) {
+    ModuleRecord& m = links_.modules.records[static_cast<std::size_t>(i)];
+    queue_read(ipc, m.gauge1_offset, m.gauge1_offset_length, m.gauge1_value, result);
+    queue_read(ipc, m.gauge2_offset, m.gauge2_offset_length, m.gauge2_value, result);
+    queue_read(ipc, m.output1_offset, m.output1_offset_length, m.output1_value, result);
+    queue_read(ipc, m.output2_offset, m.output2_offset_length, m.output2_value, result);
+    const std::uint8_t analog_length = m.analog_offset_length;
+    if (m.analog_offset != 0 && is_analog_length(analog_length)) {
+      ipc.ipc_write(m.analog_offset, analog_length, &m.analog_value, result);
+    }
+    if (m.gauge1_type == GLIDE_TYPE) ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
+  }
+  ipc.ipc_process(result);
+}
+
+void TransferCycle::deliver_module(int j) {
+  State& s = *state_;
+  ModuleRecord& m = links_.modules.records[static_cast<std::size_t>(j)];
+  const std::uint8_t address = m.address;
+  const auto send = [&](const BusCommands& commands) {
+    for (int c = 0; c < commands.count; ++c) {
+      const BusCommand& command = commands.items[static_cast<std::size_t>(c)];
+      links_.bus.send(command.code, address, command.data);
+    }
+  };
+  send(gauge1_step(m, links_.calibration, j, s.work));
+  send(gauge2_step(m, links_.calibration, j, s.work));
+  send(output_step(m, 1, s.work));
+  send(output_step(m, 2, s.work));
+  analog_step(m);
+}
+
+void TransferCycle::analog_step(ModuleRecord& m) {
+  State& s = *state_;
+  const std::uint8_t address = m.address;
+  if (s.analog_request_pending &&
+      links_.env.now_ms() - s.analog_requested_at >= ANALOG_ANSWER_LIFETIME.count()) {
+    s.analog_request_pending = false;
+  }
+  if (m.analog_offset != 0 && is_analog_length(m.analog_offset_length) &&
+      !s.analog_request_pending) {
+    links_.bus.send_read_analog(address);
+    // A bounded read: a card or module that never answers costs this much once per lifetime
+    // of a request, instead of stopping the pass for good. A timed-out read zeroes the buffer.
+    links_.card.read_report(s.input_report, static_cast<int>(ANALOG_READ_TIMEOUT.count()));
+    s.analog_request_pending = true;
+    s.analog_requested_at = links_.env.now_ms();
+  }
+  // The last answer read, whoever asked for it, is taken by the module it names.
+  const BusReport& answer = s.input_report;
+  if (answer[5] == ANALOG_MARK && answer[6] == address) {
+    m.analog_value = static_cast<std::uint16_t>(answer[7] + 256 * answer[8]);
+    s.analog_request_pending = false;
+  }
+}
+
+void TransferCycle::follow_lights() {
+  State& s = *state_;
+  if (s.sim_lights == s.sim_lights_last) return;
+  s.sim_lights_last = s.sim_lights;
+  const int level = std::clamp(links_.backlight_level.load(), 0, 15);
+  const auto brightness = static_cast<std::uint8_t>(s.sim_lights != 0 ? level * 17 : 0);
+  links_.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, brightness);
+}
+
+}  // namespace kavri
