@@ -1,0 +1,61 @@
+// The three calibration windows on a real display (Xvfb in CI), each pictured alone.
+// clang-format off
+#include <gtest/gtest.h>
+#include <FL/Fl.H>
+#include <FL/x.H>
+// clang-format on
+
+#include <cstdlib>
+#include <string>
+
+#include "modules/calibration_windows.h"
+#include "modules/editor_test_bench.h"
+#include "ui/screenshot.h"
+
+namespace kavri {
+namespace {
+
+class CalibrationWindowsGuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
+    ui = make_fltk_toolkit();
+    ASSERT_NE(ui, nullptr);
+    rig = std::make_unique<testing::EditorRig>(*ui, std::vector<std::uint8_t>{12});
+    ui->set_minimised(MAIN_WINDOW, true);
+    ui->set_selection(MAIN_MODULE_SELECTOR, 1);
+    rig->record(0).gauge1_course_min = 20;
+    rig->record(0).gauge1_course_max = 230;
+  }
+
+  // Shows the window with its sliders preset from the course limits and pictures it.
+  void picture(void (*open)(WindowContext&), int window, const std::string& name) {
+    open(rig->ctx);
+    reload_calibration(rig->ctx, 0, "12", 0);
+    ASSERT_TRUE(ui->window_exists(window));
+    XSync(fl_display, False);
+    for (int i = 0; i < 20; ++i) Fl::wait(0.01);
+    EXPECT_TRUE(save_screenshot(std::string(KAVRI_BINARY_DIR "/screenshots/") + name));
+  }
+
+  std::unique_ptr<Toolkit> ui;
+  std::unique_ptr<testing::EditorRig> rig;
+};
+
+TEST_F(CalibrationWindowsGuiTest, Suction) {
+  picture(open_suction_window, SUCTION_WINDOW, "suction_window.png");
+  EXPECT_EQ(ui->value(94), 230);
+}
+
+TEST_F(CalibrationWindowsGuiTest, Oat) {
+  picture(open_oat_window, OAT_WINDOW, "oat_window.png");
+  EXPECT_EQ(ui->value(122), 20);
+}
+
+TEST_F(CalibrationWindowsGuiTest, Fuel) {
+  picture(open_fuel_window, FUEL_WINDOW, "fuel_window.png");
+  EXPECT_EQ(ui->value(135), 230);
+}
+
+}  // namespace
+}  // namespace kavri

@@ -1,0 +1,46 @@
+// The parameter window on a real display (Xvfb in CI), pictured for a look at its layout.
+// clang-format off
+#include <gtest/gtest.h>
+#include <FL/Fl.H>
+#include <FL/x.H>
+// clang-format on
+
+#include <cstdlib>
+
+#include "modules/editor_test_bench.h"
+#include "ui/screenshot.h"
+
+namespace kavri {
+namespace {
+
+TEST(ParameterWindowGuiTest, ShowsEveryControlInPlace) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
+  auto ui = make_fltk_toolkit();
+  ASSERT_NE(ui, nullptr);
+  testing::EditorRig rig(*ui, {12});
+  rig.ui.set_minimised(MAIN_WINDOW, true);
+  ModuleRecord& r = rig.record(0);
+  r.gauge1_type = 18;
+  r.gauge2_type = 35;
+  r.gauge1_offset = 0x0BC0;
+  r.gauge1_offset_length = 2;
+  r.gauge1_course_max = 255;
+  r.gauge1_sim_min = -100;
+  r.gauge1_sim_max = 16383;
+  r.output1_type = 2;
+  r.analog_type = 2;
+  r.analog_param = 16383;
+  r.gauge1_inverted = 255;
+  ui->set_selection(MAIN_MODULE_SELECTOR, 1);
+  rig.dispatch.control_handlers.at(MAIN_PARAMETERS_BUTTON)();
+  ASSERT_TRUE(ui->window_exists(PARAMETER_WINDOW));
+  EXPECT_EQ(ui->text(33), "$0BC0");
+  EXPECT_TRUE(ui->enabled(PARAM_CALIBRATE_1_BUTTON));
+
+  XSync(fl_display, False);
+  for (int i = 0; i < 20; ++i) Fl::wait(0.01);
+  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/parameter_window.png"));
+}
+
+}  // namespace
+}  // namespace kavri
