@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "modules/editor_test_bench.h"
+#include "modules/exploration.h"
 
 namespace kavri {
 namespace {
@@ -155,6 +156,30 @@ TEST_F(EepromWriteTest, RefusesASecondWriteUntilTheFirstHasEnded) {
   EXPECT_TRUE(window_open());
   bench.press(PARAM_WRITE_BUTTON);
   EXPECT_EQ(bench.ui.messages().size(), 2u);
+}
+
+TEST_F(EepromWriteTest, ANewExplorationFindsWhatTheWriteStored) {
+  edit_fields();
+  bench.press(PARAM_WRITE_BUTTON);
+  ASSERT_TRUE(bench.run_until([&] { return !window_open(); }));
+
+  // The next start: the same modules, a fresh table, a full exploration.
+  ModuleTable explored;
+  UiPosts posts;
+  std::atomic<bool> exploration_done{false};
+  ExplorationLinks links{bench.env, bench.bus, bench.card, explored, posts, exploration_done,
+                         [](std::string title, std::string text) {
+                           ADD_FAILURE() << title << ": " << text;
+                         }};
+  bench.bus.send_explore();
+  run_exploration(links, std::stop_token{});
+  ASSERT_TRUE(exploration_done.load());
+  ASSERT_EQ(explored.module_count, 1);
+  const ModuleRecord& found = explored.records[0];
+  EXPECT_EQ(found.address, 12);
+  for (const ParamInfo& info : param_infos()) {
+    EXPECT_EQ(read_param(found, info.param), read_param(bench.record(0), info.param)) << info.name;
+  }
 }
 
 TEST(EepromReportsTest, AListWithoutSelectionAndOutOfRangeTextsSendTheirLowBits) {
