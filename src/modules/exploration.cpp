@@ -157,7 +157,7 @@ class ExplorationThread {
 
   void advance_progress(double amount) {
     progress_ += amount;
-    show_bar(std::clamp(static_cast<int>(round_to_i32(progress_)), 0, PROGRESS_RANGE));
+    show_bar(std::clamp<int>(round_to_i32(progress_), 0, PROGRESS_RANGE));
   }
 
   // Only changes are posted: a dump of 51 modules would otherwise post some 2,000 updates.
