@@ -1,0 +1,37 @@
+// The command line of kavri-bench, the driver on the virtual bench.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kavri {
+
+struct BenchOptions {
+  std::optional<std::string> modules_file;  // --modules FILE; none: the built-in demo bench
+  std::optional<std::string> trace_file;    // --trace FILE
+  bool headless = false;                    // --headless
+  bool no_sim = false;                      // --no-sim
+  std::optional<std::int64_t> run_for_ms;   // --run-for SECONDS
+};
+
+inline constexpr const char* BENCH_USAGE =
+    "usage: kavri-bench [--modules FILE] [--headless] [--trace FILE] [--run-for SECONDS] "
+    "[--no-sim]\n"
+    "  --modules FILE     the virtual bus: one group per module (default: the demo bench)\n"
+    "  --headless         no window; message boxes go to standard error, answered OK\n"
+    "  --trace FILE       every report exchanged with the card, one timed line each\n"
+    "  --run-for SECONDS  close the main window after that long (whole or decimal)\n"
+    "  --no-sim           do not start the built-in virtual simulator\n";
+
+// The arguments after the program name. None when one is unknown, lacks its value, or a
+// value is malformed: the caller prints BENCH_USAGE and exits with 2.
+std::optional<BenchOptions> parse_bench_options(std::span<const std::string_view> args);
+
+// "3", "0.25", "12.": seconds as whole milliseconds (further digits are dropped). None for a
+// sign, an exponent, anything not a digit, or more than a century.
+std::optional<std::int64_t> parse_seconds_as_ms(std::string_view text);
+
+}  // namespace kavri
