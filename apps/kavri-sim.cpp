@@ -1,0 +1,116 @@
+// kavri-sim: serves the driver's simulator link on this machine and flies a profile, until
+// interrupted or for a given time.
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "base/env.h"
+#include "base/number_text.h"
+#include "simlink/posix_endpoint.h"
+#include "virtual/simulator/virtual_simulator.h"
+
+namespace {
+
+constexpr const char* USAGE =
+    "Usage: kavri-sim [options]\n"
+    "Serves the Kavri driver's simulator link on this machine and flies a profile.\n"
+    "  --profile FILE            fly FILE (see docs/sim-profile.md) instead of the demo flight\n"
+    "  --set OFFSET:SIZE=VALUE   hold a value (repeatable; size 1, 2, 4 or 8), e.g. $0D0C:2=4\n"
+    "  --print-writes            print each client write: offset, size and bytes\n"
+    "  --class UIPCMAIN|FS98MAIN the server class to go by (default UIPCMAIN)\n"
+    "  --run-for SECONDS         stop after SECONDS (default: until interrupted)\n"
+    "  --help                    show this text\n";
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void on_signal(int) { interrupted = 1; }
+
+int usage_error() {
+  std::cerr << USAGE;
+  return 2;
+}
+
+void print_write(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
+  std::string line = "write " + kavri::format_offset(static_cast<std::uint16_t>(offset)) + " " +
+                     std::to_string(bytes.size()) + ":";
+  char hex[4];
+  for (std::uint8_t byte : bytes) {
+    std::snprintf(hex, sizeof hex, " %02X", byte);
+    line += hex;
+  }
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kavri::SimOptions options;
+  std::int64_t run_for_ms = -1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--help") {
+      std::cout << USAGE;
+      return 0;
+    } else if (arg == "--print-writes") {
+      options.on_write = print_write;
+    } else if (arg == "--profile" && has_value) {
+      const char* path = argv[++i];
+      std::ifstream file(path);
+      std::stringstream text;
+      text << file.rdbuf();
+      std::string error;
+      if (!file) {
+        std::cerr << "kavri-sim: cannot read " << path << "\n";
+        return 1;
+      }
+      options.profile = kavri::SimProfile::parse(text.str(), error);
+      if (!options.profile) {
+        std::cerr << "kavri-sim: " << path << ": " << error << "\n";
+        return 1;
+      }
+    } else if (arg == "--set" && has_value) {
+      const auto pin = kavri::parse_pin(argv[++i]);
+      if (!pin) return usage_error();
+      options.pins.push_back(*pin);
+    } else if (arg == "--class" && has_value) {
+      const auto server_class = kavri::parse_server_class(argv[++i]);
+      if (!server_class) return usage_error();
+      options.server_class = *server_class;
+    } else if (arg == "--run-for" && has_value) {
+      const std::string_view seconds = argv[++i];
+      if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string_view::npos ||
+          seconds.size() > 9) {
+        return usage_error();
+      }
+      run_for_ms = kavri::parse_number_text(seconds) * 1000;
+    } else {
+      return usage_error();
+    }
+  }
+
+  kavri::SystemEnv env;
+  const std::string directory = kavri::default_ipc_directory();
+  options.directory = directory;
+  const bool demo = !options.profile;
+  kavri::VirtualSimulator sim(env, std::move(options));
+  if (!sim.start()) {
+    std::cerr << "kavri-sim: " << sim.error() << "\n";
+    return 1;
+  }
+  std::cerr << "kavri-sim: serving in " << directory << (demo ? ", flying the demo flight" : "")
+            << "\n";
+  std::signal(SIGINT, on_signal);
+  std::signal(SIGTERM, on_signal);
+  const std::int64_t begin = env.now_ms();
+  while (interrupted == 0 && (run_for_ms < 0 || env.now_ms() - begin < run_for_ms)) {
+    env.sleep_for(kavri::Millis(50));
+  }
+  sim.stop();
+  return 0;
+}
