@@ -1,0 +1,133 @@
+// kavri-bench run whole as a user runs it, headless, on a modules file, with a trace: the trace
+// must tell the story of that file's bus, and the settings must survive the run. Also its
+// command line: anything it does not know gets the usage and exit code 2.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shell/shell_test_rig.h"
+
+namespace kavri {
+namespace {
+
+using testing::read_file;
+using testing::write_file;
+
+const std::string BENCH = KAVRI_BINARY_DIR "/apps/kavri-bench";
+
+struct TraceLine {
+  std::int64_t ms;
+  char direction;
+  BusReport bytes;
+};
+
+// Every line must have the documented form; a line that does not fails the test.
+std::vector<TraceLine> parse_trace(const std::string& text) {
+  static const std::regex line_form(R"(^(\d+) ([<>])((?: [0-9A-F]{2}){9})$)");
+  std::vector<TraceLine> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::smatch m;
+    EXPECT_TRUE(std::regex_match(line, m, line_form)) << "trace line: " << line;
+    if (m.empty()) continue;
+    TraceLine t{std::stoll(m[1]), m[2].str()[0], {}};
+    std::istringstream bytes(m[3]);
+    for (auto& b : t.bytes) {
+      unsigned value = 0;
+      bytes >> std::hex >> value;
+      b = static_cast<std::uint8_t>(value);
+    }
+    lines.push_back(t);
+  }
+  return lines;
+}
+
+// Runs kavri-bench in `directory` with no display and the simulator's socket kept inside it.
+int run_bench(const std::string& directory, const std::string& args) {
+  const std::string command = "cd '" + directory + "' && env -u DISPLAY XDG_RUNTIME_DIR='" +
+                              directory + "' '" + BENCH + "' " + args + " >out.txt 2>err.txt";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class KavriBench : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(BENCH)) GTEST_SKIP() << BENCH << " is not built";
+  }
+  std::string file(const char* name) const { return dir.path() + "/" + name; }
+  ScratchDirectory dir;
+};
+
+TEST_F(KavriBench, HeadlessRunTracesTheBusOfTheModulesFile) {
+  write_file(file("bus.ini"),
+             "[vitesse]\r\naddress = 12\r\ngauge1_type = 11\r\ngauge1_offset = $02BC\r\n"
+             "gauge1_offset_length = 4\r\ngauge1_course_min = 10\r\ngauge1_course_max = 240\r\n"
+             "gauge1_sim_max = 400\r\nanalog_value = 300\r\n"
+             "[moteur]\r\naddress = 7\r\ngauge1_type = 17\r\ngauge2_type = 3\r\n"
+             "output1_offset = $0D0C\r\noutput1_offset_length = 2\r\n");
+  write_file(file("Kavri.ini"), "backlight = 3\r\nmode_reduit = 0\r\n");
+  ASSERT_EQ(run_bench(dir.path(), "--headless --modules bus.ini --trace trace.txt --run-for 3"), 0)
+      << read_file(file("err.txt"));
+
+  const std::vector<TraceLine> trace = parse_trace(read_file(file("trace.txt")));
+  ASSERT_FALSE(trace.empty());
+  EXPECT_EQ(trace[0].direction, '>');
+  EXPECT_EQ(trace[0].bytes, BusReport{});
+  EXPECT_GE(trace[0].ms, 1000);
+  std::vector<std::pair<int, int>> found;     // (address, gauge-1 type) in scan order
+  std::map<std::pair<int, int>, int> params;  // (table index, answer code) -> byte
+  std::vector<BusReport> commands;
+  for (std::size_t i = 0; i < trace.size(); ++i) {
+    const TraceLine& t = trace[i];
+    if (i > 0) {
+      EXPECT_GE(t.ms, trace[i - 1].ms);
+    }
+    if (t.direction == '>') commands.push_back(t.bytes);
+    if (t.direction == '<' && t.bytes[1] == RSP_MODULE_FOUND)
+      found.push_back({t.bytes[2], t.bytes[3]});
+    if (t.direction == '<' && t.bytes[1] >= RSP_PARAM_FIRST && t.bytes[1] <= RSP_PARAM_LAST) {
+      EXPECT_TRUE(params.emplace(std::pair{t.bytes[2], t.bytes[1]}, t.bytes[3]).second);
+    }
+  }
+  EXPECT_EQ(found, (std::vector<std::pair<int, int>>{{12, 11}, {7, 17}}));  // the file's order
+  EXPECT_EQ(params.size(), 2u * PARAM_COUNT);
+  const std::map<std::pair<int, int>, int> from_file{
+      {{0, 150}, 10},   {{0, 151}, 240}, {{0, 154}, 0x02}, {{0, 155}, 0xBC}, {{0, 160}, 0x01},
+      {{0, 161}, 0x90}, {{0, 185}, 11},  {{0, 170}, 0},    {{1, 171}, 0x0D}, {{1, 172}, 0x0C},
+      {{1, 175}, 2},    {{1, 185}, 17},  {{1, 170}, 3},    {{1, 150}, 0}};
+  for (const auto& [key, value] : from_file) {
+    EXPECT_EQ(params[key], value) << "index " << key.first << " code " << key.second;
+  }
+
+  // The exploration's commands, then the saved backlight (3 x 17) once the exploration is over.
+  const std::vector<BusReport> expected{{0, CMD_EXPLORE},          {0, CMD_RESET_MODULE, 12},
+                                        {0, CMD_RESET_MODULE, 12}, {0, CMD_DUMP_PARAMS, 12, 0},
+                                        {0, CMD_RESET_MODULE, 7},  {0, CMD_DUMP_PARAMS, 7, 1},
+                                        {0, CMD_END_EXPLORATION},  {0, CMD_SET_BACKLIGHT, 50, 51}};
+  ASSERT_GE(commands.size(), expected.size());
+  EXPECT_EQ(std::vector<BusReport>(commands.begin(), commands.begin() + expected.size()), expected);
+
+  EXPECT_EQ(read_file(file("Kavri.ini")), "backlight = 3\r\nmode_reduit = 0\r\n");
+}
+
+TEST_F(KavriBench, UnknownOrIncompleteOptionsGetTheUsageAndExitCode2) {
+  for (const char* args :
+       {"--bogus", "--modules", "--run-for", "--run-for -1", "--run-for 1e3", "--headless extra"}) {
+    EXPECT_EQ(run_bench(dir.path(), args), 2) << args;
+    EXPECT_NE(read_file(file("err.txt")).find("usage: kavri-bench"), std::string::npos) << args;
+  }
+  EXPECT_FALSE(std::filesystem::exists(file("Kavri.ini")));
+}
+
+}  // namespace
+}  // namespace kavri
