@@ -1,0 +1,50 @@
+// The main window on a real display (Xvfb in CI), after the exploration of a virtual bus, with
+// no simulator to link to: the picture in the build tree shows what a user sees.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "shell/main_loop.h"
+#include "shell/main_window.h"
+#include "shell/shell_test_rig.h"
+#include "ui/control_numbers.h"
+#include "ui/screenshot.h"
+
+namespace kavri {
+namespace {
+
+using testing::module_at;
+
+TEST(MainWindowGui, ShowsTheExploredBusAndSavesAPicture) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
+  std::unique_ptr<Toolkit> ui = make_fltk_toolkit();
+  ASSERT_NE(ui, nullptr);
+  ScratchDirectory files;
+  testing::write_file(files.path() + "/Kavri.ini", "backlight = 9\r\n");
+  SystemEnv env;
+  VirtualCard card({module_at(12, 5), module_at(20, 17), module_at(33, 31)});
+  LentCardLayer hid(&card);
+  auto transport = make_posix_transport(PosixTransportOptions{files.path() + "/ipc"});
+  std::unique_ptr<AppState> state =
+      start_up(DriverPorts{env, *ui, hid, *transport, files.path(), {}, {}});
+  ASSERT_NE(state, nullptr);
+
+  // Passes until the exploration is over and the link monitor has shown the link down.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  LoopEnd end;
+  while (ui->window_exists(PROGRESS_WINDOW) || ui->text(MAIN_STATUS_LABEL) != "Déconnecté") {
+    ASSERT_LT(std::chrono::steady_clock::now(), give_up);
+    ASSERT_FALSE(run_pass(*state, std::nullopt, end));
+  }
+  for (int i = 0; i < 50; ++i) run_pass(*state, std::nullopt, end);  // time to draw
+
+  EXPECT_EQ(ui->item_count(MAIN_MODULE_SELECTOR), 4);
+  EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
+  EXPECT_EQ(ui->value(MAIN_BACKLIGHT_SLIDER), 9);
+  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window.png"));
+  shut_down(*state);
+}
+
+}  // namespace
+}  // namespace kavri
