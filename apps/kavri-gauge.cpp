@@ -1,0 +1,115 @@
+// kavri-gauge: for a gauge configuration (".jcf"), the position the transfer cycle would give
+// each simulator value, pass after pass, without the simulator or the card running.
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/number_text.h"
+#include "config/calibration_tables.h"
+#include "config/gauge_config.h"
+#include "engine/gauge_calculator.h"
+
+namespace {
+
+constexpr const char* USAGE =
+    "Usage: kavri-gauge --config FILE [--gauge 1|2] [--calibration FILE --address N]\n"
+    "                   [--glide N] [--battery N] VALUE...\n"
+    "Prints, for each VALUE (successive passes of one gauge), the position the module shows\n"
+    "after the transfer cycle: one byte, or for gauge-1 16-bit types the low and high byte.\n"
+    "  --config FILE       the gauge configuration (.jcf) of the module\n"
+    "  --gauge 1|2         the gauge (default 1)\n"
+    "  --calibration FILE  calibration points file (Calibrage.ini), with --address\n"
+    "  --address N         the module address whose points to use\n"
+    "  --glide N           the glide-slope flag (default 0)\n"
+    "  --battery N         the battery-master word (default 1)\n"
+    "VALUE: a decimal number for an 8-byte offset; otherwise an integer ($hex, %binary\n"
+    "allowed) of which the offset length's low bytes are kept (-1 on 2 bytes is 65535).\n";
+
+int fail(const std::string& message) {
+  std::cerr << "kavri-gauge: " << message << "\n";
+  return 2;
+}
+
+int usage_error() {
+  std::cerr << USAGE;
+  return 2;
+}
+
+struct Options {
+  std::string config;
+  int gauge = 1;
+  std::optional<std::string> calibration;
+  std::optional<std::string> address;
+  std::int64_t glide = 0;
+  std::int64_t battery = 1;
+  std::vector<std::string> values;
+};
+
+// Parses the command line; false on a usage error.
+bool parse(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--config" && has_value) {
+      options.config = argv[++i];
+    } else if (arg == "--gauge" && has_value) {
+      const std::string_view gauge = argv[++i];
+      if (gauge != "1" && gauge != "2") return false;
+      options.gauge = gauge == "1" ? 1 : 2;
+    } else if (arg == "--calibration" && has_value) {
+      options.calibration = argv[++i];
+    } else if (arg == "--address" && has_value) {
+      options.address = argv[++i];
+    } else if (arg == "--glide" && has_value) {
+      options.glide = kavri::parse_number_text(argv[++i]);
+    } else if (arg == "--battery" && has_value) {
+      options.battery = kavri::parse_number_text(argv[++i]);
+    } else if (arg.starts_with("--")) {
+      return false;
+    } else {
+      options.values.emplace_back(arg);
+    }
+  }
+  return !options.config.empty() && !options.values.empty() &&
+         options.calibration.has_value() == options.address.has_value();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parse(argc, argv, options)) return usage_error();
+
+  const auto config = kavri::read_gauge_config(options.config);
+  if (!config) return fail("cannot read the configuration file " + options.config);
+  kavri::ModuleRecord record;
+  kavri::fill_record_from_gauge_config(*config, record);
+
+  kavri::CalibrationTables tables;
+  if (options.calibration) {
+    // load_calibration creates a missing file; a calculator must not, so check first.
+    if (!std::ifstream(*options.calibration)) {
+      return fail("cannot read the calibration file " + *options.calibration);
+    }
+    const std::string address = kavri::format_decimal(kavri::parse_number_text(*options.address));
+    kavri::load_calibration(tables, 0, address, options.gauge - 1, *options.calibration);
+  }
+
+  kavri::GaugeCalculator calculator(record, tables, options.gauge,
+                                    static_cast<std::uint8_t>(options.glide),
+                                    static_cast<std::uint16_t>(options.battery));
+  if (const std::string reason = calculator.undriven_reason(); !reason.empty()) {
+    return fail(reason);
+  }
+  std::vector<double> values;
+  for (const std::string& text : options.values) {
+    const auto value = kavri::parse_simulator_value(text, calculator.offset_length());
+    if (!value) return fail("not a number: \"" + text + "\"");
+    values.push_back(*value);
+  }
+  for (double value : values) std::cout << calculator.pass(value) << "\n";
+  return 0;
+}

@@ -1,0 +1,126 @@
+#include "engine/gauge_calculator.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "base/number_text.h"
+#include "config/gauge_config.h"
+#include "device/bus_messages.h"
+#include "modules/module_params.h"
+
+namespace kavri {
+namespace {
+
+bool ends_with(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// True when `text` is wholly a number of the number text rule: blanks, a sign, a "$" or "%"
+// base mark, then at least one digit of that base and nothing else.
+bool is_whole_number_text(std::string_view text) {
+  std::size_t i = text.find_first_not_of(" \t");
+  if (i == std::string_view::npos) return false;
+  if (text[i] == '-' || text[i] == '+') ++i;
+  std::string_view digits = "0123456789";
+  if (i < text.size() && text[i] == '$') {
+    digits = "0123456789ABCDEFabcdef";
+    ++i;
+  } else if (i < text.size() && text[i] == '%') {
+    digits = "01";
+    ++i;
+  }
+  return i < text.size() && text.find_first_not_of(digits, i) == std::string_view::npos;
+}
+
+}  // namespace
+
+void fill_record_from_gauge_config(const std::map<std::string, std::string>& values,
+                                   ModuleRecord& record) {
+  for (const GaugeConfigKey& key : gauge_config_keys()) {
+    const std::string field(key.record_field);
+    const auto param = param_by_name(field.c_str());
+    if (!param) continue;
+    const auto found = values.find(std::string(key.key));
+    const std::int64_t number = found == values.end() ? 0 : parse_number_text(found->second);
+    std::int64_t stored = number;
+    if (key.is_state) stored = ends_with(field, "_inverted") ? (number != 0 ? 255 : 0) : number + 1;
+    write_param(record, *param, stored);
+  }
+  compute_ratio(record);
+}
+
+std::optional<double> parse_simulator_value(const std::string& text, std::uint8_t length) {
+  if (length == 8) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc{} || stop != end) return std::nullopt;
+    return value;
+  }
+  if (!is_whole_number_text(text)) return std::nullopt;
+  const std::int64_t number = parse_number_text(text);
+  switch (length) {
+    case 4:
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
+    case 2:
+      return static_cast<std::uint16_t>(number);
+    default:
+      return static_cast<std::int8_t>(static_cast<std::uint8_t>(number));
+  }
+}
+
+GaugeCalculator::GaugeCalculator(const ModuleRecord& record, const CalibrationTables& tables,
+                                 int gauge, std::uint8_t glide_flag, std::uint16_t battery)
+    : record_(record), tables_(tables), gauge_(gauge) {
+  work_.glide_flag = glide_flag;
+  work_.sim_battery_low = battery;
+}
+
+std::uint8_t GaugeCalculator::offset_length() const {
+  return gauge_ == 1 ? record_.gauge1_offset_length : record_.gauge2_offset_length;
+}
+
+std::string GaugeCalculator::undriven_reason() const {
+  const bool first = gauge_ == 1;
+  const int type = first ? record_.gauge1_type : record_.gauge2_type;
+  if ((first ? record_.gauge1_offset : record_.gauge2_offset) == 0) {
+    return "the gauge's offset is 0: the transfer cycle does not drive it";
+  }
+  if (!has_receive_area(offset_length())) {
+    return "offset length " + std::to_string(offset_length()) +
+           " is not 1, 2, 4 or 8: the transfer cycle does not drive the gauge";
+  }
+  if (type < 1 || type > 40 || (!first && !has_gauge2_conversion(type))) {
+    return "type " + std::to_string(type) + " has no conversion for gauge " +
+           std::to_string(gauge_) + ": the transfer cycle does not drive it";
+  }
+  return {};
+}
+
+std::string GaugeCalculator::pass(double value) {
+  ReceiveAreas& areas = gauge_ == 1 ? record_.gauge1_value : record_.gauge2_value;
+  switch (offset_length()) {
+    case 8:
+      areas.value_f64 = value;
+      break;
+    case 4:
+      areas.value_i32 = static_cast<std::int32_t>(value);
+      break;
+    case 2:
+      areas.value_u16 = static_cast<std::uint16_t>(value);
+      break;
+    default:
+      areas.value_i8 = static_cast<std::int8_t>(value);
+      break;
+  }
+  if (gauge_ == 2) {
+    gauge2_step(record_, tables_, 0, work_);
+    return std::to_string(record_.gauge2_last_position);
+  }
+  const BusCommands sent = gauge1_step(record_, tables_, 0, work_);
+  if (sent.count == 2) shown_high_ = sent.items[1].data;
+  if (!is_split_type(record_.gauge1_type)) return std::to_string(record_.gauge1_last_position);
+  return std::to_string(record_.gauge1_last_position) + " " + std::to_string(shown_high_);
+}
+
+}  // namespace kavri

@@ -1,0 +1,50 @@
+// The gauge calculator behind kavri-gauge: one gauge of one module record, configured from a
+// ".jcf" file, fed simulator values pass after pass through the transfer cycle's own steps,
+// without the simulator or the card.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "config/calibration_tables.h"
+#include "engine/gauge_steps.h"
+#include "modules/module_record.h"
+
+namespace kavri {
+
+// A ".jcf" file's values stored in a record as an import followed by an EEPROM write would
+// store them: texts by the number text rule, a list index + 1 for types, 255 for a ticked
+// box; then the ratios as at the end of an exploration.
+void fill_record_from_gauge_config(const std::map<std::string, std::string>& values,
+                                   ModuleRecord& record);
+
+// A simulator value as typed: a decimal floating-point number for an 8-byte offset; for 1, 2
+// or 4 bytes an integer by the number text rule (the whole text), of which the low bytes of
+// that length are kept. nullopt when the text is not such a number.
+std::optional<double> parse_simulator_value(const std::string& text, std::uint8_t length);
+
+class GaugeCalculator {
+ public:
+  // `gauge` is 1 or 2. The calibration points, if any, are those of slot 0 of `tables`.
+  GaugeCalculator(const ModuleRecord& record, const CalibrationTables& tables, int gauge,
+                  std::uint8_t glide_flag, std::uint16_t battery);
+
+  // Why the transfer cycle would not drive this gauge at all, or empty when it would.
+  std::string undriven_reason() const;
+  std::uint8_t offset_length() const;
+
+  // One pass with `value` received at the gauge's offset. Returns what the module then shows:
+  // one position byte, or for gauge-1 split types the low and the high byte.
+  std::string pass(double value);
+
+ private:
+  ModuleRecord record_;
+  const CalibrationTables& tables_;
+  int gauge_;
+  TransferWork work_;
+  std::uint8_t shown_high_ = 0;
+};
+
+}  // namespace kavri
