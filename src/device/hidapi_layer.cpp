@@ -12,8 +12,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "device/hid.h"
+#include "device/hid_matching.h"
 
 namespace kavri {
 
@@ -71,13 +73,7 @@ class HidapiCard final : public HidCard {
       if (got != 0) break;
       if (timeout_ms >= 0 && Clock::now() >= deadline) break;
     }
-    std::fill(report.begin(), report.end(), std::uint8_t{0});
-    if (got < 0) return HidReadStatus::failed;
-    if (got == 0) return HidReadStatus::timed_out;
-    const auto payload_room = report.size() - 1;
-    std::copy_n(payload.begin(), std::min<std::size_t>(static_cast<std::size_t>(got), payload_room),
-                report.begin() + 1);
-    return HidReadStatus::ok;
+    return fill_input_report(report, payload, got);
   }
 
  private:
@@ -90,22 +86,18 @@ class HidapiLayer final : public HidLayer {
  public:
   std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
                                 int index) override {
-    if (index < 0) return nullptr;
-    std::string path;
+    std::vector<HidInterfaceIds> ids;
+    std::vector<std::string> paths;
     hid_device_info* devices = hid_enumerate(vendor_id, product_id);
-    int matches = 0;
     for (const hid_device_info* d = devices; d != nullptr; d = d->next) {
-      const bool ids_match = d->vendor_id == vendor_id && d->product_id == product_id;
-      const bool version_matches = version == -1 || d->release_number == version;
-      if (!ids_match || !version_matches || d->path == nullptr) continue;
-      if (matches == index) {
-        path = d->path;
-        break;
-      }
-      ++matches;
+      if (d->path == nullptr) continue;
+      ids.push_back({d->vendor_id, d->product_id, d->release_number});
+      paths.emplace_back(d->path);
     }
     hid_free_enumeration(devices);
-    if (path.empty()) return nullptr;
+    const auto chosen = nth_matching_interface(ids, product_id, vendor_id, version, index);
+    if (!chosen) return nullptr;
+    const std::string& path = paths[*chosen];
     hid_device* device = hid_open_path(path.c_str());
     if (device == nullptr) return nullptr;
     return std::make_unique<HidapiCard>(library_, device);
