@@ -90,6 +90,8 @@ class Toolkit {
   virtual void set_window_title(int window, std::string_view title) = 0;
 
   // Controls; a call naming a control that does not exist does nothing (reads give 0/empty).
+  // Adding a number that exists replaces that control: the number then names the new one only
+  // (on a screen, a caption of that number in another window stays on show there).
   virtual void add_control(int window, const ControlSpec& spec) = 0;
   virtual bool control_exists(int control) const = 0;
   virtual void set_text(int control, std::string_view text) = 0;
