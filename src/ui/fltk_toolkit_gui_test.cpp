@@ -58,6 +58,20 @@ ControlSpec ranged(ControlSpec s, int min, int max, int tick_step = 0) {
   return s;
 }
 
+// FLTK ends the process when it cannot open its display; the factory must answer null instead.
+TEST(FltkToolkitDisplayTest, WithoutADisplayThereIsNoToolkit) {
+  if (fl_display != nullptr) GTEST_SKIP() << "this process has its display open already";
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display != nullptr ? display : "";
+  setenv("DISPLAY", ":9871", 1);  // no server there
+  EXPECT_EQ(make_fltk_toolkit(), nullptr);
+  if (display != nullptr) {
+    setenv("DISPLAY", saved.c_str(), 1);
+  } else {
+    unsetenv("DISPLAY");
+  }
+}
+
 class FltkToolkitGuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
