@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -29,23 +29,37 @@ struct TraceLine {
   BusReport bytes;
 };
 
-// Every line must have the documented form; a line that does not fails the test.
+bool is_upper_hex_byte(const std::string& token) {
+  return token.size() == 2 && std::all_of(token.begin(), token.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+         });
+}
+
+// Every line must have the documented form ("1003 > 00 07 0C 00 00 00 00 00 00", single
+// blanks); a line that does not fails the test.
 std::vector<TraceLine> parse_trace(const std::string& text) {
-  static const std::regex line_form(R"(^(\d+) ([<>])((?: [0-9A-F]{2}){9})$)");
   std::vector<TraceLine> lines;
   std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
-    std::smatch m;
-    EXPECT_TRUE(std::regex_match(line, m, line_form)) << "trace line: " << line;
-    if (m.empty()) continue;
-    TraceLine t{std::stoll(m[1]), m[2].str()[0], {}};
-    std::istringstream bytes(m[3]);
+    std::istringstream fields(line);
+    std::string ms, direction, byte;
+    fields >> ms >> direction;
+    bool good = !ms.empty() &&
+                std::all_of(ms.begin(), ms.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+                (direction == "<" || direction == ">");
+    std::string rebuilt = ms + " " + direction;
+    TraceLine t{};
     for (auto& b : t.bytes) {
-      unsigned value = 0;
-      bytes >> std::hex >> value;
-      b = static_cast<std::uint8_t>(value);
+      fields >> byte;
+      good = good && is_upper_hex_byte(byte);
+      if (good) b = static_cast<std::uint8_t>(std::stoi(byte, nullptr, 16));
+      rebuilt += " " + byte;
     }
+    EXPECT_TRUE(good && rebuilt == line) << "trace line: " << line;
+    if (!good || rebuilt != line) continue;
+    t.ms = std::stoll(ms);
+    t.direction = direction[0];
     lines.push_back(t);
   }
   return lines;
