@@ -180,9 +180,12 @@ void open_window(WindowContext& ctx, CalibrationKind kind) {
   ctx.ui.create_window(spec);
   add_controls(ctx.ui, layout.window, layout.controls);
   for (const SliderPlace& slider : layout.sliders) {
-    const ControlPlace place{
-        .number = slider.control, .kind = ControlKind::slider, .rect = slider.rect};
-    add_controls(ctx.ui, layout.window, std::span(&place, 1));
+    ControlSpec slider_spec;
+    slider_spec.number = slider.control;
+    slider_spec.kind = ControlKind::slider;
+    slider_spec.rect = slider.rect;
+    slider_spec.range_max = 255;  // a raw needle position
+    ctx.ui.add_control(layout.window, slider_spec);
   }
 }
 

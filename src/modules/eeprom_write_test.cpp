@@ -167,10 +167,14 @@ TEST_F(EepromWriteTest, ANewExplorationFindsWhatTheWriteStored) {
   ModuleTable explored;
   UiPosts posts;
   std::atomic<bool> exploration_done{false};
-  ExplorationLinks links{bench.env, bench.bus, bench.card, explored, posts, exploration_done,
-                         [](std::string title, std::string text) {
-                           ADD_FAILURE() << title << ": " << text;
-                         }};
+  ExplorationLinks links{
+      bench.env,
+      bench.bus,
+      bench.card,
+      explored,
+      posts,
+      exploration_done,
+      [](std::string title, std::string text) { ADD_FAILURE() << title << ": " << text; }};
   bench.bus.send_explore();
   run_exploration(links, std::stop_token{});
   ASSERT_TRUE(exploration_done.load());

