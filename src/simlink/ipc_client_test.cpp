@@ -229,6 +229,7 @@ struct Corruption {
   const char* what;
   std::function<void(std::uint8_t* area)> apply;
   bool exchange_fails;
+  friend void PrintTo(const Corruption& corruption, std::ostream* out) { *out << corruption.what; }
 };
 
 class HostileServerTest : public IpcClientTest, public ::testing::WithParamInterface<Corruption> {};
