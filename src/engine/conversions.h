@@ -1,7 +1,9 @@
 // Every conversion of a simulator value into a needle position: the 40 gauge types in both
 // gauge columns, and the common position step that the transfer cycle applies after them.
-// Pure functions: no thread, no I/O, a defined result for every input (NaN, infinities and
-// values far beyond 32 bits included).
+// Pure functions: no thread, no I/O, a defined result for every input. A value beyond the
+// integer it is rounded or truncated to keeps the low bits of its integer part (modulo 2^64,
+// then the width asked for), NaN and infinities count as 0, integer steps wrap at their width,
+// and a single-precision store beyond the float range gives the largest float or infinity.
 #pragma once
 
 #include <array>

@@ -53,6 +53,16 @@ TEST_F(TransferCycleTest, PositionsAreSentOnlyOnChange) {
   EXPECT_EQ(rig.card.modules()[0].position1, 120);
 }
 
+TEST_F(TransferCycleTest, ALostLinkKeepsTheLastValues) {
+  set_linear_gauge(rig.record(0), 1, 0x1000, 2);
+  set(0x1000, 2, 100);
+  pass();
+  rig.ipc.ipc_close();
+  set(0x1000, 2, 120);
+  EXPECT_EQ(pass(), Reports{});
+  EXPECT_EQ(rig.record(0).gauge1_value.value_u16, 100);
+}
+
 TEST_F(TransferCycleTest, SplitPositionsFollowTheirLowByte) {
   ModuleRecord& m = rig.record(0);
   m.gauge1_type = 31;
