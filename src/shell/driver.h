@@ -44,7 +44,8 @@ enum class DriverEnd {
 std::unique_ptr<AppState> start_up(const DriverPorts& ports);
 
 // The shutdown after a normal end of the main loop: stops the transfer thread and waits for
-// it, rewrites the settings file, closes the card, closes the simulator link.
+// it, rewrites the settings file, closes the card, closes the simulator link. Nothing may send
+// on the bus afterwards: the card is gone.
 void shut_down(AppState& state);
 
 // start_up, run_main_loop, shut_down. The program's exit code is 0 on every one of its ends.
