@@ -12,8 +12,6 @@ namespace kavri {
 
 namespace {
 
-constexpr int COURSE_BUTTONS[] = {MAIN_SET_MIN_1, MAIN_SET_MAX_1, MAIN_SET_MAX_2, MAIN_SET_MIN_2};
-
 // The saved settings onto the main window. The slider keeps the level within its range (a
 // saved 20 shows as 15); only a saved 1 starts minimised.
 void apply_settings(AppState& state, const Settings& settings) {
@@ -78,7 +76,7 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
   start_exploration(*state);
 
   ui.set_enabled(MAIN_PARAMETERS_BUTTON, false);
-  for (int button : COURSE_BUTTONS) ui.set_enabled(button, false);
+  for (int button : MAIN_COURSE_BUTTONS) ui.set_enabled(button, false);
   fill_output_list(ui, MAIN_OUTPUT_LIST_1);
   fill_output_list(ui, MAIN_OUTPUT_LIST_2);
   return state;

@@ -11,6 +11,9 @@ constexpr int MAIN_SET_MIN_1 = 105;
 constexpr int MAIN_SET_MAX_1 = 106;
 constexpr int MAIN_SET_MAX_2 = 107;
 constexpr int MAIN_SET_MIN_2 = 108;
+// "Set min." and "Set Max." of both gauges: enabled and disabled together.
+inline constexpr int MAIN_COURSE_BUTTONS[] = {MAIN_SET_MIN_1, MAIN_SET_MAX_1, MAIN_SET_MAX_2,
+                                              MAIN_SET_MIN_2};
 constexpr int MAIN_RESET_BUTTON = 31;
 constexpr int MAIN_OUTPUT_LIST_1 = 67;
 constexpr int MAIN_OUTPUT_LIST_2 = 68;

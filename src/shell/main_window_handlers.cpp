@@ -11,8 +11,6 @@ namespace kavri {
 
 namespace {
 
-constexpr int SET_BUTTONS[] = {MAIN_SET_MIN_1, MAIN_SET_MAX_1, MAIN_SET_MAX_2, MAIN_SET_MIN_2};
-
 std::uint8_t low_byte(std::int64_t value) { return static_cast<std::uint8_t>(value); }
 
 // The address a report goes to: the number in the selected entry's text. With no selection
@@ -108,7 +106,7 @@ void limit_slider_1_to_byte(Toolkit& ui) {
 
 void set_module_buttons_enabled(Toolkit& ui, bool parameters, bool set_buttons) {
   ui.set_enabled(MAIN_PARAMETERS_BUTTON, parameters);
-  for (int button : SET_BUTTONS) ui.set_enabled(button, set_buttons);
+  for (int button : MAIN_COURSE_BUTTONS) ui.set_enabled(button, set_buttons);
 }
 
 // Nothing is sent on a selection; the sliders keep their positions.
