@@ -63,6 +63,7 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
 
   open_progress_window(ui);
   ui.set_value(PROGRESS_BAR, 0);
+  ui.show_now();  // the windows stay drawn through the pause, before the loop runs
   ports.env.sleep_for(Millis(1000));
   state->bus.send_explore();
 

@@ -299,6 +299,9 @@ class FltkToolkit final : public Toolkit {
     return event;
   }
 
+  // Events that arrive meanwhile only queue up, as in poll_event.
+  void show_now() override { Fl::check(); }
+
   void message_box(std::string_view title, std::string_view text) override {
     fltk_ui::show_message_box(title, text);
   }

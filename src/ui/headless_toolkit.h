@@ -56,6 +56,7 @@ class HeadlessToolkit final : public Toolkit {
   void set_selection(int control, int index) override;
   int selection(int control) const override;
   std::optional<Event> poll_event() override;
+  void show_now() override {}
   void message_box(std::string_view title, std::string_view text) override;
   std::string choose_file(const FileDialogSpec& spec) override;
 

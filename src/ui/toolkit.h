@@ -124,6 +124,10 @@ class Toolkit {
   // Events come from the user only: setting a value from the program raises none.
   virtual std::optional<Event> poll_event() = 0;
 
+  // Draws every window as it stands, keeping any user event for poll_event: for the moments
+  // the main thread must wait before its loop runs (the pause before the exploration).
+  virtual void show_now() = 0;
+
   // Modal message box with an OK button; returns when the user has closed it.
   virtual void message_box(std::string_view title, std::string_view text) = 0;
 
