@@ -48,6 +48,10 @@ struct IpcClient::State {
   std::uint32_t open_counter = 0;
   std::array<PendingRead, MAX_PENDING> pending{};
   std::size_t pending_count = 0;
+  // Set when every attempt of an exchange failed: the server is gone, and until the link is
+  // closed each further process fails at once with the same result instead of spending
+  // another round of attempts finding that out again.
+  std::optional<IpcResult> lost;
 
   void clear_queue() {
     next = 0;
@@ -97,6 +101,11 @@ IpcClient::IpcClient(Env& env, IpcTransport& transport)
     : env_(env), transport_(transport), state_(std::make_unique<State>()) {}
 
 IpcClient::~IpcClient() { ipc_close(); }
+
+bool IpcClient::link_lost() const {
+  std::lock_guard lock(mutex_);
+  return state_->lost.has_value();
+}
 
 bool IpcClient::is_open() const {
   std::lock_guard lock(mutex_);
@@ -213,6 +222,7 @@ bool IpcClient::ipc_process(IpcResult& result) {
   store_le32(s.view.data() + s.next, IPC_END_MARKER);
   const std::size_t pending_count = s.pending_count;
   s.clear_queue();  // a failed exchange keeps none of its requests
+  if (s.lost) return fail(*s.lost, result);
 
   IpcReply reply;
   for (int attempt = 0; attempt < SEND_ATTEMPTS; ++attempt) {
@@ -221,7 +231,8 @@ bool IpcClient::ipc_process(IpcResult& result) {
     env_.sleep_for(SEND_PAUSE);
   }
   if (!reply.answered) {
-    return fail(reply.system_error ? IpcResult::send_error : IpcResult::send_failed, result);
+    s.lost = reply.system_error ? IpcResult::send_error : IpcResult::send_failed;
+    return fail(*s.lost, result);
   }
   if (reply.value != 1) return fail(IpcResult::bad_reply, result);
 
@@ -242,6 +253,7 @@ void IpcClient::ipc_close() {
   state_->server.reset();
   state_->view = {};
   state_->pending_count = 0;  // no destination outlives the link
+  state_->lost.reset();
 }
 
 }  // namespace kavri

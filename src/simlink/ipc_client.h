@@ -49,6 +49,9 @@ class IpcClient {
   bool ipc_process(IpcResult& result);
   void ipc_close();
   bool is_open() const;
+  // True from an exchange whose every attempt failed until the next close: the server is
+  // gone, and further exchanges fail at once with the same result.
+  bool link_lost() const;
 
   std::unique_lock<std::recursive_mutex> lock_batch() { return std::unique_lock(mutex_); }
 

@@ -148,8 +148,9 @@ TEST_F(IpcClientTest, FailedExchangesEmptyTheQueueAndLeaveDestinations) {
 
   // No answer at all: 9 attempts, each followed by a 100 ms pause.
   for (bool system_error : {false, true}) {
-    transport.exchanges = 0;
-    env.clear_sleeps();
+    transport.serve = nullptr;
+    client.ipc_close();
+    open();
     transport.serve = [system_error](std::span<std::uint8_t> area) {
       std::memset(area.data() + IPC_READ_HEADER, 0x77, 4);  // must never reach a destination
       return IpcReply{false, 0, system_error};
@@ -160,7 +161,19 @@ TEST_F(IpcClientTest, FailedExchangesEmptyTheQueueAndLeaveDestinations) {
     EXPECT_EQ(transport.exchanges, 9);
     EXPECT_EQ(env.sleeps(), std::vector<std::int64_t>(9, 100));
     EXPECT_EQ(value, 0x11111111u);
+
+    // The server is gone: until the link is closed, an exchange fails at once the same way.
+    transport.exchanges = 0;
+    ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &value, result));
+    EXPECT_FALSE(client.ipc_process(result));
+    EXPECT_EQ(result, system_error ? IpcResult::send_error : IpcResult::send_failed);
+    EXPECT_EQ(transport.exchanges, 0);
+    EXPECT_TRUE(client.link_lost());
   }
+  transport.serve = nullptr;
+  client.ipc_close();
+  EXPECT_FALSE(client.link_lost());
+  open();
   // An attempt that succeeds after failures ends the retries.
   int failures = 2;
   transport.serve = [&](std::span<std::uint8_t> area) {

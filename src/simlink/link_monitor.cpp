@@ -8,6 +8,9 @@ namespace kavri {
 namespace {
 
 constexpr Millis TURN_PERIOD{1000};
+// The wait between turns is cut short when another user of the link (the transfer thread) has
+// already found the server gone, so the status label turns red within about a second.
+constexpr Millis LOSS_CHECK_PERIOD{100};
 
 LinkLabel red_label(const char* text) { return LinkLabel{text, 255, 0, 0}; }
 
@@ -41,7 +44,10 @@ void LinkMonitor::turn() {
 void LinkMonitor::run(std::stop_token stop) {
   while (!stop.stop_requested()) {
     turn();
-    if (!env_.sleep_for(TURN_PERIOD, stop)) break;
+    for (Millis waited{0}; waited < TURN_PERIOD && !client_.link_lost();
+         waited += LOSS_CHECK_PERIOD) {
+      if (!env_.sleep_for(LOSS_CHECK_PERIOD, stop)) return;
+    }
   }
 }
 
