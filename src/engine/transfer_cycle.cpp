@@ -55,7 +55,7 @@ void TransferCycle::run(std::stop_token stop) {
 bool TransferCycle::run_pass(std::stop_token stop) {
   State& s = *state_;
   const int count = std::min<int>(links_.modules.module_count, MAX_MODULES);
-  exchange_with_simulator(count);
+  exchange_with_simulator(count, stop);
 
   const bool first_pass = s.first_pass;
   for (int j = 0; j < count; ++j) {
@@ -69,7 +69,7 @@ bool TransferCycle::run_pass(std::stop_token stop) {
   return links_.env.sleep_for(PASS_WAIT, stop);
 }
 
-void TransferCycle::exchange_with_simulator(int count) {
+void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
   State& s = *state_;
   IpcClient& ipc = links_.ipc;
   IpcResult result = IpcResult::ok;  // never examined: a failed exchange keeps the old values
@@ -88,7 +88,7 @@ void TransferCycle::exchange_with_simulator(int count) {
     }
     if (m.gauge1_type == GLIDE_TYPE) ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
   }
-  ipc.ipc_process(result);
+  ipc.ipc_process(result, stop);
 }
 
 void TransferCycle::deliver_module(int j) {

@@ -49,7 +49,7 @@ class TransferCycle {
 
  private:
   struct State;
-  void exchange_with_simulator(int count);
+  void exchange_with_simulator(int count, std::stop_token stop);
   void deliver_module(int j);
   void analog_step(ModuleRecord& m);
   void follow_lights();

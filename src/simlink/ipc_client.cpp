@@ -112,7 +112,8 @@ bool IpcClient::is_open() const {
   return !state_->view.empty();
 }
 
-bool IpcClient::ipc_open(std::uint32_t required_simulator, IpcResult& result) {
+bool IpcClient::ipc_open(std::uint32_t required_simulator, IpcResult& result,
+                         std::stop_token stop) {
   std::lock_guard lock(mutex_);
   State& s = *state_;
   if (!s.view.empty()) return fail(IpcResult::already_open, result);
@@ -145,11 +146,11 @@ bool IpcClient::ipc_open(std::uint32_t required_simulator, IpcResult& result) {
     if (!ipc_read(OFFSET_SERVER_VERSION, 4, &s.server_version, result) ||
         !ipc_read(OFFSET_SIMULATOR_VERSION, 4, &s.simulator_version, result) ||
         (pass == 0 && !ipc_write(OFFSET_CLIENT_VERSION, 2, client_version, result)) ||
-        !ipc_process(result)) {
+        !ipc_process(result, stop)) {
       ipc_close();
       return false;
     }
-    env_.sleep_for(HANDSHAKE_PAUSE);
+    env_.sleep_for(HANDSHAKE_PAUSE, stop);
   }
 
   if (s.server_version < MIN_SERVER_VERSION ||
@@ -214,7 +215,7 @@ bool IpcClient::ipc_write(std::uint32_t offset, std::uint32_t size, const void* 
   return true;
 }
 
-bool IpcClient::ipc_process(IpcResult& result) {
+bool IpcClient::ipc_process(IpcResult& result, std::stop_token stop) {
   std::lock_guard lock(mutex_);
   State& s = *state_;
   if (s.view.empty()) return fail(IpcResult::not_open, result);
@@ -225,11 +226,13 @@ bool IpcClient::ipc_process(IpcResult& result) {
   if (s.lost) return fail(*s.lost, result);
 
   IpcReply reply;
-  for (int attempt = 0; attempt < SEND_ATTEMPTS; ++attempt) {
+  for (int attempt = 0; attempt < SEND_ATTEMPTS && !stop.stop_requested(); ++attempt) {
     reply = transport_.exchange(SEND_TIMEOUT);
     if (reply.answered) break;
-    env_.sleep_for(SEND_PAUSE);
+    env_.sleep_for(SEND_PAUSE, stop);
   }
+  // A caller asked to stop gives up the remaining attempts: that says nothing of the server.
+  if (!reply.answered && stop.stop_requested()) return fail(IpcResult::send_failed, result);
   if (!reply.answered) {
     s.lost = reply.system_error ? IpcResult::send_error : IpcResult::send_failed;
     return fail(*s.lost, result);

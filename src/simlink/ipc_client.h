@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
 #include "base/env.h"
 
@@ -40,13 +41,15 @@ class IpcClient {
   IpcClient(Env& env, IpcTransport& transport);
   ~IpcClient();
 
-  bool ipc_open(std::uint32_t required_simulator, IpcResult& result);
+  // A stop request on `stop` (here and in ipc_process) ends the attempts and pauses early,
+  // so a thread being stopped never waits out a silent server's whole round of attempts.
+  bool ipc_open(std::uint32_t required_simulator, IpcResult& result, std::stop_token stop = {});
   // `destination` receives `size` bytes when a later ipc_process succeeds; null discards.
   // The destination must stay valid until that process (or a close) has run.
   bool ipc_read(std::uint32_t offset, std::uint32_t size, void* destination, IpcResult& result);
   // The source bytes are copied at once.
   bool ipc_write(std::uint32_t offset, std::uint32_t size, const void* source, IpcResult& result);
-  bool ipc_process(IpcResult& result);
+  bool ipc_process(IpcResult& result, std::stop_token stop = {});
   void ipc_close();
   bool is_open() const;
   // True from an exchange whose every attempt failed until the next close: the server is

@@ -185,6 +185,21 @@ TEST_F(IpcClientTest, FailedExchangesEmptyTheQueueAndLeaveDestinations) {
   EXPECT_EQ(value, VIRTUAL_SERVER_VERSION);
 }
 
+TEST_F(IpcClientTest, AStopRequestEndsTheAttemptsWithoutCallingTheLinkLost) {
+  open();
+  std::stop_source stopper;
+  transport.serve = [&](std::span<std::uint8_t>) {
+    if (transport.exchanges == 2) stopper.request_stop();  // the thread is asked to stop
+    return IpcReply{false, 0, false};
+  };
+  std::uint32_t value = 0;
+  ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &value, result));
+  EXPECT_FALSE(client.ipc_process(result, stopper.get_token()));
+  EXPECT_EQ(result, IpcResult::send_failed);
+  EXPECT_EQ(transport.exchanges, 2);
+  EXPECT_FALSE(client.link_lost());
+}
+
 TEST_F(IpcClientTest, OpenFailsWithoutServerOrWithVersionsThatDoNotPass) {
   transport.server.reset();
   EXPECT_FALSE(client.ipc_open(0, result));

@@ -20,7 +20,7 @@ LinkMonitor::LinkMonitor(Env& env, IpcClient& client, std::atomic<bool>& link_up
                          std::function<void(const LinkLabel&)> on_label)
     : env_(env), client_(client), link_up_(link_up), on_label_(std::move(on_label)) {}
 
-void LinkMonitor::turn() {
+void LinkMonitor::turn(std::stop_token stop) {
   IpcResult result = IpcResult::ok;
   {
     // The test read and its process are one batch: the transfer thread's cannot slip between.
@@ -30,20 +30,20 @@ void LinkMonitor::turn() {
       on_label_(red_label("Déconnecter"));
       client_.ipc_close();
     }
-    if (!client_.ipc_process(result)) {
+    if (!client_.ipc_process(result, stop)) {
       link_up_.store(false, std::memory_order_release);
       on_label_(red_label("Déconnecté"));
       client_.ipc_close();
     }
   }
   if (!link_up_.load(std::memory_order_relaxed)) {
-    link_up_.store(client_.ipc_open(0, result), std::memory_order_release);
+    link_up_.store(client_.ipc_open(0, result, stop), std::memory_order_release);
   }
 }
 
 void LinkMonitor::run(std::stop_token stop) {
   while (!stop.stop_requested()) {
-    turn();
+    turn(stop);
     for (Millis waited{0}; waited < TURN_PERIOD && !client_.link_lost();
          waited += LOSS_CHECK_PERIOD) {
       if (!env_.sleep_for(LOSS_CHECK_PERIOD, stop)) return;

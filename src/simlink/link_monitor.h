@@ -25,8 +25,9 @@ class LinkMonitor {
   LinkMonitor(Env& env, IpcClient& client, std::atomic<bool>& link_up,
               std::function<void(const LinkLabel&)> on_label);
 
-  // One turn: test the link, reopen it while down. No wait.
-  void turn();
+  // One turn: test the link, reopen it while down. No wait of its own; a stop request cuts
+  // the link's attempts short.
+  void turn(std::stop_token stop = {});
   // Turns every 1,000 ms until `stop` is requested; a stop wakes the wait at once.
   void run(std::stop_token stop);
 
