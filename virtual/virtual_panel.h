@@ -59,6 +59,9 @@ class VirtualPanel {
   std::vector<Shown> shown_;
   int backlight_shown_ = -1;
   bool open_ = true;
+  // Small cells show shorter captions, so that no text runs past its dial or its cell.
+  bool full_dial_captions_ = true;
+  bool full_analog_caption_ = true;
 };
 
 }  // namespace kavri

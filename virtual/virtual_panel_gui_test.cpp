@@ -6,6 +6,8 @@
 // clang-format on
 
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "ui/screenshot.h"
 #include "virtual/bench_modules_file.h"
@@ -16,6 +18,13 @@ namespace {
 
 void send(VirtualCard& card, std::uint8_t code, std::uint8_t address, std::uint8_t data) {
   card.write_report(BusReport{0, code, address, data, 0, 0, 0, 0, 0});
+}
+
+// Lets the toolkit paint, then pictures the screen.
+bool draw_and_picture(const char* png_path) {
+  XSync(fl_display, False);
+  for (int i = 0; i < 20; ++i) Fl::wait(0.01);
+  return save_screenshot(png_path);
 }
 
 TEST(VirtualPanelGuiTest, DrawsTheDemoBench) {
@@ -39,9 +48,36 @@ TEST(VirtualPanelGuiTest, DrawsTheDemoBench) {
   panel.refresh();
   EXPECT_EQ(ui->value(VirtualPanel::dial(1, 1)), 900);
 
-  XSync(fl_display, False);
-  for (int i = 0; i < 20; ++i) Fl::wait(0.01);
-  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/virtual_panel.png"));
+  EXPECT_TRUE(draw_and_picture(KAVRI_BINARY_DIR "/screenshots/virtual_panel.png"));
+}
+
+// A full bus: 51 modules with needles spread over their dials, every other output lit, one
+// 16-bit compass and the analog inputs at varied values.
+TEST(VirtualPanelGuiTest, DrawsAFullBus) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
+  auto ui = make_fltk_toolkit();
+  ASSERT_NE(ui, nullptr);
+  std::vector<VirtualModule> modules(51);
+  for (std::size_t i = 0; i < modules.size(); ++i) {
+    modules[i].address = static_cast<std::uint8_t>(i + 1);
+    modules[i].analog_value = static_cast<std::uint16_t>(i * 1285);
+  }
+  modules[1].set_param(Param::gauge1_type, 17);
+  VirtualCard card(std::move(modules));
+  Dispatch dispatch;
+  VirtualPanel panel(*ui, card, dispatch);
+  for (int address = 1; address <= 51; ++address) {
+    const auto a = static_cast<std::uint8_t>(address);
+    send(card, CMD_SET_POSITION_1, a, static_cast<std::uint8_t>(address * 5));
+    send(card, CMD_SET_POSITION_2, a, static_cast<std::uint8_t>(255 - address * 5));
+    send(card, CMD_SET_OUTPUT_1, a, static_cast<std::uint8_t>(address % 2));
+    send(card, CMD_SET_OUTPUT_2, a, static_cast<std::uint8_t>(address % 3 == 0));
+  }
+  send(card, CMD_SET_BACKLIGHT, COMMON_ADDRESS, 255);
+  panel.refresh();
+  EXPECT_EQ(ui->value(VirtualPanel::dial(50, 1)), 255);
+
+  EXPECT_TRUE(draw_and_picture(KAVRI_BINARY_DIR "/screenshots/virtual_panel_51.png"));
 }
 
 }  // namespace

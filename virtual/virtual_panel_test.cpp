@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
 
@@ -24,19 +29,37 @@ void run_events(HeadlessToolkit& ui, Dispatch& dispatch) {
 }
 
 struct PanelRig {
+  explicit PanelRig(std::vector<VirtualModule> modules = demo_bench()) : card(std::move(modules)) {}
   HeadlessToolkit ui;
-  VirtualCard card{demo_bench()};
+  VirtualCard card;
   Dispatch dispatch;
   VirtualPanel panel{ui, card, dispatch};
 };
+
+// Modules at addresses 1 to `count`, gauges of the byte-wide kind.
+std::vector<VirtualModule> bench_of(int count) {
+  std::vector<VirtualModule> modules(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i)
+    modules[static_cast<std::size_t>(i)].address = static_cast<std::uint8_t>(i + 1);
+  return modules;
+}
+
+bool overlap(const Rect& a, const Rect& b) {
+  return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+std::vector<int> module_controls(int index) {
+  return {VirtualPanel::address_label(index), VirtualPanel::dial(index, 1),
+          VirtualPanel::dial(index, 2),       VirtualPanel::lamp(index, 1),
+          VirtualPanel::lamp(index, 2),       VirtualPanel::analog_label(index),
+          VirtualPanel::analog_slider(index)};
+}
 
 TEST(VirtualPanel, ShowsEveryModuleOfTheBenchInItsWindow) {
   PanelRig rig;
   const auto* window = rig.ui.window(VIRTUAL_PANEL_WINDOW);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->spec.title, "Kavri - banc virtuel");
-  EXPECT_LE(window->spec.geometry.w, 800);
-  EXPECT_LE(window->spec.geometry.h, 400);
   EXPECT_EQ(rig.ui.text(VirtualPanel::address_label(0)), "Module 12");
   EXPECT_EQ(rig.ui.text(VirtualPanel::address_label(3)), "Module 41");
   EXPECT_EQ(rig.ui.value(VirtualPanel::analog_slider(0)), 1000);
@@ -50,6 +73,60 @@ TEST(VirtualPanel, ShowsEveryModuleOfTheBenchInItsWindow) {
       EXPECT_EQ(rig.ui.control(k)->window, VIRTUAL_PANEL_WINDOW);
     }
   }
+}
+
+// Up to the bus's 51 modules, the window fits a 1280 x 1024 screen with its title bar, every
+// control lies inside it, and none covers another; the demo bench keeps its big dials.
+TEST(VirtualPanel, EveryBenchFitsTheScreenWithoutOverlaps) {
+  for (int count : {1, 4, 12, 51}) {
+    SCOPED_TRACE(count);
+    PanelRig rig(bench_of(count));
+    const Rect window = rig.ui.window(VIRTUAL_PANEL_WINDOW)->spec.geometry;
+    EXPECT_LE(window.w, 1260);
+    EXPECT_LE(window.h, 960);
+    EXPECT_GE(window.x, 0);
+    EXPECT_GE(window.y, 0);
+    EXPECT_LE(window.x + window.w, 1280);
+    EXPECT_LE(window.y + window.h, 990);
+
+    std::vector<int> controls = {VirtualPanel::backlight_label(), VirtualPanel::backlight_bar()};
+    for (int i = 0; i < count; ++i) {
+      for (int k : module_controls(i)) controls.push_back(k);
+    }
+    for (std::size_t a = 0; a < controls.size(); ++a) {
+      ASSERT_TRUE(rig.ui.control_exists(controls[a])) << controls[a];
+      const Rect r = rig.ui.control(controls[a])->spec.rect;
+      EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.w <= window.w && r.y + r.h <= window.h)
+          << controls[a];
+      for (std::size_t b = 0; b < a; ++b) {
+        EXPECT_FALSE(overlap(r, rig.ui.control(controls[b])->spec.rect))
+            << controls[a] << " over " << controls[b];
+      }
+    }
+    const Rect dial = rig.ui.control(VirtualPanel::dial(count - 1, 2))->spec.rect;
+    EXPECT_GE(std::min(dial.w, dial.h), count <= 12 ? 128 : 60);
+    EXPECT_EQ(rig.ui.text(VirtualPanel::address_label(count - 1)),
+              "Module " + std::to_string(count));
+  }
+  PanelRig demo;
+  const Rect window = demo.ui.window(VIRTUAL_PANEL_WINDOW)->spec.geometry;
+  EXPECT_EQ(window.w, 800);
+  EXPECT_EQ(window.h, 392);
+}
+
+// Small dials and cells show the numbers alone, so that no caption runs past its dial or cell;
+// the last module's slider still reaches its own module.
+TEST(VirtualPanel, AFullBusShowsShortCaptionsAndEverySliderWorks) {
+  PanelRig rig(bench_of(51));
+  send(rig.card, CMD_SET_POSITION_1, 51, 200);
+  rig.panel.refresh();
+  EXPECT_EQ(rig.ui.text(VirtualPanel::dial(50, 1)), "200");
+  EXPECT_EQ(rig.ui.text(VirtualPanel::dial(50, 2)), "0");
+  rig.ui.user_move_slider(VirtualPanel::analog_slider(50), 1234);
+  run_events(rig.ui, rig.dispatch);
+  EXPECT_EQ(rig.card.modules()[50].analog_value, 1234);
+  EXPECT_EQ(rig.card.modules()[49].analog_value, 0);
+  EXPECT_EQ(rig.ui.text(VirtualPanel::analog_label(50)), "Entrée : 1234");
 }
 
 TEST(VirtualPanel, NeedlesLampsAndBacklightFollowTheLastCommands) {
