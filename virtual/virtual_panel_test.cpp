@@ -78,7 +78,7 @@ TEST(VirtualPanel, ShowsEveryModuleOfTheBenchInItsWindow) {
 // Up to the bus's 51 modules, the window fits a 1280 x 1024 screen with its title bar, every
 // control lies inside it, and none covers another; the demo bench keeps its big dials.
 TEST(VirtualPanel, EveryBenchFitsTheScreenWithoutOverlaps) {
-  for (int count : {1, 4, 12, 51}) {
+  for (int count = 1; count <= 51; ++count) {
     SCOPED_TRACE(count);
     PanelRig rig(bench_of(count));
     const Rect window = rig.ui.window(VIRTUAL_PANEL_WINDOW)->spec.geometry;
