@@ -176,9 +176,9 @@ std::vector<VirtualModule> demo_bench() {
   a.set_param(Param::analog_param, 16383);
   a.analog_value = 1000;
 
-  // A 360-degree compass (16-bit positions), a linear needle, the lights on output 2.
-  VirtualModule b =
-      module_at(20, {17, 0x0580, 4, 0, 255, 0, 359}, {2, 0x0BC4, 2, 0, 255, 0, 16383});
+  // A 360-degree compass and the lights on output 2. The compass's 16-bit position takes both
+  // position commands, so gauge 2 stays undriven (offset 0).
+  VirtualModule b = module_at(20, {17, 0x0580, 4, 0, 255, 0, 359}, {2, 0, 2, 0, 255, 0, 16383});
   set_output(b, 2, 0x0D0C, 2, 1);
 
   // The two calibrated types: non-linear fuel over a narrowed course, non-linear OAT.

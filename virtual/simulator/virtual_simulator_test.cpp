@@ -252,10 +252,10 @@ TEST(SimProfileTest, DemoFlightMovesEveryBenchGaugeAndTogglesTheLights) {
     std::uint32_t offset, size;
     std::int64_t low, high;
   };
-  const Range ranges[] = {{0x0BC0, 2, 0, 16383},   {0x0BC2, 2, -16383, 16383},
-                          {0x0BC4, 2, 0, 16383},   {0x0580, 4, 0, 359},
-                          {0x0B7C, 4, 0, 8388600}, {0x0E8C, 2, -12800, 12800},
-                          {0x0BDC, 4, 0, 16383},   {0x0D0C, 2, 0, 4}};
+  const Range ranges[] = {{0x0BC0, 2, 0, 16383},      {0x0BC2, 2, -16383, 16383},
+                          {0x0580, 4, 0, 359},        {0x0B7C, 4, 0, 8388600},
+                          {0x0E8C, 2, -12800, 12800}, {0x0BDC, 4, 0, 16383},
+                          {0x0D0C, 2, 0, 4}};
   for (const Range& range : ranges) {
     std::set<std::int64_t> seen;
     for (std::int64_t t = 0; t < demo.loop_ms(); t += 250) {
