@@ -1,9 +1,9 @@
 #include "virtual/bench_modules_file.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "base/number_text.h"
+#include "config/ascii_names.h"
 #include "config/file_access.h"
 #include "config/prefs.h"
 #include "config/prefs_format.h"
@@ -14,13 +14,6 @@ namespace {
 
 constexpr const char* kAddressKey = "address";
 constexpr const char* kAnalogValueKey = "analog_value";
-
-std::string lower(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return result;
-}
 
 // The group names of the file, in order, read with the same line rules as the preferences
 // file itself. Null (with `error` set) when the file is unusable as a bench.
@@ -37,7 +30,7 @@ std::optional<std::vector<std::string>> group_names(const std::string& path, std
     if (entry.kind != PrefsEntry::Kind::group) continue;
     // Groups are found whatever their letter case: two names that differ only by it are one.
     const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
-      return lower(name) == lower(entry.name);
+      return same_ascii_name(name, entry.name);
     });
     if (seen) {
       error = "Le groupe [" + entry.name + "] apparait deux fois dans " + path;

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "modules/gauge_catalogue.h"
+
 namespace kavri {
 
 namespace {
@@ -32,19 +34,10 @@ int module_control(int index, ModuleControl which) {
 // The needle range of gauge 1 for its type: the gauge types that drive one needle with a
 // 16-bit position (high byte in position 2) and the byte-wide rest.
 int dial1_max(std::int64_t gauge1_type) {
-  switch (gauge1_type) {
-    case 16:
-    case 17:
-    case 19:
-    case 24:
-    case 35:
-      return 3599;  // tenths of a degree around the dial
-    case 31:
-    case 32:
-      return 65535;
-    default:
-      return 255;
-  }
+  const auto type = static_cast<int>(gauge1_type);
+  if (is_360_degree_type(type)) return 3599;  // tenths of a degree around the dial
+  if (is_16_bit_type(type)) return 65535;
+  return 255;
 }
 
 // Where a module's controls go within its cell, from the cell's top-left corner.

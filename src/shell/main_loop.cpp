@@ -4,6 +4,7 @@
 
 #include "base/number_text.h"
 #include "modules/calibration_windows.h"
+#include "modules/gauge_catalogue.h"
 #include "ui/control_numbers.h"
 
 namespace kavri {
@@ -12,7 +13,7 @@ namespace {
 
 constexpr Rgb LINK_UP_GREEN{0, 255, 0};
 
-bool has_calibration_table(int type) { return type == 12 || type == 14 || type == 18; }
+bool has_calibration_table(int type) { return calibration_kind_of_type(type).has_value(); }
 
 void reload_calibration_tables(AppState& state) {
   const int count = std::min<int>(state.modules.module_count, MAX_MODULES);

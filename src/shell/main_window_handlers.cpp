@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/number_text.h"
+#include "modules/gauge_catalogue.h"
 #include "shell/main_window.h"
 #include "ui/control_numbers.h"
 
@@ -28,11 +29,6 @@ const ModuleRecord* selected_module(const AppState& state) {
   if (index < 0 || index >= state.modules.module_count || index >= MAX_MODULES) return nullptr;
   return &state.modules.records[static_cast<std::size_t>(index)];
 }
-
-bool is_360_degree_type(int type) {
-  return type == 16 || type == 17 || type == 19 || type == 24 || type == 35;
-}
-bool is_16_bit_type(int type) { return type == 31 || type == 32; }
 
 // The maximum of position slider 1 for a module whose gauge 1 needs more than a byte, 0 when a
 // byte is enough. Type 35 takes the x10 rule of the slider but keeps the byte range.
