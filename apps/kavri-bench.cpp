@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "base/env.h"
-#include "shell/bench_options.h"
 #include "shell/driver.h"
-#include "shell/lent_card_layer.h"
 #include "simlink/ipc_transport.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
+#include "virtual/bench_options.h"
+#include "virtual/lent_card_layer.h"
 #include "virtual/simulator/virtual_simulator.h"
 #include "virtual/tracing_card.h"
 #include "virtual/virtual_card.h"
@@ -24,7 +24,7 @@ namespace kavri {
 namespace {
 
 std::unique_ptr<Toolkit> make_toolkit(bool headless) {
-  if (!headless) return make_fltk_toolkit();
+  if (!headless) return make_platform_toolkit();
   auto ui = std::make_unique<HeadlessToolkit>();
   ui->set_message_sink([](std::string_view title, std::string_view text) {
     std::cerr << title << " : " << text << '\n';
@@ -78,7 +78,7 @@ int run_bench(const BenchOptions& options) {
     // Another simulator may already serve the link; the driver then talks to that one.
     if (!simulator->start()) std::cerr << "kavri-bench: simulator: " << simulator->error() << '\n';
   }
-  std::unique_ptr<IpcTransport> transport = make_posix_transport();
+  std::unique_ptr<IpcTransport> transport = make_platform_transport();
 
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};

@@ -10,15 +10,15 @@
 #include "ui/toolkit.h"
 
 int main() {
-  std::unique_ptr<kavri::Toolkit> ui = kavri::make_fltk_toolkit();
+  std::unique_ptr<kavri::Toolkit> ui = kavri::make_platform_toolkit();
   if (!ui) {
     // Without a display there is no way to show even the message box.
     std::fputs("kavri: no display to open the windows on\n", stderr);
     return 1;
   }
   kavri::SystemEnv env;
-  std::unique_ptr<kavri::HidLayer> hid = kavri::make_hidapi_layer();
-  std::unique_ptr<kavri::IpcTransport> transport = kavri::make_posix_transport();
+  std::unique_ptr<kavri::HidLayer> hid = kavri::make_platform_hid_layer();
+  std::unique_ptr<kavri::IpcTransport> transport = kavri::make_platform_transport();
   kavri::run_driver(kavri::DriverPorts{env, *ui, *hid, *transport, "", {}, {}});
   return 0;
 }

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/transfer_test_rig.h"
+#include "testing/transfer_test_rig.h"
 
 namespace kavri {
 namespace {

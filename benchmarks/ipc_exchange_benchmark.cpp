@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "base/env.h"
+#include "server/in_process_transport.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_transport.h"
-#include "virtual/simulator/in_process_transport.h"
-#include "virtual/simulator/scratch_directory.h"
+#include "simlink/posix_transport.h"
+#include "testing/scratch_directory.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace {

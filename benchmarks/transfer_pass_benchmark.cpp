@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "base/fake_env.h"
-#include "engine/transfer_test_rig.h"
+#include "testing/fake_env.h"
+#include "testing/transfer_test_rig.h"
 
 namespace kavri {
 namespace {

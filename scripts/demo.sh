@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-cmake -S . -B build -G Ninja >/dev/null
+cmake --preset default >/dev/null
 cmake --build build -j "$(nproc)" --target kavri-bench
 mkdir -p build/demo
 cd build/demo

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/fake_env.h"
+#include "testing/fake_env.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri {

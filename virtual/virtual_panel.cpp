@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "modules/gauge_catalogue.h"
+#include "device/bus_messages.h"
 
 namespace kavri {
 

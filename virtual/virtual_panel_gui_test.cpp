@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/screenshot.h"
+#include "testing/screenshot.h"
 #include "virtual/bench_modules_file.h"
 #include "virtual/virtual_panel.h"
 
@@ -29,7 +29,7 @@ bool draw_and_picture(const char* png_path) {
 
 TEST(VirtualPanelGuiTest, DrawsTheDemoBench) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
-  auto ui = make_fltk_toolkit();
+  auto ui = make_platform_toolkit();
   ASSERT_NE(ui, nullptr);
   VirtualCard card(demo_bench());
   Dispatch dispatch;
@@ -55,7 +55,7 @@ TEST(VirtualPanelGuiTest, DrawsTheDemoBench) {
 // 16-bit compass and the analog inputs at varied values.
 TEST(VirtualPanelGuiTest, DrawsAFullBus) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
-  auto ui = make_fltk_toolkit();
+  auto ui = make_platform_toolkit();
   ASSERT_NE(ui, nullptr);
   std::vector<VirtualModule> modules(51);
   for (std::size_t i = 0; i < modules.size(); ++i) {

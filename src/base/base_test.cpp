@@ -8,9 +8,9 @@
 #include <string>
 
 #include "base/env.h"
-#include "base/fake_env.h"
 #include "base/number_text.h"
 #include "base/rounding.h"
+#include "testing/fake_env.h"
 
 namespace kavri {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "config/config_test_files.h"
+#include "testing/config_test_files.h"
 
 namespace kavri {
 namespace {

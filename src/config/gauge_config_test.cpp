@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "config/config_test_files.h"
+#include "testing/config_test_files.h"
 #include "ui/headless_toolkit.h"
 
 namespace kavri {

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "config/config_test_files.h"
 #include "config/prefs_format.h"
+#include "testing/config_test_files.h"
 
 namespace kavri {
 namespace {

@@ -41,7 +41,8 @@ class HidLayer {
                                         int version, int index) = 0;
 };
 
-// The hidapi backend (hidraw on Linux).
-std::unique_ptr<HidLayer> make_hidapi_layer();
+// The platform's HID layer, chosen by the build: hidapi (hidraw) on Linux, hid.dll and
+// setupapi.dll on Windows.
+std::unique_ptr<HidLayer> make_platform_hid_layer();
 
 }  // namespace kavri

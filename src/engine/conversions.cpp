@@ -216,10 +216,6 @@ Terms terms_of(const ConversionInputs& in, double v) {
 
 }  // namespace
 
-bool is_split_type(int type) {
-  return std::find(SPLIT_TYPES.begin(), SPLIT_TYPES.end(), type) != SPLIT_TYPES.end();
-}
-
 bool has_gauge2_conversion(int type) {
   return type >= 1 && type <= 40 && (!is_split_type(type) && type != 30);
 }

@@ -10,11 +10,9 @@
 #include <cstdint>
 #include <optional>
 
-namespace kavri {
+#include "device/bus_messages.h"
 
-// The gauge-1 types whose position is 16 bits, split over both position commands.
-constexpr std::array<std::uint8_t, 7> SPLIT_TYPES{16, 17, 19, 24, 31, 32, 35};
-bool is_split_type(int type);
+namespace kavri {
 
 // The configuration of the gauge being converted (gauge 1's or gauge 2's fields).
 struct GaugeSettings {

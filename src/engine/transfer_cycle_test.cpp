@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "base/fake_env.h"
-#include "engine/transfer_test_rig.h"
 #include "simlink/link_monitor.h"
+#include "testing/fake_env.h"
+#include "testing/transfer_test_rig.h"
 
 namespace kavri {
 namespace {

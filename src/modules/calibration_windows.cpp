@@ -6,8 +6,8 @@
 
 #include "base/number_text.h"
 #include "config/prefs.h"
+#include "modules/control_numbers.h"
 #include "modules/parameter_window.h"
-#include "ui/control_numbers.h"
 
 namespace kavri {
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "modules/calibration_windows.h"
-#include "modules/editor_test_bench.h"
-#include "ui/screenshot.h"
+#include "testing/editor_test_bench.h"
+#include "testing/screenshot.h"
 
 namespace kavri {
 namespace {
@@ -19,7 +19,7 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
-    ui = make_fltk_toolkit();
+    ui = make_platform_toolkit();
     ASSERT_NE(ui, nullptr);
     rig = std::make_unique<testing::EditorRig>(*ui, std::vector<std::uint8_t>{12});
     ui->set_minimised(MAIN_WINDOW, true);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "modules/editor_test_bench.h"
 #include "modules/exploration.h"
+#include "testing/editor_test_bench.h"
 
 namespace kavri {
 namespace {

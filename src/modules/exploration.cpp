@@ -5,8 +5,8 @@
 #include "base/number_text.h"
 #include "base/rounding.h"
 #include "device/bus_messages.h"
+#include "modules/control_numbers.h"
 #include "modules/module_params.h"
-#include "ui/control_numbers.h"
 
 namespace kavri {
 namespace {

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "base/fake_env.h"
+#include "modules/control_numbers.h"
 #include "modules/module_params.h"
-#include "ui/control_numbers.h"
+#include "testing/fake_env.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/virtual_card.h"
 

@@ -109,10 +109,4 @@ std::optional<CalibrationKind> calibration_kind_of_type(int type) {
 
 bool is_full_turn_type(int type) { return type == 16 || type == 17 || type == 19; }
 
-bool is_360_degree_type(int type) {
-  return type == 16 || type == 17 || type == 19 || type == 24 || type == 35;
-}
-
-bool is_16_bit_type(int type) { return type == 31 || type == 32; }
-
 }  // namespace kavri

@@ -30,9 +30,4 @@ std::optional<CalibrationKind> calibration_kind_of_type(int type);
 // main window's first position slider then runs up to 359.
 bool is_full_turn_type(int type);
 
-// Gauge-1 types whose position is a 16-bit value carried by both position commands: tenths of
-// a degree for the 360-degree needles (16, 17, 19, 24, 35), the raw value for 31 and 32.
-bool is_360_degree_type(int type);
-bool is_16_bit_type(int type);
-
 }  // namespace kavri

@@ -6,9 +6,9 @@
 #include "base/number_text.h"
 #include "config/gauge_config.h"
 #include "modules/calibration_windows.h"
+#include "modules/control_numbers.h"
 #include "modules/eeprom_write.h"
 #include "modules/gauge_catalogue.h"
-#include "ui/control_numbers.h"
 
 namespace kavri {
 

@@ -7,15 +7,15 @@
 
 #include <cstdlib>
 
-#include "modules/editor_test_bench.h"
-#include "ui/screenshot.h"
+#include "testing/editor_test_bench.h"
+#include "testing/screenshot.h"
 
 namespace kavri {
 namespace {
 
 TEST(ParameterWindowGuiTest, ShowsEveryControlInPlace) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
-  auto ui = make_fltk_toolkit();
+  auto ui = make_platform_toolkit();
   ASSERT_NE(ui, nullptr);
   testing::EditorRig rig(*ui, {12});
   rig.ui.set_minimised(MAIN_WINDOW, true);

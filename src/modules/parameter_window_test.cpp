@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "modules/editor_test_bench.h"
+#include "testing/editor_test_bench.h"
 
 namespace kavri {
 namespace {

@@ -1,5 +1,5 @@
+#include "modules/control_numbers.h"
 #include "modules/exploration.h"
-#include "ui/control_numbers.h"
 #include "ui/toolkit.h"
 
 namespace kavri {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "ui/control_numbers.h"
+#include "modules/control_numbers.h"
 
 namespace kavri {
 

@@ -1,12 +1,12 @@
 #include "shell/driver.h"
 
 #include "base/number_text.h"
+#include "modules/control_numbers.h"
 #include "modules/exploration.h"
 #include "modules/parameter_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "shell/settings_file.h"
-#include "ui/control_numbers.h"
 
 namespace kavri {
 

@@ -8,9 +8,9 @@
 #include <functional>
 #include <thread>
 
+#include "modules/control_numbers.h"
 #include "shell/main_window.h"
-#include "shell/shell_test_rig.h"
-#include "ui/control_numbers.h"
+#include "testing/shell_test_rig.h"
 
 namespace kavri {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "base/number_text.h"
 #include "modules/calibration_windows.h"
+#include "modules/control_numbers.h"
 #include "modules/gauge_catalogue.h"
-#include "ui/control_numbers.h"
 
 namespace kavri {
 

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "modules/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
-#include "shell/shell_test_rig.h"
-#include "ui/control_numbers.h"
-#include "ui/screenshot.h"
+#include "testing/screenshot.h"
+#include "testing/shell_test_rig.h"
 
 namespace kavri {
 namespace {
@@ -18,7 +18,7 @@ using testing::module_at;
 
 TEST(MainWindowGui, ShowsTheExploredBusAndSavesAPicture) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
-  std::unique_ptr<Toolkit> ui = make_fltk_toolkit();
+  std::unique_ptr<Toolkit> ui = make_platform_toolkit();
   ASSERT_NE(ui, nullptr);
   ScratchDirectory files;
   testing::write_file(files.path() + "/Kavri.ini", "backlight = 9\r\n");

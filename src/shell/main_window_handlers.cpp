@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "base/number_text.h"
+#include "modules/control_numbers.h"
 #include "modules/gauge_catalogue.h"
 #include "shell/main_window.h"
-#include "ui/control_numbers.h"
 
 namespace kavri {
 

@@ -2,10 +2,10 @@
 // explored virtual bus: what the fields show, what the bus receives, and what the records hold.
 #include <gtest/gtest.h>
 
+#include "modules/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
-#include "shell/shell_test_rig.h"
-#include "ui/control_numbers.h"
+#include "testing/shell_test_rig.h"
 
 namespace kavri {
 namespace {

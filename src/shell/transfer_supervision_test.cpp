@@ -3,9 +3,9 @@
 // preceded by a reload of the calibration tables from the file.
 #include <gtest/gtest.h>
 
+#include "modules/control_numbers.h"
 #include "shell/main_loop.h"
-#include "shell/shell_test_rig.h"
-#include "ui/control_numbers.h"
+#include "testing/shell_test_rig.h"
 
 namespace kavri {
 namespace {

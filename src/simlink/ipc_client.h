@@ -9,27 +9,9 @@
 #include <stop_token>
 
 #include "base/env.h"
+#include "simlink/ipc_records.h"
 
 namespace kavri {
-
-enum class IpcResult : int {
-  ok = 0,
-  already_open = 1,
-  no_server = 2,
-  message_failed = 3,
-  atom_failed = 4,
-  area_failed = 5,
-  view_failed = 6,
-  version_uipcmain = 7,
-  wrong_simulator = 8,
-  not_open = 9,
-  nothing_queued = 10,
-  send_failed = 11,
-  send_error = 12,
-  bad_reply = 13,
-  version_fs98main = 14,
-  too_large = 15,
-};
 
 class IpcTransport;
 

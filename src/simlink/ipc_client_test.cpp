@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "base/fake_env.h"
+#include "server/offset_space.h"
+#include "server/request_server.h"
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_transport.h"
-#include "virtual/simulator/offset_space.h"
-#include "virtual/simulator/request_server.h"
+#include "testing/fake_env.h"
 
 namespace kavri {
 namespace {

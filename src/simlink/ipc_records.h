@@ -1,11 +1,47 @@
-// The layout of the request block that client and server share: its size, the read and write
-// records, and the offsets the handshake uses. All fields are 32-bit little-endian.
+// What client and server of the simulator link share, whatever the platform: the result codes,
+// the server classes, the request block's size, its read and write records, and the offsets the
+// handshake uses. All fields are 32-bit little-endian.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace kavri {
+
+// The result of every link operation but close.
+enum class IpcResult : int {
+  ok = 0,
+  already_open = 1,
+  no_server = 2,
+  message_failed = 3,
+  atom_failed = 4,
+  area_failed = 5,
+  view_failed = 6,
+  version_uipcmain = 7,
+  wrong_simulator = 8,
+  not_open = 9,
+  nothing_queued = 10,
+  send_failed = 11,
+  send_error = 12,
+  bad_reply = 13,
+  version_fs98main = 14,
+  too_large = 15,
+};
+
+// The two window classes a server may go by, in the order the client looks for them.
+enum class IpcServerClass : std::uint8_t { uipcmain, fs98main };
+
+constexpr std::string_view server_class_name(IpcServerClass server_class) {
+  return server_class == IpcServerClass::uipcmain ? "UIPCMAIN" : "FS98MAIN";
+}
+
+constexpr std::optional<IpcServerClass> parse_server_class(std::string_view name) {
+  if (name == "UIPCMAIN") return IpcServerClass::uipcmain;
+  if (name == "FS98MAIN") return IpcServerClass::fs98main;
+  return std::nullopt;
+}
 
 constexpr std::size_t IPC_AREA_SIZE = 0x8000;
 // Queued records may use this much of the area; the rest holds at most the end marker.

@@ -1,7 +1,7 @@
 // The operating system's half of the simulator link: finding the server, the named request
 // area both sides map, and one exchange that asks the server to carry out the area's records.
-// Backends: POSIX (Unix-domain socket + POSIX shared memory), in-process (virtual/simulator);
-// a Win32 backend (window message, global atom, file mapping) fits the same calls.
+// Backends: POSIX (Unix-domain socket + POSIX shared memory), Win32 (window message, global
+// atom, file mapping), in-process (server/).
 #pragma once
 
 #include <cstdint>
@@ -12,15 +12,9 @@
 #include <string_view>
 
 #include "base/env.h"
-#include "simlink/ipc_client.h"
+#include "simlink/ipc_records.h"
 
 namespace kavri {
-
-// The two window classes a server may go by, in the order the client looks for them.
-enum class IpcServerClass : std::uint8_t { uipcmain, fs98main };
-
-std::string_view server_class_name(IpcServerClass server_class);  // "UIPCMAIN", "FS98MAIN"
-std::optional<IpcServerClass> parse_server_class(std::string_view name);
 
 // The outcome of one exchange attempt.
 struct IpcReply {
@@ -61,12 +55,8 @@ class IpcTransport {
   virtual void close() = 0;
 };
 
-// Options of the POSIX backend.
-struct PosixTransportOptions {
-  // Where the servers' sockets are; empty: the per-user directory (simlink/posix_endpoint.h).
-  std::string directory;
-};
-
-std::unique_ptr<IpcTransport> make_posix_transport(PosixTransportOptions options = {});
+// The platform's transport, chosen by the build: window messages and a file mapping on
+// Windows, a Unix-domain socket and POSIX shared memory elsewhere.
+std::unique_ptr<IpcTransport> make_platform_transport();
 
 }  // namespace kavri

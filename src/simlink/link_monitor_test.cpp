@@ -8,9 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "base/fake_env.h"
 #include "simlink/ipc_transport.h"
-#include "virtual/simulator/scratch_directory.h"
+#include "simlink/posix_transport.h"
+#include "testing/fake_env.h"
+#include "testing/scratch_directory.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace kavri {

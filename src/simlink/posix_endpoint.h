@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "simlink/ipc_transport.h"
+#include "simlink/ipc_records.h"
 
 namespace kavri {
 

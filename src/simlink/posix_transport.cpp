@@ -2,6 +2,8 @@
 // after its class; one exchange sends the area's name (32-bit little-endian length, then the
 // bytes) and reads back one 32-bit little-endian reply. The area is a POSIX shared-memory
 // object that the client creates exclusively and removes when it closes.
+#include "simlink/posix_transport.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "simlink/ipc_records.h"
-#include "simlink/ipc_transport.h"
 #include "simlink/posix_endpoint.h"
 
 namespace kavri {
@@ -146,5 +147,7 @@ class PosixTransport final : public IpcTransport {
 std::unique_ptr<IpcTransport> make_posix_transport(PosixTransportOptions options) {
   return std::make_unique<PosixTransport>(std::move(options));
 }
+
+std::unique_ptr<IpcTransport> make_platform_transport() { return make_posix_transport(); }
 
 }  // namespace kavri

@@ -1,5 +1,7 @@
 // The POSIX transport end to end, against the virtual simulator's server in a scratch
 // directory.
+#include "simlink/posix_transport.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -11,12 +13,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/fake_env.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_transport.h"
 #include "simlink/posix_endpoint.h"
-#include "virtual/simulator/scratch_directory.h"
+#include "testing/fake_env.h"
+#include "testing/scratch_directory.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace kavri {

@@ -541,7 +541,7 @@ void FltkToolkit::show_items(ControlEntry& entry) {
 
 }  // namespace
 
-std::unique_ptr<Toolkit> make_fltk_toolkit() {
+std::unique_ptr<Toolkit> make_platform_toolkit() {
   if (!fltk_ui::open_display()) return nullptr;
   return std::make_unique<FltkToolkit>();
 }

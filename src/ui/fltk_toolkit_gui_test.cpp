@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/screenshot.h"
+#include "testing/screenshot.h"
 #include "ui/toolkit.h"
 
 namespace kavri {
@@ -64,7 +64,7 @@ TEST(FltkToolkitDisplayTest, WithoutADisplayThereIsNoToolkit) {
   const char* display = std::getenv("DISPLAY");
   const std::string saved = display != nullptr ? display : "";
   setenv("DISPLAY", ":9871", 1);  // no server there
-  EXPECT_EQ(make_fltk_toolkit(), nullptr);
+  EXPECT_EQ(make_platform_toolkit(), nullptr);
   if (display != nullptr) {
     setenv("DISPLAY", saved.c_str(), 1);
   } else {
@@ -76,7 +76,7 @@ class FltkToolkitGuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
-    ui = make_fltk_toolkit();
+    ui = make_platform_toolkit();
     ASSERT_NE(ui, nullptr);
     WindowSpec window{kPanel, "Paramètres", kPanelGeometry, true, true, true};
     ASSERT_TRUE(ui->create_window(window));

@@ -1,6 +1,6 @@
 // The window toolkit seam: top-level windows and their controls, both known by number (control
 // numbers are unique across all windows), a non-blocking event query, a modal message box and
-// a file chooser. Backends: FLTK, Win32 (later), headless. Every call is made from the main
+// a file chooser. Backends: FLTK, Win32, headless. Every call is made from the main
 // thread only; worker threads hand their updates to the main loop instead (shell/ui_posts.h).
 #pragma once
 
@@ -135,7 +135,8 @@ class Toolkit {
   virtual std::string choose_file(const FileDialogSpec& spec) = 0;
 };
 
-// Backends.
-std::unique_ptr<Toolkit> make_fltk_toolkit();  // null when no display can be opened
+// The platform's toolkit, chosen by the build: FLTK on Linux, native windows on Windows. Null
+// when no display can be opened.
+std::unique_ptr<Toolkit> make_platform_toolkit();
 
 }  // namespace kavri

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "virtual/simulator/offset_space.h"
+#include "server/offset_space.h"
 
 namespace kavri {
 

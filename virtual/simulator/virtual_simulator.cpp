@@ -1,7 +1,6 @@
 #include "virtual/simulator/virtual_simulator.h"
 
-#include "simlink/posix_endpoint.h"
-#include "virtual/simulator/posix_server.h"
+#include "server/ipc_server.h"
 
 namespace kavri {
 namespace {
@@ -23,10 +22,8 @@ bool VirtualSimulator::start() {
     space_.pin(pin.offset, pin.size, static_cast<std::uint64_t>(pin.value));
   }
   if (options_.fly) profile_.apply(space_, 0);
-  server_ = std::make_unique<PosixIpcServer>(env_, space_, options_.on_write);
-  const std::string directory =
-      options_.directory.empty() ? default_ipc_directory() : options_.directory;
-  if (!server_->start(directory, options_.server_class, error_)) {
+  server_ = make_platform_ipc_server(env_, space_, options_.on_write, options_.directory);
+  if (!server_->start(options_.server_class, error_)) {
     server_.reset();
     return false;
   }

@@ -1,5 +1,5 @@
-// The virtual simulator: an offset space that flies a profile, served through the real POSIX
-// transport by a server thread of its own. kavri-sim runs it alone; kavri-bench and the tests
+// The virtual simulator: an offset space that flies a profile, served through the platform's
+// link by a server thread of its own. kavri-sim runs it alone; kavri-bench and the tests
 // run it beside the driver.
 #pragma once
 
@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "base/env.h"
-#include "simlink/ipc_transport.h"
-#include "virtual/simulator/offset_space.h"
-#include "virtual/simulator/request_server.h"
+#include "server/ipc_server.h"
+#include "server/offset_space.h"
+#include "server/request_server.h"
 #include "virtual/simulator/sim_profile.h"
 
 namespace kavri {
 
 struct SimOptions {
   IpcServerClass server_class = IpcServerClass::uipcmain;
-  std::string directory;              // where the socket goes; empty: the per-user directory
+  std::string directory;              // POSIX: where the socket goes; empty: the per-user directory
   std::optional<SimProfile> profile;  // empty: the demo flight
   bool fly = true;                    // false: no profile runs, offsets change only by writes
   std::vector<SimPin> pins;           // held values, applied before serving
@@ -44,7 +44,7 @@ class VirtualSimulator {
   SimOptions options_;
   SimProfile profile_;
   OffsetSpace space_;
-  std::unique_ptr<class PosixIpcServer> server_;
+  std::unique_ptr<IpcServer> server_;
   Worker flight_;
   std::string error_;
 };

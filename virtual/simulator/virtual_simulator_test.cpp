@@ -10,13 +10,14 @@
 #include <cmath>
 #include <set>
 
-#include "base/fake_env.h"
+#include "server/in_process_transport.h"
+#include "server/request_server.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_records.h"
 #include "simlink/posix_endpoint.h"
-#include "virtual/simulator/in_process_transport.h"
-#include "virtual/simulator/request_server.h"
-#include "virtual/simulator/scratch_directory.h"
+#include "simlink/posix_transport.h"
+#include "testing/fake_env.h"
+#include "testing/scratch_directory.h"
 
 namespace kavri {
 namespace {

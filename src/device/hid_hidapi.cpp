@@ -109,6 +109,6 @@ class HidapiLayer final : public HidLayer {
 
 }  // namespace
 
-std::unique_ptr<HidLayer> make_hidapi_layer() { return std::make_unique<HidapiLayer>(); }
+std::unique_ptr<HidLayer> make_platform_hid_layer() { return std::make_unique<HidapiLayer>(); }
 
 }  // namespace kavri

@@ -5,9 +5,9 @@
 
 #include <memory>
 
+#include "server/offset_space.h"
+#include "server/request_server.h"
 #include "simlink/ipc_transport.h"
-#include "virtual/simulator/offset_space.h"
-#include "virtual/simulator/request_server.h"
 
 namespace kavri {
 

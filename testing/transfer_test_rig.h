@@ -8,9 +8,9 @@
 
 #include "base/env.h"
 #include "engine/transfer_cycle.h"
+#include "server/in_process_transport.h"
+#include "server/offset_space.h"
 #include "simlink/ipc_transport.h"
-#include "virtual/simulator/in_process_transport.h"
-#include "virtual/simulator/offset_space.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri {

@@ -1,4 +1,4 @@
-#include "virtual/simulator/offset_space.h"
+#include "server/offset_space.h"
 
 #include <cstring>
 

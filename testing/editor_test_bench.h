@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "base/fake_env.h"
+#include "modules/control_numbers.h"
 #include "modules/parameter_window.h"
-#include "ui/control_numbers.h"
+#include "testing/fake_env.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/virtual_card.h"
 

@@ -1,4 +1,4 @@
-#include "virtual/simulator/scratch_directory.h"
+#include "testing/scratch_directory.h"
 
 #include <cstdlib>
 #include <filesystem>

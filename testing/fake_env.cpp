@@ -1,4 +1,4 @@
-#include "base/fake_env.h"
+#include "testing/fake_env.h"
 
 namespace kavri {
 

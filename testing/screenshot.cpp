@@ -1,4 +1,4 @@
-#include "ui/screenshot.h"
+#include "testing/screenshot.h"
 
 #include <filesystem>
 

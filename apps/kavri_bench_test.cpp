@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/shell_test_rig.h"
+#include "testing/shell_test_rig.h"
 
 namespace kavri {
 namespace {

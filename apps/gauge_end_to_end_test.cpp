@@ -20,7 +20,7 @@
 
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
-#include "virtual/simulator/scratch_directory.h"
+#include "testing/scratch_directory.h"
 
 extern char** environ;
 

@@ -1,5 +1,5 @@
 // kavri-bench's command line: which spellings of its options and their values are taken.
-#include "shell/bench_options.h"
+#include "virtual/bench_options.h"
 
 #include <gtest/gtest.h>
 

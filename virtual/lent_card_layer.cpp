@@ -1,4 +1,4 @@
-#include "shell/lent_card_layer.h"
+#include "virtual/lent_card_layer.h"
 
 namespace kavri {
 

@@ -1,4 +1,4 @@
-#include "shell/bench_options.h"
+#include "virtual/bench_options.h"
 
 namespace kavri {
 

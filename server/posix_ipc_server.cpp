@@ -1,5 +1,3 @@
-#include "virtual/simulator/posix_server.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
@@ -13,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/ipc_server.h"
 #include "simlink/ipc_records.h"
 #include "simlink/posix_endpoint.h"
 
@@ -53,9 +52,7 @@ std::uint32_t serve_area(OffsetSpace& space, std::string_view name, const WriteO
   return reply;
 }
 
-}  // namespace
-
-struct PosixIpcServer::Listener {
+struct Listener {
   int fd = -1;
   std::string path;
   std::vector<Connection> connections;
@@ -117,14 +114,33 @@ struct PosixIpcServer::Listener {
   }
 };
 
-PosixIpcServer::PosixIpcServer(Env& env, OffsetSpace& space, WriteObserver on_write)
-    : env_(env), space_(space), on_write_(std::move(on_write)) {}
+class PosixIpcServer final : public IpcServer {
+ public:
+  PosixIpcServer(Env& env, OffsetSpace& space, WriteObserver on_write, std::string directory)
+      : env_(env),
+        space_(space),
+        on_write_(std::move(on_write)),
+        directory_(directory.empty() ? default_ipc_directory() : std::move(directory)) {}
+  ~PosixIpcServer() override { stop(); }
 
-PosixIpcServer::~PosixIpcServer() { stop(); }
+  bool start(IpcServerClass server_class, std::string& error) override;
+  void stop() override {
+    worker_.stop_and_join();
+    listener_.reset();
+  }
 
-bool PosixIpcServer::start(const std::string& directory, IpcServerClass server_class,
-                           std::string& error) {
+ private:
+  Env& env_;
+  OffsetSpace& space_;
+  WriteObserver on_write_;
+  std::string directory_;
+  std::unique_ptr<Listener> listener_;
+  Worker worker_;
+};
+
+bool PosixIpcServer::start(IpcServerClass server_class, std::string& error) {
   stop();
+  const std::string& directory = directory_;
   if (!prepare_ipc_directory(directory, error)) return false;
   auto listener = std::make_unique<Listener>();
   const std::string path = ipc_socket_path(directory, server_class);
@@ -161,9 +177,11 @@ bool PosixIpcServer::start(const std::string& directory, IpcServerClass server_c
   return true;
 }
 
-void PosixIpcServer::stop() {
-  worker_.stop_and_join();
-  listener_.reset();
+}  // namespace
+
+std::unique_ptr<IpcServer> make_platform_ipc_server(Env& env, OffsetSpace& space,
+                                                    WriteObserver on_write, std::string directory) {
+  return std::make_unique<PosixIpcServer>(env, space, std::move(on_write), std::move(directory));
 }
 
 }  // namespace kavri

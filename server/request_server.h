@@ -6,7 +6,7 @@
 #include <functional>
 #include <span>
 
-#include "virtual/simulator/offset_space.h"
+#include "server/offset_space.h"
 
 namespace kavri {
 

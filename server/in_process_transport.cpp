@@ -1,4 +1,4 @@
-#include "virtual/simulator/in_process_transport.h"
+#include "server/in_process_transport.h"
 
 #include <vector>
 

@@ -11,12 +11,13 @@
 #include <thread>
 #include <vector>
 
-#include "base/fake_env.h"
 #include "shell/driver.h"
-#include "shell/lent_card_layer.h"
 #include "simlink/ipc_transport.h"
+#include "simlink/posix_transport.h"
+#include "testing/fake_env.h"
+#include "testing/scratch_directory.h"
 #include "ui/headless_toolkit.h"
-#include "virtual/simulator/scratch_directory.h"
+#include "virtual/lent_card_layer.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri::testing {

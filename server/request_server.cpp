@@ -1,4 +1,4 @@
-#include "virtual/simulator/request_server.h"
+#include "server/request_server.h"
 
 #include "simlink/ipc_records.h"
 

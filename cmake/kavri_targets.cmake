@@ -1,0 +1,41 @@
+# The project's warnings, per compiler, for every target of ours (not for third-party code).
+add_library(kavri_warnings INTERFACE)
+if(MSVC)
+  target_compile_options(kavri_warnings INTERFACE /W4 /WX /permissive- /utf-8)
+else()
+  target_compile_options(kavri_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror -Wshadow
+                                                  -Wconversion -Wno-sign-conversion)
+endif()
+
+# kavri_library(name SOURCES files... LIBS libraries...): a static library of the listed
+# sources, linked with exactly the libraries it may use.
+function(kavri_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  target_link_libraries(${name} PUBLIC ${L_LIBS} PRIVATE kavri_warnings)
+endfunction()
+
+# kavri_program(name SOURCES files... LIBS libraries...): one of the project's executables.
+function(kavri_program name)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE ${P_LIBS} kavri_warnings)
+endfunction()
+
+# kavri_tests(name SOURCES files... LIBS libraries... [LABELS labels...]): one GoogleTest
+# program, linked with the libraries its tests use and the shared test helpers.
+function(kavri_tests name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} kavri_testing GTest::gtest_main
+                                        kavri_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}")
+endfunction()
+
+# kavri_gui_tests(files...): tests that open real windows; they join the one gui_tests program.
+function(kavri_gui_tests)
+  foreach(source ${ARGN})
+    set_property(GLOBAL APPEND PROPERTY KAVRI_GUI_TEST_SOURCES
+                 ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+  endforeach()
+endfunction()
