@@ -20,6 +20,7 @@
 
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
+#include "modules/module_params.h"
 #include "testing/scratch_directory.h"
 
 extern char** environ;
@@ -185,10 +186,12 @@ std::string modules_file() {
 // The same configuration as a ".jcf" file: lists hold the type's index (type - 1), boxes 0 or 1.
 std::string gauge_config_file(const BenchModule& m) {
   std::string text = "[" + std::string(GAUGE_CONFIG_GROUP) + "]\r\n";
-  for (const GaugeConfigKey& key : gauge_config_keys()) {
-    std::int64_t value = m.field(std::string(key.record_field));
-    if (key.is_state) value = key.key.starts_with("CheckBox_") ? (value != 0 ? 1 : 0) : value - 1;
-    text += std::string(key.key) + " = " + std::to_string(value) + "\r\n";
+  for (Param param : gauge_config_order()) {
+    const ParamInfo& info = param_info(param);
+    std::int64_t value = m.field(info.name);
+    if (info.kind == ParamKind::inversion_box) value = value != 0 ? 1 : 0;
+    if (info.kind == ParamKind::type_list) value -= 1;
+    text += std::string(info.jcf_key) + " = " + std::to_string(value) + "\r\n";
   }
   return text;
 }

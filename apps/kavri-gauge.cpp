@@ -11,6 +11,7 @@
 #include "config/calibration_tables.h"
 #include "config/gauge_config.h"
 #include "engine/gauge_calculator.h"
+#include "modules/module_params.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
   Options options;
   if (!parse(argc, argv, options)) return usage_error();
 
-  const auto config = kavri::read_gauge_config(options.config);
+  const auto config = kavri::read_gauge_config(options.config, kavri::gauge_config_keys());
   if (!config) return fail("cannot read the configuration file " + options.config);
   kavri::ModuleRecord record;
   kavri::fill_record_from_gauge_config(*config, record);

@@ -1,43 +1,31 @@
-// Gauge configuration files (".jcf"): one module's whole configuration but its bus address,
-// saved from the parameter window's fields and loaded back into them. A ".jcf" file is a
-// preferences file with the single group "jauge".
+// Gauge configuration files (".jcf"): a preferences file whose group "jauge" holds one module's
+// configuration as key lines. This is the file format alone; which keys there are and what they
+// mean is the module parameter table's (modules/module_params.h).
 #pragma once
 
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-
-#include "ui/toolkit.h"
+#include <utility>
+#include <vector>
 
 namespace kavri {
 
-// One key of a ".jcf" file and the parameter window field it holds.
-struct GaugeConfigKey {
-  std::string_view key;           // "String_Crs_mini1", spelled exactly so
-  bool is_state;                  // a list's selected index or a box's state; else a text
-  int control;                    // the parameter window's control that shows the field
-  std::string_view record_field;  // the module record field the control edits
-};
-
-// The 28 keys in the order of a new file.
-std::span<const GaugeConfigKey> gauge_config_keys();
-
 inline constexpr std::string_view GAUGE_CONFIG_GROUP = "jauge";
 
-// "Exporte": asks for a file, then writes every field into its group "jauge", updating an
-// existing file in place (its other groups, keys and comments stay). A cancelled dialog does
-// nothing. Main thread.
-void export_gauge_config(Toolkit& ui);
+// One key line of group "jauge": the key, spelled as the caller wants it written, and its text.
+using GaugeConfigLine = std::pair<std::string_view, std::string>;
 
-// "Importe": asks for a file and sets every field from it; only the controls change (no
-// module, no record, no event). A missing key clears a text, sets a state to 0. A file that
-// cannot be opened is reported ("Erreur") and changes nothing. Main thread.
-void import_gauge_config(Toolkit& ui);
+// Writes `lines` into group "jauge" of the file at `path`, creating the file when it does not
+// exist, and updating an existing one in place: its other groups, keys and comments stay, and
+// keys already present keep their place (in any letter case) and take the new values.
+void write_gauge_config(const std::string& path, std::span<const GaugeConfigLine> lines);
 
-// The values of group "jauge" of a ".jcf" file by key (the known keys under their exact
-// spelling whatever the file's letter case), or nullopt when the file cannot be opened.
-std::optional<std::map<std::string, std::string>> read_gauge_config(const std::string& path);
+// The text of each of `keys` in group "jauge" of the file at `path`, in the order of `keys`,
+// matched whatever the file's letter case (the first occurrence counts); "" for a key the file
+// does not hold. nullopt when the file cannot be opened.
+std::optional<std::vector<std::string>> read_gauge_config(const std::string& path,
+                                                          std::span<const std::string_view> keys);
 
 }  // namespace kavri

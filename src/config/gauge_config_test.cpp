@@ -2,254 +2,36 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "testing/config_test_files.h"
-#include "ui/headless_toolkit.h"
 
 namespace kavri {
 namespace {
 
-constexpr int WINDOW = 4;
-
-int list_entries(int control) {
-  switch (control) {
-    case 29:
-    case 52:
-      return 40;  // gauge types
-    case 80:
-      return 3;  // analog input types
-    default:
-      return 2;  // output types
-  }
-}
-
-// The parameter window's 28 configuration fields, with their initial texts and states.
-void build_window(HeadlessToolkit& ui) {
-  ui.create_window({WINDOW, "Paramétrages", {344, 145, 489, 505}, false, false, true});
-  for (const GaugeConfigKey& row : gauge_config_keys()) {
-    ControlSpec spec;
-    spec.number = row.control;
-    if (!row.is_state) {
-      spec.kind = ControlKind::text_field;
-      spec.text = "$0000";
-    } else if (row.key.starts_with("CheckBox_")) {
-      spec.kind = ControlKind::check_box;
-    } else {
-      spec.kind = ControlKind::drop_down;
-    }
-    ui.add_control(WINDOW, spec);
-    if (spec.kind == ControlKind::drop_down) {
-      for (int i = 0; i < list_entries(row.control); ++i) {
-        ui.add_item(row.control, "Type " + std::to_string(i + 1));
-      }
-      ui.set_selection(row.control, 0);
-    }
-  }
-}
-
-// Every field's content: the text, the selected index or the box's state, by key.
-std::map<std::string, std::string> fields(const HeadlessToolkit& ui) {
-  std::map<std::string, std::string> out;
-  for (const GaugeConfigKey& row : gauge_config_keys()) {
-    const auto* c = ui.control(row.control);
-    if (c == nullptr) continue;
-    if (!row.is_state) {
-      out[std::string(row.key)] = ui.text(row.control);
-    } else if (c->spec.kind == ControlKind::check_box) {
-      out[std::string(row.key)] = std::to_string(ui.value(row.control));
-    } else {
-      out[std::string(row.key)] = std::to_string(ui.selection(row.control));
-    }
-  }
-  return out;
-}
-
-// Distinct values in every field: texts as a user would type them, the last entry of each
-// list, boxes alternately ticked; the second gauge's list has nothing selected.
-void fill_distinct(HeadlessToolkit& ui) {
-  int n = 0;
-  for (const GaugeConfigKey& row : gauge_config_keys()) {
-    ++n;
-    if (!row.is_state) {
-      ui.set_text(row.control,
-                  n % 3 == 0 ? "-" + std::to_string(n * 100) : "$0B" + std::to_string(n));
-    } else if (row.key.starts_with("CheckBox_")) {
-      ui.set_value(row.control, n % 2);
-    } else {
-      ui.set_selection(row.control, list_entries(row.control) - 1);
-    }
-  }
-  ui.set_selection(52, -1);
-}
-
 using GaugeConfigFile = testing::ScratchDir;
 
-TEST(GaugeConfigKeys, TheTwentyEightFieldsInFileOrder) {
-  const auto keys = gauge_config_keys();
-  ASSERT_EQ(keys.size(), 28u);
-  EXPECT_EQ(keys.front().key, "String_Crs_mini1");
-  EXPECT_EQ(keys.back().key, "String_ANParam1");
-  std::set<std::string_view> names, fields_seen;
-  std::set<int> controls;
-  int states = 0;
-  for (const GaugeConfigKey& row : keys) {
-    names.insert(row.key);
-    controls.insert(row.control);
-    fields_seen.insert(row.record_field);
-    states += row.is_state ? 1 : 0;
-  }
-  EXPECT_EQ(names.size(), 28u);
-  EXPECT_EQ(controls.size(), 28u);
-  EXPECT_EQ(fields_seen.size(), 28u);
-  EXPECT_EQ(states, 9);                        // 5 lists, 4 boxes
-  EXPECT_EQ(keys[2].key, "String_crs_maxi1");  // lower-case "crs", as files hold it
-  EXPECT_EQ(keys[2].control, 20);
-  EXPECT_EQ(keys[12].key, "Combo_1_type");
-  EXPECT_EQ(keys[12].control, 29);
-  EXPECT_EQ(keys[14].record_field, "gauge1_inverted");
-  EXPECT_EQ(keys[14].control, 24);
-  EXPECT_EQ(keys[24].control, 78);
-}
-
-TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
-  HeadlessToolkit ui;
-  build_window(ui);
-  ui.set_text(33, "$0BC0");
-  ui.set_value(85, 1);
-  ui.set_selection(29, 11);
-  const std::string file = path("Jauge.jcf");
-  ui.queue_file_choice(file);
-  export_gauge_config(ui);
-
-  ASSERT_EQ(ui.file_dialogs().size(), 1u);
-  const FileDialogSpec& d = ui.file_dialogs()[0];
-  EXPECT_EQ(d.title, "Exporte la configuration");
-  EXPECT_EQ(d.initial_directory, "..");
-  EXPECT_EQ(d.initial_name, "Jauge.jcf");
-  EXPECT_EQ(d.filter_description, "Kavri jauge config.(*.jcf)");
-  EXPECT_EQ(d.filter_pattern, "*.jcf");
-
-  std::string expected = "[jauge]\r\n";
-  for (const GaugeConfigKey& row : gauge_config_keys()) {
-    std::string value = row.is_state ? "0" : "$0000";
-    if (row.control == 33) value = "$0BC0";
-    if (row.control == 85) value = "1";
-    if (row.control == 29) value = "11";
-    expected += std::string(row.key) + " = " + value + "\r\n";
-  }
-  EXPECT_EQ(read_bytes(file), expected);
-}
-
-TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheFile) {
-  const std::string file = path("panel.jcf");
-  write_bytes(file,
-              "; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n"
-              "; inside\r\n[tail]\r\ny = 2\r\n");
-  HeadlessToolkit ui;
-  build_window(ui);
-  fill_distinct(ui);
-  const auto exported = fields(ui);
-  ASSERT_EQ(exported.at("Combo_2_type"), "-1");
-  ui.queue_file_choice(file);
-  export_gauge_config(ui);
-
-  const std::string text = read_bytes(file);
-  EXPECT_EQ(text.rfind("; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nString_offset1 = -900\r\n"
-                       "; inside\r\nString_Crs_mini1 = $0B1\r\n",
-                       0),
-            0u)
-      << text;
-  EXPECT_NE(text.find("Combo_2_type = -1\r\n"), std::string::npos);
-  EXPECT_TRUE(text.ends_with("String_ANParam1 = $0B28\r\n[tail]\r\ny = 2\r\n")) << text;
-
-  HeadlessToolkit other;
-  build_window(other);
-  other.set_selection(52, 3);
-  other.queue_file_choice(file);
-  import_gauge_config(other);
-  EXPECT_EQ(fields(other), exported);
-  EXPECT_EQ(other.file_dialogs().at(0).title, "Importe la configuration");
-  EXPECT_EQ(read_bytes(file), text);  // import writes nothing
-  EXPECT_TRUE(other.messages().empty());
-  EXPECT_EQ(other.pending_events(), 0u);  // like a program's change, not a user's choice
-}
-
-TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule) {
-  const std::string file = path("partial.jcf");
-  write_bytes(file,
-              "[jauge]\r\nString_offset1 = $0D0C  \r\nCombo_1_type = abc\r\n"
-              "Combo_2_type = 99\r\nCombo_Type_Out1 = $1\r\nCombo_TypeAN1 = %10\r\n"
-              "CheckBox_invert_1 = 7\r\nCheckBox_invert_2 = -1\r\n"
-              "CheckBox_inversion_OUT1 = 4294967296\r\nCombo_Type_Out2 = -1\r\n");
-  HeadlessToolkit ui;
-  build_window(ui);
-  fill_distinct(ui);
-  ui.queue_file_choice(file);
-  import_gauge_config(ui);
-  EXPECT_EQ(ui.text(33), "$0D0C");
-  EXPECT_EQ(ui.text(19), "");  // missing text: empty
-  EXPECT_EQ(ui.text(81), "");
-  EXPECT_EQ(ui.selection(29), 0);   // not a number: 0
-  EXPECT_EQ(ui.selection(52), -1);  // beyond the 40 entries: no selection
-  EXPECT_EQ(ui.selection(75), 1);
-  EXPECT_EQ(ui.selection(80), 2);
-  EXPECT_EQ(ui.selection(76), -1);
-  EXPECT_EQ(ui.value(24), 1);  // any non-zero value ticks
-  EXPECT_EQ(ui.value(25), 1);
-  EXPECT_EQ(ui.value(85), 1);  // non-zero even where its low 32 bits are not
-  EXPECT_EQ(ui.value(86), 0);  // missing: cleared
-
-  // A file without the group: every text empty, every state 0.
-  write_bytes(file, "[other]\r\nString_offset1 = $0D0C\r\n");
-  fill_distinct(ui);
-  ui.queue_file_choice(file);
-  import_gauge_config(ui);
-  for (const auto& [key, value] : fields(ui)) {
-    const bool is_text = key.starts_with("String_");
-    EXPECT_EQ(value, is_text ? "" : "0") << key;
-  }
-}
-
-TEST_F(GaugeConfigFile, CancelledDialogsChangeNothing) {
-  HeadlessToolkit ui;
-  build_window(ui);
-  fill_distinct(ui);
-  const auto before = fields(ui);
-  export_gauge_config(ui);  // no choice queued: cancelled
-  import_gauge_config(ui);
-  EXPECT_EQ(ui.file_dialogs().size(), 2u);
-  EXPECT_EQ(fields(ui), before);
-  EXPECT_TRUE(ui.messages().empty());
-  EXPECT_EQ(files_in_dir(), 0u);
-}
-
-TEST_F(GaugeConfigFile, ImportOfAPathThatCannotBeOpenedIsReported) {
-  HeadlessToolkit ui;
-  build_window(ui);
-  fill_distinct(ui);
-  const auto before = fields(ui);
-  const std::string missing = path("absent.jcf");
-  ui.queue_file_choice(missing);
-  import_gauge_config(ui);
-  ASSERT_EQ(ui.messages().size(), 1u);
-  EXPECT_EQ(ui.messages()[0].first, "Erreur");
-  EXPECT_EQ(ui.messages()[0].second, "Le fichier " + missing + " n'existe pas ?");
-  EXPECT_EQ(fields(ui), before);
-  EXPECT_FALSE(exists(missing));
-}
-
-TEST_F(GaugeConfigFile, ReadGivesTheGroupsValuesUnderTheKnownSpelling) {
-  EXPECT_FALSE(read_gauge_config(path("absent.jcf")).has_value());
+TEST_F(GaugeConfigFile, ReadMatchesKeysInAnyCaseAndGivesEmptyTextsForMissingOnes) {
+  const std::vector<std::string_view> keys{"Combo_1_type", "String_Crs_maxi_FS_1", "absent"};
+  EXPECT_FALSE(read_gauge_config(path("absent.jcf"), keys).has_value());
   const std::string file = path("calc.jcf");
   write_bytes(file,
               "[other]\r\nCombo_1_type = 1\r\n[jauge]\r\ncombo_1_type = 15\r\n"
               "String_Crs_maxi_FS_1 =  16383 \r\nCOMBO_1_TYPE = 3\r\nextra = x\r\n");
-  const auto values = read_gauge_config(file);
-  ASSERT_TRUE(values.has_value());
-  EXPECT_EQ(*values,
-            (std::map<std::string, std::string>{
-                {"Combo_1_type", "15"}, {"String_Crs_maxi_FS_1", "16383"}, {"extra", "x"}}));
+  const auto texts = read_gauge_config(file, keys);
+  ASSERT_TRUE(texts.has_value());
+  EXPECT_EQ(*texts, (std::vector<std::string>{"15", "16383", ""}));
+}
+
+TEST_F(GaugeConfigFile, WriteUpdatesTheGroupInPlaceAndKeepsTheRestOfTheFile) {
+  const std::string file = path("panel.jcf");
+  write_bytes(file, "; mine\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n[tail]\r\ny = 2\r\n");
+  const std::vector<GaugeConfigLine> lines{{"String_offset1", "$0D0C"}, {"Combo_1_type", "-1"}};
+  write_gauge_config(file, lines);
+  EXPECT_EQ(read_bytes(file),
+            "; mine\r\n[JAUGE]\r\nString_offset1 = $0D0C\r\nCombo_1_type = -1\r\n"
+            "[tail]\r\ny = 2\r\n");
+  write_gauge_config(path("new.jcf"), lines);
+  EXPECT_EQ(read_bytes(path("new.jcf")),
+            "[jauge]\r\nString_offset1 = $0D0C\r\nCombo_1_type = -1\r\n");
 }
 
 }  // namespace

@@ -4,16 +4,11 @@
 #include <cstring>
 
 #include "base/number_text.h"
-#include "config/gauge_config.h"
 #include "device/bus_messages.h"
 #include "modules/module_params.h"
 
 namespace kavri {
 namespace {
-
-bool ends_with(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
 
 // True when `text` is wholly a number of the number text rule: blanks, a sign, a "$" or "%"
 // base mark, then at least one digit of that base and nothing else.
@@ -34,17 +29,13 @@ bool is_whole_number_text(std::string_view text) {
 
 }  // namespace
 
-void fill_record_from_gauge_config(const std::map<std::string, std::string>& values,
-                                   ModuleRecord& record) {
-  for (const GaugeConfigKey& key : gauge_config_keys()) {
-    const std::string field(key.record_field);
-    const auto param = param_by_name(field.c_str());
-    if (!param) continue;
-    const auto found = values.find(std::string(key.key));
-    const std::int64_t number = found == values.end() ? 0 : parse_number_text(found->second);
-    std::int64_t stored = number;
-    if (key.is_state) stored = ends_with(field, "_inverted") ? (number != 0 ? 255 : 0) : number + 1;
-    write_param(record, *param, stored);
+void fill_record_from_gauge_config(std::span<const std::string> texts, ModuleRecord& record) {
+  const auto order = gauge_config_order();
+  for (std::size_t i = 0; i < order.size() && i < texts.size(); ++i) {
+    const ParamInfo& info = param_info(order[i]);
+    const std::int64_t number = parse_number_text(texts[i]);
+    write_param(record, info.param,
+                is_state_kind(info.kind) ? param_value_of_state(info.kind, number) : number);
   }
   compute_ratio(record);
 }

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "base/number_text.h"
-#include "modules/parameter_window.h"
+#include "modules/control_numbers.h"
 
 namespace kavri {
 
@@ -11,19 +11,18 @@ EepromWritePlan read_eeprom_plan(const Toolkit& ui) {
   EepromWritePlan plan;
   plan.address = static_cast<std::uint8_t>(parse_number_text(ui.text(PARAM_ADDRESS_FIELD)));
   plan.new_address = static_cast<std::uint8_t>(parse_number_text(ui.text(PARAM_NEW_ADDRESS_FIELD)));
-  for (const ParamField& field : param_fields()) {
+  for (const ParamInfo& field : param_infos()) {
     std::int64_t value = 0;
     switch (field.kind) {
-      case FieldKind::number:
-      case FieldKind::offset:
+      case ParamKind::number:
+      case ParamKind::offset:
         value = parse_number_text(ui.text(field.control));
         break;
-      case FieldKind::type_list:
-        // No selection (-1) sends type 0.
-        value = ui.selection(field.control) + 1;
+      case ParamKind::type_list:
+        value = param_value_of_state(field.kind, ui.selection(field.control));
         break;
-      case FieldKind::inversion_box:
-        value = ui.value(field.control) != 0 ? 255 : 0;
+      case ParamKind::inversion_box:
+        value = param_value_of_state(field.kind, ui.value(field.control));
         break;
     }
     plan.values[static_cast<std::size_t>(field.param)] = value;

@@ -1,75 +1,143 @@
 #include "modules/module_params.h"
 
 #include <array>
-#include <cstring>
 
 namespace kavri {
 
 namespace {
 
 constexpr std::array<ParamInfo, PARAM_FIELD_COUNT> kInfos{{
-    {Param::gauge1_course_min, "gauge1_course_min", false, 51, 0, 150, 0},
-    {Param::gauge1_course_max, "gauge1_course_max", false, 52, 0, 151, 0},
-    {Param::gauge2_course_min, "gauge2_course_min", false, 53, 0, 152, 0},
-    {Param::gauge2_course_max, "gauge2_course_max", false, 54, 0, 153, 0},
-    {Param::gauge1_inverted, "gauge1_inverted", false, 55, 0, 168, 0},
-    {Param::gauge2_inverted, "gauge2_inverted", false, 56, 0, 169, 0},
-    {Param::gauge1_type, "gauge1_type", false, 57, 0, 185, 0},
-    {Param::gauge2_type, "gauge2_type", false, 72, 0, 170, 0},
-    {Param::gauge1_offset, "gauge1_offset", true, 59, 58, 154, 155},
-    {Param::gauge2_offset, "gauge2_offset", true, 61, 60, 156, 157},
-    {Param::gauge1_sim_min, "gauge1_sim_min", true, 63, 62, 158, 159},
-    {Param::gauge1_sim_max, "gauge1_sim_max", true, 65, 64, 160, 161},
-    {Param::gauge2_sim_min, "gauge2_sim_min", true, 67, 66, 162, 163},
-    {Param::gauge2_sim_max, "gauge2_sim_max", true, 69, 68, 164, 165},
-    {Param::gauge1_offset_length, "gauge1_offset_length", false, 70, 0, 166, 0},
-    {Param::gauge2_offset_length, "gauge2_offset_length", false, 71, 0, 167, 0},
-    {Param::output1_offset, "output1_offset", true, 74, 73, 171, 172},
-    {Param::output2_offset, "output2_offset", true, 76, 75, 173, 174},
-    {Param::output1_offset_length, "output1_offset_length", false, 77, 0, 175, 0},
-    {Param::output2_offset_length, "output2_offset_length", false, 78, 0, 176, 0},
-    {Param::output1_type, "output1_type", false, 79, 0, 177, 0},
-    {Param::output2_type, "output2_type", false, 80, 0, 178, 0},
-    {Param::analog_offset, "analog_offset", true, 82, 81, 179, 180},
-    {Param::analog_offset_length, "analog_offset_length", false, 83, 0, 181, 0},
-    {Param::analog_type, "analog_type", false, 84, 0, 182, 0},
-    {Param::analog_param, "analog_param", true, 86, 85, 183, 184},
-    {Param::output1_inverted, "output1_inverted", false, 87, 0, 186, 0},
-    {Param::output2_inverted, "output2_inverted", false, 88, 0, 187, 0},
+    {Param::gauge1_course_min, "gauge1_course_min", false, 51, 0, 150, 0, 19, ParamKind::number,
+     "String_Crs_mini1"},
+    {Param::gauge1_course_max, "gauge1_course_max", false, 52, 0, 151, 0, 20, ParamKind::number,
+     "String_crs_maxi1"},
+    {Param::gauge2_course_min, "gauge2_course_min", false, 53, 0, 152, 0, 22, ParamKind::number,
+     "String_Crs_mini2"},
+    {Param::gauge2_course_max, "gauge2_course_max", false, 54, 0, 153, 0, 23, ParamKind::number,
+     "String_crs_maxi2"},
+    {Param::gauge1_inverted, "gauge1_inverted", false, 55, 0, 168, 0, 24, ParamKind::inversion_box,
+     "CheckBox_invert_1"},
+    {Param::gauge2_inverted, "gauge2_inverted", false, 56, 0, 169, 0, 25, ParamKind::inversion_box,
+     "CheckBox_invert_2"},
+    {Param::gauge1_type, "gauge1_type", false, 57, 0, 185, 0, 29, ParamKind::type_list,
+     "Combo_1_type"},
+    {Param::gauge2_type, "gauge2_type", false, 72, 0, 170, 0, 52, ParamKind::type_list,
+     "Combo_2_type"},
+    {Param::gauge1_offset, "gauge1_offset", true, 59, 58, 154, 155, 33, ParamKind::offset,
+     "String_offset1"},
+    {Param::gauge2_offset, "gauge2_offset", true, 61, 60, 156, 157, 35, ParamKind::offset,
+     "String_offset2"},
+    {Param::gauge1_sim_min, "gauge1_sim_min", true, 63, 62, 158, 159, 36, ParamKind::number,
+     "String_Crs_mini_FS_1"},
+    {Param::gauge1_sim_max, "gauge1_sim_max", true, 65, 64, 160, 161, 38, ParamKind::number,
+     "String_Crs_maxi_FS_1"},
+    {Param::gauge2_sim_min, "gauge2_sim_min", true, 67, 66, 162, 163, 37, ParamKind::number,
+     "String_Crs_mini_FS_2"},
+    {Param::gauge2_sim_max, "gauge2_sim_max", true, 69, 68, 164, 165, 39, ParamKind::number,
+     "String_Crs_maxi_FS_2"},
+    {Param::gauge1_offset_length, "gauge1_offset_length", false, 70, 0, 166, 0, 46,
+     ParamKind::number, "String_Loffset1"},
+    {Param::gauge2_offset_length, "gauge2_offset_length", false, 71, 0, 167, 0, 47,
+     ParamKind::number, "String_Loffset2"},
+    {Param::output1_offset, "output1_offset", true, 74, 73, 171, 172, 71, ParamKind::offset,
+     "String_OffsetOut1"},
+    {Param::output2_offset, "output2_offset", true, 76, 75, 173, 174, 72, ParamKind::offset,
+     "String_OffsetOut2"},
+    {Param::output1_offset_length, "output1_offset_length", false, 77, 0, 175, 0, 73,
+     ParamKind::number, "String_LOffsetOut1"},
+    {Param::output2_offset_length, "output2_offset_length", false, 78, 0, 176, 0, 74,
+     ParamKind::number, "String_LOffsetOut2"},
+    {Param::output1_type, "output1_type", false, 79, 0, 177, 0, 75, ParamKind::type_list,
+     "Combo_Type_Out1"},
+    {Param::output2_type, "output2_type", false, 80, 0, 178, 0, 76, ParamKind::type_list,
+     "Combo_Type_Out2"},
+    {Param::analog_offset, "analog_offset", true, 82, 81, 179, 180, 78, ParamKind::offset,
+     "String_OffsetAN1"},
+    {Param::analog_offset_length, "analog_offset_length", false, 83, 0, 181, 0, 79,
+     ParamKind::number, "String_LOffsetAN1"},
+    {Param::analog_type, "analog_type", false, 84, 0, 182, 0, 80, ParamKind::type_list,
+     "Combo_TypeAN1"},
+    {Param::analog_param, "analog_param", true, 86, 85, 183, 184, 81, ParamKind::number,
+     "String_ANParam1"},
+    {Param::output1_inverted, "output1_inverted", false, 87, 0, 186, 0, 85,
+     ParamKind::inversion_box, "CheckBox_inversion_OUT1"},
+    {Param::output2_inverted, "output2_inverted", false, 88, 0, 187, 0, 86,
+     ParamKind::inversion_box, "CheckBox_inversion_OUT2"},
 }};
+
+constexpr std::array<Param, PARAM_FIELD_COUNT> kGaugeConfigOrder{
+    Param::gauge1_course_min,     Param::gauge2_course_min,     Param::gauge1_course_max,
+    Param::gauge2_course_max,     Param::gauge1_sim_min,        Param::gauge2_sim_min,
+    Param::gauge1_sim_max,        Param::gauge2_sim_max,        Param::gauge1_offset,
+    Param::gauge2_offset,         Param::gauge1_offset_length,  Param::gauge2_offset_length,
+    Param::gauge1_type,           Param::gauge2_type,           Param::gauge1_inverted,
+    Param::gauge2_inverted,       Param::output1_offset,        Param::output2_offset,
+    Param::output1_offset_length, Param::output2_offset_length, Param::output1_type,
+    Param::output2_type,          Param::output1_inverted,      Param::output2_inverted,
+    Param::analog_offset,         Param::analog_offset_length,  Param::analog_type,
+    Param::analog_param,
+};
 
 // Calls f with the record's field for `param`.
 template <typename Record, typename F>
 decltype(auto) with_field(Record& r, Param param, F&& f) {
   switch (param) {
-    case Param::gauge1_course_min: return f(r.gauge1_course_min);
-    case Param::gauge1_course_max: return f(r.gauge1_course_max);
-    case Param::gauge2_course_min: return f(r.gauge2_course_min);
-    case Param::gauge2_course_max: return f(r.gauge2_course_max);
-    case Param::gauge1_inverted: return f(r.gauge1_inverted);
-    case Param::gauge2_inverted: return f(r.gauge2_inverted);
-    case Param::gauge1_type: return f(r.gauge1_type);
-    case Param::gauge2_type: return f(r.gauge2_type);
-    case Param::gauge1_offset: return f(r.gauge1_offset);
-    case Param::gauge2_offset: return f(r.gauge2_offset);
-    case Param::gauge1_sim_min: return f(r.gauge1_sim_min);
-    case Param::gauge1_sim_max: return f(r.gauge1_sim_max);
-    case Param::gauge2_sim_min: return f(r.gauge2_sim_min);
-    case Param::gauge2_sim_max: return f(r.gauge2_sim_max);
-    case Param::gauge1_offset_length: return f(r.gauge1_offset_length);
-    case Param::gauge2_offset_length: return f(r.gauge2_offset_length);
-    case Param::output1_offset: return f(r.output1_offset);
-    case Param::output2_offset: return f(r.output2_offset);
-    case Param::output1_offset_length: return f(r.output1_offset_length);
-    case Param::output2_offset_length: return f(r.output2_offset_length);
-    case Param::output1_type: return f(r.output1_type);
-    case Param::output2_type: return f(r.output2_type);
-    case Param::analog_offset: return f(r.analog_offset);
-    case Param::analog_offset_length: return f(r.analog_offset_length);
-    case Param::analog_type: return f(r.analog_type);
-    case Param::analog_param: return f(r.analog_param);
-    case Param::output1_inverted: return f(r.output1_inverted);
-    case Param::output2_inverted: return f(r.output2_inverted);
+    case Param::gauge1_course_min:
+      return f(r.gauge1_course_min);
+    case Param::gauge1_course_max:
+      return f(r.gauge1_course_max);
+    case Param::gauge2_course_min:
+      return f(r.gauge2_course_min);
+    case Param::gauge2_course_max:
+      return f(r.gauge2_course_max);
+    case Param::gauge1_inverted:
+      return f(r.gauge1_inverted);
+    case Param::gauge2_inverted:
+      return f(r.gauge2_inverted);
+    case Param::gauge1_type:
+      return f(r.gauge1_type);
+    case Param::gauge2_type:
+      return f(r.gauge2_type);
+    case Param::gauge1_offset:
+      return f(r.gauge1_offset);
+    case Param::gauge2_offset:
+      return f(r.gauge2_offset);
+    case Param::gauge1_sim_min:
+      return f(r.gauge1_sim_min);
+    case Param::gauge1_sim_max:
+      return f(r.gauge1_sim_max);
+    case Param::gauge2_sim_min:
+      return f(r.gauge2_sim_min);
+    case Param::gauge2_sim_max:
+      return f(r.gauge2_sim_max);
+    case Param::gauge1_offset_length:
+      return f(r.gauge1_offset_length);
+    case Param::gauge2_offset_length:
+      return f(r.gauge2_offset_length);
+    case Param::output1_offset:
+      return f(r.output1_offset);
+    case Param::output2_offset:
+      return f(r.output2_offset);
+    case Param::output1_offset_length:
+      return f(r.output1_offset_length);
+    case Param::output2_offset_length:
+      return f(r.output2_offset_length);
+    case Param::output1_type:
+      return f(r.output1_type);
+    case Param::output2_type:
+      return f(r.output2_type);
+    case Param::analog_offset:
+      return f(r.analog_offset);
+    case Param::analog_offset_length:
+      return f(r.analog_offset_length);
+    case Param::analog_type:
+      return f(r.analog_type);
+    case Param::analog_param:
+      return f(r.analog_param);
+    case Param::output1_inverted:
+      return f(r.output1_inverted);
+    case Param::output2_inverted:
+      return f(r.output2_inverted);
   }
   return f(r.output2_inverted);  // unreachable: every enumerator is handled above
 }
@@ -87,11 +155,23 @@ std::span<const ParamInfo> param_infos() { return kInfos; }
 
 const ParamInfo& param_info(Param param) { return kInfos[static_cast<std::size_t>(param)]; }
 
-std::optional<Param> param_by_name(const char* name) {
-  for (const auto& info : kInfos) {
-    if (std::strcmp(info.name, name) == 0) return info.param;
+std::span<const Param> gauge_config_order() { return kGaugeConfigOrder; }
+
+std::vector<std::string_view> gauge_config_keys() {
+  std::vector<std::string_view> keys;
+  for (Param param : kGaugeConfigOrder) keys.push_back(param_info(param).jcf_key);
+  return keys;
+}
+
+std::int64_t param_value_of_state(ParamKind kind, std::int64_t state) {
+  switch (kind) {
+    case ParamKind::type_list:
+      return state + 1;
+    case ParamKind::inversion_box:
+      return state != 0 ? 255 : 0;
+    default:
+      return state;
   }
-  return std::nullopt;
 }
 
 std::int64_t read_param(const ModuleRecord& record, Param param) {

@@ -52,7 +52,6 @@ TEST(ParamTable, CoversEveryWriteAndAnswerCodeExactlyOnce) {
       write_codes.insert(info.write_code_high);
       answer_codes.insert(info.answer_code_low);
     }
-    EXPECT_EQ(param_by_name(info.name), info.param);
     EXPECT_EQ(&param_info(info.param), &info);
   }
   ASSERT_EQ(write_codes.size(), std::size_t{PARAM_COUNT});
@@ -64,7 +63,34 @@ TEST(ParamTable, CoversEveryWriteAndAnswerCodeExactlyOnce) {
     EXPECT_EQ(answer_codes.count(code), 1u) << code;
   }
   EXPECT_EQ(param_info(Param::output2_inverted).answer_code, RSP_PARAM_LAST);
-  EXPECT_FALSE(param_by_name("gauge3_type").has_value());
+}
+
+// One control and one ".jcf" key per parameter; the file's order is its own.
+TEST(ParamTable, ControlsAndGaugeConfigKeys) {
+  std::set<int> controls;
+  std::set<std::string_view> keys;
+  int states = 0;
+  for (const auto& info : param_infos()) {
+    controls.insert(info.control);
+    keys.insert(info.jcf_key);
+    states += is_state_kind(info.kind) ? 1 : 0;
+  }
+  EXPECT_EQ(controls.size(), std::size_t{PARAM_FIELD_COUNT});
+  EXPECT_EQ(keys.size(), std::size_t{PARAM_FIELD_COUNT});
+  EXPECT_EQ(states, 9);  // 5 lists, 4 boxes
+  const auto order = gauge_config_keys();
+  ASSERT_EQ(order.size(), std::size_t{PARAM_FIELD_COUNT});
+  EXPECT_EQ(std::set<std::string_view>(order.begin(), order.end()), keys);
+  EXPECT_EQ(order.front(), "String_Crs_mini1");
+  EXPECT_EQ(order[2], "String_crs_maxi1");  // lower-case "crs", as files hold it
+  EXPECT_EQ(order[12], "Combo_1_type");
+  EXPECT_EQ(order.back(), "String_ANParam1");
+  EXPECT_EQ(param_info(Param::gauge1_course_max).control, 20);
+  EXPECT_EQ(param_info(Param::gauge1_type).control, 29);
+  EXPECT_EQ(param_info(Param::gauge1_inverted).control, 24);
+  EXPECT_EQ(param_info(Param::analog_offset).control, 78);
+  EXPECT_EQ(param_value_of_state(ParamKind::type_list, -1), 0);
+  EXPECT_EQ(param_value_of_state(ParamKind::inversion_box, -7), 255);
 }
 
 TEST(ParamValues, WriteKeepsTheBitsTheFieldHolds) {

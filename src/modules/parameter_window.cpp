@@ -4,47 +4,15 @@
 #include <memory>
 
 #include "base/number_text.h"
-#include "config/gauge_config.h"
 #include "modules/calibration_windows.h"
 #include "modules/control_numbers.h"
 #include "modules/eeprom_write.h"
+#include "modules/export_import.h"
 #include "modules/gauge_catalogue.h"
 
 namespace kavri {
 
 namespace {
-
-constexpr auto kFields = std::to_array<ParamField>({
-    {Param::gauge1_course_min, 19, FieldKind::number},
-    {Param::gauge1_course_max, 20, FieldKind::number},
-    {Param::gauge2_course_min, 22, FieldKind::number},
-    {Param::gauge2_course_max, 23, FieldKind::number},
-    {Param::gauge1_inverted, 24, FieldKind::inversion_box},
-    {Param::gauge2_inverted, 25, FieldKind::inversion_box},
-    {Param::gauge1_type, PARAM_GAUGE1_TYPE_LIST, FieldKind::type_list},
-    {Param::gauge2_type, PARAM_GAUGE2_TYPE_LIST, FieldKind::type_list},
-    {Param::gauge1_offset, 33, FieldKind::offset},
-    {Param::gauge2_offset, 35, FieldKind::offset},
-    {Param::gauge1_sim_min, 36, FieldKind::number},
-    {Param::gauge1_sim_max, 38, FieldKind::number},
-    {Param::gauge2_sim_min, 37, FieldKind::number},
-    {Param::gauge2_sim_max, 39, FieldKind::number},
-    {Param::gauge1_offset_length, 46, FieldKind::number},
-    {Param::gauge2_offset_length, 47, FieldKind::number},
-    {Param::output1_offset, 71, FieldKind::offset},
-    {Param::output2_offset, 72, FieldKind::offset},
-    {Param::output1_offset_length, 73, FieldKind::number},
-    {Param::output2_offset_length, 74, FieldKind::number},
-    {Param::output1_type, 75, FieldKind::type_list},
-    {Param::output2_type, 76, FieldKind::type_list},
-    {Param::analog_offset, 78, FieldKind::offset},
-    {Param::analog_offset_length, 79, FieldKind::number},
-    {Param::analog_type, 80, FieldKind::type_list},
-    {Param::analog_param, 81, FieldKind::number},
-    {Param::output1_inverted, 85, FieldKind::inversion_box},
-    {Param::output2_inverted, 86, FieldKind::inversion_box},
-});
-static_assert(kFields.size() == PARAM_FIELD_COUNT);
 
 constexpr ControlKind kLabel = ControlKind::label;
 constexpr ControlKind kField = ControlKind::text_field;
@@ -135,20 +103,20 @@ void fill_list(Toolkit& ui, int control, std::span<const std::string_view> names
 }
 
 void show_record(Toolkit& ui, const ModuleRecord& record) {
-  for (const ParamField& field : kFields) {
+  for (const ParamInfo& field : param_infos()) {
     const std::int64_t value = read_param(record, field.param);
     switch (field.kind) {
-      case FieldKind::number:
+      case ParamKind::number:
         ui.set_text(field.control, format_decimal(value));
         break;
-      case FieldKind::offset:
+      case ParamKind::offset:
         ui.set_text(field.control, format_offset(static_cast<std::uint16_t>(value)));
         break;
-      case FieldKind::type_list:
+      case ParamKind::type_list:
         ui.set_selection(field.control,
                          list_index_of_type(static_cast<int>(value), ui.item_count(field.control)));
         break;
-      case FieldKind::inversion_box:
+      case ParamKind::inversion_box:
         ui.set_value(field.control, value == 255 ? 1 : 0);
         break;
     }
@@ -227,8 +195,6 @@ void on_import_pressed(Toolkit& ui) {
 }
 
 }  // namespace
-
-std::span<const ParamField> param_fields() { return kFields; }
 
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places) {
   for (const ControlPlace& place : places) {

@@ -10,35 +10,6 @@
 
 namespace kavri {
 
-// Controls of the parameter window that other code acts on.
-constexpr int PARAM_WRITE_BUTTON = 9;
-constexpr int PARAM_NEW_ADDRESS_FIELD = 10;
-constexpr int PARAM_ADDRESS_FIELD = 11;
-constexpr int PARAM_CANCEL_BUTTON = 48;
-constexpr int PARAM_GAUGE1_TYPE_LIST = 29;
-constexpr int PARAM_GAUGE2_TYPE_LIST = 52;
-constexpr int PARAM_CALIBRATE_1_BUTTON = 87;
-constexpr int PARAM_CALIBRATE_2_BUTTON = 88;
-constexpr int PARAM_EXPORT_BUTTON = 109;
-constexpr int PARAM_IMPORT_BUTTON = 110;
-
-// How a module parameter appears in the window.
-enum class FieldKind {
-  number,         // decimal text
-  offset,         // "$" and four upper-case hex digits
-  type_list,      // list entry = type - 1
-  inversion_box,  // ticked exactly when the parameter is 255
-};
-
-struct ParamField {
-  Param param;
-  int control;
-  FieldKind kind;
-};
-
-// The 28 module parameters with the control that shows each, in EEPROM write order.
-std::span<const ParamField> param_fields();
-
 // One control of a fixed window layout.
 struct ControlPlace {
   int number = 0;
