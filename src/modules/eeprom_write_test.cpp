@@ -165,14 +165,13 @@ TEST_F(EepromWriteTest, ANewExplorationFindsWhatTheWriteStored) {
 
   // The next start: the same modules, a fresh table, a full exploration.
   ModuleTable explored;
-  UiPosts posts;
   std::atomic<bool> exploration_done{false};
   ExplorationLinks links{
       bench.env,
       bench.bus,
       bench.card,
       explored,
-      posts,
+      {},
       exploration_done,
       [](std::string title, std::string text) { ADD_FAILURE() << title << ": " << text; }};
   bench.bus.send_explore();

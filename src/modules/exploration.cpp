@@ -5,7 +5,6 @@
 #include "base/number_text.h"
 #include "base/rounding.h"
 #include "device/bus_messages.h"
-#include "modules/control_numbers.h"
 #include "modules/module_params.h"
 
 namespace kavri {
@@ -93,7 +92,7 @@ class ExplorationThread {
   bool on_scan_complete() {
     const std::uint8_t count = links_.modules.module_count;
     if (count == 0) return fatal("Erreur", "Je ne trouve pas de module sur le Kavri");
-    post_text(MAIN_MODULE_COUNT_LABEL, "Nombre de modules : " + format_decimal(count));
+    if (links_.events.scan_complete) links_.events.scan_complete(count);
     current_module_ = 0;
     state_ = IdentState::IDENT_BEGIN;
     links_.bus.send(CMD_RESET_MODULE, links_.modules.records[0].address, 0);
@@ -107,13 +106,7 @@ class ExplorationThread {
     record.address = answer_[2];
     record.gauge1_type = answer_[3];
     links_.modules.module_count = static_cast<std::uint8_t>(count + 1);
-    const int selector_position = count + 1;  // entry 0 is "50"
-    links_.posts.post([address = format_decimal(answer_[2]), selector_position](Toolkit& ui) {
-      ui.insert_item(MAIN_MODULE_SELECTOR, selector_position, address);
-    });
-    links_.posts.post([type = format_decimal(answer_[3])](Toolkit& ui) {
-      ui.insert_item(MAIN_TYPE_BYTES_LIST, 0, type);
-    });
+    if (links_.events.module_found) links_.events.module_found(count, answer_[2], answer_[3]);
     advance_progress(1.0);
   }
 
@@ -135,14 +128,13 @@ class ExplorationThread {
   void on_exploration_done() {
     const std::uint8_t count = links_.modules.module_count;
     for (int i = 0; i < count; ++i) compute_ratio(links_.modules.records[i]);
-    links_.posts.post([](Toolkit& ui) { ui.set_selection(MAIN_MODULE_SELECTOR, 0); });
+    if (links_.events.identified) links_.events.identified();
   }
 
   void begin_identification() {
     state_ = IdentState::IDENT_REQUEST;
     progress_ = 0;
     progress_step_ = double{PROGRESS_RANGE} / (links_.modules.module_count * PARAM_COUNT);
-    post_text(PROGRESS_TEXT, "Identification des jauges");
     show_bar(IDENTIFICATION_START_BAR);
   }
 
@@ -160,16 +152,11 @@ class ExplorationThread {
     show_bar(std::clamp<int>(round_to_i32(progress_), 0, PROGRESS_RANGE));
   }
 
-  // Only changes are posted: a dump of 51 modules would otherwise post some 2,000 updates.
+  // Only changes are told: a dump of 51 modules would otherwise tell some 2,000 of them.
   void show_bar(int value) {
     if (value == shown_bar_) return;
     shown_bar_ = value;
-    links_.posts.post([value](Toolkit& ui) { ui.set_value(PROGRESS_BAR, value); });
-  }
-
-  void post_text(int control, std::string text) {
-    links_.posts.post(
-        [control, text = std::move(text)](Toolkit& ui) { ui.set_text(control, text); });
+    if (links_.events.progress) links_.events.progress(value);
   }
 
   bool fatal(std::string title, std::string text) {

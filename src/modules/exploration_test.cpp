@@ -7,13 +7,12 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
-#include "modules/control_numbers.h"
 #include "modules/module_params.h"
 #include "testing/fake_env.h"
-#include "ui/headless_toolkit.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri {
@@ -45,11 +44,13 @@ std::vector<VirtualModule> modules_at(int first_address, int count) {
   return modules;
 }
 
-std::vector<std::string> items(const Toolkit& ui, int control) {
-  std::vector<std::string> texts;
-  for (int i = 0; i < ui.item_count(control); ++i) texts.push_back(ui.item_text(control, i));
-  return texts;
-}
+// What the exploration told, in the order it told it.
+struct Told {
+  std::vector<int> addresses, type_bytes;  // of the modules found, in scan order
+  int count = 0;                           // 0 until the scan completes
+  int bar = 0;                             // the progress bar's last value
+  bool identified = false;
+};
 
 // The virtual card seen through a hook that runs before each report reaches it, so a test can
 // make the card misbehave at one chosen point of the exchange, and a count of reads that find
@@ -79,27 +80,16 @@ class HookedCard final : public HidCard {
   VirtualCard& card_;
 };
 
-// The exploration's world: the virtual card, the main window's controls that the exploration
-// fills and the progress window, with this thread playing the main loop that applies posts.
+// The exploration's world: the virtual card, and a record of what the exploration tells.
 class Bench {
  public:
   explicit Bench(std::vector<VirtualModule> bus_modules, Env* real_env = nullptr)
-      : env(real_env != nullptr ? *real_env : fake_env), card(std::move(bus_modules)) {
-    ui.create_window({MAIN_WINDOW, "Kavri", {355, 124, 557, 378}, true, true, true});
-    add_drop_down(MAIN_MODULE_SELECTOR);
-    ui.add_item(MAIN_MODULE_SELECTOR, "50");
-    add_drop_down(MAIN_TYPE_BYTES_LIST);
-    ControlSpec count;
-    count.number = MAIN_MODULE_COUNT_LABEL;
-    count.text = "Nombre de modules : 0";
-    ui.add_control(MAIN_WINDOW, count);
-    open_progress_window(ui);
-  }
+      : env(real_env != nullptr ? *real_env : fake_env), card(std::move(bus_modules)) {}
 
   // CMD_EXPLORE as the start-up sends it, then the exploration thread.
   void start() {
     bus.send_explore();
-    ExplorationLinks links{env, bus, hooked, modules, posts, done, {}, answer_timeout_ms};
+    ExplorationLinks links{env, bus, hooked, modules, events(), done, {}, answer_timeout_ms};
     links.fatal = [this](std::string title, std::string text) {
       std::lock_guard lock(fatal_mutex_);
       fatals_.emplace_back(std::move(title), std::move(text));
@@ -110,17 +100,20 @@ class Bench {
     });
   }
 
-  // Applies the posted updates as the main loop does until the thread has ended (bounded).
+  // Waits (bounded) until the thread has ended.
   bool wait_until_ended() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!ended_.load(std::memory_order_acquire)) {
       if (std::chrono::steady_clock::now() > deadline) return false;
-      posts.apply_all(ui);
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     worker_.stop_and_join();
-    posts.apply_all(ui);
     return true;
+  }
+
+  Told told() {
+    std::lock_guard lock(told_mutex_);
+    return told_;
   }
 
   void explore() {
@@ -148,26 +141,42 @@ class Bench {
   HookedCard hooked{card};
   BusSender bus{hooked};
   ModuleTable modules;
-  UiPosts posts;
-  HeadlessToolkit ui;
   std::atomic<bool> done{false};
   int answer_timeout_ms = 5000;
 
  private:
-  void add_drop_down(int number) {
-    ControlSpec spec;
-    spec.number = number;
-    spec.kind = ControlKind::drop_down;
-    ui.add_control(MAIN_WINDOW, spec);
+  ExplorationEvents events() {
+    ExplorationEvents events;
+    events.module_found = [this](int index, std::uint8_t address, std::uint8_t type_byte) {
+      std::lock_guard lock(told_mutex_);
+      EXPECT_EQ(index, static_cast<int>(told_.addresses.size()));
+      told_.addresses.push_back(address);
+      told_.type_bytes.push_back(type_byte);
+    };
+    events.scan_complete = [this](int count) {
+      std::lock_guard lock(told_mutex_);
+      told_.count = count;
+    };
+    events.progress = [this](int bar) {
+      std::lock_guard lock(told_mutex_);
+      told_.bar = bar;
+    };
+    events.identified = [this] {
+      std::lock_guard lock(told_mutex_);
+      told_.identified = true;
+    };
+    return events;
   }
 
   Worker worker_;
   std::atomic<bool> ended_{false};
   std::mutex fatal_mutex_;
   std::vector<Message> fatals_;
+  std::mutex told_mutex_;
+  Told told_;
 };
 
-TEST(Exploration, OneModuleAtAddress12ExchangesTheExampleReportsAndFillsTheWindows) {
+TEST(Exploration, OneModuleAtAddress12ExchangesTheExampleReportsAndTellsWhatItFound) {
   Bench bench({module_at(12, 5)});
   bench.explore();
 
@@ -182,13 +191,12 @@ TEST(Exploration, OneModuleAtAddress12ExchangesTheExampleReportsAndFillsTheWindo
   EXPECT_TRUE(bench.done.load());
   EXPECT_TRUE(bench.fatals().empty());
 
-  const HeadlessToolkit& ui = bench.ui;
-  EXPECT_EQ(items(ui, MAIN_MODULE_SELECTOR), (std::vector<std::string>{"50", "12"}));
-  EXPECT_EQ(ui.selection(MAIN_MODULE_SELECTOR), 0);
-  EXPECT_EQ(items(ui, MAIN_TYPE_BYTES_LIST), std::vector<std::string>{"5"});
-  EXPECT_EQ(ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 1");
-  EXPECT_EQ(ui.text(PROGRESS_TEXT), "Identification des jauges");
-  EXPECT_EQ(ui.value(PROGRESS_BAR), 50);
+  const Told told = bench.told();
+  EXPECT_EQ(told.addresses, std::vector<int>{12});
+  EXPECT_EQ(told.type_bytes, std::vector<int>{5});
+  EXPECT_EQ(told.count, 1);
+  EXPECT_EQ(told.bar, 50);
+  EXPECT_TRUE(told.identified);
   EXPECT_EQ(bench.modules.module_count, 1);
   EXPECT_EQ(bench.modules.records[0].address, 12);
 }
@@ -204,12 +212,11 @@ TEST(Exploration, TwoModulesAreRequestedInDiscoveryOrderAndTheBarEndsAt50) {
   EXPECT_EQ(bench.sent_after_explore(), expected);
   EXPECT_TRUE(bench.done.load());
 
-  const HeadlessToolkit& ui = bench.ui;
-  EXPECT_EQ(items(ui, MAIN_MODULE_SELECTOR), (std::vector<std::string>{"50", "30", "4"}));
-  // Each type byte goes in first place: the last module found leads the list.
-  EXPECT_EQ(items(ui, MAIN_TYPE_BYTES_LIST), (std::vector<std::string>{"9", "7"}));
-  EXPECT_EQ(ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 2");
-  EXPECT_EQ(ui.value(PROGRESS_BAR), 50);
+  const Told told = bench.told();
+  EXPECT_EQ(told.addresses, (std::vector<int>{30, 4}));
+  EXPECT_EQ(told.type_bytes, (std::vector<int>{7, 9}));
+  EXPECT_EQ(told.count, 2);
+  EXPECT_EQ(told.bar, 50);
 
   // The 5 ms pause follows each module's dump request.
   const auto sleeps = bench.fake_env.sleeps();
@@ -258,7 +265,7 @@ TEST(Exploration, AnEmptyBusEndsAsFatalWithoutAnyRequest) {
   EXPECT_EQ(bench.fatals(), std::vector<Message>{empty_bus});
   EXPECT_FALSE(bench.done.load());
   EXPECT_TRUE(bench.sent_after_explore().empty());
-  EXPECT_EQ(bench.ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 0");
+  EXPECT_EQ(bench.told().count, 0);
 }
 
 TEST(Exploration, AModuleErrorNamesTheModuleAndStopsTheIdentification) {
@@ -272,7 +279,7 @@ TEST(Exploration, AModuleErrorNamesTheModuleAndStopsTheIdentification) {
   EXPECT_FALSE(bench.done.load());
   EXPECT_EQ(bench.sent_after_explore().back(), report(CMD_DUMP_PARAMS, 7, 1));
   // The first of two modules answered all 38: half the identification bar.
-  EXPECT_EQ(bench.ui.value(PROGRESS_BAR), 25);
+  EXPECT_EQ(bench.told().bar, 25);
 }
 
 TEST(Exploration, StrayUnknownAndOutOfRangeAnswersChangeNothing) {
@@ -304,7 +311,7 @@ TEST(Exploration, StrayUnknownAndOutOfRangeAnswersChangeNothing) {
   EXPECT_TRUE(bench.done.load());
   EXPECT_TRUE(bench.fatals().empty());
   EXPECT_EQ(bench.modules.module_count, 2);
-  EXPECT_EQ(bench.ui.value(PROGRESS_BAR), 50);
+  EXPECT_EQ(bench.told().bar, 50);
   for (const ParamInfo& info : param_infos()) {
     EXPECT_EQ(read_param(bench.modules.records[2], info.param), 0) << info.name;
   }
@@ -317,15 +324,14 @@ TEST(Exploration, ModulesBeyondTheTableAreIgnored) {
   ASSERT_TRUE(bench.done.load());
   EXPECT_EQ(bench.modules.module_count, MAX_MODULES);
   EXPECT_EQ(bench.modules.records[MAX_MODULES - 1].address, MAX_MODULES);
-  EXPECT_EQ(bench.ui.item_count(MAIN_MODULE_SELECTOR), MAX_MODULES + 1);
-  EXPECT_EQ(bench.ui.item_count(MAIN_TYPE_BYTES_LIST), MAX_MODULES);
-  EXPECT_EQ(bench.ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 51");
+  EXPECT_EQ(bench.told().addresses.size(), std::size_t{MAX_MODULES});
+  EXPECT_EQ(bench.told().count, MAX_MODULES);
   const auto sent = bench.sent_after_explore();
   EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
                           [](const BusReport& r) { return r[1] == CMD_DUMP_PARAMS; }),
             MAX_MODULES);
   EXPECT_EQ(sent[sent.size() - 2], report(CMD_DUMP_PARAMS, MAX_MODULES, MAX_MODULES - 1));
-  EXPECT_EQ(bench.ui.value(PROGRESS_BAR), 50);
+  EXPECT_EQ(bench.told().bar, 50);
 }
 
 TEST(Exploration, ACardThatStopsAnsweringEndsAsFatalAfterTheTimeOut) {

@@ -107,6 +107,4 @@ std::optional<CalibrationKind> calibration_kind_of_type(int type) {
   }
 }
 
-bool is_full_turn_type(int type) { return type == 16 || type == 17 || type == 19; }
-
 }  // namespace kavri

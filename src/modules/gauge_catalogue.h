@@ -26,8 +26,4 @@ int list_index_of_type(int type, int list_size);
 // The calibration table of a gauge type: 12 suction, 14 OAT, 18 fuel; none for the others.
 std::optional<CalibrationKind> calibration_kind_of_type(int type);
 
-// The gauge types whose needle turns beyond 255 positions on gauge 1 (16, 17 and 19): the
-// main window's first position slider then runs up to 359.
-bool is_full_turn_type(int type);
-
 }  // namespace kavri

@@ -9,6 +9,7 @@
 #include "modules/eeprom_write.h"
 #include "modules/export_import.h"
 #include "modules/gauge_catalogue.h"
+#include "modules/position_slider.h"
 
 namespace kavri {
 
@@ -78,9 +79,6 @@ constexpr auto kControls = std::to_array<ControlPlace>({
     {PARAM_IMPORT_BUTTON, kButton, {65, 455, 105, 20}, "Importe"},
     {PARAM_CANCEL_BUTTON, kButton, {295, 455, 120, 20}, "Annule"},
 });
-
-constexpr int MAIN_SLIDER_MAX = 255;
-constexpr int MAIN_SLIDER_FULL_TURN_MAX = 359;
 
 // The state the window's handlers share; it lives as long as the handlers.
 struct Editor {
@@ -159,16 +157,12 @@ void on_gauge1_type_chosen(WindowContext& ctx) {
   const int index = ui.selection(PARAM_GAUGE1_TYPE_LIST);
   if (has_calibration_table(index)) {
     ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, true);
-  } else if (is_full_turn_type(index + 1)) {
-    ui.set_range(MAIN_POSITION_SLIDER_1, 0, MAIN_SLIDER_FULL_TURN_MAX);
-  } else {
-    ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, false);
-    if (ui.value(MAIN_POSITION_SLIDER_1) > MAIN_SLIDER_MAX) {
-      ui.set_value(MAIN_POSITION_SLIDER_1, MAIN_SLIDER_MAX);
-      ui.set_text(MAIN_VALUE_FIELD_1, format_decimal(MAIN_SLIDER_MAX));
-    }
-    ui.set_range(MAIN_POSITION_SLIDER_1, 0, MAIN_SLIDER_MAX);
+    return;  // the slider keeps its range
   }
+  const int max = position_slider_max(index + 1, SliderRangeCause::type_chosen);
+  // A full-turn type leaves the "calibrage" button as it was.
+  if (max == 255) ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, false);
+  set_position_slider_max(ui, max);
 }
 
 void on_write_pressed(Editor& editor) {

@@ -31,4 +31,8 @@ void open_progress_window(Toolkit& ui) {
   ui.add_control(PROGRESS_WINDOW, caption);
 }
 
+void show_identification_caption(Toolkit& ui) {
+  ui.set_text(PROGRESS_TEXT, "Identification des jauges");
+}
+
 }  // namespace kavri

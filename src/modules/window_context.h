@@ -24,11 +24,9 @@ struct WindowContext {
   CalibrationTables& calibration;
   Dispatch& dispatch;
 
-  std::uint16_t slider_low = 0;   // last values computed from the position sliders
-  std::uint16_t slider_high = 0;
-  std::uint8_t editor_module = 0;  // table index last opened in the parameter window
-  std::uint8_t calibration_gauge = 0;                       // 0 or 1
-  std::uint8_t calibration_command = CMD_SET_POSITION_1;    // 3 or 4
+  std::uint8_t editor_module = 0;      // table index last opened in the parameter window
+  std::uint8_t calibration_gauge = 0;  // 0 or 1
+  std::uint8_t calibration_command = CMD_SET_POSITION_1;  // 3 or 4
   std::string calibration_file = CALIBRATION_FILE;
 };
 

@@ -28,7 +28,7 @@ void start_exploration(AppState& state) {
                          state.bus,
                          *state.card,
                          state.modules,
-                         state.posts,
+                         exploration_window_updates(state.posts),
                          state.exploration_done,
                          [&fatal = state.fatal](std::string title, std::string text) {
                            fatal.request(std::move(title), std::move(text));

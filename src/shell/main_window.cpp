@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/number_text.h"
 #include "modules/control_numbers.h"
 
 namespace kavri {
@@ -90,6 +91,34 @@ bool build_main_window(Toolkit& ui) {
   if (!ui.create_window(window)) return false;
   for (const ControlSpec& spec : main_window_controls()) ui.add_control(MAIN_WINDOW, spec);
   return true;
+}
+
+}  // namespace kavri
+
+namespace kavri {
+
+ExplorationEvents exploration_window_updates(UiPosts& posts) {
+  ExplorationEvents events;
+  events.module_found = [&posts](int index, std::uint8_t address, std::uint8_t type_byte) {
+    posts.post(
+        [index, address = format_decimal(address), type = format_decimal(type_byte)](Toolkit& ui) {
+          ui.insert_item(MAIN_MODULE_SELECTOR, index + 1, address);  // entry 0 is "50"
+          ui.insert_item(MAIN_TYPE_BYTES_LIST, 0, type);  // each new type byte goes in first place
+        });
+  };
+  events.scan_complete = [&posts](int count) {
+    posts.post([text = "Nombre de modules : " + format_decimal(count)](Toolkit& ui) {
+      ui.set_text(MAIN_MODULE_COUNT_LABEL, text);
+      show_identification_caption(ui);
+    });
+  };
+  events.progress = [&posts](int bar) {
+    posts.post([bar](Toolkit& ui) { ui.set_value(PROGRESS_BAR, bar); });
+  };
+  events.identified = [&posts] {
+    posts.post([](Toolkit& ui) { ui.set_selection(MAIN_MODULE_SELECTOR, 0); });
+  };
+  return events;
 }
 
 }  // namespace kavri

@@ -2,6 +2,7 @@
 // the gauges and outputs, reset, backlight, course capture, and the way to the parameter window.
 #pragma once
 
+#include "modules/exploration.h"
 #include "shell/app_state.h"
 #include "ui/toolkit.h"
 
@@ -24,6 +25,11 @@ constexpr int MAIN_VERSION_LABEL = 112;
 // the lists empty until the later start-up steps fill them). When the window cannot be
 // created no control is made and the result is false.
 bool build_main_window(Toolkit& ui);
+
+// What the exploration tells, turned into updates of the main and progress windows posted for
+// the main loop: the module selector and the list of type bytes, the module count, the
+// progress bar and caption, and entry 0 selected at the end.
+ExplorationEvents exploration_window_updates(UiPosts& posts);
 
 // Registers the handlers of the main window's own controls in state.dispatch.
 void install_main_window_handlers(AppState& state);

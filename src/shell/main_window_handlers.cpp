@@ -5,7 +5,7 @@
 
 #include "base/number_text.h"
 #include "modules/control_numbers.h"
-#include "modules/gauge_catalogue.h"
+#include "modules/position_slider.h"
 #include "shell/main_window.h"
 
 namespace kavri {
@@ -30,26 +30,15 @@ const ModuleRecord* selected_module(const AppState& state) {
   return &state.modules.records[static_cast<std::size_t>(index)];
 }
 
-// The maximum of position slider 1 for a module whose gauge 1 needs more than a byte, 0 when a
-// byte is enough. Type 35 takes the x10 rule of the slider but keeps the byte range.
-int wide_slider_max(int type) {
-  if (type == 16 || type == 17 || type == 19 || type == 24) return 359;
-  if (is_16_bit_type(type)) return 65535;
-  return 0;
-}
-
 void set_field(Toolkit& ui, int field, std::int64_t value) {
   ui.set_text(field, format_decimal(value));
 }
 
 // A split position goes out high byte first, then low byte, with no pause between them.
 void send_split_position(AppState& state, std::uint8_t address, int value) {
-  WindowContext& ctx = state.windows;
-  ctx.slider_high = static_cast<std::uint16_t>(value / 256);
-  ctx.slider_low = static_cast<std::uint16_t>(value % 256);
-  set_field(state.ui, MAIN_VALUE_FIELD_2, ctx.slider_high);
-  state.bus.send(CMD_SET_POSITION_2, address, low_byte(ctx.slider_high));
-  state.bus.send(CMD_SET_POSITION_1, address, low_byte(ctx.slider_low));
+  set_field(state.ui, MAIN_VALUE_FIELD_2, value / 256);
+  state.bus.send(CMD_SET_POSITION_2, address, low_byte(value / 256));
+  state.bus.send(CMD_SET_POSITION_1, address, low_byte(value % 256));
 }
 
 void on_position_slider_1(AppState& state) {
@@ -66,17 +55,15 @@ void on_position_slider_1(AppState& state) {
     set_field(ui, MAIN_VALUE_FIELD_1, p);
     send_split_position(state, address, p);
   } else {
-    state.windows.slider_low = static_cast<std::uint16_t>(p);
     set_field(ui, MAIN_VALUE_FIELD_1, p);
     state.bus.send(CMD_SET_POSITION_1, address, low_byte(p));
   }
 }
 
 void on_position_slider_2(AppState& state) {
-  state.windows.slider_high = static_cast<std::uint16_t>(state.ui.value(MAIN_POSITION_SLIDER_2));
-  set_field(state.ui, MAIN_VALUE_FIELD_2, state.windows.slider_high);
-  state.bus.send(CMD_SET_POSITION_2, selected_address(state.ui),
-                 low_byte(state.windows.slider_high));
+  const int position = state.ui.value(MAIN_POSITION_SLIDER_2);
+  set_field(state.ui, MAIN_VALUE_FIELD_2, position);
+  state.bus.send(CMD_SET_POSITION_2, selected_address(state.ui), low_byte(position));
 }
 
 void on_backlight_slider(AppState& state) {
@@ -92,14 +79,6 @@ void on_output_list(AppState& state, int list, std::uint8_t code) {
   state.bus.send(code, selected_address(state.ui), low_byte(entry));
 }
 
-void limit_slider_1_to_byte(Toolkit& ui) {
-  if (ui.value(MAIN_POSITION_SLIDER_1) > 255) {
-    ui.set_value(MAIN_POSITION_SLIDER_1, 255);
-    ui.set_text(MAIN_VALUE_FIELD_1, "255");
-  }
-  ui.set_range(MAIN_POSITION_SLIDER_1, 0, 255);
-}
-
 void set_module_buttons_enabled(Toolkit& ui, bool parameters, bool set_buttons) {
   ui.set_enabled(MAIN_PARAMETERS_BUTTON, parameters);
   for (int button : MAIN_COURSE_BUTTONS) ui.set_enabled(button, set_buttons);
@@ -111,22 +90,19 @@ void on_module_selector(AppState& state) {
   const int entry = ui.selection(MAIN_MODULE_SELECTOR);
   if (entry < 0) return;
   if (parse_number_text(ui.item_text(MAIN_MODULE_SELECTOR, entry)) == COMMON_ADDRESS) {
-    limit_slider_1_to_byte(ui);
+    set_position_slider_max(ui, position_slider_max(0, SliderRangeCause::module_selected));
     set_module_buttons_enabled(ui, false, false);
     ui.set_enabled(MAIN_POSITION_SLIDER_2, true);
     return;
   }
   const ModuleRecord* module = selected_module(state);
-  const int wide_max = wide_slider_max(module ? module->gauge1_type.load() : 0);
-  set_module_buttons_enabled(ui, true, true);
-  if (wide_max > 0) {
-    ui.set_range(MAIN_POSITION_SLIDER_1, 0, wide_max);
-    ui.set_enabled(MAIN_POSITION_SLIDER_2, false);
-    set_module_buttons_enabled(ui, true, false);
-  } else {
-    limit_slider_1_to_byte(ui);
-    ui.set_enabled(MAIN_POSITION_SLIDER_2, true);
-  }
+  const int max = position_slider_max(module ? module->gauge1_type.load() : 0,
+                                      SliderRangeCause::module_selected);
+  set_position_slider_max(ui, max);
+  // A slider wider than a byte drives both position commands: slider 2 has nothing left to do.
+  const bool byte_wide = max == 255;
+  ui.set_enabled(MAIN_POSITION_SLIDER_2, byte_wide);
+  set_module_buttons_enabled(ui, true, byte_wide);
 }
 
 // The course buttons change the record in memory only; the parameter window writes the EEPROM.

@@ -48,6 +48,20 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<AppState> state;
 };
 
+TEST_F(MainWindowTest, TheExplorationFillsTheWindows) {
+  const auto items = [this](int list) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < rig.ui.item_count(list); ++i) texts.push_back(rig.ui.item_text(list, i));
+    return texts;
+  };
+  EXPECT_EQ(items(MAIN_MODULE_SELECTOR), (std::vector<std::string>{"50", "12", "20", "33", "41"}));
+  // Each type byte goes in first place: the last module found leads the list.
+  EXPECT_EQ(items(MAIN_TYPE_BYTES_LIST), (std::vector<std::string>{"35", "31", "17", "5"}));
+  EXPECT_EQ(text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 4");
+  EXPECT_EQ(text(PROGRESS_TEXT), "Identification des jauges");
+  EXPECT_EQ(rig.ui.value(PROGRESS_BAR), 50);
+}
+
 TEST_F(MainWindowTest, Slider1On360DegreeModuleSendsTenfoldPositionHighByteFirst) {
   select(2);  // address 20, type 17
   EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 359);
@@ -57,8 +71,6 @@ TEST_F(MainWindowTest, Slider1On360DegreeModuleSendsTenfoldPositionHighByteFirst
   EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "3");
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_2, 20, 3),
                                                          report(CMD_SET_POSITION_1, 20, 232)}));
-  EXPECT_EQ(state->windows.slider_low, 232);
-  EXPECT_EQ(state->windows.slider_high, 3);
 }
 
 TEST_F(MainWindowTest, Type35TakesTheTenfoldRuleButKeepsTheByteRange) {
