@@ -2,11 +2,8 @@
 // virtual bus and drives it from those values, and every needle must end where kavri-gauge says
 // the same configuration puts it. The bus carries the configuration (exploration), the simulator
 // link carries the values; both must arrive intact for the bytes to agree.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -21,107 +18,27 @@
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
 #include "modules/module_params.h"
-#include "testing/scratch_directory.h"
-
-extern char** environ;
+#include "testing/files.h"
+#include "testing/process.h"
 
 namespace kavri {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::read_file;
+using testing::write_file;
 
-const std::string APPS = KAVRI_BINARY_DIR "/apps/";
-
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_text(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// A child process started in `directory`, with XDG_RUNTIME_DIR set to it (its simulator socket
-// stays private to this test) and no DISPLAY; its output goes to `out` and `err` there. The
-// destructor kills a child still running, so a failed assertion leaves no process behind.
-class Child {
+// A program started in `directory`, with XDG_RUNTIME_DIR set to it (its simulator socket stays
+// private to this test) and no DISPLAY; its output goes to `out` and `err` there.
+class Child : public testing::ChildProcess {
  public:
   Child(const std::vector<std::string>& args, const std::string& directory, const char* out,
-        const char* err) {
-    // Everything the child needs is built before fork: after it, only async-signal-safe calls.
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> env_text{"XDG_RUNTIME_DIR=" + directory};
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string_view entry = *e;
-      if (!entry.starts_with("DISPLAY=") && !entry.starts_with("XDG_RUNTIME_DIR=")) {
-        env_text.emplace_back(entry);
-      }
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : env_text) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    const std::string out_path = directory + "/" + out;
-    const std::string err_path = directory + "/" + err;
-
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (chdir(directory.c_str()) != 0 || out_fd < 0 || err_fd < 0 ||
-          dup2(out_fd, STDOUT_FILENO) < 0 || dup2(err_fd, STDERR_FILENO) < 0) {
-        _exit(127);
-      }
-      execve(argv[0], argv.data(), envp.data());
-      _exit(127);
-    }
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  ~Child() {
-    if (running()) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  bool started() const { return pid_ > 0; }
-  bool running() {
-    if (pid_ <= 0 || ended_) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
-    ended_ = true;
-    exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return false;
-  }
-
-  // The exit code once the child has ended within `limit`; -1 when it was killed by a signal
-  // or is killed here for outliving `limit`.
-  int wait(std::chrono::milliseconds limit) {
-    const auto give_up = std::chrono::steady_clock::now() + limit;
-    while (running()) {
-      if (std::chrono::steady_clock::now() > give_up) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        ended_ = true;
-        return -1;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    return exit_code_;
-  }
-
-  void terminate() {
-    if (running()) kill(pid_, SIGTERM);
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool ended_ = false;
-  int exit_code_ = -1;
+        const char* err)
+      : ChildProcess(args, {directory,
+                            {"XDG_RUNTIME_DIR=" + directory},
+                            {"DISPLAY"},
+                            directory + "/" + out,
+                            directory + "/" + err}) {}
 };
 
 // One module of the bench: its parameter fields by record field name, as its EEPROM keeps them
@@ -199,7 +116,7 @@ std::string gauge_config_file(const BenchModule& m) {
 // Waits (bounded) until kavri-sim says it serves; false if it ends or stays silent.
 bool wait_until_serving(Child& sim, const std::string& err_path) {
   const auto give_up = std::chrono::steady_clock::now() + 30s;
-  while (read_text(err_path).find("serving in") == std::string::npos) {
+  while (read_file(err_path).find("serving in") == std::string::npos) {
     if (!sim.running() || std::chrono::steady_clock::now() > give_up) return false;
     std::this_thread::sleep_for(10ms);
   }
@@ -234,14 +151,11 @@ std::map<PositionKey, int> last_positions(const std::string& trace) {
 }
 
 TEST(GaugeEndToEnd, NeedlesStandWhereTheGaugeCalculatorPutsThem) {
-  for (const char* app : {"kavri-sim", "kavri-bench", "kavri-gauge"}) {
-    if (!std::filesystem::exists(APPS + app)) GTEST_SKIP() << APPS << app << " is not built";
-  }
   const ScratchDirectory dir;
   const std::string path = dir.path() + "/";
-  write_text(path + "bus.ini", modules_file());
+  write_file(path + "bus.ini", modules_file());
 
-  std::vector<std::string> sim_args{APPS + "kavri-sim"};
+  std::vector<std::string> sim_args{KAVRI_SIM_PROGRAM};
   for (const BenchModule& m : BENCH) {
     for (const auto& [gauge, value] : m.values) {
       char place[16];
@@ -253,27 +167,27 @@ TEST(GaugeEndToEnd, NeedlesStandWhereTheGaugeCalculatorPutsThem) {
   }
   Child sim(sim_args, dir.path(), "sim-out.txt", "sim-err.txt");
   ASSERT_TRUE(sim.started());
-  ASSERT_TRUE(wait_until_serving(sim, path + "sim-err.txt")) << read_text(path + "sim-err.txt");
+  ASSERT_TRUE(wait_until_serving(sim, path + "sim-err.txt")) << read_file(path + "sim-err.txt");
 
-  Child bench({APPS + "kavri-bench", "--headless", "--no-sim", "--modules", "bus.ini", "--trace",
+  Child bench({KAVRI_BENCH_PROGRAM, "--headless", "--no-sim", "--modules", "bus.ini", "--trace",
                "trace.txt", "--run-for", "3"},
               dir.path(), "bench-out.txt", "bench-err.txt");
   ASSERT_TRUE(bench.started());
-  ASSERT_EQ(bench.wait(120s), 0) << read_text(path + "bench-err.txt");
-  sim.terminate();
-  EXPECT_EQ(sim.wait(30s), 0) << read_text(path + "sim-err.txt");
+  ASSERT_EQ(bench.wait(120s), 0) << read_file(path + "bench-err.txt");
+  sim.signal(SIGTERM);
+  EXPECT_EQ(sim.wait(30s), 0) << read_file(path + "sim-err.txt");
 
   std::map<PositionKey, int> expected;
   for (const BenchModule& m : BENCH) {
     const std::string config = path + m.group + ".jcf";
-    write_text(config, gauge_config_file(m));
+    write_file(config, gauge_config_file(m));
     for (const auto& [gauge, value] : m.values) {
       Child calculator(
-          {APPS + "kavri-gauge", "--config", config, "--gauge", std::to_string(gauge), value},
+          {KAVRI_GAUGE_PROGRAM, "--config", config, "--gauge", std::to_string(gauge), value},
           dir.path(), "gauge-out.txt", "gauge-err.txt");
-      ASSERT_EQ(calculator.wait(60s), 0) << read_text(path + "gauge-err.txt");
+      ASSERT_EQ(calculator.wait(60s), 0) << read_file(path + "gauge-err.txt");
       // One byte, or for a split type the low byte then the high byte.
-      std::istringstream shown(read_text(path + "gauge-out.txt"));
+      std::istringstream shown(read_file(path + "gauge-out.txt"));
       int low = -1, high = -1;
       shown >> low;
       ASSERT_GE(low, 0) << m.group << " gauge " << gauge;
@@ -286,7 +200,7 @@ TEST(GaugeEndToEnd, NeedlesStandWhereTheGaugeCalculatorPutsThem) {
     }
   }
   EXPECT_EQ(expected.size(), 4u);  // every needle of the bench is driven
-  EXPECT_EQ(last_positions(read_text(path + "trace.txt")), expected);
+  EXPECT_EQ(last_positions(read_file(path + "trace.txt")), expected);
 }
 
 }  // namespace

@@ -2,10 +2,9 @@
 // must tell the story of that file's bus, and the settings must survive the run. Also its
 // command line: anything it does not know gets the usage and exit code 2.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -13,15 +12,15 @@
 #include <utility>
 #include <vector>
 
-#include "testing/shell_test_rig.h"
+#include "device/bus_messages.h"
+#include "testing/files.h"
+#include "testing/process.h"
 
 namespace kavri {
 namespace {
 
 using testing::read_file;
 using testing::write_file;
-
-const std::string BENCH = KAVRI_BINARY_DIR "/apps/kavri-bench";
 
 struct TraceLine {
   std::int64_t ms;
@@ -65,21 +64,23 @@ std::vector<TraceLine> parse_trace(const std::string& text) {
   return lines;
 }
 
-// Runs kavri-bench in `directory` with no display and the simulator's socket kept inside it.
-int run_bench(const std::string& directory, const std::string& args) {
-  const std::string command = "cd '" + directory + "' && env -u DISPLAY XDG_RUNTIME_DIR='" +
-                              directory + "' '" + BENCH + "' " + args + " >out.txt 2>err.txt";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class KavriBench : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(BENCH)) GTEST_SKIP() << BENCH << " is not built";
+  std::string file(const char* name) const { return dir.file(name); }
+
+  // Runs kavri-bench in the scratch directory with no display and the simulator's socket kept
+  // inside it; what it printed on its standard error goes to `err`.
+  int run_bench(std::vector<std::string> args) {
+    args.insert(args.begin(), KAVRI_BENCH_PROGRAM);
+    const auto result =
+        testing::run_process(args, {dir.path(), {"XDG_RUNTIME_DIR=" + dir.path()}, {"DISPLAY"}},
+                             std::chrono::minutes(2));
+    err = result.err;
+    return result.exit_code;
   }
-  std::string file(const char* name) const { return dir.path() + "/" + name; }
+
   ScratchDirectory dir;
+  std::string err;
 };
 
 TEST_F(KavriBench, HeadlessRunTracesTheBusOfTheModulesFile) {
@@ -90,8 +91,10 @@ TEST_F(KavriBench, HeadlessRunTracesTheBusOfTheModulesFile) {
              "[moteur]\r\naddress = 7\r\ngauge1_type = 17\r\ngauge2_type = 3\r\n"
              "output1_offset = $0D0C\r\noutput1_offset_length = 2\r\n");
   write_file(file("Kavri.ini"), "backlight = 3\r\nmode_reduit = 0\r\n");
-  ASSERT_EQ(run_bench(dir.path(), "--headless --modules bus.ini --trace trace.txt --run-for 3"), 0)
-      << read_file(file("err.txt"));
+  ASSERT_EQ(
+      run_bench({"--headless", "--modules", "bus.ini", "--trace", "trace.txt", "--run-for", "3"}),
+      0)
+      << err;
 
   const std::vector<TraceLine> trace = parse_trace(read_file(file("trace.txt")));
   ASSERT_FALSE(trace.empty());
@@ -135,10 +138,12 @@ TEST_F(KavriBench, HeadlessRunTracesTheBusOfTheModulesFile) {
 }
 
 TEST_F(KavriBench, UnknownOrIncompleteOptionsGetTheUsageAndExitCode2) {
-  for (const char* args :
-       {"--bogus", "--modules", "--run-for", "--run-for -1", "--run-for 1e3", "--headless extra"}) {
-    EXPECT_EQ(run_bench(dir.path(), args), 2) << args;
-    EXPECT_NE(read_file(file("err.txt")).find("usage: kavri-bench"), std::string::npos) << args;
+  const std::vector<std::vector<std::string>> misuses{
+      {"--bogus"},         {"--modules"},        {"--run-for"},
+      {"--run-for", "-1"}, {"--run-for", "1e3"}, {"--headless", "extra"}};
+  for (const auto& args : misuses) {
+    EXPECT_EQ(run_bench(args), 2) << args[0];
+    EXPECT_NE(err.find("usage: kavri-bench"), std::string::npos) << args[0];
   }
   EXPECT_FALSE(std::filesystem::exists(file("Kavri.ini")));
 }

@@ -1,54 +1,34 @@
 // kavri-gauge run as a process on a few gauge configurations.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
+#include "testing/files.h"
+#include "testing/process.h"
+
+namespace kavri {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct ProcessResult {
-  int exit_code = -1;
-  std::string out;
-};
+using Args = std::vector<std::string>;
+using testing::ProcessResult;
 
 class KavriGaugeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("kavri_gauge_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
   std::string write(const std::string& name, const std::string& text) {
-    const fs::path path = dir / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    testing::write_file(dir.file(name), text);
+    return dir.file(name);
   }
 
   // A ".jcf" file with the given "key = value" lines after the group header.
   std::string config(const std::string& lines) { return write("gauge.jcf", "[jauge]\r\n" + lines); }
 
-  ProcessResult run(const std::string& arguments) {
-    const std::string command =
-        std::string(KAVRI_BINARY_DIR) + "/apps/kavri-gauge " + arguments + " 2>/dev/null";
-    ProcessResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.out += buffer;
-    const int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+  static ProcessResult run(Args arguments) {
+    arguments.insert(arguments.begin(), KAVRI_GAUGE_PROGRAM);
+    return testing::run_process(arguments);
   }
 
-  fs::path dir;
+  ScratchDirectory dir;
 };
 
 TEST_F(KavriGaugeTest, LinearGaugeWithTheCommonStep) {
@@ -57,7 +37,7 @@ TEST_F(KavriGaugeTest, LinearGaugeWithTheCommonStep) {
       "String_Crs_maxi_FS_1 = 190\r\nString_offset1 = $0BC0\r\nString_Loffset1 = 2\r\n"
       "Combo_1_type = 1\r\n");  // list index 1: type 2, ratio 190 / 190 = 1
   // 0 + 10; 100 + 10; -1 on 2 bytes is 65535, clamped to 190, then 200; 250 also 200.
-  const ProcessResult r = run("--config " + file + " 0 100 -1 '$FA'");
+  const ProcessResult r = run({"--config", file, "0", "100", "-1", "$FA"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "10\n110\n200\n200\n");
 }
@@ -67,8 +47,8 @@ TEST_F(KavriGaugeTest, SplitTypeKeepsItsHighByteWhileTheLowByteStays) {
       config("String_offset1 = $0578\r\nString_Loffset1 = 4\r\nCombo_1_type = 18\r\n");  // type 19
   // -90 degrees: 2690 = 10 * 256 + 130; then 2690 + 256 tenths keeps its low byte: nothing is
   // sent, and the module still shows the high byte 10.
-  const ProcessResult r = run("--config " + file + " -1073741824 " +
-                              std::to_string(-1073741824 + 256 * 1193047) + " 0");
+  const ProcessResult r =
+      run({"--config", file, "-1073741824", std::to_string(-1073741824 + 256 * 1193047), "0"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "130 10\n130 10\n0 0\n");
 }
@@ -82,38 +62,42 @@ TEST_F(KavriGaugeTest, FuelGaugeOnTheSecondGaugeWithCalibration) {
             "[Essence]\r\nPos0A12S1 = 20\r\nPos25A12S1 = 70\r\nPos50A12S1 = 120\r\n"
             "Pos75A12S1 = 170\r\nPos100A12S1 = 220\r\n");
   const std::string value = std::to_string(60 * 83886);
-  const std::string common = "--config " + file + " --gauge 2 --calibration " + points;
+  const Args common{"--config", file, "--gauge", "2", "--calibration", points};
+  const auto with = [&common](Args more) {
+    more.insert(more.begin(), common.begin(), common.end());
+    return more;
+  };
   // 120 + 10 * 50 / 25 - 20, and the common step adds the course minimum back.
-  EXPECT_EQ(run(common + " --address 12 " + value).out, "140\n");
-  EXPECT_EQ(run(common + " --address 12 --battery 0 " + value).out, "20\n");
-  EXPECT_EQ(run(common + " --address 13 " + value).out, "20\n");  // no points: all 0
+  EXPECT_EQ(run(with({"--address", "12", value})).out, "140\n");
+  EXPECT_EQ(run(with({"--address", "12", "--battery", "0", value})).out, "20\n");
+  EXPECT_EQ(run(with({"--address", "13", value})).out, "20\n");  // no points: all 0
 }
 
 TEST_F(KavriGaugeTest, EightByteValuesAreDecimalNumbers) {
   const std::string file = config(
       "String_crs_maxi1 = 255\r\nString_Crs_maxi_FS_1 = 255\r\nString_offset1 = $2000\r\n"
       "String_Loffset1 = 8\r\nCombo_1_type = 5\r\n");  // type 6: value / ratio + half
-  EXPECT_EQ(run("--config " + file + " 0.5 1.5 -127.5").out, "128\n129\n0\n");
+  EXPECT_EQ(run({"--config", file, "0.5", "1.5", "-127.5"}).out, "128\n129\n0\n");
 }
 
 TEST_F(KavriGaugeTest, ClearFailures) {
   const std::string file =
       config("String_offset1 = $0BC0\r\nString_Loffset1 = 2\r\nCombo_1_type = 1\r\n");
-  EXPECT_EQ(run("--config " + file + " 12x").exit_code, 2);
-  EXPECT_EQ(run("--config " + file + " 1.5").exit_code, 2);  // 2 bytes: an integer
-  EXPECT_EQ(run("--config " + (dir / "missing.jcf").string() + " 1").exit_code, 2);
-  EXPECT_EQ(run("--config " + file).exit_code, 2);  // no value
-  EXPECT_EQ(run("--config " + file + " --gauge 3 1").exit_code, 2);
-  EXPECT_EQ(run("--config " + file + " --calibration " + file + " 1").exit_code, 2);
-  EXPECT_EQ(
-      run("--config " + file + " --calibration " + (dir / "none.ini").string() + " --address 1 1")
-          .exit_code,
-      2);
-  EXPECT_FALSE(fs::exists(dir / "none.ini"));
+  EXPECT_EQ(run({"--config", file, "12x"}).exit_code, 2);
+  EXPECT_EQ(run({"--config", file, "1.5"}).exit_code, 2);  // 2 bytes: an integer
+  EXPECT_EQ(run({"--config", dir.file("missing.jcf"), "1"}).exit_code, 2);
+  EXPECT_EQ(run({"--config", file}).exit_code, 2);  // no value
+  EXPECT_EQ(run({"--config", file, "--gauge", "3", "1"}).exit_code, 2);
+  EXPECT_EQ(run({"--config", file, "--calibration", file, "1"}).exit_code, 2);
+  EXPECT_EQ(run({"--config", file, "--calibration", dir.file("none.ini"), "--address", "1", "1"})
+                .exit_code,
+            2);
+  EXPECT_FALSE(testing::file_exists(dir.file("none.ini")));
   // Gauge 2 of a type that the second list marks "------" is never driven.
   const std::string undriven =
       config("String_offset2 = $0BC0\r\nString_Loffset2 = 2\r\nCombo_2_type = 15\r\n");
-  EXPECT_EQ(run("--config " + undriven + " --gauge 2 1").exit_code, 2);
+  EXPECT_EQ(run({"--config", undriven, "--gauge", "2", "1"}).exit_code, 2);
 }
 
 }  // namespace
+}  // namespace kavri

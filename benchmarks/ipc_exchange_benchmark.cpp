@@ -14,7 +14,7 @@
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_transport.h"
 #include "simlink/posix_transport.h"
-#include "testing/scratch_directory.h"
+#include "testing/files.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace {

@@ -10,15 +10,14 @@
 
 #include "config/calibration_tables.h"
 #include "config/prefs.h"
+#include "testing/files.h"
 
 namespace kavri {
 namespace {
 
 // A full calibration file: 51 modules, both gauges, every point of the three tables.
-std::string full_calibration_file() {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("kavri_prefs_benchmark_" + std::to_string(::getpid()) + ".ini"))
-                               .string();
+std::string full_calibration_file(const ScratchDirectory& dir) {
+  const std::string path = dir.file("Calibrage.ini");
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   for (CalibrationKind kind :
        {CalibrationKind::suction, CalibrationKind::oat, CalibrationKind::fuel}) {
@@ -36,7 +35,8 @@ std::string full_calibration_file() {
 }
 
 void BM_ReloadEveryModuleAndGauge(benchmark::State& state) {
-  const std::string path = full_calibration_file();
+  const ScratchDirectory dir;
+  const std::string path = full_calibration_file(dir);
   auto tables = std::make_unique<CalibrationTables>();
   for (auto _ : state) {
     for (int module = 0; module < 51; ++module) {
@@ -46,12 +46,12 @@ void BM_ReloadEveryModuleAndGauge(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(tables->fuel_calibration[50][9].load());
   }
-  std::filesystem::remove(path);
 }
 BENCHMARK(BM_ReloadEveryModuleAndGauge)->Unit(benchmark::kMillisecond);
 
 void BM_RewriteCalibrationFile(benchmark::State& state) {
-  const std::string path = full_calibration_file();
+  const ScratchDirectory dir;
+  const std::string path = full_calibration_file(dir);
   int value = 0;
   for (auto _ : state) {
     Prefs prefs;
@@ -60,7 +60,6 @@ void BM_RewriteCalibrationFile(benchmark::State& state) {
     prefs.write_int("Pos0A12S0", ++value % 256);
     benchmark::DoNotOptimize(prefs.close());
   }
-  std::filesystem::remove(path);
 }
 BENCHMARK(BM_RewriteCalibrationFile)->Unit(benchmark::kMillisecond);
 

@@ -22,14 +22,19 @@ function(kavri_program name)
   target_link_libraries(${name} PRIVATE ${P_LIBS} kavri_warnings)
 endfunction()
 
-# kavri_tests(name SOURCES files... LIBS libraries... [LABELS labels...]): one GoogleTest
-# program, linked with the libraries its tests use and the shared test helpers.
+# kavri_tests(name SOURCES files... LIBS libraries... [LABELS labels...]
+#             [PROPERTIES name value...]): one GoogleTest program, linked with the libraries its
+# tests use and the shared test helpers; PROPERTIES go to each of its tests.
 function(kavri_tests name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kavri_testing GTest::gtest_main
                                         kavri_warnings)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}")
+  set(properties TIMEOUT 300 ${T_PROPERTIES})
+  if(T_LABELS)
+    list(APPEND properties LABELS ${T_LABELS})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # kavri_gui_tests(files...): tests that open real windows; they join the one gui_tests program.

@@ -22,31 +22,30 @@ declare -A may_use=(
   [bridges]="base server simlink/ipc_records.h"
 )
 
-# The layer of a path in the tree, or of an include ("base/env.h", "server/offset_space.h").
-layer_of() {
-  local path=${1#src/}
-  echo "${path%%/*}"
-}
-
 status=0
-while IFS= read -r file; do
-  own=$(layer_of "$file")
-  [[ -v may_use[$own] ]] || continue
-  while IFS= read -r line; do
-    header=$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+)".*/\1/' <<<"$line")
-    used=$(layer_of "$header")
-    [[ "$used" == "$own" || ! -v may_use[$used] && "$used" != testing ]] && continue
-    allowed=0
-    for entry in ${may_use[$own]}; do
-      [[ "$entry" == "$used" || "$entry" == "$header" ]] && allowed=1
-    done
-    if [[ $allowed -eq 0 ]]; then
-      echo "$file: $own may not include \"$header\"" >&2
-      status=1
-    fi
-  done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" || true)
-done < <(find src server virtual bridges -name '*.cpp' -o -name '*.h' 2>/dev/null |
-         grep -v '_test\.cpp$' | sort)
+roots=()
+for root in src server virtual bridges; do [[ -d "$root" ]] && roots+=("$root"); done
+files=$(find "${roots[@]}" \( -name '*.cpp' -o -name '*.h' \) | grep -v '_test\.cpp$' | sort)
+include_line='^([^:]+):[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+)"'
+while IFS= read -r hit; do
+  [[ "$hit" =~ $include_line ]] || continue
+  file=${BASH_REMATCH[1]}
+  header=${BASH_REMATCH[2]}
+  # The layer of a path in the tree ("src/base/env.cpp") or of an include ("server/x.h").
+  own=${file#src/}
+  own=${own%%/*}
+  used=${header%%/*}
+  [[ -v may_use[$own] && "$used" != "$own" ]] || continue
+  [[ -v may_use[$used] || "$used" == testing ]] || continue  # a system or third-party header
+  allowed=0
+  for entry in ${may_use[$own]}; do
+    [[ "$entry" == "$used" || "$entry" == "$header" ]] && allowed=1
+  done
+  if [[ $allowed -eq 0 ]]; then
+    echo "$file: $own may not include \"$header\"" >&2
+    status=1
+  fi
+done < <([[ -n "$files" ]] && grep -HE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' $files)
 
 [[ $status -eq 0 ]] && echo "layers: every include is allowed"
 exit $status

@@ -16,6 +16,7 @@
 #include "modules/control_numbers.h"
 #include "modules/parameter_window.h"
 #include "testing/fake_env.h"
+#include "testing/files.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/virtual_card.h"
 
@@ -44,23 +45,12 @@ class EditorRig {
     ctx.calibration_file = (dir / "Calibrage.ini").string();
     install_parameter_window(ctx);
   }
-  ~EditorRig() { std::filesystem::remove_all(dir); }
 
   ModuleRecord& record(int index) { return modules.records[static_cast<std::size_t>(index)]; }
 
-  std::string read_text_file(const std::filesystem::path& path) const {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }
-
-  void write_text_file(const std::filesystem::path& path, const std::string& text) const {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-
   Toolkit& ui;
-  const std::filesystem::path dir = make_temp_dir();
+  const ScratchDirectory scratch;
+  const std::filesystem::path dir = scratch.path();
   FakeEnv env;
   VirtualCard card;
   BusSender bus{card};
@@ -82,14 +72,6 @@ class EditorRig {
     spec.rect = {0, 0, 80, 20};
     spec.text = std::move(text);
     return spec;
-  }
-  static std::filesystem::path make_temp_dir() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    auto path = std::filesystem::temp_directory_path() /
-                ("kavri-editor-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
-                 std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(path);
-    return path;
   }
 };
 

@@ -4,9 +4,7 @@
 #pragma once
 
 #include <chrono>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,33 +13,13 @@
 #include "simlink/ipc_transport.h"
 #include "simlink/posix_transport.h"
 #include "testing/fake_env.h"
-#include "testing/scratch_directory.h"
+#include "testing/files.h"
+#include "testing/virtual_modules.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/lent_card_layer.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri::testing {
-
-inline VirtualModule module_at(std::uint8_t address, int gauge1_type, int gauge2_type = 1) {
-  VirtualModule module;
-  module.address = address;
-  module.set_param(Param::gauge1_type, gauge1_type);
-  module.set_param(Param::gauge2_type, gauge2_type);
-  module.set_param(Param::gauge1_course_max, 255);
-  module.set_param(Param::gauge2_course_max, 255);
-  return module;
-}
-
-inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-inline void write_file(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 struct ShellRig {
   explicit ShellRig(std::vector<VirtualModule> modules = {module_at(12, 5)})

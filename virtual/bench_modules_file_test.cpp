@@ -2,24 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
+
+#include "testing/files.h"
 
 namespace kavri {
 namespace {
 
-std::string write_file(const char* name, const std::string& text) {
-  const std::string path = testing::TempDir() + name;
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-  return path;
+using testing::read_file;
+
+const ScratchDirectory& scratch() {
+  static const ScratchDirectory dir;
+  return dir;
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+// A file of the scratch directory holding `text`.
+std::string scratch_file(const char* name, const std::string& text) {
+  testing::write_file(scratch().file(name), text);
+  return scratch().file(name);
 }
 
 void expect_same_eeprom(const VirtualModule& a, const VirtualModule& b) {
@@ -29,7 +29,7 @@ void expect_same_eeprom(const VirtualModule& a, const VirtualModule& b) {
 }
 
 void send(VirtualCard& card, std::uint8_t code, std::uint8_t address, std::uint8_t data) {
-  card.write_report(BusReport{0, code, address, data, 0, 0, 0, 0, 0});
+  card.write_report(make_report(code, address, data));
 }
 
 const char* const kBench =
@@ -49,7 +49,7 @@ const char* const kBench =
 
 TEST(BenchModulesFile, LoadsGroupsInFileOrderWithTheNumberRule) {
   std::string error;
-  const auto modules = load_bench_modules(write_file("bench_load.ini", kBench), error);
+  const auto modules = load_bench_modules(scratch_file("bench_load.ini", kBench), error);
   ASSERT_TRUE(modules) << error;
   ASSERT_EQ(modules->size(), 2u);
   const VirtualModule& right = (*modules)[0];
@@ -65,7 +65,7 @@ TEST(BenchModulesFile, LoadsGroupsInFileOrderWithTheNumberRule) {
 }
 
 TEST(BenchModulesFile, EepromWritesAndAddressChangesSurviveASaveAndReload) {
-  const std::string path = write_file("bench_save.ini", kBench);
+  const std::string path = scratch_file("bench_save.ini", kBench);
   std::string error;
   VirtualCard card(*load_bench_modules(path, error));
   send(card, 59, 41, 0xC0);  // gauge1_offset $0BC0, low byte then high byte
@@ -94,24 +94,24 @@ TEST(BenchModulesFile, EepromWritesAndAddressChangesSurviveASaveAndReload) {
 
 TEST(BenchModulesFile, UnusableFilesAreRefusedWithAMessage) {
   std::string error;
-  EXPECT_FALSE(load_bench_modules(testing::TempDir() + "no_such_bench.ini", error));
+  EXPECT_FALSE(load_bench_modules(scratch().file("no_such_bench.ini"), error));
   EXPECT_NE(error.find("no_such_bench.ini"), std::string::npos);
 
   error.clear();
-  EXPECT_FALSE(load_bench_modules(testing::TempDir(), error));  // a directory
+  EXPECT_FALSE(load_bench_modules(scratch().path(), error));  // a directory
   EXPECT_FALSE(error.empty());
 
   error.clear();
-  EXPECT_FALSE(load_bench_modules(write_file("bench_flat.ini", "address = 12\n"), error));
+  EXPECT_FALSE(load_bench_modules(scratch_file("bench_flat.ini", "address = 12\n"), error));
   EXPECT_NE(error.find("groupe"), std::string::npos);
 
   error.clear();
-  const std::string twice = write_file("bench_twice.ini", "[a]\naddress=1\n[A]\naddress=2\n");
+  const std::string twice = scratch_file("bench_twice.ini", "[a]\naddress=1\n[A]\naddress=2\n");
   EXPECT_FALSE(load_bench_modules(twice, error));
   EXPECT_NE(error.find("deux fois"), std::string::npos);
 
   error.clear();
-  const std::string one = write_file("bench_one.ini", "[a]\naddress=1\n");
+  const std::string one = scratch_file("bench_one.ini", "[a]\naddress=1\n");
   EXPECT_FALSE(save_bench_modules(one, demo_bench(), error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(read_file(one), "[a]\naddress=1\n");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/fake_env.h"
+#include "testing/files.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri {
@@ -20,7 +21,10 @@ std::vector<std::string> lines_of(const std::string& path) {
   return lines;
 }
 
-std::string trace_path(const char* name) { return testing::TempDir() + name; }
+std::string trace_path(const char* name) {
+  static const ScratchDirectory dir;
+  return dir.file(name);
+}
 
 TEST(TracingCard, OneLinePerReportWrittenOrReadWithItsTime) {
   const std::string path = trace_path("kavri_trace_lines.txt");

@@ -15,14 +15,6 @@ constexpr std::size_t kScanSteps = 50;
 // card received keeps the newest reports only, so it cannot grow without bound.
 constexpr std::size_t kReceivedKept = std::size_t{1} << 20;
 
-BusReport answer(std::uint8_t code, std::uint8_t byte2 = 0, std::uint8_t byte3 = 0) {
-  BusReport report{};
-  report[1] = code;
-  report[2] = byte2;
-  report[3] = byte3;
-  return report;
-}
-
 std::uint8_t low_byte(std::int64_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
 // The field and byte that one EEPROM write code names.
@@ -109,7 +101,7 @@ bool VirtualCard::handle_command(const BusReport& command) {
       dump(address, data);
       return false;
     case CMD_END_EXPLORATION:
-      queue(answer(RSP_EXPLORATION_DONE));
+      queue(make_report(RSP_EXPLORATION_DONE));
       return false;
     case CMD_SET_POSITION_1:
       for_each_at(address, [data](VirtualModule& m) { m.position1 = data; });
@@ -141,23 +133,25 @@ bool VirtualCard::handle_command(const BusReport& command) {
 
 void VirtualCard::scan() {
   for (const auto& module : modules_) {
-    queue(answer(RSP_MODULE_FOUND, module.address, low_byte(module.param(Param::gauge1_type))));
+    queue(
+        make_report(RSP_MODULE_FOUND, module.address, low_byte(module.param(Param::gauge1_type))));
   }
-  for (std::size_t step = modules_.size(); step < kScanSteps; ++step) queue(answer(RSP_SCAN_STEP));
-  queue(answer(RSP_SCAN_COMPLETE));
+  for (std::size_t step = modules_.size(); step < kScanSteps; ++step)
+    queue(make_report(RSP_SCAN_STEP));
+  queue(make_report(RSP_SCAN_COMPLETE));
 }
 
 void VirtualCard::dump(std::uint8_t address, std::uint8_t index) {
   const VirtualModule* module = find(address);
   if (module == nullptr) return;
   if (has_error_address_ && error_address_ == address) {
-    queue(answer(RSP_MODULE_ERROR, address));
+    queue(make_report(RSP_MODULE_ERROR, address));
     return;
   }
   // Ascending codes: each pair's high byte before its low byte, and code 187 last.
   for (int code = RSP_PARAM_FIRST; code <= RSP_PARAM_LAST; ++code) {
     const auto answer_code = static_cast<std::uint8_t>(code);
-    queue(answer(answer_code, index, dump_byte(*module, answer_code).value_or(0)));
+    queue(make_report(answer_code, index, dump_byte(*module, answer_code).value_or(0)));
   }
 }
 

@@ -7,15 +7,13 @@
 #include <chrono>
 #include <thread>
 
+#include "testing/virtual_modules.h"
+
 namespace kavri {
 namespace {
 
-BusReport command(std::uint8_t code, std::uint8_t address = 0, std::uint8_t data = 0) {
-  return BusReport{0, code, address, data, 0, 0, 0, 0, 0};
-}
-
 void send(VirtualCard& card, std::uint8_t code, std::uint8_t address = 0, std::uint8_t data = 0) {
-  ASSERT_EQ(card.write_report(command(code, address, data)), REPORT_SIZE);
+  ASSERT_EQ(card.write_report(make_report(code, address, data)), REPORT_SIZE);
 }
 
 // Every answer the card has queued, in order.
@@ -26,12 +24,7 @@ std::vector<BusReport> drain(VirtualCard& card) {
   return answers;
 }
 
-VirtualModule module_at(std::uint8_t address, std::int64_t gauge1_type = 1) {
-  VirtualModule m;
-  m.address = address;
-  m.set_param(Param::gauge1_type, gauge1_type);
-  return m;
-}
+using testing::module_at;
 
 std::vector<std::uint8_t> codes(const std::vector<BusReport>& answers) {
   std::vector<std::uint8_t> result;
@@ -46,8 +39,8 @@ TEST(VirtualCardScan, ReportsModulesInListOrderThenTheRemainingStepsThenComplete
   ASSERT_EQ(answers.size(), 51u);
   EXPECT_EQ(answers[0], (BusReport{0, RSP_MODULE_FOUND, 33, 18, 0, 0, 0, 0, 0}));
   EXPECT_EQ(answers[1], (BusReport{0, RSP_MODULE_FOUND, 12, 5, 0, 0, 0, 0, 0}));
-  for (std::size_t i = 2; i < 50; ++i) EXPECT_EQ(answers[i], command(RSP_SCAN_STEP)) << i;
-  EXPECT_EQ(answers[50], command(RSP_SCAN_COMPLETE));
+  for (std::size_t i = 2; i < 50; ++i) EXPECT_EQ(answers[i], make_report(RSP_SCAN_STEP)) << i;
+  EXPECT_EQ(answers[50], make_report(RSP_SCAN_COMPLETE));
 }
 
 TEST(VirtualCardScan, EmptyBusAndCrowdedBus) {
@@ -76,7 +69,7 @@ TEST(VirtualCardDump, ThirtyEightAnswersThatDecodeToTheModulesEeprom) {
   m.set_param(Param::gauge2_sim_min, -16383);
   m.set_param(Param::analog_param, 16383);
   m.set_param(Param::output2_inverted, 255);
-  VirtualCard card({module_at(7), m});
+  VirtualCard card({module_at(7, 1), m});
   send(card, CMD_RESET_MODULE, 12);
   EXPECT_TRUE(drain(card).empty());
   send(card, CMD_DUMP_PARAMS, 12, 1);
@@ -97,17 +90,17 @@ TEST(VirtualCardDump, ThirtyEightAnswersThatDecodeToTheModulesEeprom) {
 }
 
 TEST(VirtualCardDump, ModuleErrorUnknownAddressAndEndOfExploration) {
-  VirtualCard card({module_at(7), module_at(12)});
+  VirtualCard card({module_at(7, 1), module_at(12)});
   card.set_module_error(7);
   send(card, CMD_DUMP_PARAMS, 7, 0);
-  EXPECT_EQ(drain(card), std::vector<BusReport>{command(RSP_MODULE_ERROR, 7)});
+  EXPECT_EQ(drain(card), std::vector<BusReport>{make_report(RSP_MODULE_ERROR, 7)});
   send(card, CMD_DUMP_PARAMS, 99, 0);
   send(card, CMD_READ_ANALOG, 99);
   EXPECT_TRUE(drain(card).empty());
   send(card, CMD_DUMP_PARAMS, 12, 1);
   EXPECT_EQ(drain(card).size(), std::size_t{PARAM_COUNT});
   send(card, CMD_END_EXPLORATION);
-  EXPECT_EQ(drain(card), std::vector<BusReport>{command(RSP_EXPLORATION_DONE)});
+  EXPECT_EQ(drain(card), std::vector<BusReport>{make_report(RSP_EXPLORATION_DONE)});
 }
 
 TEST(VirtualCardRunning, PositionsOutputsBacklightAndAnalogAnswers) {
@@ -138,7 +131,7 @@ TEST(VirtualCardRunning, PositionsOutputsBacklightAndAnalogAnswers) {
 }
 
 TEST(VirtualCardEeprom, WritesStoreBytesAndAddressChangesCallTheHook) {
-  VirtualModule m = module_at(7);
+  VirtualModule m = module_at(7, 1);
   m.set_param(Param::gauge1_sim_min, 0x1234);
   VirtualCard card({m});
   std::atomic<int> changes{0};
@@ -176,9 +169,9 @@ TEST(VirtualCardFaults, SilenceTimesOutAndInjectedAnswersStillArrive) {
   report.fill(0xAA);
   EXPECT_EQ(card.read_report(report, 20), HidReadStatus::timed_out);
   EXPECT_EQ(report, BusReport{});  // never the old contents
-  card.inject_answer(command(200, 60, 1));
+  card.inject_answer(make_report(200, 60, 1));
   EXPECT_EQ(card.read_report(report, 20), HidReadStatus::ok);
-  EXPECT_EQ(report, command(200, 60, 1));
+  EXPECT_EQ(report, make_report(200, 60, 1));
   std::span<std::uint8_t> nothing;
   EXPECT_EQ(card.read_report(nothing, 0), HidReadStatus::failed);
   EXPECT_EQ(card.write_report(std::span<const std::uint8_t>{}), 0);
@@ -202,7 +195,7 @@ TEST(VirtualCardFaults, AWaitingReadWakesForAnAnswerAndFailsWhenUnplugged) {
   EXPECT_EQ(first, HidReadStatus::ok);
   EXPECT_EQ(report, BusReport{});  // the failed read zeroed it
   EXPECT_EQ(second, HidReadStatus::failed);
-  EXPECT_EQ(card.write_report(command(CMD_EXPLORE)), 0);
+  EXPECT_EQ(card.write_report(make_report(CMD_EXPLORE)), 0);
   EXPECT_EQ(card.read_report(report, -1), HidReadStatus::failed);
 }
 

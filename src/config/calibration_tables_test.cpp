@@ -4,10 +4,14 @@
 
 #include <memory>
 
-#include "testing/config_test_files.h"
+#include "testing/files.h"
 
 namespace kavri {
 namespace {
+
+using testing::file_exists;
+using testing::read_file;
+using testing::write_file;
 
 using CalibrationFile = testing::ScratchDir;
 
@@ -46,7 +50,7 @@ TEST_F(CalibrationFile, LoadsThePointsOfOneGaugeOfOneModuleIntoItsSlot) {
       "Pos6A12S1 = abc\r\nPos0A12S0 = 99\r\nPos0A13S1 = 98\r\n"
       "[OAT_NL]\r\nPos-50A12S1 = 1\r\nPos50A12S1 = 7\r\n"
       "[Essence]\r\nPos100A12S1 = 250\r\n; a comment\r\n";
-  write_bytes(file, text);
+  write_file(file, text);
   auto tables = std::make_unique<CalibrationTables>();
   fill(*tables, 77);
   load_calibration(*tables, 3, "12", 1, file);
@@ -65,7 +69,7 @@ TEST_F(CalibrationFile, LoadsThePointsOfOneGaugeOfOneModuleIntoItsSlot) {
   for (int k = 0; k < SUCTION_POINTS; ++k) EXPECT_EQ(suction[2 * k], 77);
   EXPECT_EQ(tables->suction_calibration[2][1], 77);
   EXPECT_EQ(tables->fuel_calibration[4][9], 77);
-  EXPECT_EQ(read_bytes(file), text);  // loading writes nothing
+  EXPECT_EQ(read_file(file), text);  // loading writes nothing
 }
 
 TEST_F(CalibrationFile, AMissingFileIsCreatedEmptyAndEveryPointReadsZero) {
@@ -73,8 +77,8 @@ TEST_F(CalibrationFile, AMissingFileIsCreatedEmptyAndEveryPointReadsZero) {
   auto tables = std::make_unique<CalibrationTables>();
   fill(*tables, 77);
   load_calibration(*tables, 50, "9", 0, file);  // the last slot
-  EXPECT_TRUE(exists(file));
-  EXPECT_EQ(read_bytes(file), "");
+  EXPECT_TRUE(file_exists(file));
+  EXPECT_EQ(read_file(file), "");
   for (int k = 0; k < OAT_POINTS; ++k) {
     EXPECT_EQ(tables->oat_calibration[50][2 * k], 0);
     EXPECT_EQ(tables->oat_calibration[50][2 * k + 1], 77);
@@ -90,7 +94,7 @@ TEST_F(CalibrationFile, OutOfRangeModuleOrGaugeChangesNothing) {
   load_calibration(*tables, -1, "12", 0, file);
   load_calibration(*tables, 0, "12", 2, file);
   load_calibration(*tables, 0, "12", -1, file);
-  EXPECT_FALSE(exists(file));
+  EXPECT_FALSE(file_exists(file));
   for (const auto& slot : tables->fuel_calibration) {
     for (const auto& b : slot) EXPECT_EQ(b, 77);
   }

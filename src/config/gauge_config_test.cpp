@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "testing/config_test_files.h"
+#include "testing/files.h"
 
 namespace kavri {
 namespace {
+
+using testing::read_file;
+using testing::write_file;
 
 using GaugeConfigFile = testing::ScratchDir;
 
@@ -13,9 +16,9 @@ TEST_F(GaugeConfigFile, ReadMatchesKeysInAnyCaseAndGivesEmptyTextsForMissingOnes
   const std::vector<std::string_view> keys{"Combo_1_type", "String_Crs_maxi_FS_1", "absent"};
   EXPECT_FALSE(read_gauge_config(path("absent.jcf"), keys).has_value());
   const std::string file = path("calc.jcf");
-  write_bytes(file,
-              "[other]\r\nCombo_1_type = 1\r\n[jauge]\r\ncombo_1_type = 15\r\n"
-              "String_Crs_maxi_FS_1 =  16383 \r\nCOMBO_1_TYPE = 3\r\nextra = x\r\n");
+  write_file(file,
+             "[other]\r\nCombo_1_type = 1\r\n[jauge]\r\ncombo_1_type = 15\r\n"
+             "String_Crs_maxi_FS_1 =  16383 \r\nCOMBO_1_TYPE = 3\r\nextra = x\r\n");
   const auto texts = read_gauge_config(file, keys);
   ASSERT_TRUE(texts.has_value());
   EXPECT_EQ(*texts, (std::vector<std::string>{"15", "16383", ""}));
@@ -23,14 +26,14 @@ TEST_F(GaugeConfigFile, ReadMatchesKeysInAnyCaseAndGivesEmptyTextsForMissingOnes
 
 TEST_F(GaugeConfigFile, WriteUpdatesTheGroupInPlaceAndKeepsTheRestOfTheFile) {
   const std::string file = path("panel.jcf");
-  write_bytes(file, "; mine\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n[tail]\r\ny = 2\r\n");
+  write_file(file, "; mine\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n[tail]\r\ny = 2\r\n");
   const std::vector<GaugeConfigLine> lines{{"String_offset1", "$0D0C"}, {"Combo_1_type", "-1"}};
   write_gauge_config(file, lines);
-  EXPECT_EQ(read_bytes(file),
+  EXPECT_EQ(read_file(file),
             "; mine\r\n[JAUGE]\r\nString_offset1 = $0D0C\r\nCombo_1_type = -1\r\n"
             "[tail]\r\ny = 2\r\n");
   write_gauge_config(path("new.jcf"), lines);
-  EXPECT_EQ(read_bytes(path("new.jcf")),
+  EXPECT_EQ(read_file(path("new.jcf")),
             "[jauge]\r\nString_offset1 = $0D0C\r\nCombo_1_type = -1\r\n");
 }
 

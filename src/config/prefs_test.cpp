@@ -2,19 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "config/prefs_format.h"
-#include "testing/config_test_files.h"
+#include "testing/files.h"
 
 namespace kavri {
 namespace {
+
+using testing::file_exists;
+using testing::read_file;
+using testing::run_unprivileged;
+using testing::write_file;
 
 using PrefsFile = testing::ScratchDir;
 
 TEST_F(PrefsFile, BlanksAroundKeysAndValuesAreNotPartOfThem) {
   const std::string file = path("a.jcf");
-  write_bytes(file, "[jauge]\r\n \t String_offset1 \t=   $0D0C  \t\r\n  n=  42abc\r\nw = abc\r\n");
+  write_file(file, "[jauge]\r\n \t String_offset1 \t=   $0D0C  \t\r\n  n=  42abc\r\nw = abc\r\n");
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   ASSERT_TRUE(prefs.select_group("jauge"));
@@ -27,9 +34,9 @@ TEST_F(PrefsFile, BlanksAroundKeysAndValuesAreNotPartOfThem) {
 
 TEST_F(PrefsFile, IntegersFollowThePercentDRules) {
   const std::string file = path("ints.ini");
-  write_bytes(file,
-              "a = -15\r\nb = +8\r\nc = 2147483647\r\nd = -2147483648\r\ne = 4294967297\r\n"
-              "f = 99999999999999999999999\r\ng = -\r\nh = 1 2\r\n");
+  write_file(file,
+             "a = -15\r\nb = +8\r\nc = 2147483647\r\nd = -2147483648\r\ne = 4294967297\r\n"
+             "f = 99999999999999999999999\r\ng = -\r\nh = 1 2\r\n");
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   EXPECT_EQ(prefs.read_int("a", 0), -15);
@@ -46,9 +53,9 @@ TEST_F(PrefsFile, IntegersFollowThePercentDRules) {
 
 TEST_F(PrefsFile, KeyLinesWithoutEqualsAndOddHeaders) {
   const std::string file = path("odd.ini");
-  write_bytes(file,
-              "lonely\r\n[ spaced ]trailing text\r\n;no space\r\n;  two spaces\r\n"
-              "k=a=b\r\n=\r\nv = keep trailing  \r\n");
+  write_file(file,
+             "lonely\r\n[ spaced ]trailing text\r\n;no space\r\n;  two spaces\r\n"
+             "k=a=b\r\n=\r\nv = keep trailing  \r\n");
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   EXPECT_EQ(prefs.read_string("lonely", "dflt"), "");
@@ -58,26 +65,26 @@ TEST_F(PrefsFile, KeyLinesWithoutEqualsAndOddHeaders) {
   EXPECT_EQ(prefs.read_string("v", ""), "keep trailing");
   prefs.write_string("new", "1");
   prefs.close();
-  EXPECT_EQ(read_bytes(file),
+  EXPECT_EQ(read_file(file),
             "lonely = \r\n[ spaced ]\r\n; no space\r\n;  two spaces\r\nk = a=b\r\n = \r\n"
             "v = keep trailing  \r\nnew = 1\r\n");
 }
 
 TEST_F(PrefsFile, NamesMatchInAnyLetterCaseAndAWriteTakesTheCallersSpelling) {
   const std::string file = path("case.jcf");
-  write_bytes(file, "[JAUGE]\r\nstring_offset1 = $0000\r\nother = 1\r\n");
+  write_file(file, "[JAUGE]\r\nstring_offset1 = $0000\r\nother = 1\r\n");
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   ASSERT_TRUE(prefs.select_group("jauge"));
   EXPECT_EQ(prefs.read_string("String_offset1", ""), "$0000");
   prefs.write_string("String_offset1", "$0D0C");
   prefs.close();
-  EXPECT_EQ(read_bytes(file), "[JAUGE]\r\nString_offset1 = $0D0C\r\nother = 1\r\n");
+  EXPECT_EQ(read_file(file), "[JAUGE]\r\nString_offset1 = $0D0C\r\nother = 1\r\n");
 }
 
 TEST_F(PrefsFile, FirstOccurrenceOfAGroupOrKeyWins) {
   const std::string file = path("dup.ini");
-  write_bytes(file, "[a]\r\nk = 1\r\nK = 2\r\n[A]\r\nk = 3\r\nz = 9\r\n");
+  write_file(file, "[a]\r\nk = 1\r\nK = 2\r\n[A]\r\nk = 3\r\nz = 9\r\n");
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   ASSERT_TRUE(prefs.select_group("a"));
@@ -87,14 +94,14 @@ TEST_F(PrefsFile, FirstOccurrenceOfAGroupOrKeyWins) {
   prefs.write_int("k", 5);
   prefs.write_int("z", 6);
   prefs.close();
-  EXPECT_EQ(read_bytes(file), "[a]\r\nk = 5\r\nK = 2\r\nz = 6\r\n[A]\r\nk = 3\r\nz = 9\r\n");
+  EXPECT_EQ(read_file(file), "[a]\r\nk = 5\r\nK = 2\r\nz = 6\r\n[A]\r\nk = 3\r\nz = 9\r\n");
 }
 
 TEST_F(PrefsFile, NewKeysGoToTheEndOfTheirGroupAndMissingGroupsToTheEndOfTheFile) {
   const std::string file = path("conf.jcf");
-  write_bytes(file,
-              "; top comment\n\ntop = 1\n[jauge]\nString_offset1 = $0D0C\n; note\n\n"
-              "[other]\nx = 2");
+  write_file(file,
+             "; top comment\n\ntop = 1\n[jauge]\nString_offset1 = $0D0C\n; note\n\n"
+             "[other]\nx = 2");
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   ASSERT_TRUE(prefs.select_group("jauge"));
@@ -106,14 +113,14 @@ TEST_F(PrefsFile, NewKeysGoToTheEndOfTheirGroupAndMissingGroupsToTheEndOfTheFile
   prefs.write_string("k2", "w");  // the group now exists: no second header
   EXPECT_TRUE(prefs.select_group("NEW"));
   prefs.close();
-  EXPECT_EQ(read_bytes(file),
+  EXPECT_EQ(read_file(file),
             "; top comment\r\ntop = 1\r\n[jauge]\r\nString_offset1 = $0BC0\r\n; note\r\n"
             "Combo_1_type = 3\r\n[other]\r\nx = 2\r\n[new]\r\nk = v\r\nk2 = w\r\n");
 }
 
 TEST_F(PrefsFile, KeysOutsideAnyGroupStandBeforeTheFirstHeader) {
   const std::string file = path("Kavri.ini");
-  write_bytes(file, "[g]\r\na = 1\r\n");
+  write_file(file, "[g]\r\na = 1\r\n");
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   EXPECT_TRUE(prefs.select_group(""));
@@ -121,47 +128,48 @@ TEST_F(PrefsFile, KeysOutsideAnyGroupStandBeforeTheFirstHeader) {
   prefs.write_int("backlight", 15);
   prefs.write_int("mode_reduit", 0);
   prefs.close();
-  EXPECT_EQ(read_bytes(file), "backlight = 15\r\nmode_reduit = 0\r\n[g]\r\na = 1\r\n");
+  EXPECT_EQ(read_file(file), "backlight = 15\r\nmode_reduit = 0\r\n[g]\r\na = 1\r\n");
 }
 
 TEST_F(PrefsFile, ByteOrderMarkFileIsRewrittenWithMarkAndEmptyLine) {
   const std::string file = path("bom.jcf");
   const std::string original = "\xEF\xBB\xBF[jauge]\r\nk = \xC3\xA9t\xC3\xA9\r\n";
-  write_bytes(file, original);
+  write_file(file, original);
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   ASSERT_TRUE(prefs.select_group("jauge"));
   EXPECT_EQ(prefs.read_string("k", ""), "\xC3\xA9t\xC3\xA9");
   prefs.close();
-  EXPECT_EQ(read_bytes(file), original);  // nothing written, nothing rewritten
+  EXPECT_EQ(read_file(file), original);  // nothing written, nothing rewritten
 
   ASSERT_TRUE(prefs.open(file));
   ASSERT_TRUE(prefs.select_group("jauge"));
   prefs.write_string("k2", "x");
   prefs.close();
-  EXPECT_EQ(read_bytes(file), "\xEF\xBB\xBF\r\n[jauge]\r\nk = \xC3\xA9t\xC3\xA9\r\nk2 = x\r\n");
+  EXPECT_EQ(read_file(file), "\xEF\xBB\xBF\r\n[jauge]\r\nk = \xC3\xA9t\xC3\xA9\r\nk2 = x\r\n");
   // A file starting with only part of the mark is plain text.
-  write_bytes(file, "\xEF\xBBk = 1\r\n");
+  write_file(file, "\xEF\xBBk = 1\r\n");
   ASSERT_TRUE(prefs.open(file));
   prefs.write_int("j", 2);
   prefs.close();
-  EXPECT_EQ(read_bytes(file), "\xEF\xBBk = 1\r\nj = 2\r\n");
+  EXPECT_EQ(read_file(file), "\xEF\xBBk = 1\r\nj = 2\r\n");
 }
 
 TEST_F(PrefsFile, AFileOpenedForReadingOnlyIsNeverWritten) {
   const std::string file = path("ro.ini");
   const std::string original = "a=1\n";
-  write_bytes(file, original);
+  write_file(file, original);
   std::filesystem::permissions(file, std::filesystem::perms(0444));
-  std::filesystem::permissions(dir_, std::filesystem::perms(0777));  // the file alone forbids
+  std::filesystem::permissions(dir_.path(),
+                               std::filesystem::perms(0777));  // the file alone forbids
   EXPECT_TRUE(run_unprivileged([&] {
     Prefs prefs;
     if (!prefs.open(file) || prefs.read_int("a", 0) != 1) return false;
     prefs.write_int("a", 2);
     prefs.write_int("b", 3);
-    return !prefs.close() && read_bytes(file) == original;
+    return !prefs.close() && read_file(file) == original;
   }));
-  EXPECT_EQ(read_bytes(file), original);
+  EXPECT_EQ(read_file(file), original);
 }
 
 TEST_F(PrefsFile, AFileThatCannotBeOpenedIsCreatedAtCloseWhenWrittenTo) {
@@ -170,38 +178,38 @@ TEST_F(PrefsFile, AFileThatCannotBeOpenedIsCreatedAtCloseWhenWrittenTo) {
   EXPECT_FALSE(prefs.open(file));
   EXPECT_EQ(prefs.read_int("a", 4), 4);
   prefs.close();
-  EXPECT_FALSE(exists(file));  // nothing written: nothing created
+  EXPECT_FALSE(file_exists(file));  // nothing written: nothing created
 
   EXPECT_FALSE(prefs.open(file));
   EXPECT_FALSE(prefs.select_group("suction"));
   prefs.write_int("Pos0A12S0", 17);
   EXPECT_EQ(prefs.read_int("Pos0A12S0", 0), 17);
-  EXPECT_FALSE(exists(file));  // the disk changes only at close
+  EXPECT_FALSE(file_exists(file));  // the disk changes only at close
   EXPECT_TRUE(prefs.close());
-  EXPECT_EQ(read_bytes(file), "[suction]\r\nPos0A12S0 = 17\r\n");
+  EXPECT_EQ(read_file(file), "[suction]\r\nPos0A12S0 = 17\r\n");
 }
 
 TEST_F(PrefsFile, CreateStartsEmptyAndReplacesTheOldContentAtClose) {
   const std::string fresh = path("fresh.ini");
   Prefs prefs;
   ASSERT_TRUE(prefs.create(fresh));
-  EXPECT_TRUE(exists(fresh));  // a missing file exists from create on
+  EXPECT_TRUE(file_exists(fresh));  // a missing file exists from create on
   EXPECT_TRUE(prefs.close());
-  EXPECT_EQ(read_bytes(fresh), "");
+  EXPECT_EQ(read_file(fresh), "");
 
   const std::string old = path("Kavri.ini");
-  write_bytes(old, "\xEF\xBB\xBFjunk = 1\r\n[g]\r\nx = 2\r\n");
+  write_file(old, "\xEF\xBB\xBFjunk = 1\r\n[g]\r\nx = 2\r\n");
   ASSERT_TRUE(prefs.create(old));
-  EXPECT_EQ(read_bytes(old), "\xEF\xBB\xBFjunk = 1\r\n[g]\r\nx = 2\r\n");  // kept until close
+  EXPECT_EQ(read_file(old), "\xEF\xBB\xBFjunk = 1\r\n[g]\r\nx = 2\r\n");  // kept until close
   EXPECT_EQ(prefs.read_int("junk", 0), 0);
   prefs.write_int("backlight", 15);
   prefs.write_int("mode_reduit", 1);
   prefs.close();
-  EXPECT_EQ(read_bytes(old), "backlight = 15\r\nmode_reduit = 1\r\n");  // code page, no mark
+  EXPECT_EQ(read_file(old), "backlight = 15\r\nmode_reduit = 1\r\n");  // code page, no mark
 
   ASSERT_TRUE(prefs.create(old));
   prefs.close();
-  EXPECT_EQ(read_bytes(old), "");  // created and closed with no key: emptied
+  EXPECT_EQ(read_file(old), "");  // created and closed with no key: emptied
 }
 
 TEST_F(PrefsFile, WritesWithNoFileToGoToAreDropped) {
@@ -210,7 +218,7 @@ TEST_F(PrefsFile, WritesWithNoFileToGoToAreDropped) {
   EXPECT_FALSE(prefs.create(nowhere));
   prefs.write_int("a", 1);
   prefs.close();
-  EXPECT_FALSE(exists(nowhere));
+  EXPECT_FALSE(file_exists(nowhere));
   prefs.write_int("a", 1);  // nothing open at all
   EXPECT_TRUE(prefs.close());
   EXPECT_EQ(files_in_dir(), 0u);
@@ -219,18 +227,18 @@ TEST_F(PrefsFile, WritesWithNoFileToGoToAreDropped) {
 TEST_F(PrefsFile, OpeningAnotherFileClosesTheFirst) {
   const std::string first = path("first.ini");
   const std::string second = path("second.ini");
-  write_bytes(second, "b = 2\r\n");
+  write_file(second, "b = 2\r\n");
   Prefs prefs;
   EXPECT_FALSE(prefs.open(first));
   prefs.write_int("a", 1);
   ASSERT_TRUE(prefs.open(second));
   EXPECT_EQ(prefs.read_int("a", 0), 0);
-  EXPECT_EQ(read_bytes(first), "a = 1\r\n");
+  EXPECT_EQ(read_file(first), "a = 1\r\n");
 }
 
 TEST_F(PrefsFile, RewriteReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   const std::string file = path("perm.ini");
-  write_bytes(file, "a = 1\r\n");
+  write_file(file, "a = 1\r\n");
   std::filesystem::permissions(file, std::filesystem::perms(0640));
   // A reader that opened the old file keeps reading the old content whole: the new file
   // replaces it by rename instead of overwriting it in place.
@@ -240,7 +248,7 @@ TEST_F(PrefsFile, RewriteReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   prefs.write_string("a", std::string(100000, 'x'));
   ASSERT_TRUE(prefs.close());
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "a = 1\r\n");
-  EXPECT_EQ(read_bytes(file), "a = " + std::string(100000, 'x') + "\r\n");
+  EXPECT_EQ(read_file(file), "a = " + std::string(100000, 'x') + "\r\n");
   EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
   EXPECT_EQ(files_in_dir(), 1u);  // no temporary left behind
 
@@ -250,7 +258,7 @@ TEST_F(PrefsFile, RewriteReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   prefs.write_int("a", 2);
   ASSERT_TRUE(prefs.close());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(read_bytes(file), "a = 2\r\n");
+  EXPECT_EQ(read_file(file), "a = 2\r\n");
 }
 
 TEST_F(PrefsFile, LineBreaksInWrittenTextStayOnTheirLine) {
@@ -259,7 +267,7 @@ TEST_F(PrefsFile, LineBreaksInWrittenTextStayOnTheirLine) {
   ASSERT_FALSE(prefs.open(file));
   prefs.write_string("k", "a\r\n[evil]\nb = c");
   prefs.close();
-  EXPECT_EQ(read_bytes(file), "k = a  [evil] b = c\r\n");
+  EXPECT_EQ(read_file(file), "k = a  [evil] b = c\r\n");
 }
 
 TEST_F(PrefsFile, HostileInputParsesWithoutCrashing) {
@@ -270,7 +278,7 @@ TEST_F(PrefsFile, HostileInputParsesWithoutCrashing) {
   bytes.append(middle, sizeof middle - 1);
   bytes += "big = " + std::string(10 * 1024 * 1024, 'B') + "\n";
   bytes += "last = end";  // no final newline
-  write_bytes(file, bytes);
+  write_file(file, bytes);
   Prefs prefs;
   ASSERT_TRUE(prefs.open(file));
   EXPECT_EQ(prefs.read_string(std::string_view("nul\0key", 7), ""), std::string("v\0al", 4));

@@ -9,6 +9,12 @@ namespace kavri {
 constexpr int REPORT_SIZE = 9;
 using BusReport = std::array<std::uint8_t, REPORT_SIZE>;
 
+// A report as commands are composed and answers are laid out: code, address (or table index)
+// and one data byte in bytes 1 to 3, every other byte 0.
+constexpr BusReport make_report(std::uint8_t code, std::uint8_t byte2 = 0, std::uint8_t byte3 = 0) {
+  return BusReport{0, code, byte2, byte3, 0, 0, 0, 0, 0};
+}
+
 constexpr std::uint8_t COMMON_ADDRESS = 50;
 constexpr std::uint8_t ANALOG_MARK = 2;
 

@@ -14,10 +14,6 @@ namespace {
 
 using Reports = std::vector<BusReport>;
 
-BusReport report(std::uint8_t code, std::uint8_t address, std::uint8_t data) {
-  return BusReport{0, code, address, data, 0, 0, 0, 0, 0};
-}
-
 class TransferCycleTest : public ::testing::Test {
  protected:
   explicit TransferCycleTest(int module_count = 2) : rig(env, module_count) {
@@ -44,12 +40,12 @@ TEST_F(TransferCycleTest, PositionsAreSentOnlyOnChange) {
   set_linear_gauge(rig.record(1), 1, 0, 2);  // offset 0: never requested nor sent
   set(0x1000, 2, 100);
   set(0x1002, 1, 0);  // converts to 0, which the module already shows
-  EXPECT_EQ(pass(), (Reports{report(CMD_SET_POSITION_1, 1, 100)}));
+  EXPECT_EQ(pass(), (Reports{make_report(CMD_SET_POSITION_1, 1, 100)}));
   EXPECT_EQ(pass(), Reports{});
   set(0x1000, 2, 120);
   set(0x1002, 1, 7);
-  EXPECT_EQ(pass(),
-            (Reports{report(CMD_SET_POSITION_1, 1, 120), report(CMD_SET_POSITION_2, 1, 7)}));
+  EXPECT_EQ(pass(), (Reports{make_report(CMD_SET_POSITION_1, 1, 120),
+                             make_report(CMD_SET_POSITION_2, 1, 7)}));
   EXPECT_EQ(rig.card.modules()[0].position1, 120);
 }
 
@@ -69,11 +65,13 @@ TEST_F(TransferCycleTest, SplitPositionsFollowTheirLowByte) {
   m.gauge1_offset = 0x1000;
   m.gauge1_offset_length = 2;
   set(0x1000, 2, 0x0105);
-  EXPECT_EQ(pass(), (Reports{report(CMD_SET_POSITION_1, 1, 5), report(CMD_SET_POSITION_2, 1, 1)}));
+  EXPECT_EQ(pass(), (Reports{make_report(CMD_SET_POSITION_1, 1, 5),
+                             make_report(CMD_SET_POSITION_2, 1, 1)}));
   set(0x1000, 2, 0x0205);  // same low byte: nothing, the high byte included
   EXPECT_EQ(pass(), Reports{});
   set(0x1000, 2, 0x0206);
-  EXPECT_EQ(pass(), (Reports{report(CMD_SET_POSITION_1, 1, 6), report(CMD_SET_POSITION_2, 1, 2)}));
+  EXPECT_EQ(pass(), (Reports{make_report(CMD_SET_POSITION_1, 1, 6),
+                             make_report(CMD_SET_POSITION_2, 1, 2)}));
 }
 
 TEST_F(TransferCycleTest, UndrivenGaugesSendNothing) {
@@ -96,7 +94,7 @@ TEST_F(TransferCycleTest, OnlyTheFirstPassWaitsBeforeEachModule) {
 
 TEST_F(TransferCycleTest, BacklightFollowsTheLightSwitches) {
   rig.backlight_level = 12;
-  const BusReport on = report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 12 * 17);
+  const BusReport on = make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 12 * 17);
   EXPECT_EQ(pass(), Reports{});  // 0, as at start-up
   set(0x0D0C, 2, 0x0004);
   EXPECT_EQ(pass(), Reports{on});
@@ -104,7 +102,7 @@ TEST_F(TransferCycleTest, BacklightFollowsTheLightSwitches) {
   EXPECT_EQ(pass(), Reports{on});
   EXPECT_EQ(pass(), Reports{});
   set(0x0D0C, 2, 0);
-  EXPECT_EQ(pass(), Reports{report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 0)});
+  EXPECT_EQ(pass(), Reports{make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 0)});
 }
 
 TEST_F(TransferCycleTest, OutputsSendTheirLowByteOnChange) {
@@ -115,11 +113,12 @@ TEST_F(TransferCycleTest, OutputsSendTheirLowByteOnChange) {
   m.output2_offset_length = 1;
   set(0x3000, 4, 1);
   set(0x3008, 1, 0xFF);  // -1
-  EXPECT_EQ(pass(), (Reports{report(CMD_SET_OUTPUT_1, 1, 1), report(CMD_SET_OUTPUT_2, 1, 255)}));
+  EXPECT_EQ(pass(),
+            (Reports{make_report(CMD_SET_OUTPUT_1, 1, 1), make_report(CMD_SET_OUTPUT_2, 1, 255)}));
   set(0x3000, 4, 257);
   EXPECT_EQ(pass(), Reports{});
   set(0x3000, 4, 0xFFFFFFFF);
-  EXPECT_EQ(pass(), Reports{report(CMD_SET_OUTPUT_1, 1, 255)});
+  EXPECT_EQ(pass(), Reports{make_report(CMD_SET_OUTPUT_1, 1, 255)});
 }
 
 TEST_F(TransferCycleTest, AnalogValuesReachTheSimulatorOnThePassAfter) {
@@ -128,7 +127,8 @@ TEST_F(TransferCycleTest, AnalogValuesReachTheSimulatorOnThePassAfter) {
     rig.record(i).analog_offset_length = 2;
   }
   // Each module is asked once per pass while they all answer at once.
-  EXPECT_EQ(pass(), (Reports{report(CMD_READ_ANALOG, 1, 0), report(CMD_READ_ANALOG, 2, 0)}));
+  EXPECT_EQ(pass(),
+            (Reports{make_report(CMD_READ_ANALOG, 1, 0), make_report(CMD_READ_ANALOG, 2, 0)}));
   EXPECT_EQ(rig.record(1).analog_value, 1001);
   EXPECT_EQ(rig.space.get(0x4000, 2), 0u);
   rig.card.set_analog_value(0, 0xBEEF);
@@ -211,13 +211,13 @@ TEST(TransferCycleStop, AStopEndsThePassBetweenModules) {
   rig.cycle.set_first_pass();
   EXPECT_FALSE(rig.cycle.run_pass(source.get_token()));
   // Module 0 was delivered; the stop came in the wait before module 1.
-  EXPECT_EQ(rig.card.received(), (Reports{report(CMD_SET_POSITION_1, 1, 50)}));
+  EXPECT_EQ(rig.card.received(), (Reports{make_report(CMD_SET_POSITION_1, 1, 50)}));
   EXPECT_EQ(fake.sleeps(), (std::vector<std::int64_t>{500, 500}));
   // A restart begins with a fresh pass, still the first one, and sends only what differs.
   rig.card.clear_received();
   EXPECT_TRUE(rig.cycle.run_pass(std::stop_token{}));
-  EXPECT_EQ(rig.card.received(),
-            (Reports{report(CMD_SET_POSITION_1, 2, 50), report(CMD_SET_POSITION_1, 3, 50)}));
+  EXPECT_EQ(rig.card.received(), (Reports{make_report(CMD_SET_POSITION_1, 2, 50),
+                                          make_report(CMD_SET_POSITION_1, 3, 50)}));
   EXPECT_EQ(fake.sleeps().size(), 2u + 4u);
 }
 

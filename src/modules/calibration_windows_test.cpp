@@ -34,7 +34,7 @@ class CalibrationWindowsTest : public ::testing::Test {
     return values;
   }
 
-  std::filesystem::path file() const { return bench.ctx.calibration_file; }
+  std::string file() const { return bench.ctx.calibration_file; }
 
   EditorBench bench{{7, 12}};
   HeadlessToolkit& ui = bench.ui;
@@ -54,11 +54,11 @@ TEST_F(CalibrationWindowsTest, SliderDrivesTheNeedleAndSetsThePoint) {
 }
 
 TEST_F(CalibrationWindowsTest, ValidateWritesTheWindowsKeysInSliderOrderAndNothingElse) {
-  bench.write_text_file(file(),
-                        "; calibrated on the bench\r\n"
-                        "[suction]\r\nPos0A12S0 = 44\r\n"
-                        "[OAT_NL]\r\nPos50A13S0 = 200\r\nPos0A12S1 = 77\r\n"
-                        "[Essence]\r\nPos0A12S0 = 9\r\n");
+  testing::write_file(file(),
+                      "; calibrated on the bench\r\n"
+                      "[suction]\r\nPos0A12S0 = 44\r\n"
+                      "[OAT_NL]\r\nPos50A13S0 = 200\r\nPos0A12S1 = 77\r\n"
+                      "[Essence]\r\nPos0A12S0 = 9\r\n");
   bench.record(1).gauge1_type = 14;
   calibrate(2, 0);
   ui.user_move_slider(128, 33);  // point Pos-50A
@@ -66,7 +66,7 @@ TEST_F(CalibrationWindowsTest, ValidateWritesTheWindowsKeysInSliderOrderAndNothi
   bench.press(129);
 
   EXPECT_FALSE(ui.window_exists(OAT_WINDOW));
-  const std::string text = bench.read_text_file(file());
+  const std::string text = testing::read_file(file());
   for (const char* kept :
        {"; calibrated on the bench", "[suction]\r\nPos0A12S0 = 44\r\n", "Pos50A13S0 = 200\r\n",
         "Pos0A12S1 = 77\r\n", "[Essence]\r\nPos0A12S0 = 9\r\n"}) {
@@ -96,9 +96,9 @@ TEST_F(CalibrationWindowsTest, FuelSlidersComeFromThePointsOrFromTheCourseLimits
   EXPECT_EQ(sliders(131, 135), (std::vector<int>{20, 20, 200, 200, 200}));
   bench.press(137);
 
-  bench.write_text_file(file(),
-                        "[Essence]\r\nPos0A7S0 = 10\r\nPos25A7S0 = 60\r\nPos50A7S0 = 110\r\n"
-                        "Pos75A7S0 = 160\r\nPos100A7S0 = 210\r\n");
+  testing::write_file(file(),
+                      "[Essence]\r\nPos0A7S0 = 10\r\nPos25A7S0 = 60\r\nPos50A7S0 = 110\r\n"
+                      "Pos75A7S0 = 160\r\nPos100A7S0 = 210\r\n");
   calibrate(1, 0);
   EXPECT_EQ(sliders(131, 135), (std::vector<int>{10, 60, 110, 160, 210}));
 }
@@ -112,14 +112,14 @@ TEST_F(CalibrationWindowsTest, SuctionPresetUsesTheGaugesOwnLimits) {
 }
 
 TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
-  bench.write_text_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
+  testing::write_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
   bench.record(0).gauge1_type = 18;
   calibrate(1, 0);
   ui.user_move_slider(131, 99);
   bench.pass();
   bench.press(137);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
-  EXPECT_EQ(bench.read_text_file(file()), "[Essence]\r\nPos0A7S0 = 10\r\n");
+  EXPECT_EQ(testing::read_file(file()), "[Essence]\r\nPos0A7S0 = 10\r\n");
   EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);
 }
 
@@ -141,11 +141,11 @@ TEST_F(CalibrationWindowsTest, NothingHappensWhileEntry50IsSelected) {
   bench.press(136);
   EXPECT_TRUE(bench.card.received().empty());
   EXPECT_EQ(bench.calibration.fuel_calibration[0][4], 0);
-  EXPECT_EQ(bench.read_text_file(file()), "");
+  EXPECT_EQ(testing::read_file(file()), "");
 }
 
 TEST_F(CalibrationWindowsTest, ReloadOfAnotherGaugeLeavesTheOpenWindowAlone) {
-  bench.write_text_file(file(), "[Essence]\r\nPos100A12S0 = 250\r\nPos0A12S0 = 5\r\n");
+  testing::write_file(file(), "[Essence]\r\nPos100A12S0 = 250\r\nPos0A12S0 = 5\r\n");
   bench.record(0).gauge1_type = 18;
   calibrate(1, 0);
   ui.user_move_slider(131, 99);

@@ -13,6 +13,7 @@
 
 #include "modules/module_params.h"
 #include "testing/fake_env.h"
+#include "testing/virtual_modules.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri {
@@ -21,28 +22,8 @@ namespace {
 using Message = std::pair<std::string, std::string>;
 const Message CARD_SILENT{"Erreur de lecture", "La carte Kavri ne répond plus, relancer le driver"};
 
-BusReport report(std::uint8_t code, std::uint8_t byte2 = 0, std::uint8_t byte3 = 0) {
-  BusReport r{};
-  r[1] = code;
-  r[2] = byte2;
-  r[3] = byte3;
-  return r;
-}
-
-VirtualModule module_at(std::uint8_t address, std::uint8_t gauge1_type) {
-  VirtualModule module;
-  module.address = address;
-  module.set_param(Param::gauge1_type, gauge1_type);
-  return module;
-}
-
-std::vector<VirtualModule> modules_at(int first_address, int count) {
-  std::vector<VirtualModule> modules;
-  for (int i = 0; i < count; ++i) {
-    modules.push_back(module_at(static_cast<std::uint8_t>(first_address + i), 1));
-  }
-  return modules;
-}
+using testing::module_at;
+using testing::modules_at;
 
 // What the exploration told, in the order it told it.
 struct Told {
@@ -206,8 +187,9 @@ TEST(Exploration, TwoModulesAreRequestedInDiscoveryOrderAndTheBarEndsAt50) {
   bench.explore();
 
   const std::vector<BusReport> expected{
-      report(CMD_RESET_MODULE, 30), report(CMD_RESET_MODULE, 30),  report(CMD_DUMP_PARAMS, 30, 0),
-      report(CMD_RESET_MODULE, 4),  report(CMD_DUMP_PARAMS, 4, 1), report(CMD_END_EXPLORATION),
+      make_report(CMD_RESET_MODULE, 30),   make_report(CMD_RESET_MODULE, 30),
+      make_report(CMD_DUMP_PARAMS, 30, 0), make_report(CMD_RESET_MODULE, 4),
+      make_report(CMD_DUMP_PARAMS, 4, 1),  make_report(CMD_END_EXPLORATION),
   };
   EXPECT_EQ(bench.sent_after_explore(), expected);
   EXPECT_TRUE(bench.done.load());
@@ -277,7 +259,7 @@ TEST(Exploration, AModuleErrorNamesTheModuleAndStopsTheIdentification) {
                              "Le module 7 n'a pas répondu correctement, relancer le driver"};
   EXPECT_EQ(bench.fatals(), std::vector<Message>{module_error});
   EXPECT_FALSE(bench.done.load());
-  EXPECT_EQ(bench.sent_after_explore().back(), report(CMD_DUMP_PARAMS, 7, 1));
+  EXPECT_EQ(bench.sent_after_explore().back(), make_report(CMD_DUMP_PARAMS, 7, 1));
   // The first of two modules answered all 38: half the identification bar.
   EXPECT_EQ(bench.told().bar, 25);
 }
@@ -286,26 +268,27 @@ TEST(Exploration, StrayUnknownAndOutOfRangeAnswersChangeNothing) {
   Bench bench({module_at(30, 7), module_at(4, 9)});
   // Before the scan no module is known yet, so no index is in range (a dump end taken for real
   // here would end the exploration before it began).
-  for (const BusReport& stray :
-       {report(RSP_NOP), report(200), report(5, 30, 1), report(RSP_PARAM_FIRST, 2, 99),
-        report(RSP_PARAM_LAST, 0, 1), report(160, 255, 255)}) {
+  for (const BusReport& stray : {make_report(RSP_NOP), make_report(200), make_report(5, 30, 1),
+                                 make_report(RSP_PARAM_FIRST, 2, 99),
+                                 make_report(RSP_PARAM_LAST, 0, 1), make_report(160, 255, 255)}) {
     bench.card.inject_answer(stray);
   }
   // Within the identification: a dump end naming a module that does not exist must not move
   // on, and a parameter for it must not be written anywhere.
   bench.hooked.before_write = [&](const BusReport& command) {
     if (command[1] == CMD_DUMP_PARAMS && command[3] == 1) {
-      bench.card.inject_answer(report(RSP_PARAM_LAST, 2, 255));
-      bench.card.inject_answer(report(RSP_PARAM_FIRST, 51, 1));
-      bench.card.inject_answer(report(RSP_NOP));
-      bench.card.inject_answer(report(99, 1, 1));
+      bench.card.inject_answer(make_report(RSP_PARAM_LAST, 2, 255));
+      bench.card.inject_answer(make_report(RSP_PARAM_FIRST, 51, 1));
+      bench.card.inject_answer(make_report(RSP_NOP));
+      bench.card.inject_answer(make_report(99, 1, 1));
     }
   };
   bench.explore();
 
   const std::vector<BusReport> expected{
-      report(CMD_RESET_MODULE, 30), report(CMD_RESET_MODULE, 30),  report(CMD_DUMP_PARAMS, 30, 0),
-      report(CMD_RESET_MODULE, 4),  report(CMD_DUMP_PARAMS, 4, 1), report(CMD_END_EXPLORATION),
+      make_report(CMD_RESET_MODULE, 30),   make_report(CMD_RESET_MODULE, 30),
+      make_report(CMD_DUMP_PARAMS, 30, 0), make_report(CMD_RESET_MODULE, 4),
+      make_report(CMD_DUMP_PARAMS, 4, 1),  make_report(CMD_END_EXPLORATION),
   };
   EXPECT_EQ(bench.sent_after_explore(), expected);
   EXPECT_TRUE(bench.done.load());
@@ -330,7 +313,7 @@ TEST(Exploration, ModulesBeyondTheTableAreIgnored) {
   EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
                           [](const BusReport& r) { return r[1] == CMD_DUMP_PARAMS; }),
             MAX_MODULES);
-  EXPECT_EQ(sent[sent.size() - 2], report(CMD_DUMP_PARAMS, MAX_MODULES, MAX_MODULES - 1));
+  EXPECT_EQ(sent[sent.size() - 2], make_report(CMD_DUMP_PARAMS, MAX_MODULES, MAX_MODULES - 1));
   EXPECT_EQ(bench.told().bar, 50);
 }
 

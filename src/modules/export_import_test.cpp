@@ -5,11 +5,15 @@
 #include <set>
 
 #include "modules/module_params.h"
-#include "testing/config_test_files.h"
+#include "testing/files.h"
 #include "ui/headless_toolkit.h"
 
 namespace kavri {
 namespace {
+
+using testing::file_exists;
+using testing::read_file;
+using testing::write_file;
 
 constexpr int WINDOW = 4;
 
@@ -115,14 +119,14 @@ TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
     if (row.control == 29) value = "11";
     expected += std::string(row.jcf_key) + " = " + value + "\r\n";
   }
-  EXPECT_EQ(read_bytes(file), expected);
+  EXPECT_EQ(read_file(file), expected);
 }
 
 TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheFile) {
   const std::string file = path("panel.jcf");
-  write_bytes(file,
-              "; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n"
-              "; inside\r\n[tail]\r\ny = 2\r\n");
+  write_file(file,
+             "; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n"
+             "; inside\r\n[tail]\r\ny = 2\r\n");
   HeadlessToolkit ui;
   build_window(ui);
   fill_distinct(ui);
@@ -131,7 +135,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   ui.queue_file_choice(file);
   export_gauge_config(ui);
 
-  const std::string text = read_bytes(file);
+  const std::string text = read_file(file);
   EXPECT_EQ(text.rfind("; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nString_offset1 = -900\r\n"
                        "; inside\r\nString_Crs_mini1 = $0B1\r\n",
                        0),
@@ -147,18 +151,18 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   import_gauge_config(other);
   EXPECT_EQ(fields(other), exported);
   EXPECT_EQ(other.file_dialogs().at(0).title, "Importe la configuration");
-  EXPECT_EQ(read_bytes(file), text);  // import writes nothing
+  EXPECT_EQ(read_file(file), text);  // import writes nothing
   EXPECT_TRUE(other.messages().empty());
   EXPECT_EQ(other.pending_events(), 0u);  // like a program's change, not a user's choice
 }
 
 TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule) {
   const std::string file = path("partial.jcf");
-  write_bytes(file,
-              "[jauge]\r\nString_offset1 = $0D0C  \r\nCombo_1_type = abc\r\n"
-              "Combo_2_type = 99\r\nCombo_Type_Out1 = $1\r\nCombo_TypeAN1 = %10\r\n"
-              "CheckBox_invert_1 = 7\r\nCheckBox_invert_2 = -1\r\n"
-              "CheckBox_inversion_OUT1 = 4294967296\r\nCombo_Type_Out2 = -1\r\n");
+  write_file(file,
+             "[jauge]\r\nString_offset1 = $0D0C  \r\nCombo_1_type = abc\r\n"
+             "Combo_2_type = 99\r\nCombo_Type_Out1 = $1\r\nCombo_TypeAN1 = %10\r\n"
+             "CheckBox_invert_1 = 7\r\nCheckBox_invert_2 = -1\r\n"
+             "CheckBox_inversion_OUT1 = 4294967296\r\nCombo_Type_Out2 = -1\r\n");
   HeadlessToolkit ui;
   build_window(ui);
   fill_distinct(ui);
@@ -178,7 +182,7 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
   EXPECT_EQ(ui.value(86), 0);  // missing: cleared
 
   // A file without the group: every text empty, every state 0.
-  write_bytes(file, "[other]\r\nString_offset1 = $0D0C\r\n");
+  write_file(file, "[other]\r\nString_offset1 = $0D0C\r\n");
   fill_distinct(ui);
   ui.queue_file_choice(file);
   import_gauge_config(ui);
@@ -213,7 +217,7 @@ TEST_F(GaugeConfigFile, ImportOfAPathThatCannotBeOpenedIsReported) {
   EXPECT_EQ(ui.messages()[0].first, "Erreur");
   EXPECT_EQ(ui.messages()[0].second, "Le fichier " + missing + " n'existe pas ?");
   EXPECT_EQ(fields(ui), before);
-  EXPECT_FALSE(exists(missing));
+  EXPECT_FALSE(file_exists(missing));
 }
 
 }  // namespace

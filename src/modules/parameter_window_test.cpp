@@ -125,7 +125,7 @@ TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
   bench.record(0).gauge1_type = 18;
   bench.open_editor(1);
   const auto jcf = bench.dir / "Jauge.jcf";
-  bench.write_text_file(jcf, "[jauge]\r\nCombo_1_type = 0\r\nCombo_2_type = 11\r\n");
+  testing::write_file(jcf.string(), "[jauge]\r\nCombo_1_type = 0\r\nCombo_2_type = 11\r\n");
   ui.queue_file_choice(jcf.string());
   bench.press(PARAM_IMPORT_BUTTON);
   EXPECT_EQ(ui.selection(PARAM_GAUGE1_TYPE_LIST), 0);
@@ -140,7 +140,7 @@ TEST_F(ParameterWindowTest, ExportWritesTheWindowsFields) {
   const auto jcf = bench.dir / "out.jcf";
   ui.queue_file_choice(jcf.string());
   bench.press(PARAM_EXPORT_BUTTON);
-  const std::string text = bench.read_text_file(jcf);
+  const std::string text = testing::read_file(jcf.string());
   EXPECT_NE(text.find("String_offset1 = $0BC0"), std::string::npos) << text;
 }
 

@@ -13,10 +13,6 @@ namespace {
 using testing::module_at;
 using testing::ShellRig;
 
-BusReport report(std::uint8_t code, std::uint8_t address, std::uint8_t data) {
-  return BusReport{0, code, address, data, 0, 0, 0, 0, 0};
-}
-
 // A bus of four modules, explored, with the main window as the user finds it afterwards.
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -69,8 +65,9 @@ TEST_F(MainWindowTest, Slider1On360DegreeModuleSendsTenfoldPositionHighByteFirst
   pass();
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "1000");
   EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "3");
-  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_2, 20, 3),
-                                                         report(CMD_SET_POSITION_1, 20, 232)}));
+  EXPECT_EQ(rig.card.received(),
+            (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 20, 3),
+                                    make_report(CMD_SET_POSITION_1, 20, 232)}));
 }
 
 TEST_F(MainWindowTest, Type35TakesTheTenfoldRuleButKeepsTheByteRange) {
@@ -80,8 +77,9 @@ TEST_F(MainWindowTest, Type35TakesTheTenfoldRuleButKeepsTheByteRange) {
   rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 255);
   pass();
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "2550");
-  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_2, 41, 9),
-                                                         report(CMD_SET_POSITION_1, 41, 246)}));
+  EXPECT_EQ(rig.card.received(),
+            (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 41, 9),
+                                    make_report(CMD_SET_POSITION_1, 41, 246)}));
 }
 
 TEST_F(MainWindowTest, SixteenBitModuleWidensSlider1AndCommonEntryBringsItBack) {
@@ -94,8 +92,8 @@ TEST_F(MainWindowTest, SixteenBitModuleWidensSlider1AndCommonEntryBringsItBack) 
   pass();
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "300");
   EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "1");
-  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_2, 33, 1),
-                                                         report(CMD_SET_POSITION_1, 33, 44)}));
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 33, 1),
+                                                         make_report(CMD_SET_POSITION_1, 33, 44)}));
 
   rig.card.clear_received();
   select(0);
@@ -121,9 +119,9 @@ TEST_F(MainWindowTest, PlainModuleAndCommonEntrySendOneBytePositions) {
   pass();
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "9");
   EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "17");
-  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_POSITION_1, 12, 200),
-                                                         report(CMD_SET_POSITION_2, 12, 17),
-                                                         report(CMD_SET_POSITION_1, 50, 9)}));
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_POSITION_1, 12, 200),
+                                                         make_report(CMD_SET_POSITION_2, 12, 17),
+                                                         make_report(CMD_SET_POSITION_1, 50, 9)}));
 }
 
 TEST_F(MainWindowTest, BacklightGoesToTheCommonAddressAndReachesTheTransferMirror) {
@@ -134,8 +132,8 @@ TEST_F(MainWindowTest, BacklightGoesToTheCommonAddressAndReachesTheTransferMirro
   rig.ui.user_move_slider(MAIN_BACKLIGHT_SLIDER, 0);
   pass();
   EXPECT_EQ(state->backlight_level.load(), 0);
-  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_BACKLIGHT, 50, 255),
-                                                         report(CMD_SET_BACKLIGHT, 50, 0)}));
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_BACKLIGHT, 50, 255),
+                                                         make_report(CMD_SET_BACKLIGHT, 50, 0)}));
 }
 
 TEST_F(MainWindowTest, OutputListsSendTheEntryIndexAndResetTheSelectedModule) {
@@ -146,9 +144,9 @@ TEST_F(MainWindowTest, OutputListsSendTheEntryIndexAndResetTheSelectedModule) {
   pass();
   rig.ui.user_press(MAIN_RESET_BUTTON);
   pass();
-  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{report(CMD_SET_OUTPUT_1, 12, 2),
-                                                         report(CMD_SET_OUTPUT_2, 12, 1),
-                                                         report(CMD_RESET_MODULE, 12, 0)}));
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_OUTPUT_1, 12, 2),
+                                                         make_report(CMD_SET_OUTPUT_2, 12, 1),
+                                                         make_report(CMD_RESET_MODULE, 12, 0)}));
 }
 
 TEST_F(MainWindowTest, CourseButtonsStoreIntoTheEditorModuleNotTheSelection) {
@@ -186,7 +184,7 @@ TEST(MainWindowDuringExploration, Slider1WithoutSelectionGoesToTheCommonAddress)
   // leads to.
   state->dispatch.control_handlers.at(MAIN_POSITION_SLIDER_1)();
   EXPECT_EQ(rig.ui.text(MAIN_VALUE_FIELD_1), "40");
-  EXPECT_EQ(rig.card.received(), std::vector<BusReport>{report(CMD_SET_POSITION_1, 50, 40)});
+  EXPECT_EQ(rig.card.received(), std::vector<BusReport>{make_report(CMD_SET_POSITION_1, 50, 40)});
 }
 
 }  // namespace

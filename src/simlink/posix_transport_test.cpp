@@ -18,7 +18,7 @@
 #include "simlink/ipc_transport.h"
 #include "simlink/posix_endpoint.h"
 #include "testing/fake_env.h"
-#include "testing/scratch_directory.h"
+#include "testing/files.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace kavri {

@@ -17,7 +17,7 @@
 #include "simlink/posix_endpoint.h"
 #include "simlink/posix_transport.h"
 #include "testing/fake_env.h"
-#include "testing/scratch_directory.h"
+#include "testing/files.h"
 
 namespace kavri {
 namespace {

@@ -1,0 +1,32 @@
+// Virtual modules for tests: a module at a bus address with its gauge types, both courses at
+// 0-255 and every other parameter 0.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "modules/module_params.h"
+#include "virtual/virtual_card.h"
+
+namespace kavri::testing {
+
+inline VirtualModule module_at(std::uint8_t address, int gauge1_type = 1, int gauge2_type = 1) {
+  VirtualModule module;
+  module.address = address;
+  module.set_param(Param::gauge1_type, gauge1_type);
+  module.set_param(Param::gauge2_type, gauge2_type);
+  module.set_param(Param::gauge1_course_max, 255);
+  module.set_param(Param::gauge2_course_max, 255);
+  return module;
+}
+
+// `count` modules at consecutive addresses from `first_address`, all of gauge type 1.
+inline std::vector<VirtualModule> modules_at(int first_address, int count) {
+  std::vector<VirtualModule> modules;
+  for (int i = 0; i < count; ++i) {
+    modules.push_back(module_at(static_cast<std::uint8_t>(first_address + i), 1));
+  }
+  return modules;
+}
+
+}  // namespace kavri::testing
