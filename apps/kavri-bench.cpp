@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/env.h"
+#include "base/standard_options.h"
 #include "shell/driver.h"
 #include "simlink/ipc_transport.h"
 #include "ui/headless_toolkit.h"
@@ -97,11 +98,10 @@ int run_bench(const BenchOptions& options) {
 }  // namespace kavri
 
 int main(int argc, char** argv) {
+  const kavri::ProgramUsage program{"kavri-bench", kavri::BENCH_USAGE};
+  if (const auto answer = kavri::answer_help_or_version(argc, argv, program)) return *answer;
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const std::optional<kavri::BenchOptions> options = kavri::parse_bench_options(args);
-  if (!options) {
-    std::cerr << kavri::BENCH_USAGE;
-    return 2;
-  }
+  if (!options) return kavri::usage_error(program);
   return kavri::run_bench(*options);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/number_text.h"
+#include "base/standard_options.h"
 #include "config/calibration_tables.h"
 #include "config/gauge_config.h"
 #include "engine/gauge_calculator.h"
@@ -16,8 +17,9 @@
 namespace {
 
 constexpr const char* USAGE =
-    "Usage: kavri-gauge --config FILE [--gauge 1|2] [--calibration FILE --address N]\n"
+    "usage: kavri-gauge --config FILE [--gauge 1|2] [--calibration FILE --address N]\n"
     "                   [--glide N] [--battery N] VALUE...\n"
+    "       kavri-gauge --help | --version\n"
     "Prints, for each VALUE (successive passes of one gauge), the position the module shows\n"
     "after the transfer cycle: one byte, or for gauge-1 16-bit types the low and high byte.\n"
     "  --config FILE       the gauge configuration (.jcf) of the module\n"
@@ -29,13 +31,10 @@ constexpr const char* USAGE =
     "VALUE: a decimal number for an 8-byte offset; otherwise an integer ($hex, %binary\n"
     "allowed) of which the offset length's low bytes are kept (-1 on 2 bytes is 65535).\n";
 
+constexpr kavri::ProgramUsage KAVRI_GAUGE{"kavri-gauge", USAGE};
+
 int fail(const std::string& message) {
   std::cerr << "kavri-gauge: " << message << "\n";
-  return 2;
-}
-
-int usage_error() {
-  std::cerr << USAGE;
   return 2;
 }
 
@@ -81,8 +80,9 @@ bool parse(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI_GAUGE)) return *answer;
   Options options;
-  if (!parse(argc, argv, options)) return usage_error();
+  if (!parse(argc, argv, options)) return kavri::usage_error(KAVRI_GAUGE);
 
   const auto config = kavri::read_gauge_config(options.config, kavri::gauge_config_keys());
   if (!config) return fail("cannot read the configuration file " + options.config);

@@ -10,29 +10,28 @@
 
 #include "base/env.h"
 #include "base/number_text.h"
+#include "base/standard_options.h"
 #include "simlink/posix_endpoint.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace {
 
 constexpr const char* USAGE =
-    "Usage: kavri-sim [options]\n"
+    "usage: kavri-sim [options]\n"
     "Serves the Kavri driver's simulator link on this machine and flies a profile.\n"
     "  --profile FILE            fly FILE (see docs/sim-profile.md) instead of the demo flight\n"
     "  --set OFFSET:SIZE=VALUE   hold a value (repeatable; size 1, 2, 4 or 8), e.g. $0D0C:2=4\n"
     "  --print-writes            print each client write: offset, size and bytes\n"
     "  --class UIPCMAIN|FS98MAIN the server class to go by (default UIPCMAIN)\n"
     "  --run-for SECONDS         stop after SECONDS (default: until interrupted)\n"
-    "  --help                    show this text\n";
+    "  --help                    alone: show this text\n"
+    "  --version                 alone: show the program version\n";
+
+constexpr kavri::ProgramUsage KAVRI_SIM{"kavri-sim", USAGE};
 
 volatile std::sig_atomic_t interrupted = 0;
 
 void on_signal(int) { interrupted = 1; }
-
-int usage_error() {
-  std::cerr << USAGE;
-  return 2;
-}
 
 void print_write(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
   std::string line = "write " + kavri::format_offset(static_cast<std::uint16_t>(offset)) + " " +
@@ -49,15 +48,13 @@ void print_write(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI_SIM)) return *answer;
   kavri::SimOptions options;
   std::int64_t run_for_ms = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool has_value = i + 1 < argc;
-    if (arg == "--help") {
-      std::cout << USAGE;
-      return 0;
-    } else if (arg == "--print-writes") {
+    if (arg == "--print-writes") {
       options.on_write = print_write;
     } else if (arg == "--profile" && has_value) {
       const char* path = argv[++i];
@@ -76,21 +73,21 @@ int main(int argc, char** argv) {
       }
     } else if (arg == "--set" && has_value) {
       const auto pin = kavri::parse_pin(argv[++i]);
-      if (!pin) return usage_error();
+      if (!pin) return kavri::usage_error(KAVRI_SIM);
       options.pins.push_back(*pin);
     } else if (arg == "--class" && has_value) {
       const auto server_class = kavri::parse_server_class(argv[++i]);
-      if (!server_class) return usage_error();
+      if (!server_class) return kavri::usage_error(KAVRI_SIM);
       options.server_class = *server_class;
     } else if (arg == "--run-for" && has_value) {
       const std::string_view seconds = argv[++i];
       if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string_view::npos ||
           seconds.size() > 9) {
-        return usage_error();
+        return kavri::usage_error(KAVRI_SIM);
       }
       run_for_ms = kavri::parse_number_text(seconds) * 1000;
     } else {
-      return usage_error();
+      return kavri::usage_error(KAVRI_SIM);
     }
   }
 

@@ -1,15 +1,35 @@
-// kavri: the driver of the Kavri gauge bus on the USB master card. It reads no command line and
-// nothing from the environment; its settings are "Kavri.ini" in the current directory.
+// kavri: the driver of the Kavri gauge bus on the USB master card. It reads nothing from the
+// environment and no command line beyond "--help" and "--version" alone; its settings are
+// "Kavri.ini" in the current directory.
 #include <cstdio>
 #include <memory>
 
 #include "base/env.h"
+#include "base/standard_options.h"
 #include "device/hid.h"
 #include "shell/driver.h"
 #include "simlink/ipc_transport.h"
 #include "ui/toolkit.h"
 
-int main() {
+namespace {
+
+constexpr kavri::ProgramUsage KAVRI{
+    "kavri",
+    "usage: kavri [--help | --version]\n"
+    "The Kavri gauge-bus driver: opens the master card (USB vendor 0xFCFD, product 0x0001),\n"
+    "explores its bus of gauge modules and drives them from the flight simulator's variables.\n"
+    "It takes no other argument. It keeps its settings, Kavri.ini and Calibrage.ini, in the\n"
+    "current directory; started from the desktop menu, in $XDG_CONFIG_HOME/kavri.\n"
+    "  --help     show this text\n"
+    "  --version  show the program version\n"};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI);
+    return answer ? *answer : kavri::usage_error(KAVRI);
+  }
   std::unique_ptr<kavri::Toolkit> ui = kavri::make_platform_toolkit();
   if (!ui) {
     // Without a display there is no way to show even the message box.

@@ -20,6 +20,7 @@ struct BenchOptions {
 inline constexpr const char* BENCH_USAGE =
     "usage: kavri-bench [--modules FILE] [--headless] [--trace FILE] [--run-for SECONDS] "
     "[--no-sim]\n"
+    "       kavri-bench --help | --version\n"
     "  --modules FILE     the virtual bus: one group per module (default: the demo bench)\n"
     "  --headless         no window; message boxes go to standard error, answered OK\n"
     "  --trace FILE       every report exchanged with the card, one timed line each\n"

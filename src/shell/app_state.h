@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/env.h"
+#include "base/program_version.h"
 #include "base/relaxed.h"
 #include "config/calibration_tables.h"
 #include "device/bus_sender.h"
@@ -27,7 +28,6 @@
 
 namespace kavri {
 
-inline constexpr const char* PROGRAM_VERSION = "7.074";
 inline constexpr const char* SETTINGS_FILE = "Kavri.ini";
 
 // Where the driver keeps its files: "Kavri.ini" and "Calibrage.ini" in `directory` (the
