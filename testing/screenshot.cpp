@@ -6,7 +6,9 @@
 
 namespace kavri {
 
-bool save_screenshot(const std::string&) { return false; }  // no X server to picture
+// No X server to picture.
+bool save_screenshot(const std::string&) { return false; }
+bool save_window_screenshot(const std::string&, const std::string&) { return false; }
 
 }  // namespace kavri
 
@@ -22,13 +24,16 @@ extern char** environ;
 
 namespace kavri {
 
-bool save_screenshot(const std::string& png_path) {
+namespace {
+
+// `window`: "root", or a window's title.
+bool import_picture(std::string window, const std::string& png_path) {
   if (png_path.empty() || std::getenv("DISPLAY") == nullptr) return false;
   std::error_code ignored;
   std::filesystem::remove(png_path, ignored);  // so that an old picture never passes for new
   // Run without a shell, so that no character of the path is ever read as a command.
-  std::string program = "import", window = "-window", root = "root", path = png_path;
-  char* argv[] = {program.data(), window.data(), root.data(), path.data(), nullptr};
+  std::string program = "import", option = "-window", path = png_path;
+  char* argv[] = {program.data(), option.data(), window.data(), path.data(), nullptr};
   pid_t child = 0;
   if (posix_spawnp(&child, "import", nullptr, nullptr, argv, environ) != 0) return false;
   int status = 0;
@@ -36,6 +41,14 @@ bool save_screenshot(const std::string& png_path) {
     if (errno != EINTR) return false;
   }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::filesystem::exists(png_path);
+}
+
+}  // namespace
+
+bool save_screenshot(const std::string& png_path) { return import_picture("root", png_path); }
+
+bool save_window_screenshot(const std::string& png_path, const std::string& title) {
+  return import_picture(title, png_path);
 }
 
 }  // namespace kavri

@@ -20,11 +20,11 @@ void send(VirtualCard& card, std::uint8_t code, std::uint8_t address, std::uint8
   card.write_report(BusReport{0, code, address, data, 0, 0, 0, 0, 0});
 }
 
-// Lets the toolkit paint, then pictures the screen.
+// Lets the toolkit paint, then pictures the panel.
 bool draw_and_picture(const char* png_path) {
   XSync(fl_display, False);
   for (int i = 0; i < 20; ++i) Fl::wait(0.01);
-  return save_screenshot(png_path);
+  return save_window_screenshot(png_path, "Kavri - banc virtuel");
 }
 
 TEST(VirtualPanelGuiTest, DrawsTheDemoBench) {

@@ -29,13 +29,15 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
   }
 
   // Shows the window with its sliders preset from the course limits and pictures it.
-  void picture(void (*open)(WindowContext&), int window, const std::string& name) {
+  void picture(void (*open)(WindowContext&), int window, const std::string& title,
+               const std::string& name) {
     open(rig->ctx);
     reload_calibration(rig->ctx, 0, "12", 0);
     ASSERT_TRUE(ui->window_exists(window));
     XSync(fl_display, False);
     for (int i = 0; i < 20; ++i) Fl::wait(0.01);
-    EXPECT_TRUE(save_screenshot(std::string(KAVRI_BINARY_DIR "/screenshots/") + name));
+    EXPECT_TRUE(
+        save_window_screenshot(std::string(KAVRI_BINARY_DIR "/screenshots/") + name, title));
   }
 
   std::unique_ptr<Toolkit> ui;
@@ -43,17 +45,17 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
 };
 
 TEST_F(CalibrationWindowsGuiTest, Suction) {
-  picture(open_suction_window, SUCTION_WINDOW, "suction_window.png");
+  picture(open_suction_window, SUCTION_WINDOW, "Calibrage jauge suction", "suction_window.png");
   EXPECT_EQ(ui->value(94), 230);
 }
 
 TEST_F(CalibrationWindowsGuiTest, Oat) {
-  picture(open_oat_window, OAT_WINDOW, "oat_window.png");
+  picture(open_oat_window, OAT_WINDOW, "Calibrage Jauge OAT", "oat_window.png");
   EXPECT_EQ(ui->value(122), 20);
 }
 
 TEST_F(CalibrationWindowsGuiTest, Fuel) {
-  picture(open_fuel_window, FUEL_WINDOW, "fuel_window.png");
+  picture(open_fuel_window, FUEL_WINDOW, "Calibrage jauge essence", "fuel_window.png");
   EXPECT_EQ(ui->value(135), 230);
 }
 

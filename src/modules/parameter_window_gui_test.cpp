@@ -39,7 +39,8 @@ TEST(ParameterWindowGuiTest, ShowsEveryControlInPlace) {
 
   XSync(fl_display, False);
   for (int i = 0; i < 20; ++i) Fl::wait(0.01);
-  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/parameter_window.png"));
+  EXPECT_TRUE(
+      save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/parameter_window.png", "Paramétrages"));
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(MainWindowGui, ShowsTheExploredBusAndSavesAPicture) {
   EXPECT_EQ(ui->item_count(MAIN_MODULE_SELECTOR), 4);
   EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
   EXPECT_EQ(ui->value(MAIN_BACKLIGHT_SLIDER), 9);
-  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window.png"));
+  EXPECT_TRUE(save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window.png", "Kavri"));
   shut_down(*state);
 }
 
