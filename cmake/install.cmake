@@ -1,0 +1,47 @@
+# What `cmake --install` lays out, and the Debian package made from it by cpack: the programs,
+# and on Linux the udev rule, the menu entry with its launcher and icon, and the docs.
+include(GNUInstallDirs)
+
+install(TARGETS kavri kavri-bench kavri-sim kavri-gauge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(KAVRI_PACKAGE_MAINTAINER "Kavri developers <kavri-dev@example.org>"
+      CACHE STRING "Maintainer named by the Debian package and its changelog")
+  set(packaging ${PROJECT_SOURCE_DIR}/packaging)
+  set(generated ${PROJECT_BINARY_DIR}/installed)
+
+  # udev reads the rules of packages in /usr/lib/udev/rules.d and never looks under /usr/local:
+  # a build from source copies the rule into /etc/udev/rules.d (README, "Install").
+  install(FILES ${packaging}/70-kavri.rules DESTINATION lib/udev/rules.d)
+
+  set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+  install(FILES ${packaging}/icons/kavri.svg DESTINATION ${icons}/scalable/apps)
+  foreach(size 16 32 48 64 128 256)
+    install(FILES ${packaging}/icons/kavri-${size}.png DESTINATION ${icons}/${size}x${size}/apps
+            RENAME kavri.png)
+  endforeach()
+
+  # The README keeps its links: docs/ beside it, as in the source tree.
+  install(FILES README.md ${packaging}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+
+  install(CODE "
+    set(KAVRI_SOURCE \"${PROJECT_SOURCE_DIR}\")
+    set(KAVRI_GENERATED \"${generated}\")
+    set(KAVRI_VERSION \"${PROJECT_VERSION}\")
+    set(KAVRI_MAINTAINER \"${KAVRI_PACKAGE_MAINTAINER}\")
+    set(KAVRI_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+    set(KAVRI_LIBEXECDIR \"${CMAKE_INSTALL_LIBEXECDIR}\")
+    include(\"${PROJECT_SOURCE_DIR}/cmake/install_time_files.cmake\")")
+  install(FILES ${generated}/kavri.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(PROGRAMS ${generated}/kavri-launch DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kavri)
+  install(FILES ${generated}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+  include(cmake/debian_package.cmake)
+  # The package of the programs as built here; sanitizer builds make no package.
+  if(KAVRI_TESTS AND KAVRI_SANITIZE STREQUAL "")
+    add_test(NAME debian_package
+             COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-package.sh ${PROJECT_BINARY_DIR})
+    set_tests_properties(debian_package PROPERTIES FIXTURES_REQUIRED tested_programs)
+  endif()
+endif()
