@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libhidapi-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
-  dpkg-dev lintian desktop-file-utils
+  dpkg-dev file lintian desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do
