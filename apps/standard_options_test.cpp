@@ -3,6 +3,7 @@
 // display, no card and no file touched.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,12 @@ TEST_F(StandardOptions, EveryProgramAnswersHelpAndVersionAndRefusesMisuse) {
     EXPECT_EQ(misuse.err, help.out);
   }
   EXPECT_EQ(dir.file_count(), 0u);
+}
+
+// An answer that cannot be written is not given: exit code 1, not 0.
+TEST_F(StandardOptions, AnswerToAFullOutputFails) {
+  testing::ChildProcess child({KAVRI_GAUGE_PROGRAM, "--help"}, {dir.path(), {}, {}, "/dev/full"});
+  EXPECT_EQ(child.wait(std::chrono::seconds(30)), 1);
 }
 
 // With no argument the driver reads no command line and goes for its windows as it always did.
