@@ -11,8 +11,10 @@
 #include "base/env.h"
 #include "base/number_text.h"
 #include "base/standard_options.h"
-#include "simlink/posix_endpoint.h"
 #include "virtual/simulator/virtual_simulator.h"
+#if !defined(_WIN32)
+#include "simlink/posix_endpoint.h"
+#endif
 
 namespace {
 
@@ -92,16 +94,21 @@ int main(int argc, char** argv) {
   }
 
   kavri::SystemEnv env;
-  const std::string directory = kavri::default_ipc_directory();
-  options.directory = directory;
+#if defined(_WIN32)
+  // Clients find the server by its window class.
+  const std::string where =
+      "as the window " + std::string(kavri::server_class_name(options.server_class));
+#else
+  options.directory = kavri::default_ipc_directory();
+  const std::string where = "in " + options.directory;
+#endif
   const bool demo = !options.profile;
   kavri::VirtualSimulator sim(env, std::move(options));
   if (!sim.start()) {
     std::cerr << "kavri-sim: " << sim.error() << "\n";
     return 1;
   }
-  std::cerr << "kavri-sim: serving in " << directory << (demo ? ", flying the demo flight" : "")
-            << "\n";
+  std::cerr << "kavri-sim: serving " << where << (demo ? ", flying the demo flight" : "") << "\n";
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
   const std::int64_t begin = env.now_ms();

@@ -23,10 +23,11 @@ function(kavri_program name)
 endfunction()
 
 # kavri_tests(name SOURCES files... LIBS libraries... [LABELS labels...]
-#             [PROPERTIES name value...]): one GoogleTest program, linked with the libraries its
-# tests use and the shared test helpers; PROPERTIES go to each of its tests.
+#             [PROPERTIES name value...] [FILTER pattern]): one GoogleTest program, linked with
+# the libraries its tests use and the shared test helpers; PROPERTIES go to each of its tests;
+# FILTER keeps only the matching tests (GoogleTest's filter syntax).
 function(kavri_tests name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(T "" "FILTER" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kavri_testing GTest::gtest_main
                                         kavri_warnings)
@@ -34,13 +35,26 @@ function(kavri_tests name)
   if(T_LABELS)
     list(APPEND properties LABELS ${T_LABELS})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  set(filter)
+  if(T_FILTER)
+    set(filter TEST_FILTER ${T_FILTER})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${filter} PROPERTIES ${properties})
 endfunction()
 
 # kavri_gui_tests(files...): tests that open real windows; they join the one gui_tests program.
 function(kavri_gui_tests)
   foreach(source ${ARGN})
     set_property(GLOBAL APPEND PROPERTY KAVRI_GUI_TEST_SOURCES
+                 ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+  endforeach()
+endfunction()
+
+# kavri_win32_gui_tests(files...): the same for the native Windows toolkit; they form the
+# gui_tests program of a Windows build instead.
+function(kavri_win32_gui_tests)
+  foreach(source ${ARGN})
+    set_property(GLOBAL APPEND PROPERTY KAVRI_WIN32_GUI_TEST_SOURCES
                  ${CMAKE_CURRENT_SOURCE_DIR}/${source})
   endforeach()
 endfunction()

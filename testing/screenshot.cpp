@@ -1,24 +1,11 @@
 #include "testing/screenshot.h"
 
-#include <filesystem>
-
-#if defined(_WIN32)
-
-namespace kavri {
-
-// No X server to picture.
-bool save_screenshot(const std::string&) { return false; }
-bool save_window_screenshot(const std::string&, const std::string&) { return false; }
-
-}  // namespace kavri
-
-#else
-
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 extern char** environ;
 
@@ -52,5 +39,3 @@ bool save_window_screenshot(const std::string& png_path, const std::string& titl
 }
 
 }  // namespace kavri
-
-#endif

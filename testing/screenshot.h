@@ -7,8 +7,9 @@
 
 namespace kavri {
 
-// Saves the X root window as a PNG file (through ImageMagick's `import`). False when it could
-// not be taken: no display, no `import`, or the file was not written.
+// Saves the whole screen as a PNG file: on X, the root window through ImageMagick's `import`;
+// on Windows, the desktop as GDI draws it. False when it could not be taken: no display, no
+// `import`, or the file was not written.
 bool save_screenshot(const std::string& png_path);
 
 // The same for the one top-level window of that title, as it stands on the screen (whatever

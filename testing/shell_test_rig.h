@@ -11,10 +11,14 @@
 
 #include "shell/driver.h"
 #include "simlink/ipc_transport.h"
-#include "simlink/posix_transport.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "testing/virtual_modules.h"
+#if defined(_WIN32)
+#include "testing/no_server_transport.h"
+#else
+#include "simlink/posix_transport.h"
+#endif
 #include "ui/headless_toolkit.h"
 #include "virtual/lent_card_layer.h"
 #include "virtual/virtual_card.h"
@@ -43,9 +47,14 @@ struct ShellRig {
   HeadlessToolkit ui;
   VirtualCard card;
   LentCardLayer hid{&card};
+#if defined(_WIN32)
+  // Every process of the desktop sees a server's window: this link has none to find at all.
+  std::unique_ptr<IpcTransport> transport = make_no_server_transport();
+#else
   // No server listens in an empty directory of our own: the link stays down.
   std::unique_ptr<IpcTransport> transport =
       make_posix_transport(PosixTransportOptions{file("ipc")});
+#endif
 };
 
 }  // namespace kavri::testing

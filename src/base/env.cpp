@@ -1,11 +1,23 @@
 #include "base/env.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+// windows.h first: timeapi.h needs its types.
+#include <timeapi.h>
+#endif
+
 #include <condition_variable>
 #include <mutex>
 
 namespace kavri {
 
+#if defined(_WIN32)
+SystemEnv::SystemEnv() : start_(std::chrono::steady_clock::now()) { timeBeginPeriod(1); }
+SystemEnv::~SystemEnv() { timeEndPeriod(1); }
+#else
 SystemEnv::SystemEnv() : start_(std::chrono::steady_clock::now()) {}
+SystemEnv::~SystemEnv() = default;
+#endif
 
 std::int64_t SystemEnv::now_ms() {
   return std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - start_).count();

@@ -4,16 +4,19 @@
 
 namespace kavri {
 
+bool interface_matches(const HidInterfaceIds& ids, std::uint16_t product_id,
+                       std::uint16_t vendor_id, int version) {
+  const bool ids_match = ids.vendor_id == vendor_id && ids.product_id == product_id;
+  return ids_match && (version == -1 || ids.release == version);
+}
+
 std::optional<std::size_t> nth_matching_interface(std::span<const HidInterfaceIds> interfaces,
                                                   std::uint16_t product_id, std::uint16_t vendor_id,
                                                   int version, int index) {
   if (index < 0) return std::nullopt;
   int matches = 0;
   for (std::size_t i = 0; i < interfaces.size(); ++i) {
-    const HidInterfaceIds& ids = interfaces[i];
-    const bool ids_match = ids.vendor_id == vendor_id && ids.product_id == product_id;
-    const bool release_matches = version == -1 || ids.release == version;
-    if (!ids_match || !release_matches) continue;
+    if (!interface_matches(interfaces[i], product_id, vendor_id, version)) continue;
     if (matches == index) return i;
     ++matches;
   }

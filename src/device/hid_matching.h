@@ -16,6 +16,11 @@ struct HidInterfaceIds {
   std::uint16_t release = 0;  // the version number
 };
 
+// True when the interface's vendor and product ids are the ones asked for and its release
+// equals `version` (-1: any release).
+bool interface_matches(const HidInterfaceIds& ids, std::uint16_t product_id,
+                       std::uint16_t vendor_id, int version);
+
 // The position of the index-th interface (from 0) whose vendor and product ids match and whose
 // release equals `version` (-1: any release), in enumeration order; none when there are fewer.
 std::optional<std::size_t> nth_matching_interface(std::span<const HidInterfaceIds> interfaces,

@@ -43,6 +43,9 @@ constexpr std::optional<IpcServerClass> parse_server_class(std::string_view name
   return std::nullopt;
 }
 
+// The window message that asks a server to carry out a block (registered by both sides).
+constexpr const char* IPC_MESSAGE_NAME = "FsasmLib:IPC";
+
 constexpr std::size_t IPC_AREA_SIZE = 0x8000;
 // Queued records may use this much of the area; the rest holds at most the end marker.
 constexpr std::size_t IPC_QUEUE_LIMIT = 0x7F00;

@@ -1,0 +1,132 @@
+// The file operations on Windows. Paths are UTF-8 and go to the "W" functions, so a folder
+// name with accents works whatever the system's code page.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+
+#include "base/utf16_text.h"
+#include "config/file_access.h"
+
+namespace kavri {
+
+namespace {
+
+// A handle closed when it goes out of scope.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+  // Closes now; false when closing failed (a write still pending may have been lost).
+  bool close() {
+    const bool closed = !valid() || CloseHandle(handle_) != 0;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens an existing file without following it anywhere a regular file is not: directories fail
+// to open without backup semantics, and anything but a disk file (a pipe, a console, a
+// device) is refused.
+HANDLE open_regular(const std::wstring& path, DWORD access, DWORD disposition) {
+  HANDLE handle = CreateFileW(path.c_str(), access, SHARE_ALL, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+bool write_all(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+// A new file beside `target`, under a name that no other writer uses.
+HANDLE create_temporary(const std::wstring& target, std::wstring& temporary) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = target + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(counter.fetch_add(1));
+    HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return handle;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+FileContents read_whole_file(const std::string& path) {
+  const std::wstring wide = to_wide(path);
+  FileContents result;
+  result.access = FileAccess::read_write;
+  HANDLE handle = open_regular(wide, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+  if (handle == INVALID_HANDLE_VALUE) {
+    handle = open_regular(wide, GENERIC_READ, OPEN_EXISTING);
+    result.access = FileAccess::read_only;
+  }
+  FileHandle file(handle);
+  if (!file.valid()) return FileContents{};
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return FileContents{};
+    if (got == 0) break;
+    result.bytes.append(buffer, got);
+  }
+  return result;
+}
+
+bool prepare_file_for_writing(const std::string& path) {
+  FileHandle file(open_regular(to_wide(path), GENERIC_WRITE, OPEN_ALWAYS));
+  return file.valid();
+}
+
+bool replace_file(const std::string& path, std::string_view bytes) {
+  const std::wstring target = to_wide(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    return false;
+  }
+  if (exists) {
+    // Writable as well as present: the same test a reader's open makes.
+    FileHandle probe(open_regular(target, GENERIC_WRITE, OPEN_EXISTING));
+    if (!probe.valid()) return false;
+  }
+
+  std::wstring temporary;
+  FileHandle file(create_temporary(target, temporary));
+  if (!file.valid()) return false;
+  bool ok = write_all(file.get(), bytes) && FlushFileBuffers(file.get()) != 0;
+  ok = file.close() && ok;
+  // ReplaceFileW keeps the old file's attributes and security, as the POSIX rename keeps
+  // the permission bits; a file that did not exist yet is simply moved into place.
+  ok = ok && (exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                     : MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0);
+  if (!ok) DeleteFileW(temporary.c_str());
+  return ok;
+}
+
+}  // namespace kavri

@@ -1,0 +1,19 @@
+// The Win32 backend's modal dialogs: message box and open-file dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "ui/toolkit.h"
+
+namespace kavri::win32_ui {
+
+// Modal for every window of the thread; returns once the user has pressed OK.
+void show_message_box(HWND owner, std::string_view title, std::string_view text);
+
+// The system's open-file dialog: the full path (UTF-8), or "" when cancelled or when it failed.
+std::string run_open_file_dialog(HWND owner, const FileDialogSpec& spec);
+
+}  // namespace kavri::win32_ui
