@@ -1,0 +1,315 @@
+// The Win32 toolkit on a real desktop (Wine on Xvfb in CI). User input goes through the
+// system's input queue (SendInput), the path a click or a key of the user takes.
+#include <windows.h>
+// windows.h first: the common controls header needs its types.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/utf16_text.h"
+#include "testing/screenshot.h"
+#include "ui/toolkit.h"
+
+namespace kavri {
+namespace {
+
+constexpr int kPanel = 4, kPlain = 5;
+constexpr Rect kPanelGeometry{40, 40, 560, 330};
+enum : int {
+  kStatus = 1,
+  kCount,
+  kGraduation,
+  kCaption,
+  kField = 10,
+  kList,
+  kBacklight,
+  kPosition,
+  kOpen,
+  kSetMin,
+  kReduced,
+  kProgress,
+  kDial,
+  kLampOn,
+  kLampOff
+};
+
+ControlSpec spec(int number, ControlKind kind, Rect rect, std::string text = "",
+                 Align align = Align::left) {
+  ControlSpec s;
+  s.number = number;
+  s.kind = kind;
+  s.rect = rect;
+  s.text = std::move(text);
+  s.align = align;
+  return s;
+}
+
+ControlSpec ranged(ControlSpec s, int min, int max, int tick_step = 0) {
+  s.range_min = min;
+  s.range_max = max;
+  s.tick_step = tick_step;
+  return s;
+}
+
+HWND window_titled(const wchar_t* title) { return FindWindowW(L"KavriWindow", title); }
+
+std::wstring text_of(HWND hwnd) {
+  wchar_t text[256] = {};
+  GetWindowTextW(hwnd, text, 256);
+  return text;
+}
+
+std::wstring class_of(HWND hwnd) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+void send_inputs(std::vector<INPUT> inputs) {
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// A left click at a point of a window's client area.
+void click(HWND window, int x, int y) {
+  POINT at{x, y};
+  ClientToScreen(window, &at);
+  SetCursorPos(at.x, at.y);
+  INPUT down{}, up{};
+  down.type = up.type = INPUT_MOUSE;
+  down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  send_inputs({down, up});
+}
+
+void press_key(WORD key) {
+  INPUT down{}, up{};
+  down.type = up.type = INPUT_KEYBOARD;
+  down.ki.wVk = up.ki.wVk = key;
+  up.ki.dwFlags = KEYEVENTF_KEYUP;
+  send_inputs({down, up});
+}
+
+class Win32ToolkitGuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui = make_platform_toolkit();
+    ASSERT_NE(ui, nullptr);
+    WindowSpec window{kPanel, "Paramètres", kPanelGeometry, true, true, true};
+    ASSERT_TRUE(ui->create_window(window));
+    ui->add_control(
+        kPanel, spec(kStatus, ControlKind::label, {20, 10, 110, 18}, "Déconnecté", Align::center));
+    ui->add_control(kPanel,
+                    spec(kCount, ControlKind::label, {20, 40, 120, 20}, "Nombre de modules : 3"));
+    ControlSpec graduation =
+        spec(kGraduation, ControlKind::label, {150, 35, 50, 30}, "-20", Align::right);
+    graduation.font = FontId::large;
+    ui->add_control(kPanel, graduation);
+    ControlSpec caption =
+        spec(kCaption, ControlKind::label, {210, 10, 300, 30}, "Exploration du bus", Align::center);
+    caption.font = FontId::small;
+    ui->add_control(kPanel, caption);
+    ui->add_control(kPanel, spec(kField, ControlKind::text_field, {20, 80, 80, 20}, "$0BC0"));
+    ui->add_control(kPanel, spec(kList, ControlKind::drop_down, {110, 80, 80, 20}));
+    ui->add_control(kPanel,
+                    ranged(spec(kBacklight, ControlKind::slider, {20, 120, 130, 30}), 0, 15, 1));
+    ui->add_control(kPanel,
+                    ranged(spec(kPosition, ControlKind::slider, {20, 150, 190, 20}), 0, 255));
+    ui->add_control(kPanel, spec(kOpen, ControlKind::button, {20, 190, 90, 20}, "Paramètres"));
+    ControlSpec set_min = spec(kSetMin, ControlKind::button, {120, 190, 70, 20}, "Set min.");
+    set_min.enabled = false;
+    ui->add_control(kPanel, set_min);
+    ui->add_control(kPanel, spec(kReduced, ControlKind::check_box, {20, 225, 200, 20},
+                                 "Démarre en mode réduit"));
+    ui->add_control(kPanel,
+                    ranged(spec(kProgress, ControlKind::progress_bar, {20, 265, 300, 20}), 0, 50));
+    ui->add_control(
+        kPanel, ranged(spec(kDial, ControlKind::dial, {330, 60, 200, 200}, "Position 1"), 0, 255));
+    ui->add_control(kPanel, spec(kLampOn, ControlKind::lamp, {240, 120, 80, 20}, "Out 1"));
+    ui->add_control(kPanel, spec(kLampOff, ControlKind::lamp, {240, 150, 80, 20}, "Out 2"));
+    for (const char* item : {"50", "12", "7"}) ui->add_item(kList, item);
+    panel = window_titled(L"Paramètres");
+    ASSERT_NE(panel, nullptr);
+    SetForegroundWindow(panel);
+    settle();
+  }
+
+  // Lets the windows paint and the input queue deliver what was sent.
+  void settle() {
+    for (int i = 0; i < 20; ++i) {
+      ui->show_now();
+      Sleep(5);
+    }
+  }
+
+  std::vector<Event> drain() {
+    std::vector<Event> events;
+    for (int i = 0; i < 40; ++i) {
+      while (auto event = ui->poll_event()) events.push_back(*event);
+      Sleep(5);
+    }
+    return events;
+  }
+
+  std::unique_ptr<Toolkit> ui;
+  HWND panel = nullptr;
+};
+
+TEST_F(Win32ToolkitGuiTest, NativeControlsCarryTheirNumbersTextsAndStyles) {
+  const HWND open = GetDlgItem(panel, kOpen);
+  EXPECT_EQ(class_of(open), L"Button");
+  EXPECT_EQ(text_of(open), L"Paramètres");
+  EXPECT_EQ(text_of(panel), L"Paramètres");
+  EXPECT_EQ(text_of(GetDlgItem(panel, kStatus)), L"Déconnecté");
+  EXPECT_EQ(class_of(GetDlgItem(panel, kBacklight)), L"msctls_trackbar32");
+  EXPECT_EQ(class_of(GetDlgItem(panel, kList)), L"ComboBox");
+  EXPECT_EQ(class_of(GetDlgItem(panel, kProgress)), L"msctls_progress32");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(panel, kSetMin)));
+
+  const LONG style = GetWindowLongW(panel, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  RECT client, outer;
+  GetClientRect(panel, &client);
+  GetWindowRect(panel, &outer);
+  EXPECT_EQ(client.right, kPanelGeometry.w);
+  EXPECT_EQ(client.bottom, kPanelGeometry.h);
+  EXPECT_EQ(outer.left, kPanelGeometry.x);
+  EXPECT_EQ(outer.top, kPanelGeometry.y);
+
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  EXPECT_FALSE(GetWindowLongW(window_titled(L"progression"), GWL_STYLE) & WS_SYSMENU);
+}
+
+TEST_F(Win32ToolkitGuiTest, ProgramSideChangesReadBackAndRaiseNoEvent) {
+  ui->set_value(kPosition, 300);
+  EXPECT_EQ(ui->value(kPosition), 255);
+  ui->set_range(kPosition, 0, 65535);
+  ui->set_value(kPosition, 1000);
+  EXPECT_EQ(SendMessageW(GetDlgItem(panel, kPosition), TBM_GETPOS, 0, 0), 1000);
+  ui->set_range(kPosition, 0, 255);
+  EXPECT_EQ(ui->value(kPosition), 255);
+  ui->set_value(kReduced, 1);
+  ui->set_value(kProgress, 20);
+  ui->set_value(kDial, 180);
+  ui->set_value(kLampOn, 1);
+  ui->set_value(kBacklight, 9);
+
+  ui->set_selection(kList, 1);
+  ui->insert_item(kList, 0, "30");  // the selected entry moves down with its text
+  EXPECT_EQ(ui->selection(kList), 2);
+  EXPECT_EQ(SendMessageW(GetDlgItem(panel, kList), CB_GETCURSEL, 0, 0), 2);
+  EXPECT_EQ(ui->text(kList), "12");
+  ui->set_selection(kList, 9);
+  EXPECT_EQ(ui->selection(kList), -1);
+
+  ui->set_text(kStatus, "Connecté");
+  ui->set_background(kStatus, {0, 255, 0});
+  EXPECT_EQ(ui->text(kStatus), "Connecté");
+  ui->set_text(kField, "1000 é");
+  EXPECT_EQ(ui->text(kField), "1000 é");
+  ui->set_enabled(kOpen, false);
+  EXPECT_FALSE(ui->enabled(kOpen));
+  ui->set_enabled(kOpen, true);
+  EXPECT_TRUE(ui->enabled(kOpen));
+
+  EXPECT_TRUE(drain().empty());
+  EXPECT_EQ(ui->value(kReduced), 1);
+  EXPECT_EQ(ui->text(999), "");
+  EXPECT_EQ(ui->selection(999), -1);
+
+  ui->set_window_title(kPanel, "Paramétrages");
+  EXPECT_EQ(text_of(panel), L"Paramétrages");
+  ui->set_minimised(kPanel, true);
+  EXPECT_TRUE(ui->minimised(kPanel));
+  ui->set_minimised(kPanel, false);
+  EXPECT_FALSE(ui->minimised(kPanel));
+}
+
+TEST_F(Win32ToolkitGuiTest, UserInputRaisesControlEventsWithTheNewState) {
+  click(panel, 50, 200);   // "Paramètres"
+  click(panel, 150, 200);  // "Set min.", disabled: nothing
+  click(panel, 27, 235);   // the reduced-start box
+  click(panel, 205, 160);  // the position slider: focus, and a page up
+  press_key(VK_END);       // to its maximum
+  click(panel, 150, 90);   // the list: opens it
+  press_key(VK_DOWN);
+  press_key(VK_RETURN);
+  std::vector<int> controls;
+  for (const Event& event : drain()) {
+    EXPECT_EQ(event.kind, Event::Kind::control);
+    EXPECT_EQ(event.window, kPanel);
+    if (controls.empty() || controls.back() != event.control) controls.push_back(event.control);
+  }
+  EXPECT_EQ(controls, (std::vector<int>{kOpen, kReduced, kPosition, kList}));
+  EXPECT_EQ(ui->value(kReduced), 1);
+  EXPECT_EQ(ui->value(kPosition), 255);
+  EXPECT_EQ(ui->selection(kList), 0);
+  EXPECT_EQ(ui->text(kList), "50");
+}
+
+TEST_F(Win32ToolkitGuiTest, OnlyACloseBoxClosesAndTheWindowStays) {
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  const HWND plain = window_titled(L"progression");
+  ASSERT_NE(plain, nullptr);
+  PostMessageW(plain, WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostMessageW(plain, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(drain().empty());
+  PostMessageW(panel, WM_SYSCOMMAND, SC_CLOSE, 0);
+  const std::vector<Event> events = drain();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].kind, Event::Kind::close);
+  EXPECT_EQ(events[0].window, kPanel);
+  EXPECT_TRUE(ui->window_exists(kPanel));  // closing is the program's decision
+  EXPECT_TRUE(IsWindow(panel));
+
+  ui->destroy_window(kPanel);
+  EXPECT_FALSE(IsWindow(panel));
+  EXPECT_FALSE(ui->control_exists(kOpen));
+  ui->set_value(kOpen, 1);  // a control that is gone: nothing happens
+  EXPECT_EQ(ui->value(kOpen), 0);
+}
+
+TEST_F(Win32ToolkitGuiTest, MessageBoxShowsItsAccentsAndReturnsOnceDismissed) {
+  std::atomic<bool> shown{false};
+  std::wstring seen;
+  std::thread user([&] {
+    for (int i = 0; i < 2000 && !shown; ++i) {
+      if (HWND box = FindWindowW(L"#32770", L"Erreur de lecture")) {
+        wchar_t text[256] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's message
+        seen = text;
+        Sleep(200);  // let it paint
+        save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_message_box.png");
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        shown = true;
+      }
+      Sleep(10);
+    }
+  });
+  ui->message_box("Erreur de lecture",
+                  "Le module 7 n'a pas répondu correctement, relancer le driver");
+  user.join();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(seen, L"Le module 7 n'a pas répondu correctement, relancer le driver");
+}
+
+TEST_F(Win32ToolkitGuiTest, EveryKindOfControlShows) {
+  ui->set_selection(kList, 1);
+  ui->set_value(kBacklight, 9);
+  ui->set_value(kPosition, 127);
+  ui->set_value(kReduced, 1);
+  ui->set_value(kProgress, 20);
+  ui->set_value(kDial, 180);
+  ui->set_value(kLampOn, 1);
+  ui->set_background(kStatus, {255, 0, 0});
+  settle();
+  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_toolkit.png"));
+}
+
+}  // namespace
+}  // namespace kavri

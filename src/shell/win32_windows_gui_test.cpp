@@ -1,0 +1,107 @@
+// The main window and the parameter window in native Windows controls (Wine on Xvfb in CI):
+// the pictures in the build tree show what a user sees, beside the windows' tables.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+
+#include "modules/control_numbers.h"
+#include "shell/main_loop.h"
+#include "shell/main_window.h"
+#include "testing/editor_test_bench.h"
+#include "testing/screenshot.h"
+#include "testing/shell_test_rig.h"
+
+namespace kavri {
+namespace {
+
+using testing::module_at;
+
+// Lets the windows paint before the picture is taken.
+void settle(Toolkit& ui) {
+  for (int i = 0; i < 20; ++i) {
+    ui.show_now();
+    Sleep(10);
+  }
+}
+
+TEST(Win32WindowsGui, MainWindowShowsTheExploredBus) {
+  std::unique_ptr<Toolkit> ui = make_platform_toolkit();
+  ASSERT_NE(ui, nullptr);
+  ScratchDirectory files;
+  testing::write_file(files.path() + "/Kavri.ini", "backlight = 9\r\n");
+  SystemEnv env;
+  VirtualCard card({module_at(12, 5), module_at(20, 17), module_at(33, 31)});
+  LentCardLayer hid(&card);
+  auto transport = testing::make_no_server_transport();
+  std::unique_ptr<AppState> state =
+      start_up(DriverPorts{env, *ui, hid, *transport, files.path(), {}, {}});
+  ASSERT_NE(state, nullptr);
+
+  // Passes until the exploration is over and the link monitor has shown the link down.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  LoopEnd end;
+  while (ui->window_exists(PROGRESS_WINDOW) || ui->text(MAIN_STATUS_LABEL) != "Déconnecté") {
+    ASSERT_LT(std::chrono::steady_clock::now(), give_up);
+    ASSERT_FALSE(run_pass(*state, std::nullopt, end));
+  }
+  settle(*ui);
+
+  const HWND main = FindWindowW(L"KavriWindow", L"Kavri");
+  ASSERT_NE(main, nullptr);
+  RECT client, outer;
+  GetClientRect(main, &client);
+  GetWindowRect(main, &outer);
+  EXPECT_EQ(client.right, 557);
+  EXPECT_EQ(client.bottom, 378);
+  EXPECT_EQ(outer.left, 355);
+  EXPECT_EQ(outer.top, 124);
+  const LONG style = GetWindowLongW(main, GWL_STYLE);
+  EXPECT_TRUE((style & WS_SYSMENU) && (style & WS_MINIMIZEBOX) && (style & WS_THICKFRAME));
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
+  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_main_window.png"));
+  shut_down(*state);
+}
+
+TEST(Win32WindowsGui, ParameterWindowShowsEveryControlInPlace) {
+  auto ui = make_platform_toolkit();
+  ASSERT_NE(ui, nullptr);
+  testing::EditorRig rig(*ui, {12});
+  rig.ui.set_minimised(MAIN_WINDOW, true);
+  ModuleRecord& r = rig.record(0);
+  r.gauge1_type = 18;
+  r.gauge2_type = 35;
+  r.gauge1_offset = 0x0BC0;
+  r.gauge1_offset_length = 2;
+  r.gauge1_course_max = 255;
+  r.gauge1_sim_min = -100;
+  r.gauge1_sim_max = 16383;
+  r.output1_type = 2;
+  r.analog_type = 2;
+  r.analog_param = 16383;
+  r.gauge1_inverted = 255;
+  ui->set_selection(MAIN_MODULE_SELECTOR, 1);
+  rig.dispatch.control_handlers.at(MAIN_PARAMETERS_BUTTON)();
+  ASSERT_TRUE(ui->window_exists(PARAMETER_WINDOW));
+  settle(*ui);
+
+  const HWND window = FindWindowW(L"KavriWindow", L"Paramétrages");
+  ASSERT_NE(window, nullptr);
+  RECT client, outer;
+  GetClientRect(window, &client);
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(client.right, 489);
+  EXPECT_EQ(client.bottom, 505);
+  EXPECT_EQ(outer.left, 344);
+  EXPECT_EQ(outer.top, 145);
+  EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU);  // left by "Annule" only
+  wchar_t text[64] = {};
+  GetDlgItemTextW(window, 33, text, 64);
+  EXPECT_STREQ(text, L"$0BC0");
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, PARAM_CALIBRATE_1_BUTTON)));
+  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_parameter_window.png"));
+}
+
+}  // namespace
+}  // namespace kavri
