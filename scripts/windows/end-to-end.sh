@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# kavri-bench.exe --headless --no-sim against kavri-sim.exe --set ..., under Wine, and the same
+# modules file and values on the Linux programs: both traces must hold the same position
+# reports once the exploration is over (the bus carries the configuration, the simulator link
+# the values; both must arrive intact on either platform).
+# Usage: end-to-end.sh WINE WINDOWS_APPS_DIR LINUX_APPS_DIR   (exit 77: no Linux build to compare)
+set -euo pipefail
+wine=$1 windows_apps=$2 linux_apps=$3
+if [[ ! -x $linux_apps/kavri-sim || ! -x $linux_apps/kavri-bench ]]; then
+  echo "no Linux build in $linux_apps to compare with"
+  exit 77
+fi
+
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A linear gauge on 2 bytes beside a type 15 gauge with a negative value on 4 bytes, and a
+# 16-bit split needle (type 17).
+modules=$'[vitesse]\r\naddress = 12\r\ngauge1_type = 2\r\ngauge1_offset = 3008\r\n'
+modules+=$'gauge1_offset_length = 2\r\ngauge1_course_min = 10\r\ngauge1_course_max = 200\r\n'
+modules+=$'gauge1_sim_max = 1900\r\ngauge2_type = 15\r\ngauge2_offset = 13088\r\n'
+modules+=$'gauge2_offset_length = 4\r\ngauge2_course_min = 20\r\ngauge2_course_max = 220\r\n'
+modules+=$'gauge2_sim_min = -100\r\ngauge2_sim_max = 100\r\n'
+modules+=$'[cap]\r\naddress = 7\r\ngauge1_type = 17\r\ngauge1_offset = 1400\r\n'
+modules+=$'gauge1_offset_length = 4\r\ngauge1_course_max = 255\r\n'
+values=(--set '$0BC0:2=1234' --set '$3320:4=-40' --set '$0578:4=300')
+
+# Waits (bounded) until the simulator started in the background says it serves.
+wait_until_serving() {
+  for _ in $(seq 600); do
+    grep -q serving "$1" 2>/dev/null && return 0
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "the simulator did not start:" >&2
+  cat "$1" >&2
+  return 1
+}
+
+# run PLATFORM SIM BENCH...: one platform's run in $work/PLATFORM.
+run() {
+  local dir=$work/$1 sim=$2
+  shift 2
+  mkdir -p "$dir"
+  printf '%s' "$modules" >"$dir/bus.ini"
+  (cd "$dir" && exec "$@" "$sim" "${values[@]}" >sim-out.txt 2>sim-err.txt) &
+  sim_pid=$!
+  wait_until_serving "$dir/sim-err.txt"
+}
+
+# The position reports after the exploration's end: code, address, position.
+positions() {
+  awk '$2 == "<" && $4 == "FE" { explored = 1 }
+       explored && $2 == ">" && ($4 == "03" || $4 == "04") { print $4, $5, $6 }' "$1"
+}
+
+bench_args=(--headless --no-sim --modules bus.ini --trace trace.txt --run-for 6)
+
+run windows "$windows_apps/kavri-sim.exe" "$wine"
+(cd "$work/windows" && timeout 180 "$wine" "$windows_apps/kavri-bench.exe" "${bench_args[@]}")
+kill "$sim_pid"
+wait "$sim_pid" 2>/dev/null || true
+
+export XDG_RUNTIME_DIR=$work/linux  # the Linux simulator's socket stays private to this run
+run linux "$linux_apps/kavri-sim" env
+(cd "$work/linux" && timeout 180 "$linux_apps/kavri-bench" "${bench_args[@]}")
+kill "$sim_pid"
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=
+
+windows=$(positions "$work/windows/trace.txt")
+linux=$(positions "$work/linux/trace.txt")
+echo "position reports (code, address, position), Windows:"
+echo "$windows"
+if [[ -z $linux || $windows != "$linux" ]]; then
+  echo "Linux:"
+  echo "$linux"
+  echo "FAILED: the Windows trace does not hold the Linux run's position reports"
+  exit 1
+fi
+echo "the same position reports as on Linux"
