@@ -62,7 +62,7 @@ positions() {
 bench_args=(--headless --no-sim --modules bus.ini --trace trace.txt --run-for 6)
 
 run windows "$windows_apps/kavri-sim.exe" "$wine"
-(cd "$work/windows" && timeout 180 "$wine" "$windows_apps/kavri-bench.exe" "${bench_args[@]}")
+(cd "$work/windows" && timeout 120 "$wine" "$windows_apps/kavri-bench.exe" "${bench_args[@]}")
 kill "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
 

@@ -6,6 +6,7 @@
 #include <timeapi.h>
 #endif
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 
@@ -23,6 +24,22 @@ std::int64_t SystemEnv::now_ms() {
   return std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - start_).count();
 }
 
+#if defined(_WIN32)
+// Short slices that look at the stop between them. The stop-notified waits of libstdc++ on
+// Windows (a condition variable with a stop token, a stop callback's removal) rest on its
+// atomic waits over winpthreads, which now and then miss a wake-up: the sleeper, or the thread
+// joining it, would then wait for ever.
+bool SystemEnv::sleep_for(Millis ms, std::stop_token stop) {
+  constexpr Millis SLICE{5};
+  const auto end = std::chrono::steady_clock::now() + ms;
+  for (;;) {
+    if (stop.stop_requested()) return false;
+    const auto left = std::chrono::duration_cast<Millis>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    std::this_thread::sleep_for(std::min(left, SLICE));
+  }
+}
+#else
 bool SystemEnv::sleep_for(Millis ms, std::stop_token stop) {
   if (!stop.stop_possible()) {
     std::this_thread::sleep_for(ms);
@@ -35,6 +52,7 @@ bool SystemEnv::sleep_for(Millis ms, std::stop_token stop) {
   wake.wait_for(lock, stop, ms, [] { return false; });
   return !stop.stop_requested();
 }
+#endif
 
 Worker SystemEnv::start_thread(std::function<void(std::stop_token)> body) {
   return Worker(std::jthread(std::move(body)));

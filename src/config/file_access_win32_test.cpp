@@ -32,7 +32,7 @@ TEST_F(FileAccessWin32, AFileHeldOpenByAnotherProgramKeepsItsWholeContent) {
   const std::string file = path("Kavri.ini");
   ASSERT_TRUE(replace_file(file, "backlight = 3\r\n"));
   ASSERT_TRUE(replace_file(file, "backlight = 4\r\n"));  // over an existing file
-  EXPECT_EQ(read_bytes(file), "backlight = 4\r\n");
+  EXPECT_EQ(testing::read_file(file), "backlight = 4\r\n");
   {
     // Opened as most programs open a file: without letting it be replaced meanwhile.
     HANDLE reader = CreateFileW(std::filesystem::path(root() / L"Kavri.ini").c_str(), GENERIC_READ,
@@ -41,7 +41,7 @@ TEST_F(FileAccessWin32, AFileHeldOpenByAnotherProgramKeepsItsWholeContent) {
     EXPECT_FALSE(replace_file(file, "backlight = 9\r\n"));
     CloseHandle(reader);
   }
-  EXPECT_EQ(read_bytes(file), "backlight = 4\r\n");
+  EXPECT_EQ(testing::read_file(file), "backlight = 4\r\n");
   EXPECT_EQ(files_in_dir(), 1u);  // no temporary left behind
 }
 
