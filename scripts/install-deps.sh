@@ -8,6 +8,9 @@ packages=(
   libfltk1.3-dev libhidapi-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   dpkg-dev file lintian desktop-file-utils
+  # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer
+  # their message boxes, zip to package them.
+  g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xdotool zip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: the three Linux presets of
 # CMakePresets.json (default, address+undefined sanitizers, thread sanitizer), each through
-# CTest, after the layering check. GUI tests run under Xvfb and leave their screenshots in
-# build/screenshots/.
+# CTest, after the layering check; then the Windows programs, cross-built and tested under Wine
+# (scripts/test-windows.sh). GUI tests run under Xvfb and leave their screenshots in
+# build/screenshots/ and build-windows/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -14,3 +15,5 @@ for preset in default asan tsan; do
   cmake --build --preset "$preset" -j "$jobs"
   xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs"
 done
+
+./scripts/test-windows.sh
