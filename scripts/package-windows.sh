@@ -18,12 +18,8 @@ done
 # Windows' Notepad wants CR LF; the byte order mark tells it the text is UTF-8.
 to_windows_text() { printf '\xEF\xBB\xBF'; sed 's/$/\r/' "$1"; }
 to_windows_text packaging/windows/LISEZMOI.txt >"$stage/kavri/LISEZMOI-README.txt"
-license=$(ls LICENSE* COPYING* 2>/dev/null | head -1 || true)
-if [[ -n $license ]]; then
-  to_windows_text "$license" >"$stage/kavri/LICENSE.txt"
-else
-  echo "package-windows: the repository has no license file to ship" >&2
-fi
+# The project's copyright and licence statement, as the Debian package ships it.
+to_windows_text packaging/copyright >"$stage/kavri/LICENSE.txt"
 (cd "$stage" && zip -q -r -X ../kavri-windows.zip kavri)
 echo "build-windows/kavri-windows.zip:"
 unzip -l build-windows/kavri-windows.zip

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16_text.h"
 #include "testing/screenshot.h"
 
 namespace kavri {
@@ -90,13 +91,12 @@ std::vector<std::uint8_t> png_of(const std::uint8_t* bgr, int width, int height,
   return png;
 }
 
-}  // namespace
-
-bool save_screenshot(const std::string& png_path) {
+// The part `area` of the screen, saved as a PNG file.
+bool save_area(const std::string& png_path, RECT area) {
   if (png_path.empty()) return false;
   std::error_code ignored;
   std::filesystem::remove(png_path, ignored);  // so that an old picture never passes for new
-  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  const int width = area.right - area.left, height = area.bottom - area.top;
   if (width <= 0 || height <= 0) return false;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -112,7 +112,7 @@ bool save_screenshot(const std::string& png_path) {
   bool taken = false;
   if (bitmap != nullptr && memory != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    taken = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+    taken = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
     GdiFlush();
     SelectObject(memory, old);
   }
@@ -128,6 +128,19 @@ bool save_screenshot(const std::string& png_path) {
   std::ofstream out(std::filesystem::path(png_path), std::ios::binary);
   out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
   return static_cast<bool>(out);
+}
+
+}  // namespace
+
+bool save_screenshot(const std::string& png_path) {
+  return save_area(png_path, {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+bool save_window_screenshot(const std::string& png_path, const std::string& title) {
+  HWND window = FindWindowW(nullptr, to_wide(title).c_str());
+  RECT area{};
+  if (window == nullptr || !GetWindowRect(window, &area)) return false;
+  return save_area(png_path, area);
 }
 
 }  // namespace kavri

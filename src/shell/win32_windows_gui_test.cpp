@@ -60,7 +60,8 @@ TEST(Win32WindowsGui, MainWindowShowsTheExploredBus) {
   EXPECT_TRUE((style & WS_SYSMENU) && (style & WS_MINIMIZEBOX) && (style & WS_THICKFRAME));
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
-  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_main_window.png"));
+  EXPECT_TRUE(
+      save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_main_window.png", "Kavri"));
   shut_down(*state);
 }
 
@@ -100,7 +101,8 @@ TEST(Win32WindowsGui, ParameterWindowShowsEveryControlInPlace) {
   GetDlgItemTextW(window, 33, text, 64);
   EXPECT_STREQ(text, L"$0BC0");
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, PARAM_CALIBRATE_1_BUTTON)));
-  EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_parameter_window.png"));
+  EXPECT_TRUE(save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_parameter_window.png",
+                                     "Paramétrages"));
 }
 
 }  // namespace
