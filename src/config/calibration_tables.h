@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "base/relaxed.h"
+#include "config/prefs.h"
 
 namespace kavri {
 
@@ -44,10 +45,25 @@ std::string calibration_key(CalibrationKind kind, int point, std::string_view ad
 
 inline constexpr const char* CALIBRATION_FILE = "Calibrage.ini";
 
-// Loads the points of gauge `gauge` of the module in slot `module_index` from the calibration
-// file (created empty when missing), all three tables. A missing key or a non-number reads 0;
-// a value keeps its low 8 bits. Indices outside the table change nothing.
-void load_calibration(CalibrationTables& tables, int module_index, std::string_view address_text,
-                      int gauge, const std::string& path = CALIBRATION_FILE);
+// One gauge of one module: its slot in the tables, its bus address as decimal text (the keys
+// name the module by address) and the gauge, 0 or 1.
+struct CalibrationGauge {
+  int module_index = 0;
+  std::string address_text;
+  int gauge = 0;
+};
+
+// Loads the points of every gauge of `gauges` from one reading of the calibration file, all
+// three tables. The file is created empty when nothing is at its path; an existing file that
+// cannot be read is left untouched. A missing key, a non-number, and every point when the file
+// cannot be read, read 0; a value keeps its low 8 bits. A gauge whose slot or gauge number is
+// outside the tables changes nothing. Tells what was found at the path.
+PrefsOpening load_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
+                               const std::string& path = CALIBRATION_FILE);
+
+// load_calibrations of a single gauge.
+PrefsOpening load_calibration(CalibrationTables& tables, int module_index,
+                              std::string_view address_text, int gauge,
+                              const std::string& path = CALIBRATION_FILE);
 
 }  // namespace kavri
