@@ -21,7 +21,8 @@ enum class LoopEnd {
 void handle_exploration_over(AppState& state);
 
 // The transfer supervision: while the link is up and no transfer thread runs, reloads the
-// calibration of every gauge of type 12, 14 or 18 and starts the thread ("Connecté" on green);
+// calibration of every gauge of type 12, 14 or 18 (from one reading of the file, within the
+// pass) and starts the thread ("Connecté" on green), then tells of an unreadable file;
 // while the link is down and the thread runs, stops it and waits until it has ended.
 void supervise_transfer(AppState& state);
 
