@@ -11,6 +11,7 @@
 #include "base/env.h"
 #include "base/standard_options.h"
 #include "shell/driver.h"
+#include "shell/end_request.h"
 #include "simlink/ipc_transport.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
@@ -83,6 +84,7 @@ int run_bench(const BenchOptions& options) {
 
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
+  ports.end_requested = end_requested;
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
   if (!options.headless) {
     ports.on_started = [&](AppState& state) {
@@ -100,6 +102,7 @@ int run_bench(const BenchOptions& options) {
 int main(int argc, char** argv) {
   const kavri::ProgramUsage program{"kavri-bench", kavri::BENCH_USAGE};
   if (const auto answer = kavri::answer_help_or_version(argc, argv, program)) return *answer;
+  kavri::watch_end_requests();  // before the simulator's and the driver's threads start
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const std::optional<kavri::BenchOptions> options = kavri::parse_bench_options(args);
   if (!options) return kavri::usage_error(program);

@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -135,6 +139,45 @@ TEST_F(KavriBench, HeadlessRunTracesTheBusOfTheModulesFile) {
   EXPECT_EQ(std::vector<BusReport>(commands.begin(), commands.begin() + expected.size()), expected);
 
   EXPECT_EQ(read_file(file("Kavri.ini")), "backlight = 3\r\nmode_reduit = 0\r\n");
+}
+
+// The simulator link's request area of a process, in the POSIX shared memory.
+bool has_request_area(pid_t pid) {
+  char prefix[64];
+  std::snprintf(prefix, sizeof prefix, "FsasmLib:IPC:%X:", static_cast<unsigned>(pid));
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
+    if (entry.path().filename().string().starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+// A kill, Ctrl-C and the end of the session end the driver as a close of its main window does:
+// the settings saved, the simulator link closed and its request area gone.
+TEST_F(KavriBench, EndSignalsEndTheRunAsACloseDoes) {
+  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+  std::vector<std::unique_ptr<testing::ChildProcess>> benches;
+  for (int signal_number : signals) {
+    const std::string folder = file(std::to_string(signal_number).c_str());
+    std::filesystem::create_directory(folder);
+    benches.push_back(std::make_unique<testing::ChildProcess>(
+        std::vector<std::string>{KAVRI_BENCH_PROGRAM, "--headless"},
+        testing::ProcessOptions{folder, {"XDG_RUNTIME_DIR=" + folder}, {"DISPLAY"}}));
+  }
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (std::size_t i = 0; i < benches.size(); ++i) {
+    while (!has_request_area(benches[i]->pid()) && std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(has_request_area(benches[i]->pid())) << "the link never came up";
+    benches[i]->signal(signals[i]);
+  }
+  for (std::size_t i = 0; i < benches.size(); ++i) {
+    EXPECT_EQ(benches[i]->wait(std::chrono::seconds(30)), 0) << signals[i];
+    EXPECT_EQ(read_file(file(std::to_string(signals[i]).c_str()) + "/Kavri.ini"),
+              "backlight = 0\r\nmode_reduit = 0\r\n")
+        << signals[i];
+    EXPECT_FALSE(has_request_area(benches[i]->pid())) << signals[i];
+  }
 }
 
 TEST_F(KavriBench, UnknownOrIncompleteOptionsGetTheUsageAndExitCode2) {

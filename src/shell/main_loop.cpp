@@ -92,9 +92,11 @@ bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd&
   return close;
 }
 
-LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms) {
+LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms,
+                      const std::function<bool()>& end_requested) {
   LoopEnd end = LoopEnd::closed;
   while (!run_pass(state, close_at_ms, end)) {
+    if (end_requested && end_requested()) return LoopEnd::closed;
   }
   return end;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "shell/app_state.h"
@@ -30,7 +31,8 @@ void supervise_transfer(AppState& state);
 bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd& end);
 
 // Passes until the loop ends. `close_at_ms` (on the Env's clock): from then on the loop ends
-// as if the user had closed the main window.
-LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms = std::nullopt);
+// as if the user had closed the main window; so does `end_requested` once it answers true.
+LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms = std::nullopt,
+                      const std::function<bool()>& end_requested = {});
 
 }  // namespace kavri
