@@ -10,6 +10,7 @@
 
 #include "base/env.h"
 #include "base/standard_options.h"
+#include "base/text_excerpt.h"
 #include "shell/driver.h"
 #include "shell/end_request.h"
 #include "simlink/ipc_transport.h"
@@ -60,9 +61,14 @@ int run_bench(const BenchOptions& options) {
 
   std::unique_ptr<TracingCard> tracing;
   if (options.trace_file) {
-    tracing = TracingCard::open(card, env, *options.trace_file);
+    const std::string shown = excerpt(*options.trace_file);
+    tracing = TracingCard::open(card, env, *options.trace_file, [shown] {
+      std::cerr << "kavri-bench: cannot write the trace file " << shown
+                << " any more (disk full?); the trace stops here\n";
+    });
     if (!tracing) {
-      std::cerr << "kavri-bench: cannot create the trace file " << *options.trace_file << '\n';
+      std::cerr << "kavri-bench: cannot create the trace file " << shown
+                << " (it must be a regular file that can be written)\n";
       return 1;
     }
   }

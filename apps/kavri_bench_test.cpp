@@ -2,6 +2,7 @@
 // must tell the story of that file's bus, and the settings must survive the run. Also its
 // command line: anything it does not know gets the usage and exit code 2.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -178,6 +179,28 @@ TEST_F(KavriBench, EndSignalsEndTheRunAsACloseDoes) {
         << signals[i];
     EXPECT_FALSE(has_request_area(benches[i]->pid())) << signals[i];
   }
+}
+
+// Unusable files are refused at once, and an error quotes a bad word by a short excerpt only.
+TEST_F(KavriBench, BadFilesAndWordsGetAShortMessageAtOnce) {
+  ASSERT_EQ(::mkfifo(file("trace.fifo").c_str(), 0600), 0);
+  EXPECT_EQ(run_bench({"--headless", "--trace", "trace.fifo"}), 1);
+  EXPECT_NE(err.find("cannot create the trace file trace.fifo"), std::string::npos) << err;
+
+  const std::string huge(100000, 'g');
+  write_file(file("twice.ini"), "[" + huge + "]\r\naddress = 1\r\n[" + huge + "]\r\n");
+  EXPECT_EQ(run_bench({"--headless", "--modules", "twice.ini"}), 1);
+  EXPECT_NE(err.find("apparait deux fois"), std::string::npos) << err.substr(0, 200);
+  EXPECT_LT(err.size(), 300u);
+  EXPECT_EQ(run_bench({"--headless", "--trace", "missing/" + huge}), 1);
+  EXPECT_LT(err.size(), 300u);
+
+  write_file(file("gauge.jcf"), "[jauge]\r\nString_offset1 = $0BC0\r\nString_Loffset1 = 2\r\n");
+  const auto gauge =
+      testing::run_process({KAVRI_GAUGE_PROGRAM, "--config", file("gauge.jcf"), "1" + huge});
+  EXPECT_EQ(gauge.exit_code, 2);
+  EXPECT_NE(gauge.err.find("not a number"), std::string::npos);
+  EXPECT_LT(gauge.err.size(), 300u);
 }
 
 TEST_F(KavriBench, UnknownOrIncompleteOptionsGetTheUsageAndExitCode2) {
