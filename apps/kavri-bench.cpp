@@ -10,7 +10,9 @@
 
 #include "base/env.h"
 #include "base/standard_options.h"
+#include "base/text_excerpt.h"
 #include "shell/driver.h"
+#include "shell/end_request.h"
 #include "simlink/ipc_transport.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
@@ -59,9 +61,14 @@ int run_bench(const BenchOptions& options) {
 
   std::unique_ptr<TracingCard> tracing;
   if (options.trace_file) {
-    tracing = TracingCard::open(card, env, *options.trace_file);
+    const std::string shown = excerpt(*options.trace_file);
+    tracing = TracingCard::open(card, env, *options.trace_file, [shown] {
+      std::cerr << "kavri-bench: cannot write the trace file " << shown
+                << " any more (disk full?); the trace stops here\n";
+    });
     if (!tracing) {
-      std::cerr << "kavri-bench: cannot create the trace file " << *options.trace_file << '\n';
+      std::cerr << "kavri-bench: cannot create the trace file " << shown
+                << " (it must be a regular file that can be written)\n";
       return 1;
     }
   }
@@ -83,6 +90,7 @@ int run_bench(const BenchOptions& options) {
 
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
+  ports.end_requested = end_requested;
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
   if (!options.headless) {
     ports.on_started = [&](AppState& state) {
@@ -100,6 +108,7 @@ int run_bench(const BenchOptions& options) {
 int main(int argc, char** argv) {
   const kavri::ProgramUsage program{"kavri-bench", kavri::BENCH_USAGE};
   if (const auto answer = kavri::answer_help_or_version(argc, argv, program)) return *answer;
+  kavri::watch_end_requests();  // before the simulator's and the driver's threads start
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const std::optional<kavri::BenchOptions> options = kavri::parse_bench_options(args);
   if (!options) return kavri::usage_error(program);

@@ -9,6 +9,7 @@
 
 #include "base/number_text.h"
 #include "base/standard_options.h"
+#include "base/text_excerpt.h"
 #include "config/calibration_tables.h"
 #include "config/gauge_config.h"
 #include "engine/gauge_calculator.h"
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, options)) return kavri::usage_error(KAVRI_GAUGE);
 
   const auto config = kavri::read_gauge_config(options.config, kavri::gauge_config_keys());
-  if (!config) return fail("cannot read the configuration file " + options.config);
+  if (!config) return fail("cannot read the configuration file " + kavri::excerpt(options.config));
   kavri::ModuleRecord record;
   kavri::fill_record_from_gauge_config(*config, record);
 
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
   if (options.calibration) {
     // load_calibration creates a missing file; a calculator must not, so check first.
     if (!std::ifstream(*options.calibration)) {
-      return fail("cannot read the calibration file " + *options.calibration);
+      return fail("cannot read the calibration file " + kavri::excerpt(*options.calibration));
     }
     const std::string address = kavri::format_decimal(kavri::parse_number_text(*options.address));
     kavri::load_calibration(tables, 0, address, options.gauge - 1, *options.calibration);
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
   std::vector<double> values;
   for (const std::string& text : options.values) {
     const auto value = kavri::parse_simulator_value(text, calculator.offset_length());
-    if (!value) return fail("not a number: \"" + text + "\"");
+    if (!value) return fail("not a number: \"" + kavri::excerpt(text) + "\"");
     values.push_back(*value);
   }
   for (double value : values) std::cout << calculator.pass(value) << "\n";

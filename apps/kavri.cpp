@@ -8,6 +8,7 @@
 #include "base/standard_options.h"
 #include "device/hid.h"
 #include "shell/driver.h"
+#include "shell/end_request.h"
 #include "simlink/ipc_transport.h"
 #include "ui/toolkit.h"
 
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI);
     return answer ? *answer : kavri::usage_error(KAVRI);
   }
+  kavri::watch_end_requests();
   std::unique_ptr<kavri::Toolkit> ui = kavri::make_platform_toolkit();
   if (!ui) {
     // Without a display there is no way to show even the message box.
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
   kavri::SystemEnv env;
   std::unique_ptr<kavri::HidLayer> hid = kavri::make_platform_hid_layer();
   std::unique_ptr<kavri::IpcTransport> transport = kavri::make_platform_transport();
-  kavri::run_driver(kavri::DriverPorts{env, *ui, *hid, *transport, "", {}, {}});
+  kavri::DriverPorts ports{env, *ui, *hid, *transport, "", {}, {}};
+  ports.end_requested = kavri::end_requested;
+  kavri::run_driver(ports);
   return 0;
 }

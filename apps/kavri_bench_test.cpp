@@ -2,13 +2,18 @@
 // must tell the story of that file's bus, and the settings must survive the run. Also its
 // command line: anything it does not know gets the usage and exit code 2.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -135,6 +140,67 @@ TEST_F(KavriBench, HeadlessRunTracesTheBusOfTheModulesFile) {
   EXPECT_EQ(std::vector<BusReport>(commands.begin(), commands.begin() + expected.size()), expected);
 
   EXPECT_EQ(read_file(file("Kavri.ini")), "backlight = 3\r\nmode_reduit = 0\r\n");
+}
+
+// The simulator link's request area of a process, in the POSIX shared memory.
+bool has_request_area(pid_t pid) {
+  char prefix[64];
+  std::snprintf(prefix, sizeof prefix, "FsasmLib:IPC:%X:", static_cast<unsigned>(pid));
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
+    if (entry.path().filename().string().starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+// A kill, Ctrl-C and the end of the session end the driver as a close of its main window does:
+// the settings saved, the simulator link closed and its request area gone.
+TEST_F(KavriBench, EndSignalsEndTheRunAsACloseDoes) {
+  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+  std::vector<std::unique_ptr<testing::ChildProcess>> benches;
+  for (int signal_number : signals) {
+    const std::string folder = file(std::to_string(signal_number).c_str());
+    std::filesystem::create_directory(folder);
+    benches.push_back(std::make_unique<testing::ChildProcess>(
+        std::vector<std::string>{KAVRI_BENCH_PROGRAM, "--headless"},
+        testing::ProcessOptions{folder, {"XDG_RUNTIME_DIR=" + folder}, {"DISPLAY"}}));
+  }
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (std::size_t i = 0; i < benches.size(); ++i) {
+    while (!has_request_area(benches[i]->pid()) && std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(has_request_area(benches[i]->pid())) << "the link never came up";
+    benches[i]->signal(signals[i]);
+  }
+  for (std::size_t i = 0; i < benches.size(); ++i) {
+    EXPECT_EQ(benches[i]->wait(std::chrono::seconds(30)), 0) << signals[i];
+    EXPECT_EQ(read_file(file(std::to_string(signals[i]).c_str()) + "/Kavri.ini"),
+              "backlight = 0\r\nmode_reduit = 0\r\n")
+        << signals[i];
+    EXPECT_FALSE(has_request_area(benches[i]->pid())) << signals[i];
+  }
+}
+
+// Unusable files are refused at once, and an error quotes a bad word by a short excerpt only.
+TEST_F(KavriBench, BadFilesAndWordsGetAShortMessageAtOnce) {
+  ASSERT_EQ(::mkfifo(file("trace.fifo").c_str(), 0600), 0);
+  EXPECT_EQ(run_bench({"--headless", "--trace", "trace.fifo"}), 1);
+  EXPECT_NE(err.find("cannot create the trace file trace.fifo"), std::string::npos) << err;
+
+  const std::string huge(100000, 'g');
+  write_file(file("twice.ini"), "[" + huge + "]\r\naddress = 1\r\n[" + huge + "]\r\n");
+  EXPECT_EQ(run_bench({"--headless", "--modules", "twice.ini"}), 1);
+  EXPECT_NE(err.find("apparait deux fois"), std::string::npos) << err.substr(0, 200);
+  EXPECT_LT(err.size(), 300u);
+  EXPECT_EQ(run_bench({"--headless", "--trace", "missing/" + huge}), 1);
+  EXPECT_LT(err.size(), 300u);
+
+  write_file(file("gauge.jcf"), "[jauge]\r\nString_offset1 = $0BC0\r\nString_Loffset1 = 2\r\n");
+  const auto gauge =
+      testing::run_process({KAVRI_GAUGE_PROGRAM, "--config", file("gauge.jcf"), "1" + huge});
+  EXPECT_EQ(gauge.exit_code, 2);
+  EXPECT_NE(gauge.err.find("not a number"), std::string::npos);
+  EXPECT_LT(gauge.err.size(), 300u);
 }
 
 TEST_F(KavriBench, UnknownOrIncompleteOptionsGetTheUsageAndExitCode2) {

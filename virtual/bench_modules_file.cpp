@@ -1,8 +1,9 @@
 #include "virtual/bench_modules_file.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 #include "base/number_text.h"
+#include "base/text_excerpt.h"
 #include "config/ascii_names.h"
 #include "config/file_access.h"
 #include "config/prefs.h"
@@ -20,26 +21,24 @@ constexpr const char* kAnalogValueKey = "analog_value";
 std::optional<std::vector<std::string>> group_names(const std::string& path, std::string& error) {
   const FileContents contents = read_whole_file(path);
   if (contents.access == FileAccess::none) {
-    error = "Impossible de lire le fichier de modules " + path;
+    error = "Impossible de lire le fichier de modules " + excerpt(path);
     return std::nullopt;
   }
   std::string_view text = contents.bytes;
   if (text.starts_with(UTF8_MARK)) text.remove_prefix(UTF8_MARK.size());
   std::vector<std::string> names;
+  std::unordered_set<std::string> seen;  // lower-case names
   for (const auto& entry : parse_prefs_text(text)) {
     if (entry.kind != PrefsEntry::Kind::group) continue;
     // Groups are found whatever their letter case: two names that differ only by it are one.
-    const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
-      return same_ascii_name(name, entry.name);
-    });
-    if (seen) {
-      error = "Le groupe [" + entry.name + "] apparait deux fois dans " + path;
+    if (!seen.insert(ascii_lower(entry.name)).second) {
+      error = "Le groupe [" + excerpt(entry.name) + "] apparait deux fois dans " + excerpt(path);
       return std::nullopt;
     }
     names.push_back(entry.name);
   }
   if (names.empty()) {
-    error = "Aucun module (aucun groupe) dans le fichier " + path;
+    error = "Aucun module (aucun groupe) dans le fichier " + excerpt(path);
     return std::nullopt;
   }
   return names;
@@ -77,7 +76,7 @@ std::optional<std::vector<VirtualModule>> load_bench_modules(const std::string& 
   if (!groups) return std::nullopt;
   Prefs prefs;
   if (!prefs.open(path)) {
-    error = "Impossible de lire le fichier de modules " + path;
+    error = "Impossible de lire le fichier de modules " + excerpt(path);
     return std::nullopt;
   }
   std::vector<VirtualModule> modules;
@@ -99,12 +98,12 @@ bool save_bench_modules(const std::string& path, const std::vector<VirtualModule
   const auto groups = group_names(path, error);
   if (!groups) return false;
   if (groups->size() != modules.size()) {
-    error = "Le fichier de modules " + path + " ne compte plus un groupe par module";
+    error = "Le fichier de modules " + excerpt(path) + " ne compte plus un groupe par module";
     return false;
   }
   Prefs prefs;
   if (!prefs.open(path)) {
-    error = "Impossible de lire le fichier de modules " + path;
+    error = "Impossible de lire le fichier de modules " + excerpt(path);
     return false;
   }
   for (std::size_t i = 0; i < modules.size(); ++i) {
@@ -119,7 +118,10 @@ bool save_bench_modules(const std::string& path, const std::vector<VirtualModule
     write_if_changed(prefs, kAnalogValueKey, false, module.analog_value,
                      read_number(prefs, kAnalogValueKey) & 0xFFFF);
   }
-  prefs.close();
+  if (!prefs.close()) {
+    error = "Impossible d'écrire le fichier de modules " + excerpt(path);
+    return false;
+  }
   return true;
 }
 

@@ -24,6 +24,7 @@ inline constexpr const char* BENCH_USAGE =
     "  --modules FILE     the virtual bus: one group per module (default: the demo bench)\n"
     "  --headless         no window; message boxes go to standard error, answered OK\n"
     "  --trace FILE       every report exchanged with the card, one timed line each\n"
+    "                     (FILE: a regular file, created or emptied)\n"
     "  --run-for SECONDS  close the main window after that long (whole or decimal)\n"
     "  --no-sim           do not start the built-in virtual simulator\n";
 

@@ -3,15 +3,24 @@
 #include <cstdio>
 #include <fstream>
 
+#include "config/file_access.h"
+
 namespace kavri {
 
-TracingCard::TracingCard(HidCard& card, Env& env, std::unique_ptr<std::ostream> out)
-    : card_(card), env_(env), out_(std::move(out)) {}
+TracingCard::TracingCard(HidCard& card, Env& env, std::unique_ptr<std::ostream> out,
+                         std::function<void()> on_write_failure)
+    : card_(card),
+      env_(env),
+      out_(std::move(out)),
+      on_write_failure_(std::move(on_write_failure)) {}
 
-std::unique_ptr<TracingCard> TracingCard::open(HidCard& card, Env& env, const std::string& path) {
+std::unique_ptr<TracingCard> TracingCard::open(HidCard& card, Env& env, const std::string& path,
+                                               std::function<void()> on_write_failure) {
+  // Checked without blocking first: opening a FIFO for writing waits for its reader.
+  if (!prepare_file_for_writing(path)) return nullptr;
   auto file = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
   if (!file->is_open()) return nullptr;
-  return std::make_unique<TracingCard>(card, env, std::move(file));
+  return std::make_unique<TracingCard>(card, env, std::move(file), std::move(on_write_failure));
 }
 
 TracingCard::~TracingCard() {
@@ -51,8 +60,12 @@ void TracingCard::trace(char direction, std::span<const std::uint8_t> report) {
     line += hex;
   }
   line += '\n';
+  if (failed_) return;
   *out_ << line;
   out_->flush();
+  if (out_->good()) return;
+  failed_ = true;
+  if (on_write_failure_) on_write_failure_();
 }
 
 }  // namespace kavri

@@ -4,6 +4,7 @@
 // Thread-safe as far as the card beneath it is.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -16,10 +17,16 @@ namespace kavri {
 
 class TracingCard final : public HidCard {
  public:
-  // Traces into `out`, timing each line with env.now_ms(). `card` and `env` outlive this.
-  TracingCard(HidCard& card, Env& env, std::unique_ptr<std::ostream> out);
-  // Creates (or empties) the trace file at `path`; null when it cannot be created.
-  static std::unique_ptr<TracingCard> open(HidCard& card, Env& env, const std::string& path);
+  // Traces into `out`, timing each line with env.now_ms(). `card` and `env` outlive this. The
+  // first line that cannot be written (a full disk) calls `on_write_failure`, and tracing
+  // stops there; the card goes on.
+  TracingCard(HidCard& card, Env& env, std::unique_ptr<std::ostream> out,
+              std::function<void()> on_write_failure = {});
+  // Creates (or empties) the trace file at `path`. Null when it cannot be created or written,
+  // or when something else than a regular file is there (a FIFO, a device): the trace never
+  // waits for a reader.
+  static std::unique_ptr<TracingCard> open(HidCard& card, Env& env, const std::string& path,
+                                           std::function<void()> on_write_failure = {});
   ~TracingCard() override;
 
   // Only reports that reach the card, and reads that deliver a report, are traced.
@@ -33,6 +40,8 @@ class TracingCard final : public HidCard {
   Env& env_;
   std::mutex mutex_;
   std::unique_ptr<std::ostream> out_;
+  std::function<void()> on_write_failure_;
+  bool failed_ = false;
 };
 
 }  // namespace kavri

@@ -1,6 +1,7 @@
 #include "virtual/tracing_card.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -86,10 +87,34 @@ TEST(TracingCard, ConcurrentSendersGiveWholeLines) {
   }
 }
 
-TEST(TracingCard, AnUncreatableFileIsRefused) {
+TEST(TracingCard, AnUncreatableFileOrAFifoIsRefused) {
   FakeEnv env;
   VirtualCard card({});
   EXPECT_EQ(TracingCard::open(card, env, "/nonexistent-dir/trace.txt"), nullptr);
+  const std::string fifo = trace_path("kavri_trace_fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(TracingCard::open(card, env, fifo), nullptr);  // at once: no reader is waited for
+}
+
+// A stream whose every write fails, as on a full disk.
+class FullDiskStream : public std::ostream {
+ public:
+  FullDiskStream() : std::ostream(&buffer_) {}
+
+ private:
+  struct FailingBuffer : std::streambuf {
+    int overflow(int) override { return traits_type::eof(); }
+  } buffer_;
+};
+
+TEST(TracingCard, ALineThatCannotBeWrittenIsToldOnceAndTheCardGoesOn) {
+  FakeEnv env;
+  VirtualCard card({});
+  int told = 0;
+  TracingCard tracing(card, env, std::make_unique<FullDiskStream>(), [&told] { ++told; });
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(tracing.write_report(BusReport{0, CMD_EXPLORE}), 9);
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(card.received().size(), 3u);
 }
 
 }  // namespace

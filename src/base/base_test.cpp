@@ -10,6 +10,7 @@
 #include "base/env.h"
 #include "base/number_text.h"
 #include "base/rounding.h"
+#include "base/text_excerpt.h"
 #include "testing/fake_env.h"
 
 namespace kavri {
@@ -235,6 +236,21 @@ TEST(FakeEnvTest, ThreadsAreRealAndStopCooperatively) {
   // Every pass that completed slept 5 virtual milliseconds.
   EXPECT_GE(env.now_ms(), 5 * static_cast<std::int64_t>(passes.load()));
   EXPECT_EQ(static_cast<std::int64_t>(env.sleeps().size()), passes.load() + 1);
+}
+
+TEST(TextExcerpt, ShortWordsShowWholeLongOnesByTheirEndsAndControlsNever) {
+  EXPECT_EQ(excerpt("--bogus"), "--bogus");
+  EXPECT_EQ(excerpt("a\x1B[2Jb\n"), "a?[2Jb?");
+  const std::string long_word = "début" + std::string(100000, 'x') + "fin";
+  const std::string shown = excerpt(long_word);
+  EXPECT_LE(shown.size(), EXCERPT_LIMIT);
+  EXPECT_TRUE(shown.starts_with("début")) << shown;
+  EXPECT_TRUE(shown.ends_with("fin"));
+  // "é" (2 bytes) straddling the cut is kept whole or left out, never halved.
+  const std::string accents(200, 'a');
+  std::string straddling = accents.substr(0, 27) + "é" + accents;
+  EXPECT_EQ(excerpt(straddling).substr(0, 27), accents.substr(0, 27));
+  EXPECT_EQ(excerpt(straddling)[27], '.');
 }
 
 }  // namespace

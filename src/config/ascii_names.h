@@ -1,6 +1,7 @@
 // Names (groups, keys) that match without regard to ASCII letter case.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kavri {
@@ -14,6 +15,15 @@ inline bool same_ascii_name(std::string_view a, std::string_view b) {
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
+}
+
+// The name in ASCII lower case: the form under which names that match are indexed as one.
+inline std::string ascii_lower(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
 }
 
 }  // namespace kavri

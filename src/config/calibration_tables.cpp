@@ -1,8 +1,7 @@
 #include "config/calibration_tables.h"
 
+#include <algorithm>
 #include <array>
-
-#include "config/prefs.h"
 
 namespace kavri {
 
@@ -15,15 +14,18 @@ constexpr std::array<std::string_view, OAT_POINTS> OAT_KEYS = {
 constexpr std::array<std::string_view, FUEL_POINTS> FUEL_KEYS = {"Pos0A", "Pos25A", "Pos50A",
                                                                  "Pos75A", "Pos100A"};
 
-// Reads the points of one gauge of one slot from the selected group of `prefs`.
+// Reads the points of one gauge of one slot from the group of `kind`, selected in `prefs`.
 template <int Points>
-void load_points(Prefs& prefs, CalibrationKind kind, CalibrationSlot<Points>& slot,
-                 std::string_view address_text, int gauge) {
-  prefs.select_group(calibration_group(kind));
+void load_points(const Prefs& prefs, CalibrationKind kind, CalibrationSlot<Points>& slot,
+                 const CalibrationGauge& g) {
   for (int k = 0; k < Points; ++k) {
-    const std::int32_t value = prefs.read_int(calibration_key(kind, k, address_text, gauge), 0);
-    slot[static_cast<std::size_t>(2 * k + gauge)] = static_cast<std::uint8_t>(value);
+    const std::int32_t value = prefs.read_int(calibration_key(kind, k, g.address_text, g.gauge), 0);
+    slot[static_cast<std::size_t>(2 * k + g.gauge)] = static_cast<std::uint8_t>(value);
   }
+}
+
+bool in_tables(const CalibrationGauge& g) {
+  return g.module_index >= 0 && g.module_index < CALIBRATION_SLOTS && g.gauge >= 0 && g.gauge <= 1;
 }
 
 }  // namespace
@@ -63,21 +65,40 @@ std::string calibration_key(CalibrationKind kind, int point, std::string_view ad
   return key;
 }
 
-void load_calibration(CalibrationTables& tables, int module_index, std::string_view address_text,
-                      int gauge, const std::string& path) {
-  if (module_index < 0 || module_index >= CALIBRATION_SLOTS || gauge < 0 || gauge > 1) return;
-  const auto slot = static_cast<std::size_t>(module_index);
+PrefsOpening load_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
+                               const std::string& path) {
+  const bool any = std::any_of(gauges.begin(), gauges.end(), in_tables);
+  if (!any) return PrefsOpening::opened;  // nothing to load: the file is not even looked at
   Prefs prefs;
-  // A missing file is created empty, so that every point reads 0; when it can be neither
-  // opened nor created, the reads below fall back to 0 all the same.
-  if (!prefs.open(path)) prefs.create(path);
-  load_points<SUCTION_POINTS>(prefs, CalibrationKind::suction, tables.suction_calibration[slot],
-                              address_text, gauge);
-  load_points<OAT_POINTS>(prefs, CalibrationKind::oat, tables.oat_calibration[slot], address_text,
-                          gauge);
-  load_points<FUEL_POINTS>(prefs, CalibrationKind::fuel, tables.fuel_calibration[slot],
-                           address_text, gauge);
+  // When the file cannot be read, created or found, every read below gives 0.
+  const PrefsOpening opening = prefs.open_or_create(path);
+  for (CalibrationKind kind :
+       {CalibrationKind::suction, CalibrationKind::oat, CalibrationKind::fuel}) {
+    prefs.select_group(calibration_group(kind));
+    for (const CalibrationGauge& g : gauges) {
+      if (!in_tables(g)) continue;
+      const auto slot = static_cast<std::size_t>(g.module_index);
+      switch (kind) {
+        case CalibrationKind::suction:
+          load_points<SUCTION_POINTS>(prefs, kind, tables.suction_calibration[slot], g);
+          break;
+        case CalibrationKind::oat:
+          load_points<OAT_POINTS>(prefs, kind, tables.oat_calibration[slot], g);
+          break;
+        case CalibrationKind::fuel:
+          load_points<FUEL_POINTS>(prefs, kind, tables.fuel_calibration[slot], g);
+          break;
+      }
+    }
+  }
   prefs.close();
+  return opening;
+}
+
+PrefsOpening load_calibration(CalibrationTables& tables, int module_index,
+                              std::string_view address_text, int gauge, const std::string& path) {
+  const CalibrationGauge g{module_index, std::string(address_text), gauge};
+  return load_calibrations(tables, std::span(&g, 1), path);
 }
 
 }  // namespace kavri

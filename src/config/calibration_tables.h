@@ -5,12 +5,14 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "base/relaxed.h"
+#include "config/prefs.h"
 
 namespace kavri {
 
@@ -28,6 +30,9 @@ struct CalibrationTables {
   CalibrationTable<SUCTION_POINTS> suction_calibration{};
   CalibrationTable<OAT_POINTS> oat_calibration{};
   CalibrationTable<FUEL_POINTS> fuel_calibration{};
+  // The gauge that an open calibration window drives by hand, as slot x 2 + gauge (0 or 1), or
+  // -1: the transfer cycle leaves that needle where the window's sliders put it.
+  std::atomic<int> hand_driven_gauge{-1};
 };
 
 enum class CalibrationKind { suction, oat, fuel };
@@ -44,10 +49,25 @@ std::string calibration_key(CalibrationKind kind, int point, std::string_view ad
 
 inline constexpr const char* CALIBRATION_FILE = "Calibrage.ini";
 
-// Loads the points of gauge `gauge` of the module in slot `module_index` from the calibration
-// file (created empty when missing), all three tables. A missing key or a non-number reads 0;
-// a value keeps its low 8 bits. Indices outside the table change nothing.
-void load_calibration(CalibrationTables& tables, int module_index, std::string_view address_text,
-                      int gauge, const std::string& path = CALIBRATION_FILE);
+// One gauge of one module: its slot in the tables, its bus address as decimal text (the keys
+// name the module by address) and the gauge, 0 or 1.
+struct CalibrationGauge {
+  int module_index = 0;
+  std::string address_text;
+  int gauge = 0;
+};
+
+// Loads the points of every gauge of `gauges` from one reading of the calibration file, all
+// three tables. The file is created empty when nothing is at its path; an existing file that
+// cannot be read is left untouched. A missing key, a non-number, and every point when the file
+// cannot be read, read 0; a value keeps its low 8 bits. A gauge whose slot or gauge number is
+// outside the tables changes nothing. Tells what was found at the path.
+PrefsOpening load_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
+                               const std::string& path = CALIBRATION_FILE);
+
+// load_calibrations of a single gauge.
+PrefsOpening load_calibration(CalibrationTables& tables, int module_index,
+                              std::string_view address_text, int gauge,
+                              const std::string& path = CALIBRATION_FILE);
 
 }  // namespace kavri

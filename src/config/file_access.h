@@ -25,10 +25,14 @@ bool prepare_file_for_writing(const std::string& path);
 
 // Replaces the content of `path` by `bytes`. The bytes go to a temporary file beside it, are
 // flushed to the disk and renamed over the old file, so the path holds either the old content
-// or the whole new one at every moment. The file keeps its permission bits; a symbolic link
-// keeps pointing to the file, which is replaced. A missing file is created (permissions as the
-// process's umask allows). False, with the old file unchanged and no temporary left behind,
-// when the file is not a writable regular file or any step fails.
+// or the whole new one at every moment. The file keeps its owner, group and permission bits; a
+// symbolic link keeps pointing to the file, which is replaced. When a new file cannot take
+// its place (its folder does not let a temporary be made there, it has other hard links, or
+// its owner cannot be given to a new file) the file is rewritten in place instead, the room
+// for the new content reserved first so that a full disk leaves the old content whole. A
+// missing file is created (permissions as the process's umask allows). Temporaries of this
+// path that a killed save left behind are removed. False, with the old file unchanged and no
+// temporary left behind, when the file is not a writable regular file or any step fails.
 bool replace_file(const std::string& path, std::string_view bytes);
 
 }  // namespace kavri

@@ -4,12 +4,13 @@
 
 namespace kavri {
 
-void write_gauge_config(const std::string& path, std::span<const GaugeConfigLine> lines) {
+bool write_gauge_config(const std::string& path, std::span<const GaugeConfigLine> lines) {
   Prefs prefs;
-  if (!prefs.open(path)) prefs.create(path);
+  const PrefsOpening opening = prefs.open_or_create(path);
+  if (opening != PrefsOpening::opened && opening != PrefsOpening::created) return false;
   prefs.select_group(GAUGE_CONFIG_GROUP);
   for (const auto& [key, text] : lines) prefs.write_string(key, text);
-  prefs.close();
+  return prefs.close();
 }
 
 std::optional<std::vector<std::string>> read_gauge_config(const std::string& path,

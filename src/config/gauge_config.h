@@ -17,10 +17,12 @@ inline constexpr std::string_view GAUGE_CONFIG_GROUP = "jauge";
 // One key line of group "jauge": the key, spelled as the caller wants it written, and its text.
 using GaugeConfigLine = std::pair<std::string_view, std::string>;
 
-// Writes `lines` into group "jauge" of the file at `path`, creating the file when it does not
-// exist, and updating an existing one in place: its other groups, keys and comments stay, and
-// keys already present keep their place (in any letter case) and take the new values.
-void write_gauge_config(const std::string& path, std::span<const GaugeConfigLine> lines);
+// Writes `lines` into group "jauge" of the file at `path`, creating the file when nothing is at
+// the path, and updating an existing one in place: its other groups, keys and comments stay,
+// and keys already present keep their place (in any letter case) and take the new values.
+// False when the file was not written: it cannot be read (it is then left untouched, since
+// its other content would be lost), created or written.
+bool write_gauge_config(const std::string& path, std::span<const GaugeConfigLine> lines);
 
 // The text of each of `keys` in group "jauge" of the file at `path`, in the order of `keys`,
 // matched whatever the file's letter case (the first occurrence counts); "" for a key the file

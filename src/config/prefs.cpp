@@ -1,6 +1,8 @@
 #include "config/prefs.h"
 
+#include <filesystem>
 #include <optional>
+#include <unordered_map>
 
 #include "config/ascii_names.h"
 #include "config/code_page.h"
@@ -41,50 +43,91 @@ std::string single_line(std::string_view text) {
   return line;
 }
 
+// True when nothing at all (no file, no link, no device) is at `path`: only then may a file be
+// created there without destroying something that merely could not be read.
+bool nothing_at(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(path, error);
+  return status.type() == std::filesystem::file_type::not_found;
+}
+
+// The entries under one group header (or, for the first group, before any header), with an
+// index of their keys built on the first search.
+struct PrefsGroup {
+  std::optional<PrefsEntry> header;  // none for the keys before the first header
+  std::vector<PrefsEntry> entries;   // comments and keys, in file order
+  std::unordered_map<std::string, std::size_t> key_index;  // lower-case key -> first entry
+  bool indexed = false;
+
+  PrefsEntry* find_key(std::string_view key) {
+    if (!indexed) {
+      for (std::size_t i = 0; i < entries.size(); ++i) index_entry(i);
+      indexed = true;
+    }
+    const auto found = key_index.find(ascii_lower(key));
+    return found == key_index.end() ? nullptr : &entries[found->second];
+  }
+  void append(PrefsEntry entry) {
+    entries.push_back(std::move(entry));
+    if (indexed) index_entry(entries.size() - 1);
+  }
+  void index_entry(std::size_t i) {
+    if (entries[i].kind == PrefsEntry::Kind::key)
+      key_index.emplace(ascii_lower(entries[i].name), i);
+  }
+};
+
 }  // namespace
 
 struct Prefs::Impl {
-  std::vector<PrefsEntry> entries;
+  std::vector<PrefsGroup> groups = std::vector<PrefsGroup>(1);  // [0]: the keys of no group
+  std::unordered_map<std::string, std::size_t> group_index;     // lower-case name -> first group
   std::string path;
   bool has_file = false;    // opened or created: writes go to memory and to `path` at close
-  bool remembered = false;  // the open failed: writes go to memory, close creates the file
+  bool remembered = false;  // nothing was at the path: writes go to memory, close creates it
   bool read_only = false;
-  bool created = false;  // the file is to hold exactly `entries` at close
+  bool created = false;  // the file is to hold exactly the entries at close
   bool utf8 = false;
   bool modified = false;
-  std::optional<std::size_t> selected;  // index of the selected group's header
-  std::optional<std::string> pending;   // a selected group that does not exist yet
+  bool dropped = false;                // a write had no file to go to
+  std::size_t selected = 0;            // the selected group (0: no group)
+  std::optional<std::string> pending;  // a selected group that does not exist yet
 
-  // The entries of the selected group: [first, last) between its header and the next one.
-  std::size_t group_begin() const { return selected ? *selected + 1 : 0; }
-  std::size_t group_end() const {
-    std::size_t i = group_begin();
-    while (i < entries.size() && entries[i].kind != PrefsEntry::Kind::group) ++i;
-    return i;
+  void add_group(PrefsEntry header) {
+    group_index.emplace(ascii_lower(header.name), groups.size());
+    groups.emplace_back().header = std::move(header);
   }
 
-  // The first key of that name in the selected group.
-  PrefsEntry* find_key(std::string_view key) {
-    if (pending) return nullptr;
-    for (std::size_t i = group_begin(), end = group_end(); i < end; ++i) {
-      if (entries[i].kind == PrefsEntry::Kind::key && same_ascii_name(entries[i].name, key)) {
-        return &entries[i];
+  // Splits the entries as read into their groups.
+  void take_entries(std::vector<PrefsEntry> entries) {
+    for (PrefsEntry& e : entries) {
+      if (e.kind == PrefsEntry::Kind::group) {
+        add_group(std::move(e));
+      } else {
+        groups.back().entries.push_back(std::move(e));
       }
     }
-    return nullptr;
   }
-  const PrefsEntry* find_key(std::string_view key) const {
-    return const_cast<Impl*>(this)->find_key(key);
+
+  PrefsEntry* find_key(std::string_view key) {
+    return pending ? nullptr : groups[selected].find_key(key);
   }
 
   std::string file_text() const {
-    if (!utf8) return format_prefs_text(entries, false);
-    std::vector<PrefsEntry> converted = entries;
-    for (PrefsEntry& e : converted) {
-      e.name = code_page_to_utf8(e.name);
-      e.value = code_page_to_utf8(e.value);
+    std::string text;
+    if (utf8) {
+      text += UTF8_MARK;
+      text += "\r\n";
     }
-    return format_prefs_text(converted, true);
+    const auto append = [&](const PrefsEntry& e) {
+      if (!utf8) return append_prefs_line(text, e);
+      append_prefs_line(text, {e.kind, code_page_to_utf8(e.name), code_page_to_utf8(e.value)});
+    };
+    for (const PrefsGroup& group : groups) {
+      if (group.header) append(*group.header);
+      for (const PrefsEntry& e : group.entries) append(e);
+    }
+    return text;
   }
 };
 
@@ -97,7 +140,7 @@ bool Prefs::open(const std::string& path) {
   impl_->path = path;
   FileContents file = read_whole_file(path);
   if (file.access == FileAccess::none) {
-    impl_->remembered = true;
+    impl_->remembered = nothing_at(path);
     return false;
   }
   impl_->has_file = true;
@@ -107,35 +150,40 @@ bool Prefs::open(const std::string& path) {
     impl_->utf8 = true;
     text.remove_prefix(UTF8_MARK.size());
   }
-  impl_->entries = parse_prefs_text(text);
+  std::vector<PrefsEntry> entries = parse_prefs_text(text);
   if (impl_->utf8) {
-    for (PrefsEntry& e : impl_->entries) {
+    for (PrefsEntry& e : entries) {
       e.name = utf8_to_code_page(e.name);
       e.value = utf8_to_code_page(e.value);
     }
   }
+  impl_->take_entries(std::move(entries));
   return true;
+}
+
+PrefsOpening Prefs::open_or_create(const std::string& path) {
+  if (open(path)) return PrefsOpening::opened;
+  if (!impl_->remembered) return PrefsOpening::unreadable;
+  return create(path) ? PrefsOpening::created : PrefsOpening::not_created;
 }
 
 bool Prefs::create(const std::string& path) {
   close();
-  if (!prepare_file_for_writing(path)) return false;
   impl_->path = path;
+  if (!prepare_file_for_writing(path)) return false;
   impl_->has_file = true;
   impl_->created = true;
   return true;
 }
 
 bool Prefs::select_group(std::string_view name) {
-  impl_->selected.reset();
+  impl_->selected = 0;
   impl_->pending.reset();
   if (name.empty()) return true;
-  for (std::size_t i = 0; i < impl_->entries.size(); ++i) {
-    const PrefsEntry& e = impl_->entries[i];
-    if (e.kind == PrefsEntry::Kind::group && same_ascii_name(e.name, name)) {
-      impl_->selected = i;
-      return true;
-    }
+  const auto found = impl_->group_index.find(ascii_lower(name));
+  if (found != impl_->group_index.end()) {
+    impl_->selected = found->second;
+    return true;
   }
   impl_->pending = single_line(name);
   return false;
@@ -154,8 +202,8 @@ std::string Prefs::read_string(std::string_view key, std::string_view default_va
 std::vector<std::string> Prefs::keys() const {
   std::vector<std::string> names;
   if (impl_->pending) return names;
-  for (std::size_t i = impl_->group_begin(), end = impl_->group_end(); i < end; ++i) {
-    if (impl_->entries[i].kind == PrefsEntry::Kind::key) names.push_back(impl_->entries[i].name);
+  for (const PrefsEntry& e : impl_->groups[impl_->selected].entries) {
+    if (e.kind == PrefsEntry::Kind::key) names.push_back(e.name);
   }
   return names;
 }
@@ -166,7 +214,10 @@ void Prefs::write_int(std::string_view key, std::int32_t value) {
 
 void Prefs::write_string(std::string_view key, std::string_view value) {
   Impl& p = *impl_;
-  if (!p.has_file && !p.remembered) return;
+  if (!p.has_file && !p.remembered) {
+    p.dropped = !p.path.empty();
+    return;
+  }
   p.modified = true;
   if (PrefsEntry* e = p.find_key(key)) {
     e->name = single_line(key);
@@ -174,17 +225,16 @@ void Prefs::write_string(std::string_view key, std::string_view value) {
     return;
   }
   if (p.pending) {
-    p.entries.push_back({PrefsEntry::Kind::group, std::move(*p.pending), {}});
-    p.selected = p.entries.size() - 1;
+    p.add_group({PrefsEntry::Kind::group, std::move(*p.pending), {}});
+    p.selected = p.groups.size() - 1;
     p.pending.reset();
   }
-  const auto at = p.entries.begin() + static_cast<std::ptrdiff_t>(p.group_end());
-  p.entries.insert(at, {PrefsEntry::Kind::key, single_line(key), single_line(value)});
+  p.groups[p.selected].append({PrefsEntry::Kind::key, single_line(key), single_line(value)});
 }
 
 bool Prefs::close() {
   Impl& p = *impl_;
-  bool kept = true;
+  bool kept = !p.dropped;
   const bool must_write = p.modified || p.created;
   if (must_write && (p.has_file || p.remembered)) {
     kept = !p.read_only && replace_file(p.path, p.file_text());

@@ -1,8 +1,8 @@
 // The preferences file: the INI-style text format of "Kavri.ini", "Calibrage.ini" and the
 // ".jcf" gauge configurations. One Prefs object holds one file for the span of one operation:
 // open or create, select a group, read or write keys, close. The file on disk changes only
-// at close, and a rewrite never leaves a truncated file behind (it is written beside and then
-// renamed over the old one).
+// at close, and a rewrite never leaves a truncated file behind (see replace_file). Groups and
+// keys are found through an index, so reading a file of n keys takes time linear in n.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,14 @@
 
 namespace kavri {
 
+// What open_or_create found at a path.
+enum class PrefsOpening {
+  opened,       // an existing file, read whole
+  created,      // nothing was at the path: an empty file has been created
+  unreadable,   // a file exists that cannot be read: it is left alone, nothing will be written
+  not_created,  // nothing was at the path, and no file can be created there
+};
+
 class Prefs {
  public:
   Prefs();
@@ -22,8 +30,12 @@ class Prefs {
 
   // prefs_open: closes the current file, reads `path` whole and parses it. A file that can be
   // read but not written is marked read-only (its changes are dropped at close). False when
-  // the file cannot be read at all; the path is then remembered and close creates it.
+  // the file cannot be read at all. When nothing at all is at the path, the path is then
+  // remembered and close creates the file; a file that exists but cannot be read is never
+  // written (its writes are dropped), so that what it holds is not lost.
   bool open(const std::string& path);
+  // open, or create when nothing is at the path (never over an existing file).
+  PrefsOpening open_or_create(const std::string& path);
   // prefs_create: closes the current file and starts an empty one at `path`. A missing file
   // is created empty now; an existing one is checked for writing now and replaced at close,
   // so a crash in between leaves its old content rather than an empty file. False when it
@@ -51,7 +63,8 @@ class Prefs {
   // prefs_close: writes the file back when something was written (and the file is not
   // read-only), then releases everything. Harmless when nothing is open. After create() the
   // file holds exactly the entries written, even none. False when changes were dropped
-  // (read-only file, file that could not be written); the old file is then unchanged.
+  // (read-only or unreadable file, file that could not be created or written); the old file
+  // is then unchanged.
   bool close();
 
  private:

@@ -53,26 +53,28 @@ std::string format_prefs_text(const std::vector<PrefsEntry>& entries, bool utf8)
     text += UTF8_MARK;
     text += "\r\n";
   }
-  for (const PrefsEntry& e : entries) {
-    switch (e.kind) {
-      case PrefsEntry::Kind::group:
-        text += '[';
-        text += e.name;
-        text += ']';
-        break;
-      case PrefsEntry::Kind::comment:
-        text += "; ";
-        text += e.name;
-        break;
-      case PrefsEntry::Kind::key:
-        text += e.name;
-        text += " = ";
-        text += e.value;
-        break;
-    }
-    text += "\r\n";
-  }
+  for (const PrefsEntry& e : entries) append_prefs_line(text, e);
   return text;
+}
+
+void append_prefs_line(std::string& text, const PrefsEntry& entry) {
+  switch (entry.kind) {
+    case PrefsEntry::Kind::group:
+      text += '[';
+      text += entry.name;
+      text += ']';
+      break;
+    case PrefsEntry::Kind::comment:
+      text += "; ";
+      text += entry.name;
+      break;
+    case PrefsEntry::Kind::key:
+      text += entry.name;
+      text += " = ";
+      text += entry.value;
+      break;
+  }
+  text += "\r\n";
 }
 
 }  // namespace kavri

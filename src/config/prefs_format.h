@@ -28,4 +28,7 @@ std::vector<PrefsEntry> parse_prefs_text(std::string_view text);
 // byte order mark and an empty line in UTF-8 mode.
 std::string format_prefs_text(const std::vector<PrefsEntry>& entries, bool utf8);
 
+// Appends the line of one entry, CR LF included.
+void append_prefs_line(std::string& text, const PrefsEntry& entry);
+
 }  // namespace kavri

@@ -1,11 +1,17 @@
 #include "config/prefs.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "config/calibration_tables.h"
+#include "config/gauge_config.h"
 #include "config/prefs_format.h"
 #include "testing/files.h"
 
@@ -172,6 +178,27 @@ TEST_F(PrefsFile, AFileOpenedForReadingOnlyIsNeverWritten) {
   EXPECT_EQ(read_file(file), original);
 }
 
+TEST_F(PrefsFile, AnExistingFileThatCannotBeReadIsNeverEmptied) {
+  const std::string file = path("Calibrage.ini");
+  const std::string original = "[suction]\r\nPos0A12S0 = 40\r\n; mine\r\n[jauge]\r\nk = 1\r\n";
+  write_file(file, original);
+  std::filesystem::permissions(file, std::filesystem::perms(0222));  // write only
+  EXPECT_TRUE(run_unprivileged([&] {
+    Prefs prefs;
+    if (prefs.open_or_create(file) != PrefsOpening::unreadable) return false;
+    prefs.write_int("k", 2);
+    if (prefs.close()) return false;  // the write had nowhere to go
+    if (prefs.open(file)) return false;
+    prefs.write_int("k", 3);
+    if (prefs.close()) return false;
+    auto tables = std::make_unique<CalibrationTables>();
+    if (load_calibration(*tables, 0, "12", 0, file) != PrefsOpening::unreadable) return false;
+    const std::vector<GaugeConfigLine> lines{{"String_offset1", "$0D0C"}};
+    return !write_gauge_config(file, lines);
+  }));
+  EXPECT_EQ(read_file(file), original);
+}
+
 TEST_F(PrefsFile, AFileThatCannotBeOpenedIsCreatedAtCloseWhenWrittenTo) {
   const std::string file = path("Calibrage.ini");
   Prefs prefs;
@@ -259,6 +286,41 @@ TEST_F(PrefsFile, RewriteReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   ASSERT_TRUE(prefs.close());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(read_file(file), "a = 2\r\n");
+}
+
+TEST_F(PrefsFile, RewriteKeepsTheOwnerAndHardLinksAndWorksInAFolderClosedToNewFiles) {
+  const std::string file = path("Kavri.ini");
+  const std::string other_link = path("linked.ini");
+  write_file(file, "backlight = 1\r\n");
+  ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+  std::filesystem::create_hard_link(file, other_link);
+  // A save killed before its rename left its temporary; one under way holds its lock.
+  write_file(path("Kavri.ini.tmp99999-0"), "abandoned");
+  write_file(path("Kavri.ini.tmp99999-1"), "being written");
+  const int writer = ::open(path("Kavri.ini.tmp99999-1").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  Prefs prefs;
+  ASSERT_TRUE(prefs.create(file));
+  prefs.write_int("backlight", 2);
+  ASSERT_TRUE(prefs.close());
+  EXPECT_EQ(read_file(other_link), "backlight = 2\r\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_FALSE(file_exists(path("Kavri.ini.tmp99999-0")));
+  EXPECT_TRUE(file_exists(path("Kavri.ini.tmp99999-1")));
+  ::close(writer);
+
+  // A folder where its user may write the file but not make a new one beside it.
+  std::filesystem::remove(other_link);
+  std::filesystem::permissions(file, std::filesystem::perms(0666));
+  EXPECT_TRUE(run_unprivileged([&] {
+    Prefs unprivileged;
+    if (!unprivileged.create(file)) return false;
+    unprivileged.write_int("backlight", 3);
+    return unprivileged.close();
+  }));
+  EXPECT_EQ(read_file(file), "backlight = 3\r\n");
 }
 
 TEST_F(PrefsFile, LineBreaksInWrittenTextStayOnTheirLine) {

@@ -90,7 +90,7 @@ GaugeCalibration calibration_points(const CalibrationTables& tables, int module_
 }
 
 BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work) {
+                        TransferWork& work, bool resend) {
   BusCommands commands;
   const std::uint8_t length = m.gauge1_offset_length;
   if (m.gauge1_offset == 0 || !has_receive_area(length)) return commands;
@@ -106,7 +106,7 @@ BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int mo
     work.position1 = common_position_step(position->low, in.gauge.course_min, in.gauge.course_max);
   }
   // A split position is sent only when its low byte changes; the high byte follows it.
-  if (work.position1 == m.gauge1_last_position) return commands;
+  if (work.position1 == m.gauge1_last_position && !resend) return commands;
   m.gauge1_last_position = work.position1;
   commands.add(CMD_SET_POSITION_1, work.position1);
   if (split) commands.add(CMD_SET_POSITION_2, work.position2);
@@ -114,7 +114,7 @@ BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int mo
 }
 
 BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work) {
+                        TransferWork& work, bool resend) {
   BusCommands commands;
   const std::uint8_t length = m.gauge2_offset_length;
   if (m.gauge2_offset == 0 || !has_receive_area(length)) return commands;
@@ -123,7 +123,7 @@ BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int mo
   const auto position = convert_gauge2(in, work.working_value);
   if (!position) return commands;
   work.position2 = common_position_step(*position, in.gauge.course_min, in.gauge.course_max);
-  if (work.position2 == m.gauge2_last_position) return commands;
+  if (work.position2 == m.gauge2_last_position && !resend) return commands;
   m.gauge2_last_position = work.position2;
   commands.add(CMD_SET_POSITION_2, work.position2);
   return commands;

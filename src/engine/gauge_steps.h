@@ -47,11 +47,13 @@ GaugeCalibration calibration_points(const CalibrationTables& tables, int module_
                                     int type);
 
 // Gauge 1, gauge 2, output 1 and output 2 of one module, each only when its offset is not 0 and
-// its length has a receive area. They update the record's last position or value.
+// its length has a receive area. They update the record's last position or value. `resend`
+// sends a gauge's position even when it equals the last one sent (the needle was moved by
+// other means meanwhile).
 BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work);
+                        TransferWork& work, bool resend = false);
 BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work);
+                        TransferWork& work, bool resend = false);
 BusCommands output_step(ModuleRecord& m, int output, TransferWork& work);
 
 }  // namespace kavri

@@ -1,7 +1,9 @@
 #include "engine/transfer_cycle.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <utility>
 
 #include "engine/gauge_steps.h"
 
@@ -15,10 +17,12 @@ constexpr std::uint8_t GLIDE_TYPE = 30;
 constexpr Millis FIRST_PASS_WAIT{500};
 constexpr Millis PASS_WAIT{5};
 
-// The analog value goes to the simulator as its low byte or as the whole 16-bit value; a
-// longer write would copy whatever follows the value in memory, so other lengths write
-// nothing and leave the analog input unused.
-bool is_analog_length(std::uint8_t length) { return length == 1 || length == 2; }
+// The analog value as the simulator receives it: little-endian, zero-extended to 4 and 8 bytes
+// (length 1 takes the low byte). Other lengths have no such form and write nothing; the module
+// is asked for its value all the same.
+std::array<std::uint8_t, 8> analog_bytes(std::uint16_t value) {
+  return {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)};
+}
 
 void queue_read(IpcClient& ipc, std::uint16_t offset, std::uint8_t length, ReceiveAreas& areas,
                 IpcResult& result) {
@@ -37,7 +41,13 @@ struct TransferCycle::State {
   // ANALOG_ANSWER_LIFETIME so that one silent module cannot stop every other's requests.
   bool analog_request_pending = false;
   std::int64_t analog_requested_at = 0;
+  int analog_asked = -1;  // the table index of the module asked last
+  // After a lapse, until the end of the pass: only modules after this index may be asked.
+  int analog_turn_after = -1;
   BusReport input_report{};
+  // Gauges that a calibration window drove by hand: their position is sent again once the
+  // window lets them go, wherever the needle was left.
+  std::array<bool, 2 * MAX_MODULES> hand_driven{};
 };
 
 TransferCycle::TransferCycle(TransferLinks links)
@@ -57,12 +67,18 @@ bool TransferCycle::run_pass(std::stop_token stop) {
   const int count = std::min<int>(links_.modules.module_count, MAX_MODULES);
   exchange_with_simulator(count, stop);
 
+  if (s.analog_request_pending &&
+      links_.env.now_ms() - s.analog_requested_at >= ANALOG_ANSWER_LIFETIME.count()) {
+    s.analog_request_pending = false;
+    s.analog_turn_after = s.analog_asked;
+  }
   const bool first_pass = s.first_pass;
   for (int j = 0; j < count; ++j) {
     if (stop.stop_requested()) return false;
     if (first_pass && !links_.env.sleep_for(FIRST_PASS_WAIT, stop)) return false;
     deliver_module(j);
   }
+  s.analog_turn_after = -1;  // the next pass starts again from the first module
   if (stop.stop_requested()) return false;
   if (first_pass) s.first_pass = false;
   follow_lights();
@@ -83,8 +99,8 @@ void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
     queue_read(ipc, m.output1_offset, m.output1_offset_length, m.output1_value, result);
     queue_read(ipc, m.output2_offset, m.output2_offset_length, m.output2_value, result);
     const std::uint8_t analog_length = m.analog_offset_length;
-    if (m.analog_offset != 0 && is_analog_length(analog_length)) {
-      ipc.ipc_write(m.analog_offset, analog_length, &m.analog_value, result);
+    if (m.analog_offset != 0 && has_receive_area(analog_length)) {
+      ipc.ipc_write(m.analog_offset, analog_length, analog_bytes(m.analog_value).data(), result);
     }
     if (m.gauge1_type == GLIDE_TYPE) ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
   }
@@ -101,22 +117,29 @@ void TransferCycle::deliver_module(int j) {
       links_.bus.send(command.code, address, command.data);
     }
   };
-  send(gauge1_step(m, links_.calibration, j, s.work));
-  send(gauge2_step(m, links_.calibration, j, s.work));
+  const int hand_driven = links_.calibration.hand_driven_gauge.load(std::memory_order_relaxed);
+  for (int g = 0; g < 2; ++g) {
+    const int gauge = 2 * j + g;
+    bool& driven = s.hand_driven[static_cast<std::size_t>(gauge)];
+    if (gauge == hand_driven) {
+      driven = true;  // the needle is the calibration window's
+      continue;
+    }
+    const bool resend = std::exchange(driven, false);
+    send(g == 0 ? gauge1_step(m, links_.calibration, j, s.work, resend)
+                : gauge2_step(m, links_.calibration, j, s.work, resend));
+  }
   send(output_step(m, 1, s.work));
   send(output_step(m, 2, s.work));
-  analog_step(m);
+  analog_step(m, j);
 }
 
-void TransferCycle::analog_step(ModuleRecord& m) {
+void TransferCycle::analog_step(ModuleRecord& m, int j) {
   State& s = *state_;
   const std::uint8_t address = m.address;
-  if (s.analog_request_pending &&
-      links_.env.now_ms() - s.analog_requested_at >= ANALOG_ANSWER_LIFETIME.count()) {
-    s.analog_request_pending = false;
-  }
-  if (m.analog_offset != 0 && is_analog_length(m.analog_offset_length) &&
-      !s.analog_request_pending) {
+  if (m.analog_offset != 0 && !s.analog_request_pending && j > s.analog_turn_after) {
+    s.analog_turn_after = -1;
+    s.analog_asked = j;
     links_.bus.send_read_analog(address);
     // A bounded read: a card or module that never answers costs this much once per lifetime
     // of a request, instead of stopping the pass for good. A timed-out read zeroes the buffer.

@@ -27,8 +27,9 @@ struct TransferLinks {
 
 // The analog answer is read with this time-out, so a silent card or module cannot hang a pass.
 constexpr Millis ANALOG_READ_TIMEOUT{20};
-// An analog request that no answer has matched lapses after this long, and the next module
-// with an analog input is asked again.
+// An analog request that no answer has matched lapses after this long; the next request then
+// goes to the modules after the one that did not answer, so that one silent module cannot
+// keep the others from being asked.
 constexpr Millis ANALOG_ANSWER_LIFETIME{100};
 
 class TransferCycle {
@@ -51,7 +52,7 @@ class TransferCycle {
   struct State;
   void exchange_with_simulator(int count, std::stop_token stop);
   void deliver_module(int j);
-  void analog_step(ModuleRecord& m);
+  void analog_step(ModuleRecord& m, int j);
   void follow_lights();
 
   TransferLinks links_;

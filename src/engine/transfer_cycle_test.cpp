@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include "simlink/link_monitor.h"
@@ -173,6 +175,65 @@ TEST_F(TransferCycleTest, AnswersAreTakenByTheModuleTheyName) {
   EXPECT_EQ(rig.record(0).analog_value, 0);  // read after module 1's turn in this pass
   pass();
   EXPECT_EQ(rig.record(0).analog_value, 0x1122);
+}
+
+// Module 0 answers nothing (no module at its address); the others still get their turns.
+class SilentFirstModule : public TransferCycleTest {
+ protected:
+  SilentFirstModule() : TransferCycleTest(3) {}
+};
+
+TEST_F(SilentFirstModule, DoesNotStarveTheOtherAnalogInputs) {
+  for (int i = 0; i < 3; ++i) {
+    rig.record(i).analog_offset = static_cast<std::uint16_t>(0x4000 + 2 * i);
+    rig.record(i).analog_offset_length = 2;
+  }
+  rig.record(0).address = 99;
+  std::map<int, int> asked;  // address -> requests
+  for (int i = 0; i < 100; ++i) {
+    for (const BusReport& r : pass()) asked[r[2]] += r[1] == CMD_READ_ANALOG;
+  }
+  EXPECT_EQ(rig.record(1).analog_value, 1001);
+  EXPECT_EQ(rig.record(2).analog_value, 1002);
+  EXPECT_GE(asked[2], 2);
+  EXPECT_GE(asked[3], 2);
+}
+
+TEST_F(TransferCycleTest, AnalogInputsOfEveryLengthAreAskedAndLongOnesZeroExtended) {
+  struct Case {
+    std::uint8_t length;
+    std::uint64_t after;  // the 8 bytes at the offset once the value 1000 (0x3E8) is written
+  };
+  for (const Case c : {Case{1, 0xFFFFFFFFFFFFFFE8}, Case{2, 0xFFFFFFFFFFFF03E8},
+                       Case{4, 0xFFFFFFFF000003E8}, Case{8, 0x3E8}, Case{3, ~0ull}}) {
+    ModuleRecord& m = rig.record(0);
+    m.analog_offset = 0x4000;
+    m.analog_offset_length = c.length;
+    m.analog_value = 0;
+    const Reports asking = pass();
+    EXPECT_NE(std::find(asking.begin(), asking.end(), make_report(CMD_READ_ANALOG, 1, 0)),
+              asking.end())
+        << int{c.length};
+    set(0x4000, 8, ~0ull);
+    pass();  // the value received in the pass before
+    EXPECT_EQ(rig.space.get(0x4000, 8), c.after) << int{c.length};
+  }
+}
+
+TEST_F(TransferCycleTest, AGaugeDrivenByACalibrationWindowIsLeftToItThenSentAgain) {
+  set_linear_gauge(rig.record(1), 1, 0x1000, 2);
+  set_linear_gauge(rig.record(1), 2, 0x1002, 2);
+  set(0x1000, 2, 100);
+  set(0x1002, 2, 50);
+  rig.calibration.hand_driven_gauge = 2 * 1 + 0;  // module 1, gauge 1
+  EXPECT_EQ(pass(), Reports{make_report(CMD_SET_POSITION_2, 2, 50)});
+  set(0x1000, 2, 101);
+  EXPECT_EQ(pass(), Reports{});
+  set(0x1000, 2, 100);
+  rig.bus.send(CMD_SET_POSITION_1, 2, 33);  // the window's slider
+  rig.calibration.hand_driven_gauge = -1;
+  EXPECT_EQ(pass(), Reports{make_report(CMD_SET_POSITION_1, 2, 100)});
+  EXPECT_EQ(pass(), Reports{});
 }
 
 // An Env on virtual time that, once armed, requests a stop during its n-th sleep.

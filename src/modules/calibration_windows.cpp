@@ -1,12 +1,15 @@
 #include "modules/calibration_windows.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "base/number_text.h"
 #include "config/prefs.h"
 #include "modules/control_numbers.h"
+#include "modules/gauge_catalogue.h"
 #include "modules/parameter_window.h"
 
 namespace kavri {
@@ -163,17 +166,86 @@ std::span<Relaxed<std::uint8_t>> calibration_slot(CalibrationTables& tables, Cal
   return tables.suction_calibration[j];  // unreachable
 }
 
-int gauge_of(const WindowContext& ctx) { return ctx.calibration_gauge == 0 ? 0 : 1; }
-
-std::uint8_t address_of(const SelectedModule& module) {
-  return static_cast<std::uint8_t>(parse_number_text(module.address_text));
+std::uint8_t address_of(const CalibrationGauge& gauge) {
+  return static_cast<std::uint8_t>(parse_number_text(gauge.address_text));
 }
 
-void open_window(WindowContext& ctx, CalibrationKind kind) {
+std::string gauge_name(const CalibrationGauge& gauge) {
+  return "module " + gauge.address_text + ", jauge " + std::to_string(gauge.gauge + 1);
+}
+
+// Sets the window's sliders from the points of its gauge, or presets them from the module's
+// course limits when the gauge is not yet calibrated.
+void refresh_sliders(WindowContext& ctx, const CalibrationLayout& layout,
+                     const CalibrationGauge& target) {
+  const int gauge = target.gauge;
+  const auto slot = calibration_slot(ctx.calibration, layout.kind, target.module_index);
+  const bool calibrated = slot[static_cast<std::size_t>(2 * layout.calibrated_point + gauge)] != 0;
+  const ModuleRecord& record = ctx.modules.records[static_cast<std::size_t>(target.module_index)];
+  const int course_min = gauge == 0 ? record.gauge1_course_min : record.gauge2_course_min;
+  const int course_max = gauge == 0 ? record.gauge1_course_max : record.gauge2_course_max;
+  int place = 0;
+  for (const SliderPlace& slider : layout.sliders) {
+    int position = place++ < layout.preset_min_sliders ? course_min : course_max;
+    if (calibrated) position = slot[static_cast<std::size_t>(2 * slider.point + gauge)];
+    ctx.ui.set_value(slider.control, position);
+  }
+}
+
+void close_window(WindowContext& ctx, int window) {
+  ctx.ui.destroy_window(window);
+  ctx.calibrating.reset();
+  ctx.calibration.hand_driven_gauge = -1;
+}
+
+void on_slider_moved(WindowContext& ctx, CalibrationKind kind, const SliderPlace& slider) {
+  if (!ctx.calibrating || ctx.calibrating->window != layout_of(kind).window) return;
+  const CalibrationGauge& target = ctx.calibrating->gauge;
+  const auto p = static_cast<std::uint8_t>(ctx.ui.value(slider.control));
+  ctx.bus.send(target.gauge == 0 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2, address_of(target), p);
+  calibration_slot(ctx.calibration, kind,
+                   target.module_index)[static_cast<std::size_t>(2 * slider.point + target.gauge)] =
+      p;
+}
+
+// Saves the window's points; a file that cannot take them is reported and the window stays
+// open with its points, so that nothing the user set is lost.
+void on_validate(WindowContext& ctx, const CalibrationLayout& layout) {
+  if (!ctx.calibrating || ctx.calibrating->window != layout.window) return;
+  const CalibrationGauge& target = ctx.calibrating->gauge;
+  Prefs file;
+  const PrefsOpening opening = file.open_or_create(ctx.calibration_file);
+  file.select_group(calibration_group(layout.kind));
+  for (const SliderPlace& slider : layout.sliders) {
+    file.write_int(calibration_key(layout.kind, slider.point, target.address_text, target.gauge),
+                   ctx.ui.value(slider.control));
+  }
+  const bool saved =
+      file.close() && (opening == PrefsOpening::opened || opening == PrefsOpening::created);
+  if (!saved) {
+    ctx.ui.message_box("Erreur", "Je ne peux pas enregistrer le calibrage dans le fichier " +
+                                     ctx.calibration_file +
+                                     " : les points restent dans la fenêtre.");
+    return;
+  }
+  close_window(ctx, layout.window);
+}
+
+}  // namespace
+
+std::optional<SelectedModule> selected_module(const Toolkit& ui) {
+  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
+  if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
+  return SelectedModule{entry - 1, ui.item_text(MAIN_MODULE_SELECTOR, entry)};
+}
+
+void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
+                             const CalibrationGauge& gauge) {
+  if (gauge.module_index < 0 || gauge.module_index >= MAX_MODULES) return;
   const CalibrationLayout& layout = layout_of(kind);
   WindowSpec spec;
   spec.number = layout.window;
-  spec.title = std::string(layout.title);
+  spec.title = std::string(layout.title) + " - " + gauge_name(gauge);
   spec.geometry = layout.geometry;
   spec.close_box = layout.close_box;
   spec.sizable = true;
@@ -187,80 +259,29 @@ void open_window(WindowContext& ctx, CalibrationKind kind) {
     slider_spec.range_max = 255;  // a raw needle position
     ctx.ui.add_control(layout.window, slider_spec);
   }
+  ctx.calibrating = CalibrationBinding{layout.window, gauge};
+  ctx.calibration.hand_driven_gauge = 2 * gauge.module_index + gauge.gauge;
+  report_calibration_file(
+      ctx, load_calibrations(ctx.calibration, std::span(&gauge, 1), ctx.calibration_file));
+  refresh_sliders(ctx, layout, gauge);
 }
-
-// Sets the window's sliders from the points of gauge `gauge` of the module, or presets them
-// from the module's course limits when the gauge is not yet calibrated.
-void refresh_sliders(WindowContext& ctx, const CalibrationLayout& layout, int module_index,
-                     int gauge) {
-  const auto slot = calibration_slot(ctx.calibration, layout.kind, module_index);
-  const bool calibrated = slot[static_cast<std::size_t>(2 * layout.calibrated_point + gauge)] != 0;
-  const ModuleRecord& record = ctx.modules.records[static_cast<std::size_t>(module_index)];
-  const int course_min = gauge == 0 ? record.gauge1_course_min : record.gauge2_course_min;
-  const int course_max = gauge == 0 ? record.gauge1_course_max : record.gauge2_course_max;
-  int place = 0;
-  for (const SliderPlace& slider : layout.sliders) {
-    int position = place++ < layout.preset_min_sliders ? course_min : course_max;
-    if (calibrated) position = slot[static_cast<std::size_t>(2 * slider.point + gauge)];
-    ctx.ui.set_value(slider.control, position);
-  }
-}
-
-void on_slider_moved(WindowContext& ctx, CalibrationKind kind, const SliderPlace& slider) {
-  const auto module = selected_module(ctx.ui);
-  if (!module) return;
-  const int position = ctx.ui.value(slider.control);
-  const auto p = static_cast<std::uint8_t>(position);
-  ctx.bus.send(ctx.calibration_command, address_of(*module), p);
-  calibration_slot(ctx.calibration, kind,
-                   module->index)[static_cast<std::size_t>(2 * slider.point + gauge_of(ctx))] = p;
-}
-
-void on_validate(WindowContext& ctx, const CalibrationLayout& layout) {
-  const auto module = selected_module(ctx.ui);
-  if (!module) return;
-  Prefs file;
-  if (!file.open(ctx.calibration_file)) file.create(ctx.calibration_file);
-  file.select_group(calibration_group(layout.kind));
-  for (const SliderPlace& slider : layout.sliders) {
-    file.write_int(calibration_key(layout.kind, slider.point, module->address_text, gauge_of(ctx)),
-                   ctx.ui.value(slider.control));
-  }
-  file.close();
-  ctx.ui.destroy_window(layout.window);
-}
-
-}  // namespace
-
-std::optional<SelectedModule> selected_module(const Toolkit& ui) {
-  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
-  if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
-  return SelectedModule{entry - 1, ui.item_text(MAIN_MODULE_SELECTOR, entry)};
-}
-
-void open_suction_window(WindowContext& ctx) { open_window(ctx, CalibrationKind::suction); }
-void open_oat_window(WindowContext& ctx) { open_window(ctx, CalibrationKind::oat); }
-void open_fuel_window(WindowContext& ctx) { open_window(ctx, CalibrationKind::fuel); }
 
 void calibrate_gauge(WindowContext& ctx, int gauge, int type_index) {
   const auto module = selected_module(ctx.ui);
-  if (!module) return;
-  ctx.calibration_gauge = gauge == 0 ? 0 : 1;
-  ctx.calibration_command = gauge == 0 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2;
-  switch (type_index) {
-    case 11:
-      open_suction_window(ctx);
-      break;
-    case 13:
-      open_oat_window(ctx);
-      break;
-    case 17:
-      open_fuel_window(ctx);
-      break;
-    default:
-      break;
+  const auto kind = calibration_kind_of_type(type_index + 1);
+  if (!module || !kind) return;
+  const CalibrationGauge target{module->index, module->address_text, gauge == 0 ? 0 : 1};
+  if (ctx.calibrating) {
+    const CalibrationGauge& open = ctx.calibrating->gauge;
+    const bool same = ctx.calibrating->window == layout_of(*kind).window &&
+                      open.module_index == target.module_index && open.gauge == target.gauge;
+    if (!same) {
+      ctx.ui.message_box("Erreur", "Un calibrage est déjà en cours (" + gauge_name(open) +
+                                       ") : validez-le ou annulez-le d'abord.");
+    }
+    return;
   }
-  reload_calibration(ctx, module->index, module->address_text, ctx.calibration_gauge);
+  open_calibration_window(ctx, *kind, target);
 }
 
 void install_calibration_windows(WindowContext& ctx) {
@@ -274,21 +295,35 @@ void install_calibration_windows(WindowContext& ctx) {
       on_validate(ctx, layout);
     };
     ctx.dispatch.control_handlers[layout.cancel_button] = [&ctx, window = layout.window] {
-      ctx.ui.destroy_window(window);
+      close_window(ctx, window);
     };
   }
 }
 
-void reload_calibration(WindowContext& ctx, int module_index, std::string_view address_text,
-                        int gauge) {
-  load_calibration(ctx.calibration, module_index, address_text, gauge, ctx.calibration_file);
-  // An open window shows the module and gauge being calibrated; a load of another one (the
-  // main loop reloads every calibrated gauge at link-up) must not put its points there.
-  const auto module = selected_module(ctx.ui);
-  if (!module || module->index != module_index || gauge != gauge_of(ctx)) return;
-  for (const CalibrationLayout& layout : kLayouts) {
-    if (ctx.ui.window_exists(layout.window)) refresh_sliders(ctx, layout, module_index, gauge);
+PrefsOpening reload_calibration_tables(WindowContext& ctx) {
+  std::vector<CalibrationGauge> gauges;
+  const int count = std::min<int>(ctx.modules.module_count, MAX_MODULES);
+  for (int i = 0; i < count; ++i) {
+    const ModuleRecord& module = ctx.modules.records[static_cast<std::size_t>(i)];
+    const std::string address = format_decimal(module.address);
+    for (int g = 0; g < 2; ++g) {
+      const bool held = ctx.calibrating && ctx.calibrating->gauge.module_index == i &&
+                        ctx.calibrating->gauge.gauge == g;
+      const int type = g == 0 ? module.gauge1_type : module.gauge2_type;
+      if (!held && calibration_kind_of_type(type)) gauges.push_back({i, address, g});
+    }
   }
+  return load_calibrations(ctx.calibration, gauges, ctx.calibration_file);
+}
+
+void report_calibration_file(WindowContext& ctx, PrefsOpening opening) {
+  const bool unreadable = opening == PrefsOpening::unreadable;
+  if (unreadable && !ctx.calibration_file_unreadable) {
+    ctx.ui.message_box("Erreur", "Je ne peux pas lire le fichier " + ctx.calibration_file +
+                                     " : il est laissé tel quel et les points de calibrage "
+                                     "valent 0.");
+  }
+  ctx.calibration_file_unreadable = unreadable;
 }
 
 }  // namespace kavri

@@ -29,10 +29,9 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
   }
 
   // Shows the window with its sliders preset from the course limits and pictures it.
-  void picture(void (*open)(WindowContext&), int window, const std::string& title,
+  void picture(CalibrationKind kind, int window, const std::string& title,
                const std::string& name) {
-    open(rig->ctx);
-    reload_calibration(rig->ctx, 0, "12", 0);
+    open_calibration_window(rig->ctx, kind, {0, "12", 0});
     ASSERT_TRUE(ui->window_exists(window));
     XSync(fl_display, False);
     for (int i = 0; i < 20; ++i) Fl::wait(0.01);
@@ -45,17 +44,20 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
 };
 
 TEST_F(CalibrationWindowsGuiTest, Suction) {
-  picture(open_suction_window, SUCTION_WINDOW, "Calibrage jauge suction", "suction_window.png");
+  picture(CalibrationKind::suction, SUCTION_WINDOW, "Calibrage jauge suction - module 12, jauge 1",
+          "suction_window.png");
   EXPECT_EQ(ui->value(94), 230);
 }
 
 TEST_F(CalibrationWindowsGuiTest, Oat) {
-  picture(open_oat_window, OAT_WINDOW, "Calibrage Jauge OAT", "oat_window.png");
+  picture(CalibrationKind::oat, OAT_WINDOW, "Calibrage Jauge OAT - module 12, jauge 1",
+          "oat_window.png");
   EXPECT_EQ(ui->value(122), 20);
 }
 
 TEST_F(CalibrationWindowsGuiTest, Fuel) {
-  picture(open_fuel_window, FUEL_WINDOW, "Calibrage jauge essence", "fuel_window.png");
+  picture(CalibrationKind::fuel, FUEL_WINDOW, "Calibrage jauge essence - module 12, jauge 1",
+          "fuel_window.png");
   EXPECT_EQ(ui->value(135), 230);
 }
 

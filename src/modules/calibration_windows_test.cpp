@@ -107,7 +107,7 @@ TEST_F(CalibrationWindowsTest, SuctionPresetUsesTheGaugesOwnLimits) {
   bench.record(0).gauge2_type = 12;
   calibrate(1, 1);
   ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
-  EXPECT_EQ(bench.ctx.calibration_command, CMD_SET_POSITION_2);
+  EXPECT_EQ(ui.window(SUCTION_WINDOW)->spec.title, "Calibrage jauge suction - module 7, jauge 2");
   EXPECT_EQ(sliders(89, 94), (std::vector<int>{30, 30, 30, 210, 210, 210}));
 }
 
@@ -123,53 +123,89 @@ TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
   EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);
 }
 
-TEST_F(CalibrationWindowsTest, NothingHappensWhileEntry50IsSelected) {
+TEST_F(CalibrationWindowsTest, NothingOpensWhileEntry50IsSelected) {
   bench.record(0).gauge1_type = 18;
   bench.open_editor(1);
   ui.set_selection(MAIN_MODULE_SELECTOR, 0);
   bench.press(PARAM_CALIBRATE_1_BUTTON);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
-
-  // A window opened for a module, then "50" chosen in the main window.
-  ui.set_selection(MAIN_MODULE_SELECTOR, 1);
-  bench.press(PARAM_CALIBRATE_1_BUTTON);
-  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
-  ui.set_selection(MAIN_MODULE_SELECTOR, 0);
-  bench.card.clear_received();
-  ui.user_move_slider(133, 77);
-  bench.pass();
-  bench.press(136);
-  EXPECT_TRUE(bench.card.received().empty());
-  EXPECT_EQ(bench.calibration.fuel_calibration[0][4], 0);
-  EXPECT_EQ(testing::read_file(file()), "");
 }
 
-TEST_F(CalibrationWindowsTest, ReloadOfAnotherGaugeLeavesTheOpenWindowAlone) {
-  testing::write_file(file(), "[Essence]\r\nPos100A12S0 = 250\r\nPos0A12S0 = 5\r\n");
+// The window calibrates the gauge it was opened for, whatever the main window selects or
+// another "calibrage" button asks meanwhile; the transfer cycle leaves that needle to it.
+TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
+  bench.record(0).gauge1_type = 18;
+  bench.record(1).gauge2_type = 12;
+  calibrate(1, 0);
+  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.title, "Calibrage jauge essence - module 7, jauge 1");
+  EXPECT_EQ(bench.calibration.hand_driven_gauge, 0);
+  ui.user_move_slider(133, 77);
+  bench.pass();
+
+  ui.set_selection(MAIN_MODULE_SELECTOR, 0);  // "50": no module
+  calibrate(2, 1);                            // module 12's suction gauge
+  EXPECT_FALSE(ui.window_exists(SUCTION_WINDOW));
+  ASSERT_EQ(ui.messages().size(), 1u);
+  EXPECT_EQ(ui.messages()[0].second,
+            "Un calibrage est déjà en cours (module 7, jauge 1) : validez-le ou annulez-le "
+            "d'abord.");
+  bench.card.clear_received();
+  ui.user_move_slider(134, 88);
+  bench.pass();
+  EXPECT_EQ(bench.card.received(),
+            (std::vector<BusReport>{{0, CMD_SET_POSITION_1, 7, 88, 0, 0, 0, 0, 0}}));
+  EXPECT_EQ(sliders(131, 135), (std::vector<int>{20, 20, 77, 88, 200}));
+  EXPECT_EQ(bench.calibration.fuel_calibration[0][6], 88);
+
+  bench.press(136);
+  EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(bench.calibration.hand_driven_gauge, -1);
+  EXPECT_NE(testing::read_file(file()).find("Pos75A7S0 = 88"), std::string::npos);
+}
+
+TEST_F(CalibrationWindowsTest, ValidateThatCannotSaveKeepsTheWindowAndSaysSo) {
+  testing::write_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
+  std::filesystem::permissions(file(), std::filesystem::perms(0444));
+  std::filesystem::permissions(bench.dir, std::filesystem::perms(0755));
   bench.record(0).gauge1_type = 18;
   calibrate(1, 0);
   ui.user_move_slider(131, 99);
   bench.pass();
-  // The main loop reloads every calibrated gauge before it starts the transfer.
-  reload_calibration(bench.ctx, 1, "12", 0);
-  reload_calibration(bench.ctx, 0, "7", 1);
-  EXPECT_EQ(sliders(131, 135), (std::vector<int>{99, 20, 200, 200, 200}));
-  EXPECT_EQ(bench.calibration.fuel_calibration[1][0], 5);
-  // The gauge being calibrated is reloaded from the file, window included.
-  reload_calibration(bench.ctx, 0, "7", 0);
-  EXPECT_EQ(ui.value(131), 20);
+  EXPECT_TRUE(testing::run_unprivileged([&] {
+    bench.press(136);
+    return ui.window_exists(FUEL_WINDOW) && ui.value(131) == 99 && ui.messages().size() == 1 &&
+           ui.messages()[0].second == "Je ne peux pas enregistrer le calibrage dans le fichier " +
+                                          file() + " : les points restent dans la fenêtre.";
+  }));
+  EXPECT_EQ(testing::read_file(file()), "[Essence]\r\nPos0A7S0 = 10\r\n");
 }
 
-TEST_F(CalibrationWindowsTest, SuctionAndFuelWindowsOpenTogetherKeepTheirOwnLabels) {
+TEST_F(CalibrationWindowsTest, ReloadBeforeTheTransferLeavesTheOpenWindowsGaugeAlone) {
+  testing::write_file(file(), "[Essence]\r\nPos100A12S0 = 250\r\nPos0A12S0 = 5\r\n");
+  bench.record(0).gauge1_type = 18;
+  bench.record(1).gauge1_type = 18;
+  calibrate(1, 0);
+  ui.user_move_slider(131, 99);
+  bench.pass();
+  EXPECT_EQ(reload_calibration_tables(bench.ctx), PrefsOpening::opened);
+  EXPECT_EQ(sliders(131, 135), (std::vector<int>{99, 20, 200, 200, 200}));
+  EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);
+  EXPECT_EQ(bench.calibration.fuel_calibration[1][0], 5);
+}
+
+TEST_F(CalibrationWindowsTest, OneWindowAtATimeEachWithItsOwnLabels) {
   bench.record(0).gauge1_type = 12;
   bench.record(0).gauge2_type = 18;
   calibrate(1, 0);
   bench.press(PARAM_CALIBRATE_2_BUTTON);
   ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
-  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.control(104)->window, SUCTION_WINDOW);
   EXPECT_EQ(ui.text(99), "0");
   bench.press(96);
+  bench.press(PARAM_CALIBRATE_2_BUTTON);
+  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.text(1103), "100");
 }
 

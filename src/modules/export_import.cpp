@@ -10,8 +10,8 @@
 namespace kavri {
 namespace {
 
-FileDialogSpec dialog(std::string title) {
-  return {std::move(title), "..", "Jauge.jcf", "Kavri jauge config.(*.jcf)", "*.jcf"};
+FileDialogSpec dialog(std::string title, bool save) {
+  return {std::move(title), "..", "Jauge.jcf", "Kavri jauge config.(*.jcf)", "*.jcf", save};
 }
 
 // What a field shows, as its key line holds it: the text, the list's index or the box's state.
@@ -45,18 +45,21 @@ void set_field(Toolkit& ui, const ParamInfo& info, const std::string& text) {
 }  // namespace
 
 void export_gauge_config(Toolkit& ui) {
-  const std::string path = ui.choose_file(dialog("Exporte la configuration"));
+  // A save dialog: the export may well go to a new file.
+  const std::string path = ui.choose_file(dialog("Exporte la configuration", true));
   if (path.empty()) return;
   std::vector<GaugeConfigLine> lines;
   for (Param param : gauge_config_order()) {
     const ParamInfo& info = param_info(param);
     lines.emplace_back(info.jcf_key, field_text(ui, info));
   }
-  write_gauge_config(path, lines);
+  if (!write_gauge_config(path, lines)) {
+    ui.message_box("Erreur", "Je ne peux pas écrire la configuration dans le fichier " + path);
+  }
 }
 
 void import_gauge_config(Toolkit& ui) {
-  const std::string path = ui.choose_file(dialog("Importe la configuration"));
+  const std::string path = ui.choose_file(dialog("Importe la configuration", false));
   if (path.empty()) return;
   const auto texts = read_gauge_config(path, gauge_config_keys());
   if (!texts) {

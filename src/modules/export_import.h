@@ -6,8 +6,9 @@
 
 namespace kavri {
 
-// "Exporte": asks for a file, then writes every field into its group "jauge", updating an
-// existing file in place. A cancelled dialog does nothing. Main thread.
+// "Exporte": asks for a file (a save dialog), then writes every field into its group "jauge",
+// updating an existing file in place. A file that cannot be read (left untouched), created or
+// written is reported ("Erreur"). A cancelled dialog does nothing. Main thread.
 void export_gauge_config(Toolkit& ui);
 
 // "Importe": asks for a file and sets every field from it; only the controls change (no

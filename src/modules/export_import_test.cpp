@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "modules/module_params.h"
@@ -109,6 +110,7 @@ TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
   EXPECT_EQ(d.initial_name, "Jauge.jcf");
   EXPECT_EQ(d.filter_description, "Kavri jauge config.(*.jcf)");
   EXPECT_EQ(d.filter_pattern, "*.jcf");
+  EXPECT_TRUE(d.save);  // a new file can be named
 
   std::string expected = "[jauge]\r\n";
   for (Param param : gauge_config_order()) {
@@ -151,6 +153,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   import_gauge_config(other);
   EXPECT_EQ(fields(other), exported);
   EXPECT_EQ(other.file_dialogs().at(0).title, "Importe la configuration");
+  EXPECT_FALSE(other.file_dialogs().at(0).save);
   EXPECT_EQ(read_file(file), text);  // import writes nothing
   EXPECT_TRUE(other.messages().empty());
   EXPECT_EQ(other.pending_events(), 0u);  // like a program's change, not a user's choice
@@ -203,6 +206,25 @@ TEST_F(GaugeConfigFile, CancelledDialogsChangeNothing) {
   EXPECT_EQ(fields(ui), before);
   EXPECT_TRUE(ui.messages().empty());
   EXPECT_EQ(files_in_dir(), 0u);
+}
+
+TEST_F(GaugeConfigFile, ExportToAFileThatCannotBeReadOrWrittenIsReportedAndLeavesItAlone) {
+  const std::string file = path("panel.jcf");
+  const std::string original = "[other]\r\nx = 1\r\n";
+  for (const auto mode : {std::filesystem::perms(0444), std::filesystem::perms(0222)}) {
+    write_file(file, original);
+    std::filesystem::permissions(file, mode);
+    EXPECT_TRUE(testing::run_unprivileged([&] {
+      HeadlessToolkit ui;
+      build_window(ui);
+      ui.queue_file_choice(file);
+      export_gauge_config(ui);
+      return ui.messages() ==
+             std::vector<std::pair<std::string, std::string>>{
+                 {"Erreur", "Je ne peux pas écrire la configuration dans le fichier " + file}};
+    }));
+    EXPECT_EQ(read_file(file), original);
+  }
 }
 
 TEST_F(GaugeConfigFile, ImportOfAPathThatCannotBeOpenedIsReported) {

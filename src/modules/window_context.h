@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/env.h"
@@ -16,6 +17,13 @@
 
 namespace kavri {
 
+// The gauge that the open calibration window calibrates, fixed when the window opened: neither
+// the module selector nor another "calibrage" button can send its points elsewhere.
+struct CalibrationBinding {
+  int window = 0;
+  CalibrationGauge gauge;
+};
+
 struct WindowContext {
   Env& env;
   Toolkit& ui;
@@ -24,9 +32,11 @@ struct WindowContext {
   CalibrationTables& calibration;
   Dispatch& dispatch;
 
-  std::uint8_t editor_module = 0;      // table index last opened in the parameter window
-  std::uint8_t calibration_gauge = 0;  // 0 or 1
-  std::uint8_t calibration_command = CMD_SET_POSITION_1;  // 3 or 4
+  std::uint8_t editor_module = 0;  // table index last opened in the parameter window
+  std::optional<CalibrationBinding> calibrating{};  // while a calibration window is open
+  // The last load found the calibration file unreadable and the user was told; told again
+  // only after a load that could read it.
+  bool calibration_file_unreadable = false;
   std::string calibration_file = CALIBRATION_FILE;
 };
 

@@ -85,9 +85,13 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
 
 void shut_down(AppState& state) {
   state.transfer_thread.stop_and_join();
-  write_settings(state.settings_path,
-                 Settings{state.ui.value(MAIN_BACKLIGHT_SLIDER),
-                          state.ui.value(MAIN_REDUCED_START_BOX) != 0 ? 1 : 0});
+  const bool saved = write_settings(state.settings_path,
+                                    Settings{state.ui.value(MAIN_BACKLIGHT_SLIDER),
+                                             state.ui.value(MAIN_REDUCED_START_BOX) != 0 ? 1 : 0});
+  if (!saved) {
+    state.ui.message_box(
+        "Erreur", "Je ne peux pas enregistrer les réglages dans le fichier " + state.settings_path);
+  }
   // The exploration may still be reading the card (a close during the exploration).
   state.exploration_thread.stop_and_join();
   state.card.reset();
@@ -100,7 +104,9 @@ DriverEnd run_driver(const DriverPorts& ports) {
   std::unique_ptr<AppState> state = start_up(ports);
   if (!state) return DriverEnd::no_card;
   if (ports.on_started) ports.on_started(*state);
-  if (run_main_loop(*state, ports.close_at_ms) == LoopEnd::fatal) return DriverEnd::fatal;
+  if (run_main_loop(*state, ports.close_at_ms, ports.end_requested) == LoopEnd::fatal) {
+    return DriverEnd::fatal;
+  }
   shut_down(*state);
   return DriverEnd::normal;
 }

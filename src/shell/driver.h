@@ -31,6 +31,9 @@ struct DriverPorts {
   // Called once the start-up is over, before the first pass (a bench adds its own windows,
   // handlers and pass hooks here).
   std::function<void(AppState&)> on_started;
+  // Polled after every pass of the main loop: true ends it as a close of the main window
+  // does (shell/end_request.h). None: only the windows end it.
+  std::function<bool()> end_requested{};
 };
 
 enum class DriverEnd {
@@ -44,8 +47,8 @@ enum class DriverEnd {
 std::unique_ptr<AppState> start_up(const DriverPorts& ports);
 
 // The shutdown after a normal end of the main loop: stops the transfer thread and waits for
-// it, rewrites the settings file, closes the card, closes the simulator link. Nothing may send
-// on the bus afterwards: the card is gone.
+// it, rewrites the settings file (a file that cannot be written is reported), closes the card,
+// closes the simulator link. Nothing may send on the bus afterwards: the card is gone.
 void shut_down(AppState& state);
 
 // start_up, run_main_loop, shut_down. The program's exit code is 0 on every one of its ends.

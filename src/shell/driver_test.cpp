@@ -174,6 +174,18 @@ TEST(NormalEnd, WithoutASettingsFileStartsAtZeroAndCreatesIt) {
   EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 0\r\nmode_reduit = 0\r\n");
 }
 
+TEST(NormalEnd, ASettingsFileThatCannotBeWrittenIsReported) {
+  ShellRig rig;
+  std::filesystem::create_directory(rig.file("Kavri.ini"));  // in the file's place
+  DriverPorts ports = rig.ports();
+  ports.on_started =
+      after_exploration([](HeadlessToolkit& ui) { ui.user_close(MAIN_WINDOW); }, rig.ui);
+  EXPECT_EQ(run_driver(ports), DriverEnd::normal);
+  ASSERT_EQ(rig.ui.messages().size(), 1u);
+  EXPECT_EQ(rig.ui.messages()[0].second,
+            "Je ne peux pas enregistrer les réglages dans le fichier " + rig.file("Kavri.ini"));
+}
+
 TEST(NormalEnd, TheTimeLimitEndsTheRunAsAClose) {
   ShellRig rig;
   DriverPorts ports = rig.ports();

@@ -1,29 +1,13 @@
 #include "shell/main_loop.h"
 
-#include <algorithm>
-
-#include "base/number_text.h"
 #include "modules/calibration_windows.h"
 #include "modules/control_numbers.h"
-#include "modules/gauge_catalogue.h"
 
 namespace kavri {
 
 namespace {
 
 constexpr Rgb LINK_UP_GREEN{0, 255, 0};
-
-bool has_calibration_table(int type) { return calibration_kind_of_type(type).has_value(); }
-
-void reload_calibration_tables(AppState& state) {
-  const int count = std::min<int>(state.modules.module_count, MAX_MODULES);
-  for (int i = 0; i < count; ++i) {
-    const ModuleRecord& module = state.modules.records[static_cast<std::size_t>(i)];
-    const std::string address = format_decimal(module.address);
-    if (has_calibration_table(module.gauge1_type)) reload_calibration(state.windows, i, address, 0);
-    if (has_calibration_table(module.gauge2_type)) reload_calibration(state.windows, i, address, 1);
-  }
-}
 
 // Of all windows only the main window and the OAT calibration window have a close box, and a
 // close from either ends the program.
@@ -68,11 +52,13 @@ void supervise_transfer(AppState& state) {
   const bool running = state.transfer_thread.joinable();
   const bool link_up = state.link_up.load(std::memory_order_acquire);
   if (link_up && !running) {
-    reload_calibration_tables(state);
+    const PrefsOpening calibration_file = reload_calibration_tables(state.windows);
     state.transfer_thread = state.env.start_thread(
         [&transfer = state.transfer](std::stop_token stop) { transfer.run(stop); });
     state.ui.set_background(MAIN_STATUS_LABEL, LINK_UP_GREEN);
     state.ui.set_text(MAIN_STATUS_LABEL, "Connecté");
+    // Told once the transfer runs, so that the message box does not hold up the gauges.
+    report_calibration_file(state.windows, calibration_file);
   } else if (!link_up && running) {
     // The label is the link monitor's to change. The thread ends at its next step; it is
     // joined here so that it can never run twice.
@@ -106,9 +92,11 @@ bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd&
   return close;
 }
 
-LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms) {
+LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms,
+                      const std::function<bool()>& end_requested) {
   LoopEnd end = LoopEnd::closed;
   while (!run_pass(state, close_at_ms, end)) {
+    if (end_requested && end_requested()) return LoopEnd::closed;
   }
   return end;
 }

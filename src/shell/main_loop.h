@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "shell/app_state.h"
@@ -21,7 +22,8 @@ enum class LoopEnd {
 void handle_exploration_over(AppState& state);
 
 // The transfer supervision: while the link is up and no transfer thread runs, reloads the
-// calibration of every gauge of type 12, 14 or 18 and starts the thread ("Connecté" on green);
+// calibration of every gauge of type 12, 14 or 18 (from one reading of the file, within the
+// pass) and starts the thread ("Connecté" on green), then tells of an unreadable file;
 // while the link is down and the thread runs, stops it and waits until it has ended.
 void supervise_transfer(AppState& state);
 
@@ -29,7 +31,8 @@ void supervise_transfer(AppState& state);
 bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd& end);
 
 // Passes until the loop ends. `close_at_ms` (on the Env's clock): from then on the loop ends
-// as if the user had closed the main window.
-LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms = std::nullopt);
+// as if the user had closed the main window; so does `end_requested` once it answers true.
+LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms = std::nullopt,
+                      const std::function<bool()>& end_requested = {});
 
 }  // namespace kavri

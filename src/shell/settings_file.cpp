@@ -15,13 +15,13 @@ Settings read_settings(const std::string& path) {
   return settings;
 }
 
-void write_settings(const std::string& path, const Settings& settings) {
+bool write_settings(const std::string& path, const Settings& settings) {
   Prefs prefs;
-  if (!prefs.create(path)) return;
+  if (!prefs.create(path)) return false;
   prefs.select_group("");
   prefs.write_int("backlight", settings.backlight);
   prefs.write_int("mode_reduit", settings.reduced_start);
-  prefs.close();
+  return prefs.close();
 }
 
 }  // namespace kavri

@@ -15,8 +15,8 @@ struct Settings {
 // A missing file or key gives 0.
 Settings read_settings(const std::string& path);
 
-// Creates the file anew with exactly "backlight" then "mode_reduit". A file that cannot be
-// created is left as it is; nothing is reported.
-void write_settings(const std::string& path, const Settings& settings);
+// Creates the file anew with exactly "backlight" then "mode_reduit". False when it cannot be
+// created or written; a file that exists is then left as it was.
+bool write_settings(const std::string& path, const Settings& settings);
 
 }  // namespace kavri

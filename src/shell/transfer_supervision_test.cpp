@@ -3,6 +3,8 @@
 // preceded by a reload of the calibration tables from the file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "modules/control_numbers.h"
 #include "shell/main_loop.h"
 #include "testing/shell_test_rig.h"
@@ -58,6 +60,23 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
   EXPECT_EQ(rig.env.threads_started(), threads + 1);
   EXPECT_EQ(fuel[2 * 4 + 0].load(), 150);
   EXPECT_EQ(suction[2 * 3 + 1].load(), 0);  // gone from the file, gone from the table
+
+  // Something that cannot be read where the file should be: left as it is, told once.
+  std::filesystem::remove(rig.file("Calibrage.ini"));
+  std::filesystem::create_directory(rig.file("Calibrage.ini"));
+  for (int link_up = 0; link_up < 2; ++link_up) {
+    state->link_up = false;
+    supervise_transfer(*state);
+    state->link_up = true;
+    supervise_transfer(*state);
+    EXPECT_TRUE(state->transfer_thread.joinable());
+  }
+  EXPECT_EQ(fuel[2 * 4 + 0].load(), 0);
+  ASSERT_EQ(rig.ui.messages().size(), 1u);
+  EXPECT_EQ(rig.ui.messages()[0].second,
+            "Je ne peux pas lire le fichier " + rig.file("Calibrage.ini") +
+                " : il est laissé tel quel et les points de calibrage valent 0.");
+  EXPECT_TRUE(std::filesystem::is_directory(rig.file("Calibrage.ini")));
 
   shut_down(*state);
   EXPECT_FALSE(state->transfer_thread.joinable());

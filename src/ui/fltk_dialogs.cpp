@@ -3,6 +3,8 @@
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
 
+#include <filesystem>
+
 namespace kavri::fltk_ui {
 
 void show_message_box(std::string_view title, std::string_view text) {
@@ -12,17 +14,41 @@ void show_message_box(std::string_view title, std::string_view text) {
   fl_message("%s", body.c_str());  // never as the format: the text may hold '%'
 }
 
-std::string run_file_chooser(const FileDialogSpec& spec) {
-  Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
-  chooser.title(spec.title.c_str());
-  if (!spec.initial_directory.empty()) chooser.directory(spec.initial_directory.c_str());
-  if (!spec.initial_name.empty()) chooser.preset_file(spec.initial_name.c_str());
-  if (!spec.filter_pattern.empty()) {
-    const std::string filter = spec.filter_description.empty()
-                                   ? spec.filter_pattern
-                                   : spec.filter_description + "\t" + spec.filter_pattern;
-    chooser.filter(filter.c_str());
+namespace {
+
+// FLTK shows a filter as its description followed by "(pattern)": a description that already
+// ends with its pattern in brackets loses them, so that the pattern shows once.
+std::string chooser_filter(const FileDialogSpec& spec) {
+  std::string description = spec.filter_description;
+  const std::string shown = "(" + spec.filter_pattern + ")";
+  if (description.ends_with(shown)) description.resize(description.size() - shown.size());
+  // Tabs and line breaks separate filters in FLTK's filter text.
+  for (char& c : description) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
   }
+  return description.empty() ? spec.filter_pattern : description + "\t" + spec.filter_pattern;
+}
+
+}  // namespace
+
+std::string run_file_chooser(const FileDialogSpec& spec) {
+  Fl_Native_File_Chooser chooser(spec.save ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
+                                           : Fl_Native_File_Chooser::BROWSE_FILE);
+  chooser.title(spec.title.c_str());
+  // Both choosers get whole paths: FLTK's own takes a relative preset from the current
+  // directory rather than from the initial one, and GTK's wants whole paths too. FLTK 1.3's
+  // GTK dialog keeps only the file name of the preset.
+  std::error_code error;
+  const std::filesystem::path directory =
+      std::filesystem::absolute(spec.initial_directory.empty() ? "." : spec.initial_directory,
+                                error)
+          .lexically_normal();
+  const std::string directory_text = directory.string();
+  const std::string preset = (directory / spec.initial_name).string();
+  chooser.directory(directory_text.c_str());
+  if (!spec.initial_name.empty()) chooser.preset_file(preset.c_str());
+  const std::string filter = chooser_filter(spec);
+  if (!spec.filter_pattern.empty()) chooser.filter(filter.c_str());
   if (chooser.show() != 0) return "";  // 1: cancelled; -1: the dialog failed
   const char* path = chooser.filename();
   return path != nullptr ? path : "";

@@ -11,7 +11,8 @@ namespace kavri::fltk_ui {
 // Modal; returns when the user has dismissed it with its single OK button.
 void show_message_box(std::string_view title, std::string_view text);
 
-// The platform's open-file dialog: a full path, or "" when cancelled or when it failed.
+// The platform's open-file or save-file dialog (GTK's where GTK is found, FLTK's own
+// elsewhere): a full path, or "" when cancelled or when it failed.
 std::string run_file_chooser(const FileDialogSpec& spec);
 
 }  // namespace kavri::fltk_ui

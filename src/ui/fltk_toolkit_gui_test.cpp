@@ -5,15 +5,19 @@
 // clang-format off
 #include <gtest/gtest.h>
 #include <FL/Fl.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 #include <X11/keysym.h>
 // clang-format on
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "testing/files.h"
 #include "testing/screenshot.h"
 #include "ui/toolkit.h"
 
@@ -278,6 +282,66 @@ TEST_F(FltkToolkitGuiTest, MessageBoxReturnsOnceDismissed) {
   });
   ui->message_box("Erreur", "Je ne trouve pas de module sur le Kavri");
   EXPECT_EQ(Fl::modal(), nullptr);
+}
+
+// What FLTK's own file chooser showed when it came up, before it was closed.
+struct ChooserSeen {
+  std::string directory, name, filter;
+  bool takes_new_files = false;
+};
+
+// The first drop-down list inside `group`: the chooser's list of filters.
+const Fl_Choice* first_list(const Fl_Group& group) {
+  for (int i = 0; i < group.children(); ++i) {
+    const Fl_Widget* child = group.child(i);
+    if (const auto* list = dynamic_cast<const Fl_Choice*>(child)) return list;
+    if (const auto* inner = dynamic_cast<const Fl_Group*>(child)) {
+      if (const Fl_Choice* list = first_list(*inner)) return list;
+    }
+  }
+  return nullptr;
+}
+
+// A timeout that waits for the chooser titled "Exporte la configuration", notes what it shows
+// and closes it as its OK button does.
+void note_chooser(void* data) {
+  for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
+    if (w->label() == nullptr || std::string(w->label()) != "Exporte la configuration") continue;
+    auto* chooser = static_cast<Fl_File_Chooser*>(w->user_data());
+    auto& seen = *static_cast<ChooserSeen*>(data);
+    seen.directory = chooser->directory();
+    const char* value = chooser->value();
+    seen.name = value != nullptr ? value : "";
+    const Fl_Choice* filters = first_list(*w);
+    seen.filter = filters != nullptr && filters->size() > 0 ? filters->menu()[0].label() : "";
+    seen.takes_new_files = (chooser->type() & Fl_File_Chooser::CREATE) != 0;
+    w->hide();
+    return;
+  }
+  Fl::repeat_timeout(0.05, note_chooser, data);
+}
+
+// FLTK's own chooser, which serves where GTK is absent: both dialogs start in the initial
+// folder with the proposed name, the filter reads once, and the save dialog takes a new file.
+TEST_F(FltkToolkitGuiTest, FltksOwnFileChooserStartsWhereAskedAndSavesToNewFiles) {
+  Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
+  const ScratchDirectory parent;
+  const std::string work = parent.file("work");
+  std::filesystem::create_directory(work);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(work);
+  for (const bool save : {true, false}) {
+    ChooserSeen seen;
+    Fl::add_timeout(0.05, note_chooser, &seen);
+    const std::string chosen = ui->choose_file({"Exporte la configuration", "..", "Jauge.jcf",
+                                                "Kavri jauge config.(*.jcf)", "*.jcf", save});
+    EXPECT_EQ(seen.directory, parent.path()) << save;
+    EXPECT_EQ(seen.name, parent.file("Jauge.jcf")) << save;
+    EXPECT_EQ(seen.filter, "Kavri jauge config.(*.jcf)") << save;
+    EXPECT_EQ(seen.takes_new_files, save);
+    EXPECT_EQ(chosen, parent.file("Jauge.jcf")) << save;
+  }
+  std::filesystem::current_path(before);
 }
 
 TEST_F(FltkToolkitGuiTest, EveryKindOfControlShows) {

@@ -70,10 +70,14 @@ struct Event {
 
 struct FileDialogSpec {
   std::string title;               // "Exporte la configuration"
-  std::string initial_directory;   // ".."
-  std::string initial_name;        // "Jauge.jcf"
-  std::string filter_description;  // "Kavri jauge config.(*.jcf)"
+  std::string initial_directory;   // "..", relative to the current directory
+  std::string initial_name;        // "Jauge.jcf", proposed in that directory
+  std::string filter_description;  // "Kavri jauge config.(*.jcf)", shown as it is
   std::string filter_pattern;      // "*.jcf"
+  // A save dialog: the chosen file need not exist (a name may be typed), and an existing one
+  // is taken without asking whether to replace it (the caller updates it). Otherwise an open
+  // dialog, whose file must exist.
+  bool save = false;
 };
 
 class Toolkit {
@@ -131,7 +135,8 @@ class Toolkit {
   // Modal message box with an OK button; returns when the user has closed it.
   virtual void message_box(std::string_view title, std::string_view text) = 0;
 
-  // The platform's open-file dialog: a full path, or "" when cancelled.
+  // The platform's open-file or save-file dialog (spec.save): a full path, or "" when
+  // cancelled.
   virtual std::string choose_file(const FileDialogSpec& spec) = 0;
 };
 
