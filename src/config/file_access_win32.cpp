@@ -61,17 +61,64 @@ bool write_all(HANDLE file, std::string_view bytes) {
   return true;
 }
 
+// Temporaries are named `target` + ".tmp" + process id + "-" + counter.
+std::wstring temporary_prefix(const std::wstring& target) { return target + L".tmp"; }
+
+// Removes the temporaries of `target` that a killed save left behind. One that a live save is
+// writing is open without sharing, so its deletion fails and it stays.
+void remove_left_temporaries(const std::wstring& target) {
+  const std::wstring pattern = temporary_prefix(target) + L"*";
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const std::size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      DeleteFileW((folder + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
 // A new file beside `target`, under a name that no other writer uses.
 HANDLE create_temporary(const std::wstring& target, std::wstring& temporary) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = target + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    temporary = temporary_prefix(target) + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(counter.fetch_add(1));
     HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return handle;
   }
   return INVALID_HANDLE_VALUE;
+}
+
+// Rewrites the file in place: for a file with other hard links (a replace would cut them off) or
+// in a folder where no temporary can be made. The room for the new content is reserved first,
+// so a full disk leaves the old content whole.
+bool rewrite_in_place(const std::wstring& target, std::string_view bytes) {
+  FileHandle file(open_regular(target, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING));
+  LARGE_INTEGER old_size{};
+  if (!file.valid() || !GetFileSizeEx(file.get(), &old_size)) return false;
+  LARGE_INTEGER room{};
+  room.QuadPart = std::max<LONGLONG>(old_size.QuadPart, static_cast<LONGLONG>(bytes.size()));
+  if (!SetFilePointerEx(file.get(), room, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
+    return false;
+  }
+  LARGE_INTEGER start{};
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(bytes.size());
+  return SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) && write_all(file.get(), bytes) &&
+         SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()) &&
+         FlushFileBuffers(file.get()) && file.close();
+}
+
+bool has_other_links(const std::wstring& target) {
+  FileHandle file(open_regular(target, 0, OPEN_EXISTING));
+  BY_HANDLE_FILE_INFORMATION information{};
+  return file.valid() && GetFileInformationByHandle(file.get(), &information) &&
+         information.nNumberOfLinks > 1;
 }
 
 }  // namespace
@@ -115,9 +162,11 @@ bool replace_file(const std::string& path, std::string_view bytes) {
     if (!probe.valid()) return false;
   }
 
+  remove_left_temporaries(target);
+  if (exists && has_other_links(target)) return rewrite_in_place(target, bytes);
   std::wstring temporary;
   FileHandle file(create_temporary(target, temporary));
-  if (!file.valid()) return false;
+  if (!file.valid()) return exists && rewrite_in_place(target, bytes);
   bool ok = write_all(file.get(), bytes) && FlushFileBuffers(file.get()) != 0;
   ok = file.close() && ok;
   // ReplaceFileW keeps the old file's attributes and security, as the POSIX rename keeps

@@ -14,7 +14,7 @@ void show_message_box(HWND owner, std::string_view title, std::string_view text)
   MessageBoxW(owner, to_wide(text).c_str(), to_wide(title).c_str(), MB_OK | MB_TASKMODAL);
 }
 
-std::string run_open_file_dialog(HWND owner, const FileDialogSpec& spec) {
+std::string run_file_dialog(HWND owner, const FileDialogSpec& spec) {
   // The filter is pairs of strings each ended by a zero, the list ended by one more.
   std::wstring filter;
   if (!spec.filter_pattern.empty()) {
@@ -46,9 +46,11 @@ std::string run_open_file_dialog(HWND owner, const FileDialogSpec& spec) {
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = directory.empty() ? nullptr : directory.c_str();
   dialog.lpstrTitle = title.c_str();
-  // The chosen file need not exist, and no extension is added to a typed name.
+  // The chosen file need not exist, and no extension is added to a typed name. A save takes
+  // an existing file without asking: the export updates it in place.
   dialog.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-  if (!GetOpenFileNameW(&dialog)) return "";
+  const BOOL chosen = spec.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  if (!chosen) return "";
   return from_wide(file.data());
 }
 

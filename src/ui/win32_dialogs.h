@@ -1,4 +1,4 @@
-// The Win32 backend's modal dialogs: message box and open-file dialog.
+// The Win32 backend's modal dialogs: message box and open-file and save-file dialogs.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,8 @@ namespace kavri::win32_ui {
 // Modal for every window of the thread; returns once the user has pressed OK.
 void show_message_box(HWND owner, std::string_view title, std::string_view text);
 
-// The system's open-file dialog: the full path (UTF-8), or "" when cancelled or when it failed.
-std::string run_open_file_dialog(HWND owner, const FileDialogSpec& spec);
+// The system's open-file or save-file dialog (spec.save): the full path (UTF-8), or "" when
+// cancelled or when it failed.
+std::string run_file_dialog(HWND owner, const FileDialogSpec& spec);
 
 }  // namespace kavri::win32_ui

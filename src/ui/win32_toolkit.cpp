@@ -288,7 +288,7 @@ class Win32Toolkit final : public Toolkit {
   }
 
   std::string choose_file(const FileDialogSpec& spec) override {
-    return win32_ui::run_open_file_dialog(owner(), spec);
+    return win32_ui::run_file_dialog(owner(), spec);
   }
 
   // From the window procedure.
