@@ -14,7 +14,7 @@ tests+=':VirtualPanelGuiTest.DrawsTheDemoBench'
 cmake --preset default >/dev/null
 cmake --build --preset default --target gui_tests
 for name in "${pictures[@]}"; do rm -f "build/screenshots/$name.png"; done
-xvfb-run -a -s "-screen 0 1280x1024x24" build/gui_tests --gtest_filter="$tests"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" build/gui_tests --gtest_filter="$tests"
 mkdir -p docs/images
 for name in "${pictures[@]}"; do
   convert "build/screenshots/$name.png" -strip -define png:exclude-chunks=date,time \

@@ -9,5 +9,5 @@ cd "$(dirname "$0")/.."
 jobs=${KAVRI_JOBS:-$(nproc)}
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
-xvfb-run -a -s "-screen 0 1280x1024x24" \
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
   ./scripts/windows/under-wine.sh ctest --preset windows -j "$jobs"
