@@ -323,6 +323,45 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
   }
 }
 
+// --- The command line.
+
+TEST_F(KavriFgfs, MisusesExitWith2AndTheProtocolFileComesFromTheMap) {
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), KAVRI_FGFS_PROGRAM);
+    return testing::run_process(args, {dir.path(), {}, {}});
+  };
+  const std::vector<std::vector<std::string>> misuses{
+      {"--bogus"},          {"--map"},           {"--listen", "5510"},
+      {"--send", "host:"},  {"--send", ":5511"}, {"--listen", "127.0.0.1:65536"},
+      {"--run-for", "1.5"}, {"--run-for", "-1"}, {"extra"}};
+  for (const auto& args : misuses) {
+    const auto result = run(args);
+    EXPECT_EQ(result.exit_code, 2) << args[0];
+    EXPECT_TRUE(result.err.starts_with("usage: kavri-fgfs")) << args[0] << ": " << result.err;
+  }
+
+  write_file(file("panel.map"),
+             "# two levers\n0x0BC0 2 int /controls/flight/elevator-trim 16383 0 read\n"
+             "0x088C 3 int /controls/engines/engine[0]/throttle 16384 0 both\n");
+  auto result = run({"--map", "panel.map", "--write-protocol", "."});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.err, "kavri-fgfs: panel.map:3: size \"3\" is not 1, 2, 4 or 8\n");
+  EXPECT_EQ(run({"--map", "missing.map"}).exit_code, 1);
+
+  write_file(file("panel.map"),
+             "0x0BC0 2 int /controls/flight/elevator-trim 16383 0 read\n"
+             "0x088C 2 int /controls/engines/engine[0]/throttle 16384 0 both\n");
+  result = run({"--map", "panel.map", "--write-protocol", "."});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const std::string xml = read_file(file("kavri.xml"));
+  const auto output = xml.find("<output>"), input = xml.find("<input>");
+  const auto trim = xml.find("<node>/controls/flight/elevator-trim</node>");
+  const auto throttle = xml.find("<node>/controls/engines/engine[0]/throttle</node>");
+  EXPECT_TRUE(output < trim && trim < throttle && throttle < input) << xml;
+  EXPECT_NE(xml.find("<node>/controls/engines/engine[0]/throttle</node>", input), std::string::npos)
+      << xml;
+}
+
 // --- The link's state, as the driver's main window shows it.
 
 TEST_F(KavriFgfs, StreamThatStopsShowsDeconnecteAndOneThatResumesConnecte) {
