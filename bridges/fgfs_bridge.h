@@ -33,7 +33,7 @@ struct FgfsBridgeOptions {
   // Each accepted frame, on the bridge's thread.
   std::function<void(const Frame&)> on_frame;
   // What a user should know (serving, stopped, refused datagrams, a server that cannot
-  // start), one sentence at a time, on the bridge's or the server's thread.
+  // start), one sentence at a time, on the bridge's thread.
   std::function<void(const std::string&)> on_news;
 };
 
