@@ -81,9 +81,9 @@ int run_bridge(const FgfsOptions& options, FgfsMap map) {
   }
   SystemEnv env;
   FgfsBridge bridge(env, std::move(map), *socket, std::move(bridge_options));
-  bridge.start();
   std::cerr << "kavri-fgfs: listening on " << options.listen.host << ":" << socket->local_port()
             << ", sending to " << endpoint_text(options.send) << std::endl;
+  bridge.start();
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
   const std::int64_t begin = env.now_ms();
