@@ -119,15 +119,14 @@ class KavriFgfs : public ::testing::Test {
 
 // --- The panel's needles against kavri-gauge.
 
-struct Report {
-  int address;
-  int code;
-  int byte;
-};
+using Gauge = std::pair<int, int>;  // (module address, gauge 1 or 2)
 
-// The position reports after the exploration, in order; a cut last line is skipped.
-std::vector<Report> position_reports(const std::string& trace) {
-  std::vector<Report> reports;
+// The position reports after the exploration, by gauge: bytes, or "low high" for the gauges 1
+// of the modules at `split` addresses (both commands carry their 16-bit position). A cut last
+// line is skipped.
+std::map<Gauge, std::vector<std::string>> reported(const std::string& trace,
+                                                   const std::set<int>& split) {
+  std::map<Gauge, std::vector<std::string>> shown;
   std::istringstream lines(trace);
   bool explored = false;
   for (std::string line; std::getline(lines, line);) {
@@ -138,12 +137,16 @@ std::vector<Report> position_reports(const std::string& trace) {
     while (fields >> hex) bytes.push_back(std::stoi(hex, nullptr, 16));
     if (bytes.size() != REPORT_SIZE) continue;
     if (direction == "<" && bytes[1] == RSP_EXPLORATION_DONE) explored = true;
-    if (explored && direction == ">" &&
-        (bytes[1] == CMD_SET_POSITION_1 || bytes[1] == CMD_SET_POSITION_2)) {
-      reports.push_back({bytes[2], bytes[1], bytes[3]});
+    const int gauge = bytes[1] == CMD_SET_POSITION_1 ? 1 : bytes[1] == CMD_SET_POSITION_2 ? 2 : 0;
+    if (!explored || direction != ">" || gauge == 0) continue;
+    auto& positions = shown[{bytes[2], split.count(bytes[2]) ? 1 : gauge}];
+    if (split.count(bytes[2]) && gauge == 2 && !positions.empty()) {
+      positions.back() += " " + std::to_string(bytes[3]);
+    } else {
+      positions.push_back(std::to_string(bytes[3]));
     }
   }
-  return reports;
+  return shown;
 }
 
 // The value the frame printed as "$OFFSET:SIZE=VALUE ..." gives `length` bytes at `offset`, as
@@ -181,17 +184,14 @@ void write_jcf(const std::string& path, const VirtualModule& module) {
 // kavri-gauge's positions for `values`, one line per value ("low" or "low high").
 std::vector<std::string> gauge_positions(const std::string& jcf, int gauge, int address,
                                          int battery, const std::vector<std::string>& values) {
-  std::vector<std::string> args{KAVRI_GAUGE_PROGRAM,
-                                "--config",
-                                jcf,
-                                "--gauge",
-                                std::to_string(gauge),
-                                "--battery",
-                                std::to_string(battery),
-                                "--calibration",
-                                DEMO + "c172-calibration.ini",
-                                "--address",
-                                std::to_string(address)};
+  std::vector<std::string> args{KAVRI_GAUGE_PROGRAM, "--calibration",
+                                DEMO + "c172-calibration.ini"};
+  for (const auto& [option, value] : {std::pair<const char*, std::string>{"--config", jcf},
+                                      {"--gauge", std::to_string(gauge)},
+                                      {"--address", std::to_string(address)},
+                                      {"--battery", std::to_string(battery)}}) {
+    args.insert(args.end(), {option, value});
+  }
   args.insert(args.end(), values.begin(), values.end());
   const auto result = testing::run_process(args);
   EXPECT_EQ(result.exit_code, 0) << result.err;
@@ -200,22 +200,6 @@ std::vector<std::string> gauge_positions(const std::string& jcf, int gauge, int 
   for (std::string line; std::getline(lines, line);) positions.push_back(line);
   EXPECT_EQ(positions.size(), values.size());
   return positions;
-}
-
-// The reports to `address` for `gauge`: its bytes, or for a split gauge "low high" pairs.
-std::vector<std::string> reported(const std::vector<Report>& reports, int address, int gauge,
-                                  bool split) {
-  std::vector<std::string> shown;
-  for (std::size_t i = 0; i < reports.size(); ++i) {
-    const Report& r = reports[i];
-    if (r.address != address) continue;
-    if (split && r.code == CMD_SET_POSITION_1 && i + 1 < reports.size()) {
-      shown.push_back(std::to_string(r.byte) + " " + std::to_string(reports[i + 1].byte));
-    } else if (!split && r.code == (gauge == 1 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2)) {
-      shown.push_back(std::to_string(r.byte));
-    }
-  }
-  return shown;
 }
 
 // True when `shown` is `expected` with some elements left out: the driver sees the stream at
@@ -254,10 +238,7 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
   // The stream holds its first frame until the driver's first pass (500 ms per module) is over.
   ASSERT_TRUE(wait_until(
       [&] {
-        for (const Report& r : position_reports(read_file(file("trace.txt")))) {
-          if (r.address == modules->back().address) return true;
-        }
-        return false;
+        return reported(read_file(file("trace.txt")), {}).count({modules->back().address, 1});
       },
       &flight[0]))
       << read_file(file("bench-err.txt"));
@@ -278,7 +259,11 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
   std::istringstream out(read_file(file("fgfs-out.txt")));
   for (std::string line; std::getline(out, line);) printed.push_back(line);
   ASSERT_GT(printed.size(), 300u);
-  const std::vector<Report> reports = position_reports(read_file(file("trace.txt")));
+  std::set<int> split;
+  for (const VirtualModule& m : *modules) {
+    if (is_split_type(static_cast<int>(m.param(Param::gauge1_type)))) split.insert(m.address);
+  }
+  const auto shown_by_gauge = reported(read_file(file("trace.txt")), split);
   int gauges = 0;
   for (const VirtualModule& m : *modules) {
     const std::string jcf = file(("module" + std::to_string(m.address) + ".jcf").c_str());
@@ -301,8 +286,9 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
       for (std::size_t i = 0; i < on.size() && i < off.size(); ++i) {
         expected.push_back(batteries[i] == "0" ? off[i] : on[i]);
       }
-      const bool split = is_split_type(static_cast<int>(m.param(Param::gauge1_type)));
-      const auto shown = reported(reports, m.address, gauge, split);
+      const auto shown = shown_by_gauge.count({m.address, gauge})
+                             ? shown_by_gauge.at({m.address, gauge})
+                             : std::vector<std::string>{};
       ASSERT_FALSE(shown.empty()) << "module " << m.address << " gauge " << gauge;
       EXPECT_TRUE(is_subsequence(shown, expected)) << "module " << m.address << " gauge " << gauge;
       EXPECT_EQ(shown.back(), expected.back()) << "module " << m.address << " gauge " << gauge;

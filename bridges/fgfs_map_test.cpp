@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "bridges/fgfs_protocol.h"
-
 namespace kavri {
 namespace {
 
@@ -178,27 +176,6 @@ TEST(FgfsBuiltinMap, EveryLineConvertsDocumentedValuesBothWays) {
     EXPECT_NEAR(*back, d.property, 0.5 / std::fabs(line->scale) + 1e-9) << line->property;
   }
   EXPECT_EQ(covered.size(), map.lines.size()) << "a built-in line without a documented value";
-}
-
-TEST(FgfsBuiltinMap, KeepsTheColumnsOfTheRecordedStreamAndTheLevers) {
-  const FgfsMap& map = builtin_fgfs_map();
-  EXPECT_EQ(map.read_lines().size(), 49u);
-  const auto levers = map.write_lines();
-  ASSERT_EQ(levers.size(), 3u);
-  EXPECT_EQ(levers[0]->offset, 0x088Cu);
-  EXPECT_EQ(levers[2]->offset, 0x0890u);
-  // The protocol file lists the same properties in the same order.
-  const std::string xml = fgfs_protocol_xml(map);
-  std::size_t at = xml.find("<output>");
-  for (const MapLine* line : map.read_lines()) {
-    at = xml.find("<node>" + line->property + "</node>", at);
-    ASSERT_NE(at, std::string::npos) << line->property;
-  }
-  at = xml.find("<input>", at);
-  for (const MapLine* line : levers) {
-    at = xml.find("<node>" + line->property + "</node>", at);
-    ASSERT_NE(at, std::string::npos) << line->property;
-  }
 }
 
 TEST(FgfsMapConversion, RefusesValuesTheOffsetCannotHold) {
