@@ -23,7 +23,7 @@ while [ $# -gt 0 ]; do
     --card) driver=kavri ;;
     --fast) fast=1 ;;
     --) shift; flight=("$@"); break ;;
-    *) sed -n '8,13p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    *) sed -n '8,12p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
   esac
   shift
 done
