@@ -5,25 +5,21 @@
 # bridge kavri-fgfs, and the driver: kavri-bench on the demo C172 panel, or with --card the
 # real driver kavri on the card plugged in. Closing the driver's window ends everything.
 #
-# usage: scripts/fly-flightgear.sh [--card] [--fast] [-- FLIGHTGEAR_OPTIONS...]
+# usage: scripts/fly-flightgear.sh [--card] [-- FLIGHTGEAR_OPTIONS...]
 #   --card  the real driver and card instead of the virtual bench
-#   --fast  FlightGear draws no scenery, aircraft or clouds (the flight and the instruments
-#           run on): for machines without 3D acceleration
 # FG_ROOT (default /usr/share/games/flightgear) and FG_HOME are FlightGear's own variables.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 driver=kavri-bench
-fast=0
 flight=(--aircraft=c172p --airport=KSFO --runway=28R --offset-distance=6 --in-air
         --altitude=2000 --vc=90 --nav1=298:111.70 --timeofday=noon --season=summer)
 while [ $# -gt 0 ]; do
   case "$1" in
     --card) driver=kavri ;;
-    --fast) fast=1 ;;
     --) shift; flight=("$@"); break ;;
-    *) sed -n '8,12p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    *) sed -n '8,10p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
   esac
   shift
 done
@@ -73,11 +69,6 @@ fg_options=(--geometry=640x480 --disable-fullscreen --disable-splash-screen --di
             --disable-save-on-exit
             --generic=socket,out,10,127.0.0.1,5510,udp,kavri
             --generic=socket,in,10,127.0.0.1,5511,udp,kavri)
-if [ "$fast" -eq 1 ]; then
-  for layer in terrain models aircraft clouds; do
-    fg_options+=("--prop:/sim/rendering/draw-mask/$layer=false")
-  done
-fi
 # FlightGear aborts without a session bus; give it one of its own when there is none.
 session=()
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && command -v dbus-run-session >/dev/null; then
