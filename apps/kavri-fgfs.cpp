@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/env.h"
+#include "base/standard_options.h"
 #include "bridges/fgfs_bridge.h"
 #include "bridges/fgfs_map.h"
 #include "bridges/fgfs_options.h"
@@ -98,16 +99,11 @@ int run_bridge(const FgfsOptions& options, FgfsMap map) {
 }  // namespace kavri
 
 int main(int argc, char** argv) {
+  const kavri::ProgramUsage program{"kavri-fgfs", kavri::FGFS_USAGE};
+  if (const auto answer = kavri::answer_help_or_version(argc, argv, program)) return *answer;
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const auto options = kavri::parse_fgfs_options(args);
-  if (!options) {
-    std::cerr << kavri::FGFS_USAGE;
-    return 2;
-  }
-  if (options->help) {
-    std::cout << kavri::FGFS_USAGE;
-    return 0;
-  }
+  if (!options) return kavri::usage_error(program);
   int exit_code = 0;
   auto map = kavri::load_map(*options, exit_code);
   if (!map) return exit_code;

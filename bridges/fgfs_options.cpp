@@ -20,10 +20,6 @@ std::optional<FgfsOptions> parse_fgfs_options(std::span<const std::string_view> 
   FgfsOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (arg == "--help") {
-      options.help = true;
-      continue;
-    }
     if (arg == "--print") {
       options.print = true;
       continue;

@@ -18,12 +18,13 @@ struct FgfsOptions {
   std::optional<std::string> protocol_dir;  // --write-protocol DIR
   bool print = false;                       // --print
   std::optional<std::int64_t> run_for_ms;   // --run-for SECONDS
-  bool help = false;                        // --help
 };
 
 inline constexpr const char* FGFS_USAGE =
     "usage: kavri-fgfs [--map FILE] [--listen HOST:PORT] [--send HOST:PORT] [--print]\n"
-    "                  [--run-for SECONDS] | --write-protocol DIR | --help\n"
+    "                  [--run-for SECONDS]\n"
+    "       kavri-fgfs --write-protocol DIR\n"
+    "       kavri-fgfs --help | --version\n"
     "Feeds the Kavri driver from FlightGear: receives FlightGear's generic-protocol output,\n"
     "serves it as simulator offsets, and sends the driver's writes back to FlightGear.\n"
     "  --map FILE            the offset map (default: the built-in Cessna 172P map)\n"
@@ -33,12 +34,13 @@ inline constexpr const char* FGFS_USAGE =
     "exit\n"
     "  --print               print each frame's offsets: $OFFSET:SIZE=VALUE ...\n"
     "  --run-for SECONDS     stop after SECONDS (whole seconds; default: until interrupted)\n"
-    "  --help                show this text\n"
+    "  --help                alone: show this text\n"
+    "  --version             alone: show the program version\n"
     "FlightGear: --generic=socket,out,10,127.0.0.1,5510,udp,kavri\n"
     "            --generic=socket,in,10,127.0.0.1,5511,udp,kavri\n";
 
-// The arguments after the program name. None when one is unknown, lacks its value or has a
-// malformed one: the caller prints FGFS_USAGE and exits with 2.
+// The arguments after the program name ("--help" and "--version" are answered before). None
+// when one is unknown, lacks its value or has a malformed one: a misuse.
 std::optional<FgfsOptions> parse_fgfs_options(std::span<const std::string_view> args);
 
 }  // namespace kavri
