@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -67,13 +66,14 @@ class KavriFgfs : public ::testing::Test {
     bridge = start({KAVRI_FGFS_PROGRAM, "--print", "--listen", "127.0.0.1:0", "--send",
                     "127.0.0.1:" + std::to_string(flightgear_input->local_port())},
                    "fgfs");
-    const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
-    std::smatch port;
+    const std::string listening = "listening on 127.0.0.1:";
+    std::string err;
     ASSERT_TRUE(wait_until([&] {
-      const std::string err = read_file(file("fgfs-err.txt"));
-      return std::regex_search(err, port, listening);
-    })) << read_file(file("fgfs-err.txt"));
-    const auto bridge_port = static_cast<std::uint16_t>(std::stoi(port[1].str()));
+      err = read_file(file("fgfs-err.txt"));
+      return err.find(", sending") != std::string::npos;
+    })) << err;
+    const auto port = err.substr(err.find(listening) + listening.size());
+    const auto bridge_port = static_cast<std::uint16_t>(std::stoi(port));
     flightgear_output =
         make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, error);
     ASSERT_NE(flightgear_output, nullptr) << error;
