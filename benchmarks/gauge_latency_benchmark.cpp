@@ -3,54 +3,18 @@
 // changes a gauge's value and waits for the report that carries the new position.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "testing/position_latency.h"
 #include "testing/transfer_test_rig.h"
 
 namespace kavri {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Passes every report to the virtual card and notes when a gauge-1 position arrives.
-class WatchedCard final : public HidCard {
- public:
-  explicit WatchedCard(VirtualCard& card) : card_(card) {}
-
-  int write_report(std::span<const std::uint8_t> report) override {
-    const int written = card_.write_report(report);
-    if (report.size() > 3 && report[1] == CMD_SET_POSITION_1) {
-      std::lock_guard lock(mutex_);
-      position_ = report[3];
-      arrived_at_ = Clock::now();
-      arrived_.notify_all();
-    }
-    return written;
-  }
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
-    return card_.read_report(report, timeout_ms);
-  }
-
-  // When `position` arrived, or nullopt if it did not within `limit`.
-  std::optional<Clock::time_point> wait_for_position(std::uint8_t position, Clock::duration limit) {
-    std::unique_lock lock(mutex_);
-    if (!arrived_.wait_for(lock, limit, [&] { return position_ == position; })) return {};
-    return arrived_at_;
-  }
-
- private:
-  VirtualCard& card_;
-  std::mutex mutex_;
-  std::condition_variable arrived_;
-  int position_ = -1;
-  Clock::time_point arrived_at_;
-};
 
 void BM_GaugeLatency(benchmark::State& state) {
   constexpr int kChanges = 1000;
@@ -61,7 +25,7 @@ void BM_GaugeLatency(benchmark::State& state) {
   IpcResult result;
   ipc.ipc_open(0, result);
   VirtualCard virtual_card(virtual_modules(MAX_MODULES));
-  WatchedCard card(virtual_card);
+  WatchedCard card(virtual_card, 1);
   BusSender bus(card);
   ModuleTable modules;
   modules.module_count = MAX_MODULES;
@@ -101,15 +65,7 @@ void BM_GaugeLatency(benchmark::State& state) {
     }
     transfer.stop_and_join();
   }
-  if (latencies_ms.empty()) return;
-  std::sort(latencies_ms.begin(), latencies_ms.end());
-  const auto at = [&](double q) {
-    return latencies_ms[static_cast<std::size_t>(q * static_cast<double>(latencies_ms.size() - 1))];
-  };
-  state.counters["changes"] = static_cast<double>(latencies_ms.size());
-  state.counters["median_ms"] = at(0.5);
-  state.counters["p99_ms"] = at(0.99);
-  state.counters["max_ms"] = latencies_ms.back();
+  set_latency_counters(state, std::move(latencies_ms));
 }
 
 BENCHMARK(BM_GaugeLatency)->Iterations(1)->Unit(benchmark::kMillisecond);

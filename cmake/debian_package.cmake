@@ -16,6 +16,7 @@ A USB HID master card (vendor 0xFCFD, product 0x0001) drives a bus of gauge
 modules; the driver reads the flight simulator's variables through FSUIPC and
 moves the needles. Its French-language windows test gauges, edit and write
 module parameters and calibrate non-linear dials. With kavri-bench (the driver
-on a virtual card and panel), kavri-sim (a virtual simulator) and kavri-gauge
-(a gauge calculator).")
+on a virtual card and panel), kavri-sim (a virtual simulator), kavri-gauge
+(a gauge calculator) and kavri-fgfs (the bridge that feeds the driver from
+FlightGear).")
 include(CPack)

@@ -2,7 +2,8 @@
 # and on Linux the udev rule, the menu entry with its launcher and icon, and the docs.
 include(GNUInstallDirs)
 
-install(TARGETS kavri kavri-bench kavri-sim kavri-gauge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kavri kavri-bench kavri-sim kavri-gauge kavri-fgfs
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(KAVRI_PACKAGE_MAINTAINER "Kavri developers <kavri-dev@example.org>"

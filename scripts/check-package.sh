@@ -18,7 +18,7 @@ if ! cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.
 fi
 deb=$(echo "$work"/package/kavri_*.deb)
 dpkg-deb --contents "$deb" | awk '{ print substr($6, 2) }' >"$work/files"
-for path in /usr/bin/{kavri,kavri-bench,kavri-sim,kavri-gauge} \
+for path in /usr/bin/{kavri,kavri-bench,kavri-sim,kavri-gauge,kavri-fgfs} \
   /usr/lib/udev/rules.d/70-kavri.rules /usr/share/applications/kavri.desktop \
   /usr/libexec/kavri/kavri-launch /usr/share/icons/hicolor/{scalable/apps/kavri.svg,48x48/apps/kavri.png} \
   /usr/share/doc/kavri/{README.md,copyright,changelog.gz} \

@@ -1,0 +1,191 @@
+// The bridge on virtual time, with its real server in a private directory and a socket that
+// records what would go to FlightGear: when it serves, what bad datagrams may not do, and
+// what reaches FlightGear of the driver's writes.
+#include "bridges/fgfs_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "bridges/testdata/recorded_flight.h"
+#include "simlink/ipc_client.h"
+#include "simlink/posix_transport.h"
+#include "testing/fake_env.h"
+#include "testing/files.h"
+
+namespace kavri {
+namespace {
+
+class RecordingSocket final : public UdpSocket {
+ public:
+  std::optional<std::size_t> receive(std::span<char>, Millis) override { return std::nullopt; }
+  bool send(std::string_view datagram) override {
+    std::lock_guard lock(mutex_);
+    sent_.emplace_back(datagram);
+    return true;
+  }
+  std::uint16_t local_port() const override { return 0; }
+  std::vector<std::string> sent() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> sent_;
+};
+
+class FgfsBridgeTest : public ::testing::Test {
+ protected:
+  bool socket_file_exists() const { return testing::file_exists(dir.file("UIPCMAIN")); }
+
+  // The whole offset space, to compare before and after.
+  std::vector<std::uint8_t> all_offsets() {
+    std::vector<std::uint8_t> bytes(OffsetSpace::SIZE);
+    bridge.offsets().read(0, bytes);
+    return bytes;
+  }
+
+  // The driver's side: a write of one 2-byte value through the real link.
+  void driver_writes(std::uint32_t offset, std::uint16_t value) {
+    IpcResult result;
+    if (!client.is_open()) {
+      ASSERT_TRUE(client.ipc_open(0, result)) << static_cast<int>(result);
+    }
+    ASSERT_TRUE(client.ipc_write(offset, 2, &value, result));
+    ASSERT_TRUE(client.ipc_process(result)) << static_cast<int>(result);
+  }
+
+  ScratchDirectory dir;
+  FakeEnv env;
+  RecordingSocket socket;
+  std::vector<std::string> news;
+  FgfsBridge bridge{
+      env, builtin_fgfs_map(), socket,
+      FgfsBridgeOptions{IpcServerClass::uipcmain, dir.path(), {}, [this](const std::string& n) {
+                          news.push_back(n);
+                        }}};
+  std::vector<std::string> flight = testing::recorded_flight();
+  std::unique_ptr<IpcTransport> transport = make_posix_transport({dir.path()});
+  IpcClient client{env, *transport};
+};
+
+TEST_F(FgfsBridgeTest, ServesFromTheFirstFrameUntilTwoSecondsPassWithoutOne) {
+  env.advance(Millis(5000));
+  bridge.tick();
+  EXPECT_FALSE(bridge.serving());
+  EXPECT_FALSE(socket_file_exists());
+
+  bridge.take_datagram(flight[0] + "\n");
+  EXPECT_TRUE(bridge.serving());
+  EXPECT_TRUE(socket_file_exists());
+  EXPECT_EQ(bridge.offsets().get(0x02BC, 4), 9587u);  // 74.9 kt x 128
+
+  env.advance(Millis(1999));
+  bridge.tick();
+  bridge.take_datagram(flight[1] + "\r\n");
+  env.advance(Millis(1999));
+  bridge.tick();
+  EXPECT_TRUE(bridge.serving()) << "a frame restarts the two seconds";
+  env.advance(Millis(1));
+  bridge.tick();
+  EXPECT_FALSE(bridge.serving());
+  EXPECT_FALSE(socket_file_exists());
+
+  bridge.take_datagram(flight[2]);
+  EXPECT_TRUE(bridge.serving());
+  EXPECT_EQ(news, (std::vector<std::string>{
+                      "frames are arriving: serving the driver",
+                      "no frame from FlightGear for 2 s: the driver is no longer served",
+                      "frames are arriving: serving the driver"}));
+}
+
+// `line` with its field `index` (0-based) replaced by `field`.
+std::string with_field(const std::string& line, std::size_t index, const std::string& field) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < index; ++i) start = line.find(',', start) + 1;
+  const std::size_t end = line.find(',', start);
+  return line.substr(0, start) + field + (end == std::string::npos ? "" : line.substr(end));
+}
+
+TEST_F(FgfsBridgeTest, HostileDatagramsChangeNothing) {
+  bridge.take_datagram(flight[0]);
+  const std::vector<std::uint8_t> before = all_offsets();
+  env.advance(Millis(1500));
+  // Built on another line of the flight, so that taking any part of one would show.
+  const std::string other = flight[400];
+  const auto reads = builtin_fgfs_map().read_lines();
+  const auto gs_flag = static_cast<std::size_t>(
+      std::find_if(reads.begin(), reads.end(),
+                   [](const MapLine* line) { return line->offset == 0x0C4C; }) -
+      reads.begin());  // one byte
+  const std::vector<std::pair<const char*, std::string>> hostile{
+      {"largest datagram", std::string(65507, '7')},
+      {"field too long", with_field(other, 0, "1" + std::string(70, '0'))},
+      {"empty", ""},
+      {"only a newline", "\n"},
+      {"one field short", other.substr(0, other.rfind(','))},
+      {"one field more", other + ",1.000000"},
+      {"empty field", with_field(other, 3, "")},
+      {"letters", with_field(other, 0, "abc")},
+      {"trailing letters", with_field(other, 0, "75.0kt")},
+      {"leading blank", with_field(other, 0, " 75.0")},
+      {"plus sign", with_field(other, 0, "+75.0")},
+      {"hexadecimal", with_field(other, 0, "0x4B")},
+      {"nan", with_field(other, 0, "nan")},
+      {"-nan", with_field(other, 0, "-nan")},
+      {"inf", with_field(other, 0, "inf")},
+      {"beyond double", with_field(other, 0, "1e999")},
+      {"huge airspeed", with_field(other, 0, "1e300")},
+      {"flag beyond a byte", with_field(other, gs_flag, "300.000000")},
+      {"two lines", other + "\n" + other + "\n"},
+      {"NUL inside", with_field(other, 2,
+                                std::string("4.0\0"
+                                            "1",
+                                            5))},
+  };
+  for (const auto& [name, datagram] : hostile) {
+    bridge.take_datagram(datagram);
+    EXPECT_EQ(all_offsets(), before) << name;
+  }
+  bridge.tick();
+  ASSERT_FALSE(news.empty());
+  EXPECT_EQ(news.back().rfind("20 datagram(s) refused, the last one: field 3", 0), 0u)
+      << news.back();
+  env.advance(Millis(500));
+  bridge.tick();
+  EXPECT_FALSE(bridge.serving()) << "a refused datagram is no frame";
+  EXPECT_TRUE(socket.sent().empty());
+}
+
+TEST_F(FgfsBridgeTest, DriverLeverWritesReachFlightGearAsInputLines) {
+  env.advance(Millis(3000));
+  bridge.tick();
+  EXPECT_TRUE(socket.sent().empty()) << "nothing before FlightGear's first frame";
+
+  bridge.take_datagram(flight[0]);  // FlightGear: propeller lever 0, mixture 1
+  driver_writes(0x088C, 8192);      // throttle at half
+  const std::string half_throttle = "0.500000,0.000000,1.000000\n";
+  EXPECT_EQ(socket.sent(), std::vector<std::string>{half_throttle});
+  driver_writes(0x088C, 8192);
+  driver_writes(0x0BC0, 100);  // no lever
+  EXPECT_EQ(socket.sent().size(), 1u) << "a value sent once until it changes";
+
+  env.advance(Millis(1000));
+  bridge.tick();
+  EXPECT_EQ(socket.sent().size(), 2u) << "sent again a second later while the driver writes";
+  EXPECT_EQ(socket.sent().back(), half_throttle);
+  bridge.take_datagram(flight[1]);
+  env.advance(Millis(1000));
+  bridge.tick();
+  EXPECT_EQ(socket.sent().size(), 2u) << "not again once the driver stopped writing";
+
+  driver_writes(0x0890, 12288);  // mixture at three quarters; the throttle stays the driver's
+  EXPECT_EQ(socket.sent().back(), "0.500000,0.000000,0.750000\n");
+}
+
+}  // namespace
+}  // namespace kavri

@@ -1,0 +1,69 @@
+#include "bridges/fgfs_input.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kavri {
+
+FgfsInput::FgfsInput(const FgfsMap& map) {
+  const std::vector<const MapLine*> reads = map.read_lines();
+  for (const MapLine* line : map.write_lines()) {
+    Field field;
+    field.line = line;
+    const auto found = std::find(reads.begin(), reads.end(), line);
+    if (found != reads.end()) field.read_index = static_cast<std::size_t>(found - reads.begin());
+    fields_.push_back(field);
+  }
+}
+
+void FgfsInput::take_frame(std::span<const double> properties) {
+  frame_seen_ = true;
+  for (Field& field : fields_) {
+    if (field.read_index && *field.read_index < properties.size()) {
+      field.reported = properties[*field.read_index];
+    }
+  }
+}
+
+FgfsInput::WriteEffect FgfsInput::take_client_write(std::uint32_t offset,
+                                                    std::span<const std::uint8_t> bytes) {
+  WriteEffect effect = WriteEffect::none;
+  const std::uint64_t end = std::uint64_t{offset} + bytes.size();
+  for (Field& field : fields_) {
+    const MapLine& line = *field.line;
+    if (end <= line.offset || offset >= line.offset + line.size) continue;
+    // Only the bytes of the write that fall inside the line's offset.
+    for (std::uint32_t i = 0; i < line.size; ++i) {
+      const std::uint64_t at = std::uint64_t{line.offset} + i;
+      if (at < offset || at >= end) continue;
+      const std::uint64_t byte = bytes[static_cast<std::size_t>(at - offset)];
+      field.written_bytes =
+          (field.written_bytes & ~(std::uint64_t{0xFF} << (8 * i))) | byte << (8 * i);
+    }
+    const auto value = property_value(line, field.written_bytes);
+    if (value && value != field.written) {
+      field.written = value;
+      effect = WriteEffect::new_value;
+    } else if (effect == WriteEffect::none) {
+      effect = WriteEffect::same_values;
+    }
+  }
+  return effect;
+}
+
+std::optional<std::string> FgfsInput::datagram() const {
+  if (!frame_seen_) return std::nullopt;
+  std::string text;
+  for (const Field& field : fields_) {
+    const std::optional<double> value = field.written ? field.written : field.reported;
+    char number[64];
+    // A value too large to print whole is no value: a cut number would mean another one.
+    if (!value || std::snprintf(number, sizeof number, "%.6f", *value) >= 64) break;
+    if (!text.empty()) text += ',';
+    text += number;
+  }
+  if (text.empty()) return std::nullopt;
+  return text + "\n";
+}
+
+}  // namespace kavri
