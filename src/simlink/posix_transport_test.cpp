@@ -165,7 +165,7 @@ TEST_F(PosixTransportTest, ASilentServerTimesOutWithoutSystemErrorAndIsDropped) 
 
   ASSERT_EQ(transport->find_server(), IpcServerClass::uipcmain);
   ASSERT_EQ(transport->create_area("FsasmLib:IPC:silent:1"), IpcResult::ok);
-  IpcReply reply = transport->exchange(Millis(20));
+  IpcReply reply = transport->exchange(4, Millis(20), {});
   EXPECT_FALSE(reply.answered);
   EXPECT_FALSE(reply.system_error);
   // The next attempt makes a new connection: a late reply on the old one is never taken for
@@ -174,7 +174,7 @@ TEST_F(PosixTransportTest, ASilentServerTimesOutWithoutSystemErrorAndIsDropped) 
   ASSERT_GE(first, 0);
   std::uint8_t late[4] = {1, 0, 0, 0};
   ASSERT_EQ(send(first, late, 4, MSG_NOSIGNAL), -1) << "the client had dropped it";
-  reply = transport->exchange(Millis(20));
+  reply = transport->exchange(4, Millis(20), {});
   EXPECT_FALSE(reply.answered);
   const int second = accept(silent, nullptr, nullptr);
   EXPECT_GE(second, 0);
