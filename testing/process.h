@@ -29,6 +29,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   bool running();
   void signal(int number);
   // The exit code once it has ended within `limit`; -1 when a signal ended it, or when it is
