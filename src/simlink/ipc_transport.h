@@ -33,7 +33,8 @@ class IpcTransport {
   // The process id that names the request area.
   virtual std::uint32_t process_id() = 0;
 
-  // Looks for the server, UIPCMAIN first, then FS98MAIN, and keeps it for the exchanges.
+  // Looks for the server, UIPCMAIN first, then FS98MAIN, and keeps it for the exchanges. Never
+  // waits: a server that cannot take the client at once counts as absent.
   virtual std::optional<IpcServerClass> find_server() = 0;
 
   // Prepares the exchange message; false fails the open with result 3.

@@ -120,6 +120,13 @@ class PosixTransport final : public IpcTransport {
     return true;
   }
 
+  // Narrows the socket's time-outs to what is left until `deadline`; false when nothing is.
+  bool narrow_to(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<Millis>(deadline - Clock::now());
+    if (left <= Millis(0)) return false;
+    return left + TIMEOUT_SLACK >= socket_timeout_ || limit_waits(left);
+  }
+
   // Sends the numbered request and reads replies until the one of its number: a late or
   // surplus reply to an earlier request is passed over, never taken for this one's.
   IpcReply request(Clock::time_point deadline) {
@@ -128,6 +135,7 @@ class PosixTransport final : public IpcTransport {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return failure();
       sent += static_cast<std::size_t>(n);
+      if (!narrow_to(deadline)) return NO_REPLY;
     }
     std::uint8_t reply[IPC_REPLY_SIZE];
     std::size_t received = 0;
@@ -144,9 +152,7 @@ class PosixTransport final : public IpcTransport {
       if (received < sizeof reply) continue;
       if (load_le32(reply) == sequence_) return IpcReply{true, load_le32(reply + 4), false};
       received = 0;
-      const auto left = std::chrono::ceil<Millis>(deadline - Clock::now());
-      if (left <= Millis(0)) return NO_REPLY;
-      if (left + TIMEOUT_SLACK < socket_timeout_ && !limit_waits(left)) return SYSTEM_ERROR;
+      if (!narrow_to(deadline)) return NO_REPLY;
     }
   }
 
