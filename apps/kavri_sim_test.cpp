@@ -32,10 +32,13 @@ class KavriSim : public ::testing::Test {
  protected:
   // kavri-sim in the background, its socket in this test's directory.
   std::unique_ptr<ChildProcess> start_sim() {
-    return std::make_unique<ChildProcess>(std::vector<std::string>{KAVRI_SIM_PROGRAM},
-                                          testing::ProcessOptions{.environment = {runtime()}});
+    return std::make_unique<ChildProcess>(std::vector<std::string>{KAVRI_SIM_PROGRAM}, options());
   }
-  std::string runtime() const { return "XDG_RUNTIME_DIR=" + dir.path(); }
+  testing::ProcessOptions options() const {
+    testing::ProcessOptions options;
+    options.environment = {"XDG_RUNTIME_DIR=" + dir.path()};
+    return options;
+  }
   std::string socket() const { return dir.file("kavri/UIPCMAIN"); }
 
   // Waits (real time, bounded) until the simulator's socket takes connections.
@@ -69,8 +72,8 @@ TEST_F(KavriSim, RefusesAProfileThatIsNotARegularFile) {
   const std::string fifo = dir.file("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& profile : {fifo, std::string("/dev/zero"), dir.path()}) {
-    const testing::ProcessResult run = testing::run_process(
-        {KAVRI_SIM_PROGRAM, "--profile", profile}, {.environment = {runtime()}}, 10s);
+    const testing::ProcessResult run =
+        testing::run_process({KAVRI_SIM_PROGRAM, "--profile", profile}, options(), 10s);
     EXPECT_EQ(run.exit_code, 1) << profile;
     EXPECT_NE(run.err.find("cannot read"), std::string::npos) << profile;
   }
