@@ -18,8 +18,8 @@ namespace kavri {
 namespace {
 
 constexpr int POLL_MS = 50;  // how soon a stop request is noticed
-// Each connection holds a thread and two descriptors; past this many, new clients wait in the
-// listener's backlog until one leaves.
+// Each connection holds a thread, a descriptor and a mapping; past this many, new clients wait
+// in the listener's backlog until one leaves.
 constexpr std::size_t MAX_CONNECTIONS = 64;
 // How long the listener rests after an accept failed for want of descriptors or memory: the
 // waiting connection keeps it readable, and polling it again at once would spin.

@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -26,17 +27,18 @@ class StandInServer {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
-    listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, backlog) != 0) {
-      close(listener_);
-      listener_ = -1;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        listen(fd, backlog) == 0) {
+      listener_ = fd;
+    } else {
+      close(fd);
     }
   }
   ~StandInServer() { close_all(); }
 
   bool listening() const { return listener_ >= 0; }
-  // The next waiting client, accepted; -1 when the listener was closed meanwhile.
+  // The next waiting client, accepted (on any thread); -1 once the listener is closed.
   int accept_client() { return accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC); }
 
   // Connects to `path` until the backlog refuses any more, as clients of a frozen server do;
@@ -63,17 +65,17 @@ class StandInServer {
   void close_all() {
     for (int fd : held_) close(fd);
     held_.clear();
-    if (listener_ >= 0) {
-      shutdown(listener_, SHUT_RDWR);
-      close(listener_);
+    const int fd = listener_.exchange(-1);
+    if (fd >= 0) {
+      shutdown(fd, SHUT_RDWR);
+      close(fd);
       unlink(path_.c_str());
     }
-    listener_ = -1;
   }
 
  private:
   std::string path_;
-  int listener_ = -1;
+  std::atomic<int> listener_{-1};  // read by the test's serving thread, closed by the test
   std::vector<int> held_;
 };
 

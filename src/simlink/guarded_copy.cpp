@@ -1,5 +1,8 @@
 #include "simlink/guarded_copy.h"
 
+#include <pthread.h>
+#include <ucontext.h>
+
 #include <atomic>
 #include <csetjmp>
 #include <csignal>
@@ -17,6 +20,10 @@ struct sigaction previous_action;
 void on_sigbus(int signal, siginfo_t* info, void* context) {
   if (sigjmp_buf* resume = active_copy) {
     active_copy = nullptr;
+    // The copy resumes with the signal mask it had when it faulted (the handler's own mask
+    // blocks SIGBUS, and a sanitizer's blocks everything): restored here, on this rare path,
+    // rather than saved at every copy.
+    pthread_sigmask(SIG_SETMASK, &static_cast<ucontext_t*>(context)->uc_sigmask, nullptr);
     siglongjmp(*resume, 1);
   }
   if ((previous_action.sa_flags & SA_SIGINFO) != 0) {
@@ -34,9 +41,7 @@ void on_sigbus(int signal, siginfo_t* info, void* context) {
 void install_handler() {
   struct sigaction action {};
   action.sa_sigaction = on_sigbus;
-  // No deferral: SIGBUS is not blocked while the handler runs, so jumping out of it leaves the
-  // thread's signal mask as it was, without the cost of saving and restoring it at each copy.
-  action.sa_flags = SA_SIGINFO | SA_NODEFER;
+  action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
   sigaction(SIGBUS, &action, &previous_action);
 }
