@@ -21,7 +21,12 @@ class BatchMutex {
       ++depth_;
       return true;
     }
-    if (!released_.wait(guard, stop, [this] { return depth_ == 0; })) return false;
+    if (depth_ > 0) {
+      ++waiting_;
+      const bool free = released_.wait(guard, stop, [this] { return depth_ == 0; });
+      --waiting_;
+      if (!free) return false;
+    }
     owner_ = self;
     depth_ = 1;
     return true;
@@ -33,6 +38,7 @@ class BatchMutex {
       std::lock_guard guard(mutex_);
       if (--depth_ > 0) return;
       owner_ = {};
+      if (waiting_ == 0) return;
     }
     // Every waiter: one woken alone might be a thread that is just giving up on a stop.
     released_.notify_all();
@@ -43,6 +49,7 @@ class BatchMutex {
   std::condition_variable_any released_;
   std::thread::id owner_;
   int depth_ = 0;
+  int waiting_ = 0;
 };
 
 }  // namespace kavri
