@@ -3,6 +3,7 @@
 // the whole round of attempts against a silent server) before it can end.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
@@ -13,7 +14,7 @@ namespace kavri {
 class BatchMutex {
  public:
   // Takes the lock, waiting as long as another thread holds it, unless `stop` is requested
-  // meanwhile: false then, without the lock.
+  // meanwhile: false then (within a few milliseconds), without the lock.
   bool lock(std::stop_token stop) {
     std::unique_lock guard(mutex_);
     const std::thread::id self = std::this_thread::get_id();
@@ -22,10 +23,12 @@ class BatchMutex {
       return true;
     }
     if (depth_ > 0) {
+      // In slices that look at the stop between them rather than a wait that the stop request
+      // notifies: libstdc++'s stop-notified waits over winpthreads now and then miss a wake-up.
       ++waiting_;
-      const bool free = released_.wait(guard, stop, [this] { return depth_ == 0; });
+      while (depth_ > 0 && !stop.stop_requested()) released_.wait_for(guard, STOP_CHECK);
       --waiting_;
-      if (!free) return false;
+      if (depth_ > 0) return false;
     }
     owner_ = self;
     depth_ = 1;
@@ -45,8 +48,10 @@ class BatchMutex {
   }
 
  private:
+  static constexpr std::chrono::milliseconds STOP_CHECK{5};
+
   std::mutex mutex_;
-  std::condition_variable_any released_;
+  std::condition_variable released_;
   std::thread::id owner_;
   int depth_ = 0;
   int waiting_ = 0;

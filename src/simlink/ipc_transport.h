@@ -52,8 +52,9 @@ class IpcTransport {
 
   // One attempt: asks the server to carry out the records in the first `used` bytes of the
   // area (end marker included), waiting at most `timeout` in all (connecting, sending and the
-  // reply). A stop request on `stop` ends the wait at once, unanswered. A reply that belongs
-  // to an earlier attempt is never taken for this one's.
+  // reply). A stop request on `stop` ends the wait at once, unanswered, where the platform
+  // allows (not a window message's). A reply that belongs to an earlier attempt is never taken
+  // for this one's.
   virtual IpcReply exchange(std::size_t used, Millis timeout, std::stop_token stop) = 0;
 
   // Releases the server, the area (a created name is removed) and the message; harmless when
