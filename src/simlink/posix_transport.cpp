@@ -5,6 +5,7 @@
 // object that the client creates exclusively and removes when it closes (simlink/posix_area.h).
 #include "simlink/posix_transport.h"
 
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -31,6 +32,7 @@ constexpr Millis TIMEOUT_SLACK{10};
 
 // The server usually answers within microseconds: asking again without sleeping for this long
 // spares the wake-up of a sleeping thread, an exchange's largest cost on a virtual machine.
+// Between two asks the processor is yielded, in case the server's thread waits for this one.
 constexpr std::chrono::microseconds REPLY_SPIN{30};
 
 using Clock = std::chrono::steady_clock;
@@ -145,7 +147,10 @@ class PosixTransport final : public IpcTransport {
       const ssize_t got =
           recv(socket_, reply + received, sizeof reply - received, spinning ? MSG_DONTWAIT : 0);
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0 && spinning && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+      if (got < 0 && spinning && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        sched_yield();
+        continue;
+      }
       if (got < 0) return failure();
       if (got == 0) return NO_REPLY;  // closed without answering
       received += static_cast<std::size_t>(got);
