@@ -2,15 +2,14 @@
 // interrupted or for a given time.
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "base/env.h"
 #include "base/number_text.h"
 #include "base/standard_options.h"
+#include "config/file_access.h"
 #include "virtual/simulator/virtual_simulator.h"
 #if !defined(_WIN32)
 #include "simlink/posix_endpoint.h"
@@ -60,15 +59,14 @@ int main(int argc, char** argv) {
       options.on_write = print_write;
     } else if (arg == "--profile" && has_value) {
       const char* path = argv[++i];
-      std::ifstream file(path);
-      std::stringstream text;
-      text << file.rdbuf();
-      std::string error;
-      if (!file) {
-        std::cerr << "kavri-sim: cannot read " << path << "\n";
+      // A regular file only: a FIFO would block the start, a device could be endless.
+      const kavri::FileContents file = kavri::read_whole_file(path);
+      if (file.access == kavri::FileAccess::none) {
+        std::cerr << "kavri-sim: cannot read " << path << " (not a readable regular file)\n";
         return 1;
       }
-      options.profile = kavri::SimProfile::parse(text.str(), error);
+      std::string error;
+      options.profile = kavri::SimProfile::parse(file.bytes, error);
       if (!options.profile) {
         std::cerr << "kavri-sim: " << path << ": " << error << "\n";
         return 1;

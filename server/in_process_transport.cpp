@@ -26,7 +26,7 @@ class InProcessTransport final : public IpcTransport {
 
   std::span<std::uint8_t> area() override { return area_; }
 
-  IpcReply exchange(Millis) override {
+  IpcReply exchange(std::size_t, Millis, std::stop_token) override {
     if (area_.empty()) return IpcReply{false, 0, true};
     return IpcReply{true, carry_out_requests(space_, area_, on_write_), false};
   }

@@ -14,7 +14,7 @@
 
 namespace kavri {
 
-// Serves on a thread of its own, which notices a stop within a tenth of a second.
+// Serves on threads of its own, which notice a stop within a tenth of a second.
 class IpcServer {
  public:
   virtual ~IpcServer() = default;  // stops
@@ -26,7 +26,8 @@ class IpcServer {
   virtual void stop() = 0;
 };
 
-// The platform's server. `space` must outlive it; `on_write` runs on the server's thread.
+// The platform's server. `space` must outlive it; `on_write` runs on a server thread, one call
+// at a time.
 // `directory` is where a POSIX server's socket goes (empty: the per-user directory); servers
 // found by window class ignore it.
 std::unique_ptr<IpcServer> make_platform_ipc_server(Env& env, OffsetSpace& space,

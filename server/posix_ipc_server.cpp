@@ -1,17 +1,16 @@
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <string_view>
+#include <memory>
 #include <vector>
 
 #include "server/ipc_server.h"
+#include "server/posix_connection.h"
 #include "simlink/ipc_records.h"
 #include "simlink/posix_endpoint.h"
 
@@ -19,97 +18,49 @@ namespace kavri {
 namespace {
 
 constexpr int POLL_MS = 50;  // how soon a stop request is noticed
-constexpr std::size_t MAX_NAME = 255;
-
-struct Connection {
-  int fd = -1;
-  std::vector<std::uint8_t> pending;  // bytes of a frame not yet complete
-};
-
-// A name that can only designate an object of the shared-memory namespace.
-bool plausible_area_name(std::string_view name) {
-  for (char c : name) {
-    if (c == '/' || static_cast<unsigned char>(c) < 0x20) return false;
-  }
-  return !name.empty();
-}
-
-std::uint32_t serve_area(OffsetSpace& space, std::string_view name, const WriteObserver& on_write) {
-  if (!plausible_area_name(name)) return 0;
-  const std::string object = "/" + std::string(name);
-  const int fd = shm_open(object.c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (fd < 0) return 0;
-  struct stat status {};
-  void* map = MAP_FAILED;
-  if (fstat(fd, &status) == 0 && status.st_size >= static_cast<off_t>(IPC_AREA_SIZE)) {
-    map = mmap(nullptr, IPC_AREA_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  }
-  close(fd);
-  if (map == MAP_FAILED) return 0;
-  const std::uint32_t reply =
-      carry_out_requests(space, {static_cast<std::uint8_t*>(map), IPC_AREA_SIZE}, on_write);
-  munmap(map, IPC_AREA_SIZE);
-  return reply;
-}
+// Each connection holds a thread, a descriptor and a mapping; past this many, new clients wait
+// in the listener's backlog until one leaves.
+constexpr std::size_t MAX_CONNECTIONS = 64;
+// How long the listener rests after an accept failed for want of descriptors or memory: the
+// waiting connection keeps it readable, and polling it again at once would spin.
+constexpr auto ACCEPT_PAUSE = std::chrono::milliseconds(100);
 
 struct Listener {
+  Listener(Env& env_in, OffsetSpace& space_in, const WriteObserver& on_write_in)
+      : env(env_in), space(space_in), on_write(on_write_in) {}
+
+  Env& env;
+  OffsetSpace& space;
+  const WriteObserver& on_write;
   int fd = -1;
   std::string path;
-  std::vector<Connection> connections;
+  std::vector<std::unique_ptr<PosixConnection>> connections;
+  std::chrono::steady_clock::time_point accept_paused_until{};
 
   ~Listener() {
-    for (Connection& c : connections) close(c.fd);
+    connections.clear();
     if (fd >= 0) {
       close(fd);
       unlink(path.c_str());
     }
   }
 
-  // Answers every complete frame; false when the connection must be dropped.
-  bool answer_frames(Connection& c, OffsetSpace& space, const WriteObserver& on_write) {
-    for (;;) {
-      if (c.pending.size() < 4) return true;
-      const std::uint32_t length = load_le32(c.pending.data());
-      if (length == 0 || length > MAX_NAME) return false;  // not this protocol
-      if (c.pending.size() < 4 + length) return true;
-      std::string_view name(reinterpret_cast<const char*>(c.pending.data()) + 4, length);
-      std::uint8_t reply[4];
-      store_le32(reply, serve_area(space, name, on_write));
-      c.pending.erase(c.pending.begin(), c.pending.begin() + 4 + length);
-      if (send(c.fd, reply, sizeof reply, MSG_NOSIGNAL | MSG_DONTWAIT) != sizeof reply) {
-        return false;
-      }
+  void accept_one() {
+    const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client >= 0) {
+      connections.push_back(std::make_unique<PosixConnection>(env, client, space, on_write));
+    } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
     }
   }
 
-  // Reads what arrived; false when the peer left or the connection is unusable.
-  bool receive(Connection& c, OffsetSpace& space, const WriteObserver& on_write) {
-    std::uint8_t chunk[512];
-    const ssize_t got = recv(c.fd, chunk, sizeof chunk, MSG_DONTWAIT);
-    if (got < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    if (got == 0) return false;
-    c.pending.insert(c.pending.end(), chunk, chunk + got);
-    return answer_frames(c, space, on_write);
-  }
-
-  void serve(std::stop_token stop, OffsetSpace& space, const WriteObserver& on_write) {
-    std::vector<pollfd> waits;
+  void serve(std::stop_token stop) {
     while (!stop.stop_requested()) {
-      waits.assign(1, pollfd{fd, POLLIN, 0});
-      for (const Connection& c : connections) waits.push_back(pollfd{c.fd, POLLIN, 0});
-      if (poll(waits.data(), waits.size(), POLL_MS) <= 0) continue;
-      // Connections first: accepting may append to the vector the waits index.
-      for (std::size_t i = connections.size(); i-- > 0;) {
-        if (waits[i + 1].revents == 0) continue;
-        if (!receive(connections[i], space, on_write)) {
-          close(connections[i].fd);
-          connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-      }
-      if (waits[0].revents & POLLIN) {
-        const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) connections.push_back(Connection{client, {}});
-      }
+      std::erase_if(connections, [](const auto& c) { return c->ended(); });
+      const bool accepting = connections.size() < MAX_CONNECTIONS &&
+                             std::chrono::steady_clock::now() >= accept_paused_until;
+      pollfd wait{accepting ? fd : -1, POLLIN, 0};
+      if (poll(&wait, 1, POLL_MS) > 0 && (wait.revents & POLLIN) != 0) accept_one();
     }
   }
 };
@@ -142,7 +93,7 @@ bool PosixIpcServer::start(IpcServerClass server_class, std::string& error) {
   stop();
   const std::string& directory = directory_;
   if (!prepare_ipc_directory(directory, error)) return false;
-  auto listener = std::make_unique<Listener>();
+  auto listener = std::make_unique<Listener>(env_, space_, on_write_);
   const std::string path = ipc_socket_path(directory, server_class);
   const int live = connect_ipc_socket(path);
   if (live >= 0) {
@@ -172,8 +123,7 @@ bool PosixIpcServer::start(IpcServerClass server_class, std::string& error) {
     return false;
   }
   listener_ = std::move(listener);
-  worker_ = env_.start_thread(
-      [this](std::stop_token stop) { listener_->serve(stop, space_, on_write_); });
+  worker_ = env_.start_thread([this](std::stop_token stop) { listener_->serve(stop); });
   return true;
 }
 

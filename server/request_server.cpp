@@ -1,5 +1,7 @@
 #include "server/request_server.h"
 
+#include <algorithm>
+
 #include "simlink/ipc_records.h"
 
 namespace kavri {
@@ -20,11 +22,12 @@ std::uint32_t carry_out_requests(OffsetSpace& space, std::span<std::uint8_t> are
     const std::uint32_t size = load_le32(record + 8);
     if (size > area.size() - at - header) return 0;
     std::span<std::uint8_t> data(record + header, size);
+    // A record outside the offset space is skipped, a read's data left zero: one bad offset
+    // must not cost the block's other records.
     if (type == IPC_READ_TYPE) {
-      if (!batch.read(offset, data)) return 0;
-    } else {
-      if (!batch.client_write(offset, data)) return 0;
-      if (on_write) on_write(offset, data);
+      if (!batch.read(offset, data)) std::fill(data.begin(), data.end(), std::uint8_t{0});
+    } else if (batch.client_write(offset, data) && on_write) {
+      on_write(offset, data);
     }
     at += header + size;
   }

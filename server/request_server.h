@@ -14,9 +14,10 @@ namespace kavri {
 using WriteObserver = std::function<void(std::uint32_t offset, std::span<const std::uint8_t>)>;
 
 // Carries out every record of `area` in order: fills each read's data, applies each write, and
-// leaves type, offset, size and destination fields as they were. Returns the reply: 1 when the
+// leaves type, offset, size and destination fields as they were. A record whose bytes lie
+// outside the offset space is skipped (a read's data is zeroed). Returns the reply: 1 when the
 // block was carried out to its end marker, 0 when it was malformed (a record past the area, an
-// unknown type, offsets past the space); the records before the fault have been carried out.
+// unknown type); the records before the fault have been carried out.
 // Each field is read once, so a client that keeps writing cannot move a checked bound.
 std::uint32_t carry_out_requests(OffsetSpace& space, std::span<std::uint8_t> area,
                                  const WriteObserver& on_write);

@@ -16,7 +16,9 @@ inline std::unique_ptr<IpcTransport> make_no_server_transport() {
     bool register_message() override { return true; }
     IpcResult create_area(const std::string&) override { return IpcResult::area_failed; }
     std::span<std::uint8_t> area() override { return {}; }
-    IpcReply exchange(Millis) override { return IpcReply{false, 0, true}; }
+    IpcReply exchange(std::size_t, Millis, std::stop_token) override {
+      return IpcReply{false, 0, true};
+    }
     void close() override {}
   };
   return std::make_unique<NoServer>();

@@ -24,9 +24,9 @@ class CountingTransport final : public IpcTransport {
   bool register_message() override { return inner_->register_message(); }
   IpcResult create_area(const std::string& name) override { return inner_->create_area(name); }
   std::span<std::uint8_t> area() override { return inner_->area(); }
-  IpcReply exchange(Millis timeout) override {
+  IpcReply exchange(std::size_t used, Millis timeout, std::stop_token stop) override {
     ++exchanges;
-    return inner_->exchange(timeout);
+    return inner_->exchange(used, timeout, stop);
   }
   void close() override { inner_->close(); }
 

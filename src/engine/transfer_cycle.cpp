@@ -89,7 +89,8 @@ void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
   State& s = *state_;
   IpcClient& ipc = links_.ipc;
   IpcResult result = IpcResult::ok;  // never examined: a failed exchange keeps the old values
-  const auto batch = ipc.lock_batch();
+  const auto batch = ipc.lock_batch(stop);
+  if (!batch) return;  // asked to stop while another thread's batch ran
   ipc.ipc_read(LIGHTS_OFFSET, 2, &s.sim_lights, result);
   ipc.ipc_read(BATTERY_OFFSET, 2, &s.work.sim_battery_low, result);
   for (int i = 0; i < count; ++i) {

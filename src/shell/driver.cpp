@@ -84,6 +84,8 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
 }
 
 void shut_down(AppState& state) {
+  // No join here waits on the simulator, whatever it does: a stop cuts every wait of the link
+  // short, the wait for another thread's batch included.
   state.transfer_thread.stop_and_join();
   const bool saved = write_settings(state.settings_path,
                                     Settings{state.ui.value(MAIN_BACKLIGHT_SLIDER),

@@ -19,17 +19,18 @@ constexpr Millis SEND_PAUSE{100};
 constexpr int HANDSHAKE_PASSES = 5;
 constexpr Millis HANDSHAKE_PAUSE{100};
 
-// Every read record takes at least IPC_READ_HEADER bytes of the queue, so no batch holds more
-// pending destinations than this.
-constexpr std::size_t MAX_PENDING = IPC_QUEUE_LIMIT / IPC_READ_HEADER;
-constexpr std::size_t NO_SOURCE = IPC_AREA_SIZE;
+// Every record takes at least IPC_WRITE_HEADER bytes of the queue.
+constexpr std::size_t MAX_RECORDS = IPC_QUEUE_LIMIT / IPC_WRITE_HEADER;
 
-// A read waiting for its value. The record carries index + 1 as its 32-bit destination token
-// (0: value discarded), so no client address ever goes through the shared area.
-struct PendingRead {
-  void* destination = nullptr;
+// A record as it was queued: the server must hand its header back unchanged. A read's token
+// is its index + 1 (0: value discarded), so no client address ever goes through the area.
+struct QueuedRecord {
+  std::uint32_t at = 0;  // where its header starts in the area
+  std::uint32_t type = 0;
+  std::uint32_t offset = 0;
   std::uint32_t size = 0;
-  std::size_t source = NO_SOURCE;  // where the walk found its value in the area
+  std::uint32_t token = 0;
+  void* destination = nullptr;  // reads only; null: the value is discarded
 };
 
 bool fail(IpcResult code, IpcResult& result) {
@@ -46,53 +47,49 @@ struct IpcClient::State {
   std::span<std::uint8_t> view;  // empty while the link is closed
   std::size_t next = 0;          // where the next record goes, from the start of the view
   std::uint32_t open_counter = 0;
-  std::array<PendingRead, MAX_PENDING> pending{};
-  std::size_t pending_count = 0;
-  // Set when every attempt of an exchange failed: the server is gone, and until the link is
-  // closed each further process fails at once with the same result instead of spending
-  // another round of attempts finding that out again.
-  std::optional<IpcResult> lost;
+  std::array<QueuedRecord, MAX_RECORDS> records{};
+  std::size_t record_count = 0;
 
   void clear_queue() {
     next = 0;
-    pending_count = 0;
+    record_count = 0;
   }
 
-  // Finds every value the server wrote and checks that each record lies inside the area and
-  // that each destination gets exactly the size it asked for. Each field is read once, so a
-  // server that keeps writing cannot change a checked size. False: nothing may be copied.
-  bool locate_values() {
-    for (std::size_t i = 0; i < pending_count; ++i) pending[i].source = NO_SOURCE;
-    std::size_t at = 0;
-    for (;;) {
-      if (IPC_AREA_SIZE - at < 4) return false;
-      std::uint8_t* record = view.data() + at;
-      const std::uint32_t type = load_le32(record);
-      if (type == IPC_END_MARKER) return true;
-      if (type != IPC_READ_TYPE && type != IPC_WRITE_TYPE) {
-        store_le32(record, IPC_END_MARKER);  // an unknown type ends the block
-        return true;
+  std::uint8_t* queue(std::uint32_t type, std::uint32_t offset, std::uint32_t size,
+                      void* destination) {
+    const std::uint32_t at = static_cast<std::uint32_t>(next);
+    const bool delivered = type == IPC_READ_TYPE && destination != nullptr && size != 0;
+    const std::uint32_t token = delivered ? static_cast<std::uint32_t>(record_count + 1) : 0;
+    records[record_count++] = QueuedRecord{at, type, offset, size, token, destination};
+    std::uint8_t* record = view.data() + at;
+    store_le32(record, type);
+    store_le32(record + 4, offset);
+    store_le32(record + 8, size);
+    const std::size_t header = type == IPC_READ_TYPE ? IPC_READ_HEADER : IPC_WRITE_HEADER;
+    if (type == IPC_READ_TYPE) store_le32(record + 12, token);
+    next += header + size;
+    return record + header;
+  }
+
+  // True when the server handed back every header, and the end marker, as they were queued:
+  // a server that wiped or rewrote the block has not carried it out.
+  bool headers_intact(std::size_t count, std::size_t end) const {
+    for (std::size_t i = 0; i < count; ++i) {
+      const QueuedRecord& r = records[i];
+      const std::uint8_t* record = view.data() + r.at;
+      if (load_le32(record) != r.type || load_le32(record + 4) != r.offset ||
+          load_le32(record + 8) != r.size ||
+          (r.type == IPC_READ_TYPE && load_le32(record + 12) != r.token)) {
+        return false;
       }
-      const std::size_t header = type == IPC_READ_TYPE ? IPC_READ_HEADER : IPC_WRITE_HEADER;
-      if (IPC_AREA_SIZE - at < header) return false;
-      const std::uint32_t size = load_le32(record + 8);
-      if (size > IPC_AREA_SIZE - at - header) return false;
-      if (type == IPC_READ_TYPE) {
-        const std::uint32_t token = load_le32(record + 12);
-        if (token != 0 && size != 0) {
-          if (token > pending_count || pending[token - 1].size != size) return false;
-          pending[token - 1].source = at + header;
-        }
-      }
-      at += header + size;
     }
+    return load_le32(view.data() + end) == IPC_END_MARKER;
   }
 
-  void copy_values() {
-    for (std::size_t i = 0; i < pending_count; ++i) {
-      const PendingRead& read = pending[i];
-      if (read.source != NO_SOURCE)
-        std::memcpy(read.destination, view.data() + read.source, read.size);
+  void copy_values(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const QueuedRecord& r = records[i];
+      if (r.token != 0) std::memcpy(r.destination, view.data() + r.at + IPC_READ_HEADER, r.size);
     }
   }
 };
@@ -101,11 +98,6 @@ IpcClient::IpcClient(Env& env, IpcTransport& transport)
     : env_(env), transport_(transport), state_(std::make_unique<State>()) {}
 
 IpcClient::~IpcClient() { ipc_close(); }
-
-bool IpcClient::link_lost() const {
-  std::lock_guard lock(mutex_);
-  return state_->lost.has_value();
-}
 
 bool IpcClient::is_open() const {
   std::lock_guard lock(mutex_);
@@ -177,18 +169,7 @@ bool IpcClient::ipc_read(std::uint32_t offset, std::uint32_t size, void* destina
   if (s.next + std::uint64_t{size} + IPC_RECORD_MARGIN > IPC_QUEUE_LIMIT) {
     return fail(IpcResult::too_large, result);
   }
-  std::uint32_t token = 0;
-  if (destination != nullptr && size != 0) {
-    s.pending[s.pending_count] = PendingRead{destination, size, NO_SOURCE};
-    token = static_cast<std::uint32_t>(++s.pending_count);
-  }
-  std::uint8_t* record = s.view.data() + s.next;
-  store_le32(record, IPC_READ_TYPE);
-  store_le32(record + 4, offset);
-  store_le32(record + 8, size);
-  store_le32(record + 12, token);
-  std::memset(record + IPC_READ_HEADER, 0, size);
-  s.next += IPC_READ_HEADER + size;
+  std::memset(s.queue(IPC_READ_TYPE, offset, size, destination), 0, size);
   result = IpcResult::ok;
   return true;
 }
@@ -201,16 +182,12 @@ bool IpcClient::ipc_write(std::uint32_t offset, std::uint32_t size, const void* 
   if (s.next + std::uint64_t{size} + IPC_RECORD_MARGIN > IPC_QUEUE_LIMIT) {
     return fail(IpcResult::too_large, result);
   }
-  std::uint8_t* record = s.view.data() + s.next;
-  store_le32(record, IPC_WRITE_TYPE);
-  store_le32(record + 4, offset);
-  store_le32(record + 8, size);
+  std::uint8_t* data = s.queue(IPC_WRITE_TYPE, offset, size, nullptr);
   if (source != nullptr) {
-    std::memcpy(record + IPC_WRITE_HEADER, source, size);
+    std::memcpy(data, source, size);
   } else {
-    std::memset(record + IPC_WRITE_HEADER, 0, size);
+    std::memset(data, 0, size);
   }
-  s.next += IPC_WRITE_HEADER + size;
   result = IpcResult::ok;
   return true;
 }
@@ -220,32 +197,30 @@ bool IpcClient::ipc_process(IpcResult& result, std::stop_token stop) {
   State& s = *state_;
   if (s.view.empty()) return fail(IpcResult::not_open, result);
   if (s.next == 0) return fail(IpcResult::nothing_queued, result);
-  store_le32(s.view.data() + s.next, IPC_END_MARKER);
-  const std::size_t pending_count = s.pending_count;
+  const std::size_t end = s.next;
+  store_le32(s.view.data() + end, IPC_END_MARKER);
+  const std::size_t count = s.record_count;
   s.clear_queue();  // a failed exchange keeps none of its requests
-  if (s.lost) return fail(*s.lost, result);
+  const IpcResult lost = lost_.load(std::memory_order_relaxed);
+  if (lost != IpcResult::ok) return fail(lost, result);
 
   IpcReply reply;
   for (int attempt = 0; attempt < SEND_ATTEMPTS && !stop.stop_requested(); ++attempt) {
-    reply = transport_.exchange(SEND_TIMEOUT);
+    reply = transport_.exchange(end + 4, SEND_TIMEOUT, stop);
     if (reply.answered) break;
     env_.sleep_for(SEND_PAUSE, stop);
   }
   // A caller asked to stop gives up the remaining attempts: that says nothing of the server.
   if (!reply.answered && stop.stop_requested()) return fail(IpcResult::send_failed, result);
   if (!reply.answered) {
-    s.lost = reply.system_error ? IpcResult::send_error : IpcResult::send_failed;
-    return fail(*s.lost, result);
+    const IpcResult code = reply.system_error ? IpcResult::send_error : IpcResult::send_failed;
+    lost_.store(code, std::memory_order_release);
+    return fail(code, result);
   }
-  if (reply.value != 1) return fail(IpcResult::bad_reply, result);
-
-  // A block the server broke (a record past the area, a destination's size changed) fails
-  // the exchange like a bad reply, with every destination left as it was.
-  s.pending_count = pending_count;
-  const bool sound = s.locate_values();
-  if (sound) s.copy_values();
-  s.pending_count = 0;
-  if (!sound) return fail(IpcResult::bad_reply, result);
+  // A block the server broke (a header rewritten, the block wiped) fails the exchange like a
+  // bad reply, with every destination left as it was.
+  if (reply.value != 1 || !s.headers_intact(count, end)) return fail(IpcResult::bad_reply, result);
+  s.copy_values(count);
   result = IpcResult::ok;
   return true;
 }
@@ -255,8 +230,8 @@ void IpcClient::ipc_close() {
   transport_.close();
   state_->server.reset();
   state_->view = {};
-  state_->pending_count = 0;  // no destination outlives the link
-  state_->lost.reset();
+  state_->clear_queue();  // no destination outlives the link
+  lost_.store(IpcResult::ok, std::memory_order_release);
 }
 
 }  // namespace kavri

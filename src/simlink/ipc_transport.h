@@ -4,10 +4,12 @@
 // atom, file mapping), in-process (server/).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -31,7 +33,8 @@ class IpcTransport {
   // The process id that names the request area.
   virtual std::uint32_t process_id() = 0;
 
-  // Looks for the server, UIPCMAIN first, then FS98MAIN, and keeps it for the exchanges.
+  // Looks for the server, UIPCMAIN first, then FS98MAIN, and keeps it for the exchanges. Never
+  // waits: a server that cannot take the client at once counts as absent.
   virtual std::optional<IpcServerClass> find_server() = 0;
 
   // Prepares the exchange message; false fails the open with result 3.
@@ -43,12 +46,16 @@ class IpcTransport {
   // made.
   virtual IpcResult create_area(const std::string& name) = 0;
 
-  // The mapped area, IPC_AREA_SIZE bytes; empty when none. The server may write into it
-  // during an exchange, so the client reads each field of it only once.
+  // The client's request block, IPC_AREA_SIZE bytes; empty when none. The client writes its
+  // records here; an answered exchange leaves the server's results here.
   virtual std::span<std::uint8_t> area() = 0;
 
-  // One attempt: asks the server to carry out the area's records, waiting at most `timeout`.
-  virtual IpcReply exchange(Millis timeout) = 0;
+  // One attempt: asks the server to carry out the records in the first `used` bytes of the
+  // area (end marker included), waiting at most `timeout` in all (connecting, sending and the
+  // reply). A stop request on `stop` ends the wait at once, unanswered, where the platform
+  // allows (not a window message's). A reply that belongs to an earlier attempt is never taken
+  // for this one's.
+  virtual IpcReply exchange(std::size_t used, Millis timeout, std::stop_token stop) = 0;
 
   // Releases the server, the area (a created name is removed) and the message; harmless when
   // nothing is held.

@@ -22,19 +22,19 @@ LinkMonitor::LinkMonitor(Env& env, IpcClient& client, std::atomic<bool>& link_up
 
 void LinkMonitor::turn(std::stop_token stop) {
   IpcResult result = IpcResult::ok;
-  {
-    // The test read and its process are one batch: the transfer thread's cannot slip between.
-    auto batch = client_.lock_batch();
-    if (!client_.ipc_read(OFFSET_SERVER_VERSION, 4, nullptr, result)) {
-      link_up_.store(false, std::memory_order_release);
-      on_label_(red_label("Déconnecter"));
-      client_.ipc_close();
-    }
-    if (!client_.ipc_process(result, stop)) {
-      link_up_.store(false, std::memory_order_release);
-      on_label_(red_label("Déconnecté"));
-      client_.ipc_close();
-    }
+  // The test read, its process and the reopen are one batch: the transfer thread's cannot slip
+  // between. A stop while that thread's batch runs ends the turn without waiting for it.
+  const auto batch = client_.lock_batch(stop);
+  if (!batch) return;
+  if (!client_.ipc_read(OFFSET_SERVER_VERSION, 4, nullptr, result)) {
+    link_up_.store(false, std::memory_order_release);
+    on_label_(red_label("Déconnecter"));
+    client_.ipc_close();
+  }
+  if (!client_.ipc_process(result, stop)) {
+    link_up_.store(false, std::memory_order_release);
+    on_label_(red_label("Déconnecté"));
+    client_.ipc_close();
   }
   if (!link_up_.load(std::memory_order_relaxed)) {
     link_up_.store(client_.ipc_open(0, result, stop), std::memory_order_release);

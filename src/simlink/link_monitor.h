@@ -26,7 +26,8 @@ class LinkMonitor {
               std::function<void(const LinkLabel&)> on_label);
 
   // One turn: test the link, reopen it while down. No wait of its own; a stop request cuts
-  // the link's attempts short.
+  // the link's attempts short, and ends the turn at once while another thread's batch holds
+  // the link.
   void turn(std::stop_token stop = {});
   // Turns every 1,000 ms until `stop` is requested; a stop wakes the wait at once.
   void run(std::stop_token stop);

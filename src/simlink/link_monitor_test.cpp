@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "simlink/posix_transport.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
+#include "testing/stand_in_server.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace kavri {
@@ -24,6 +27,16 @@ class LinkMonitorTest : public ::testing::Test {
     options.directory = scratch.path();
     options.fly = false;
     sim = std::make_unique<VirtualSimulator>(env, options);
+  }
+
+  // Batches of another user of the client, as the transfer thread's, until `stop`.
+  void run_batches(std::stop_token stop) {
+    std::uint16_t value = 0;
+    while (!stop.stop_requested()) {
+      IpcResult result;
+      const auto batch = client.lock_batch(stop);
+      if (batch && client.ipc_read(0x0BC0, 2, &value, result)) client.ipc_process(result, stop);
+    }
   }
 
   // The labels shown since the last call, as "text r,g,b".
@@ -79,15 +92,7 @@ TEST_F(LinkMonitorTest, FollowsAServerThatDiesAndComesBack) {
 TEST_F(LinkMonitorTest, RunsOnItsThreadBesideAnotherBatchUserAndStopsWhenAsked) {
   ASSERT_TRUE(sim->start()) << sim->error();
   Worker worker = env.start_thread([this](std::stop_token stop) { monitor.run(stop); });
-  // A second user of the client, as the transfer thread is, with batches of its own.
-  Worker batches = env.start_thread([this](std::stop_token stop) {
-    std::uint16_t value = 0;
-    while (!stop.stop_requested()) {
-      IpcResult result;
-      auto batch = client.lock_batch();
-      if (client.ipc_read(0x0BC0, 2, &value, result)) client.ipc_process(result);
-    }
-  });
+  Worker batches = env.start_thread([this](std::stop_token stop) { run_batches(stop); });
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!link_up.load() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -98,6 +103,61 @@ TEST_F(LinkMonitorTest, RunsOnItsThreadBesideAnotherBatchUserAndStopsWhenAsked) 
   const std::vector<std::int64_t> sleeps = env.sleeps();
   ASSERT_FALSE(sleeps.empty());
   EXPECT_EQ(sleeps.back(), 100);  // turns 1,000 ms apart, in slices that watch for a lost link
+}
+
+// Servers that never answer, each in its own way. Whatever they do, a stop must end the monitor
+// and a batch of another thread at once: the driver's shutdown waits for both.
+TEST_F(LinkMonitorTest, AStopEndsItAndAnotherThreadsBatchAtOnceWhateverTheServerDoes) {
+  using testing::StandInServer;
+  const std::pair<const char*, std::function<Worker(StandInServer&)>> servers[] = {
+      {"frozen, its backlog full",
+       [](StandInServer& server) {
+         EXPECT_TRUE(server.fill_backlog());
+         return Worker();
+       }},
+      {"accepts and never reads",
+       [this](StandInServer& server) {
+         return env.start_thread([&server](std::stop_token stop) {
+           std::vector<int> held;
+           for (int fd; !stop.stop_requested() && (fd = server.accept_client()) >= 0;) {
+             held.push_back(fd);
+           }
+           for (int fd : held) close(fd);
+         });
+       }},
+      {"floods replies to no request",
+       [this](StandInServer& server) {
+         return env.start_thread([&server](std::stop_token stop) {
+           const int fd = server.accept_client();
+           const std::uint8_t stale[8] = {0, 0, 0, 0, 1, 0, 0, 0};  // number 0, never sent
+           while (fd >= 0 && !stop.stop_requested()) {
+             if (send(fd, stale, sizeof stale, MSG_NOSIGNAL | MSG_DONTWAIT) < 0) {
+               std::this_thread::sleep_for(std::chrono::milliseconds(1));
+             }
+           }
+           if (fd >= 0) close(fd);
+         });
+       }},
+  };
+  for (const auto& [what, misbehave] : servers) {
+    StandInServer server(scratch.path());
+    ASSERT_TRUE(server.listening());
+    Worker stand_in = misbehave(server);
+    Worker turns = env.start_thread([this](std::stop_token stop) { monitor.run(stop); });
+    Worker batches = env.start_thread([this](std::stop_token stop) { run_batches(stop); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // both into their waits
+    auto stopped = std::async(std::launch::async, [&] {
+      turns.request_stop();
+      batches.request_stop();
+      turns.stop_and_join();
+      batches.stop_and_join();
+    });
+    EXPECT_EQ(stopped.wait_for(std::chrono::seconds(1)), std::future_status::ready) << what;
+    server.close_all();  // lets go of a thread that is still waiting, so the test can end
+    stopped.get();
+    stand_in.stop_and_join();
+    client.ipc_close();
+  }
 }
 
 }  // namespace

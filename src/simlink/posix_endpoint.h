@@ -2,11 +2,23 @@
 // class, in a directory that only its user may enter. Client and server agree through these.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "simlink/ipc_records.h"
 
 namespace kavri {
+
+// One exchange, version 2 of the transport. The request: IPC_FRAME_TAG, a sequence number, the
+// length of the block in use (end marker included, 4 to IPC_AREA_SIZE bytes), the length n of
+// the area name (1 to IPC_MAX_NAME), then the n bytes of the name; the reply: the request's
+// sequence number, then the reply value. All 32-bit little-endian. The tag is no valid name
+// length of version 1, whose servers therefore drop a version 2 client at once.
+constexpr std::uint32_t IPC_FRAME_TAG = 0x3250494B;  // "KIP2"
+constexpr std::size_t IPC_FRAME_HEADER = 16;
+constexpr std::size_t IPC_MAX_NAME = 255;
+constexpr std::size_t IPC_REPLY_SIZE = 8;
 
 // $XDG_RUNTIME_DIR/kavri when XDG_RUNTIME_DIR names a directory, else /tmp/kavri-<uid>.
 std::string default_ipc_directory();
@@ -14,11 +26,14 @@ std::string default_ipc_directory();
 // The socket of `server_class` in `directory`.
 std::string ipc_socket_path(const std::string& directory, IpcServerClass server_class);
 
-// True when `directory` is a real directory (not a link) owned by this user: anything else
-// could let another user pose as the simulator.
+// True when `directory` is a real directory (not a link) owned by this user that no one else
+// may enter or write (no group or other permission): anything else could let another user
+// pose as the simulator.
 bool ipc_directory_trusted(const std::string& directory);
 
-// A connected stream socket (close-on-exec) to the socket at `path`, or -1 with errno set.
+// A connected stream socket (close-on-exec, blocking) to the socket at `path`, or -1 with errno
+// set. Never waits: a server whose backlog is full (frozen, flooded) refuses at once with
+// EAGAIN. A socket served by another user is refused with EACCES.
 int connect_ipc_socket(const std::string& path);
 
 // For servers: creates `directory` with mode 0700, or narrows an existing one of this user's

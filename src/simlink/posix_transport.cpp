@@ -1,21 +1,24 @@
 // The POSIX stand-in for the window message: the server listens on a Unix-domain socket named
-// after its class; one exchange sends the area's name (32-bit little-endian length, then the
-// bytes) and reads back one 32-bit little-endian reply. The area is a POSIX shared-memory
-// object that the client creates exclusively and removes when it closes.
+// after its class; the client keeps one connection and, for each exchange, copies its block
+// into the area, sends a numbered request and waits for the reply of that number
+// (simlink/posix_endpoint.h), then copies the block back. The area is a POSIX shared-memory
+// object that the client creates exclusively and removes when it closes (simlink/posix_area.h).
 #include "simlink/posix_transport.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/mman.h>
+#include <sched.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <stop_token>
 #include <vector>
 
 #include "simlink/ipc_records.h"
+#include "simlink/posix_area.h"
 #include "simlink/posix_endpoint.h"
 
 namespace kavri {
@@ -23,6 +26,16 @@ namespace {
 
 constexpr IpcReply NO_REPLY{false, 0, false};
 constexpr IpcReply SYSTEM_ERROR{false, 0, true};
+// How far the socket's own time-out may run past the exchange's deadline before it is set
+// again: setting it costs a system call, so it is set only when that matters.
+constexpr Millis TIMEOUT_SLACK{10};
+
+// The server usually answers within microseconds: asking again without sleeping for this long
+// spares the wake-up of a sleeping thread, an exchange's largest cost on a virtual machine.
+// Between two asks the processor is yielded, in case the server's thread waits for this one.
+constexpr std::chrono::microseconds REPLY_SPIN{30};
+
+using Clock = std::chrono::steady_clock;
 
 class PosixTransport final : public IpcTransport {
  public:
@@ -50,72 +63,110 @@ class PosixTransport final : public IpcTransport {
   bool register_message() override { return true; }  // the socket is the message
 
   IpcResult create_area(const std::string& name) override {
-    release_area();
-    const std::string object = "/" + name;
-    const int fd = shm_open(object.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0) return IpcResult::area_failed;  // an existing object is neither used nor removed
-    area_object_ = object;
-    area_name_ = name;
-    if (ftruncate(fd, static_cast<off_t>(IPC_AREA_SIZE)) != 0) {
-      ::close(fd);
-      return IpcResult::area_failed;
-    }
-    void* map = mmap(nullptr, IPC_AREA_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    ::close(fd);
-    if (map == MAP_FAILED) return IpcResult::view_failed;
-    area_ = {static_cast<std::uint8_t*>(map), IPC_AREA_SIZE};
+    block_.clear();
+    if (name.empty() || name.size() > IPC_MAX_NAME) return IpcResult::area_failed;
+    const IpcResult created = area_.create(name);
+    if (created != IpcResult::ok) return created;
+    block_.assign(IPC_AREA_SIZE, 0);
+    frame_length_ = IPC_FRAME_HEADER + name.size();
+    store_le32(frame_.data(), IPC_FRAME_TAG);
+    store_le32(frame_.data() + 12, static_cast<std::uint32_t>(name.size()));
+    std::memcpy(frame_.data() + IPC_FRAME_HEADER, name.data(), name.size());
     return IpcResult::ok;
   }
 
-  std::span<std::uint8_t> area() override { return area_; }
+  std::span<std::uint8_t> area() override { return block_; }
 
-  IpcReply exchange(Millis timeout) override {
+  IpcReply exchange(std::size_t used, Millis timeout, std::stop_token stop) override {
+    if (used < 4 || used > block_.size() || !area_.store({block_.data(), used})) {
+      return SYSTEM_ERROR;
+    }
     if (socket_ < 0 && !socket_path_.empty()) socket_ = connect_ipc_socket(socket_path_);
     if (socket_ < 0) return SYSTEM_ERROR;
-    std::vector<std::uint8_t> frame(4 + area_name_.size());
-    store_le32(frame.data(), static_cast<std::uint32_t>(area_name_.size()));
-    std::memcpy(frame.data() + 4, area_name_.data(), area_name_.size());
-    if (!send_all(frame)) return broken(true);
-
-    std::uint8_t reply[4];
-    std::size_t received = 0;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (received < sizeof reply) {
-      const auto left =
-          std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
-      pollfd wait{socket_, POLLIN, 0};
-      const int ready = left.count() > 0 ? poll(&wait, 1, static_cast<int>(left.count())) : 0;
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready < 0) return broken(true);
-      // A reply arriving after the time-out would be taken for the next exchange's: the
-      // connection is dropped and made anew by the next attempt.
-      if (ready == 0) return broken(false);
-      const ssize_t got = recv(socket_, reply + received, sizeof reply - received, 0);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return broken(got < 0);
-      received += static_cast<std::size_t>(got);
+    const Clock::time_point deadline = Clock::now() + timeout;
+    if (!limit_waits(timeout)) return broken(true);
+    store_le32(frame_.data() + 4, ++sequence_);
+    store_le32(frame_.data() + 8, static_cast<std::uint32_t>(used));
+    IpcReply reply;
+    {
+      // A stop shuts the connection down, which ends a blocked send or receive at once. The
+      // callback is gone before the socket can be closed (and its number reused).
+      const std::stop_callback wake(stop, [fd = socket_] { shutdown(fd, SHUT_RDWR); });
+      reply = request(deadline);
     }
-    return IpcReply{true, load_le32(reply), false};
+    if (stop.stop_requested()) return broken(false);
+    if (!reply.answered) return broken(reply.system_error);
+    if (!area_.load({block_.data(), used})) return SYSTEM_ERROR;  // the area was shrunk
+    return reply;
   }
 
   void close() override {
     drop_connection();
     socket_path_.clear();
-    release_area();
+    area_.release();
+    block_.clear();
   }
 
  private:
-  bool send_all(const std::vector<std::uint8_t>& frame) {
-    std::size_t sent = 0;
-    while (sent < frame.size()) {
-      const ssize_t n = send(socket_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      sent += static_cast<std::size_t>(n);
+  // Sets the socket's send and receive time-outs to `timeout` when they are not already.
+  bool limit_waits(Millis timeout) {
+    if (socket_timeout_ == timeout) return true;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timeval limit{static_cast<time_t>(seconds.count()),
+                        static_cast<suseconds_t>((timeout - seconds).count() * 1000)};
+    if (setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0 ||
+        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+      return false;
     }
+    socket_timeout_ = timeout;
     return true;
   }
 
+  // Narrows the socket's time-outs to what is left until `deadline`; false when nothing is.
+  bool narrow_to(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<Millis>(deadline - Clock::now());
+    if (left <= Millis(0)) return false;
+    return left + TIMEOUT_SLACK >= socket_timeout_ || limit_waits(left);
+  }
+
+  // Sends the numbered request and reads replies until the one of its number: a late or
+  // surplus reply to an earlier request is passed over, never taken for this one's.
+  IpcReply request(Clock::time_point deadline) {
+    for (std::size_t sent = 0; sent < frame_length_;) {
+      const ssize_t n = send(socket_, frame_.data() + sent, frame_length_ - sent, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return failure();
+      sent += static_cast<std::size_t>(n);
+      if (!narrow_to(deadline)) return NO_REPLY;
+    }
+    std::uint8_t reply[IPC_REPLY_SIZE];
+    std::size_t received = 0;
+    const Clock::time_point spin_end = Clock::now() + REPLY_SPIN;
+    for (;;) {
+      const bool spinning = Clock::now() < spin_end;
+      const ssize_t got =
+          recv(socket_, reply + received, sizeof reply - received, spinning ? MSG_DONTWAIT : 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && spinning && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        sched_yield();
+        continue;
+      }
+      if (got < 0) return failure();
+      if (got == 0) return NO_REPLY;  // closed without answering
+      received += static_cast<std::size_t>(got);
+      if (received < sizeof reply) continue;
+      if (load_le32(reply) == sequence_) return IpcReply{true, load_le32(reply + 4), false};
+      received = 0;
+      if (!narrow_to(deadline)) return NO_REPLY;
+    }
+  }
+
+  // A send or receive that failed: its time-out expired (no reply), or the system refused it.
+  static IpcReply failure() {
+    return errno == EAGAIN || errno == EWOULDBLOCK ? NO_REPLY : SYSTEM_ERROR;
+  }
+
+  // A connection that failed or timed out is dropped, and made anew by the next attempt.
   IpcReply broken(bool system_error) {
     drop_connection();
     return system_error ? SYSTEM_ERROR : NO_REPLY;
@@ -124,22 +175,18 @@ class PosixTransport final : public IpcTransport {
   void drop_connection() {
     if (socket_ >= 0) ::close(socket_);
     socket_ = -1;
-  }
-
-  void release_area() {
-    if (!area_.empty()) munmap(area_.data(), area_.size());
-    area_ = {};
-    if (!area_object_.empty()) shm_unlink(area_object_.c_str());
-    area_object_.clear();
-    area_name_.clear();
+    socket_timeout_ = Millis(-1);
   }
 
   std::string directory_;
   std::string socket_path_;  // of the server found by the last find_server
   int socket_ = -1;
-  std::string area_object_;  // "/" + name of the object this transport created
-  std::string area_name_;
-  std::span<std::uint8_t> area_;
+  Millis socket_timeout_{-1};  // the socket's send and receive time-outs; -1: not set
+  std::uint32_t sequence_ = 0;
+  PosixArea area_;
+  std::vector<std::uint8_t> block_;  // the client's block; copied into the area and back
+  std::array<std::uint8_t, IPC_FRAME_HEADER + IPC_MAX_NAME> frame_{};
+  std::size_t frame_length_ = 0;
 };
 
 }  // namespace

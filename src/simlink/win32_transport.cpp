@@ -52,7 +52,10 @@ class Win32Transport final : public IpcTransport {
 
   std::span<std::uint8_t> area() override { return view_; }
 
-  IpcReply exchange(Millis timeout) override {
+  // The server walks the mapping itself, so `used` says nothing it needs. A window message's
+  // wait cannot be cut short: a stop is noticed by the client between attempts, at most one
+  // time-out later.
+  IpcReply exchange(std::size_t, Millis timeout, std::stop_token) override {
     if (window_ == nullptr || message_ == 0 || atom_ == 0) return IpcReply{false, 0, true};
     DWORD_PTR reply = 0;
     SetLastError(0);

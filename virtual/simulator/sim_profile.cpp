@@ -71,20 +71,40 @@ bool is_number_text(std::string_view text) {
   return true;
 }
 
+// An offset by the strict number text rule, nullopt unless it lies in the offset space. The
+// digits are read with a ceiling, so that no number, however long, wraps back into the space.
+std::optional<std::uint32_t> parse_offset(std::string_view text) {
+  if (!is_number_text(text)) return std::nullopt;
+  text.remove_prefix(text.find_first_not_of(" \t"));
+  if (text.front() == '-') return std::nullopt;
+  if (text.front() == '+') text.remove_prefix(1);
+  int base = 10;
+  if (text.front() == '$' || text.front() == '%') {
+    base = text.front() == '$' ? 16 : 2;
+    text.remove_prefix(1);
+  }
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (error != std::errc() || value >= OffsetSpace::SIZE) return std::nullopt;
+  return value;
+}
+
 // "OFFSET:SIZE" with SIZE 1, 2, 4, 8 or (when `real_allowed`) 8f; the bytes must lie inside
 // the offset space.
 bool parse_place(std::string_view text, bool real_allowed, std::uint32_t& offset,
                  std::uint32_t& size, bool& real) {
   const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos || !is_number_text(text.substr(0, colon))) return false;
-  const std::int64_t at = parse_number_text(text.substr(0, colon));
+  if (colon == std::string_view::npos) return false;
+  const std::optional<std::uint32_t> at = parse_offset(text.substr(0, colon));
   std::string_view size_text = text.substr(colon + 1);
   real = real_allowed && size_text == "8f";
   if (real) size_text = "8";
-  if (size_text != "1" && size_text != "2" && size_text != "4" && size_text != "8") return false;
+  if (!at || (size_text != "1" && size_text != "2" && size_text != "4" && size_text != "8")) {
+    return false;
+  }
   size = static_cast<std::uint32_t>(size_text[0] - '0');
-  if (at < 0 || at + size > static_cast<std::int64_t>(OffsetSpace::SIZE)) return false;
-  offset = static_cast<std::uint32_t>(at);
+  if (size > OffsetSpace::SIZE - *at) return false;
+  offset = *at;
   return true;
 }
 
@@ -98,6 +118,16 @@ bool parse_seconds(std::string_view text, std::int64_t& ms) {
   }
   ms = std::llround(seconds * 1000);
   return true;
+}
+
+// A bad word as an error quotes it: its first characters only, control characters as "?".
+std::string quoted(std::string_view word) {
+  constexpr std::size_t MAX_QUOTE = 24;
+  std::string quote = "\"";
+  for (char c : word.substr(0, MAX_QUOTE)) {
+    quote += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+  }
+  return quote + (word.size() > MAX_QUOTE ? "...\"" : "\"");
 }
 
 std::vector<std::string_view> words_of(std::string_view line) {
@@ -158,21 +188,20 @@ std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& 
     }
     Key key;
     Track place;
-    if (!parse_seconds(words[0], key.time_ms))
-      return fail("bad time \"" + std::string(words[0]) + "\"");
+    if (!parse_seconds(words[0], key.time_ms)) return fail("bad time " + quoted(words[0]));
     if (!parse_place(words[1], true, place.offset, place.size, place.real)) {
-      return fail("bad place \"" + std::string(words[1]) + "\" (OFFSET:1, 2, 4, 8 or 8f)");
+      return fail("bad place " + quoted(words[1]) + " (OFFSET:1, 2, 4, 8 or 8f)");
     }
     if (place.real) {
       const auto [stop, code] =
           std::from_chars(words[2].data(), words[2].data() + words[2].size(), key.value);
       if (code != std::errc() || stop != words[2].data() + words[2].size()) {
-        return fail("bad number \"" + std::string(words[2]) + "\"");
+        return fail("bad number " + quoted(words[2]));
       }
     } else if (is_number_text(words[2])) {
       key.value = static_cast<double>(parse_number_text(words[2]));
     } else {
-      return fail("bad number \"" + std::string(words[2]) + "\"");
+      return fail("bad number " + quoted(words[2]));
     }
     key.ramp = words.size() == 4;
     auto track = std::find_if(profile.tracks_.begin(), profile.tracks_.end(), [&](const Track& t) {

@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "server/in_process_transport.h"
@@ -91,8 +92,6 @@ class Block {
 TEST(RequestServerTest, MalformedBlocksAnswerZero) {
   OffsetSpace space;
   EXPECT_EQ(Block().read(0x3304, 4).write(0x0BC0, 2).serve(space), 1u);
-  EXPECT_EQ(Block().read(0xFFFE, 4).serve(space), 0u) << "past the offset space";
-  EXPECT_EQ(Block().write(0xFFFF, 2).serve(space), 0u) << "past the offset space";
   EXPECT_EQ(Block().read(0, 4).raw(3).serve(space), 0u) << "unknown type";
   EXPECT_EQ(Block().raw(IPC_READ_TYPE).raw(0).raw(0x7FFF).serve(space), 0u) << "data past the area";
   Block full;
@@ -102,6 +101,25 @@ TEST(RequestServerTest, MalformedBlocksAnswerZero) {
   edge.write(0, static_cast<std::uint32_t>(IPC_AREA_SIZE - 12 - 8)).raw(IPC_WRITE_TYPE);
   EXPECT_EQ(edge.serve(space), 0u) << "a header across the end";
   EXPECT_EQ(carry_out_requests(space, {}, {}), 0u);
+}
+
+TEST(RequestServerTest, ARecordOutsideTheSpaceIsSkippedAndTheOthersCarriedOut) {
+  OffsetSpace space;
+  space.set(0x0BC0, 2, 0x1234);
+  Block block;
+  block.read(0xFFFE, 4).read(0x0BC0, 2).write(0xFFFF, 2).write(0x0BC4, 2).raw(0);
+  std::memset(&block.area[16], 0x77, 4);  // what a careless client left in a read's data
+  block.area[64] = 9;
+  std::vector<std::uint32_t> written;
+  EXPECT_EQ(carry_out_requests(space, block.area,
+                               [&](std::uint32_t offset, std::span<const std::uint8_t>) {
+                                 written.push_back(offset);
+                               }),
+            1u);
+  EXPECT_EQ(load_le32(&block.area[16]), 0u) << "the read past the space gets zeros";
+  EXPECT_EQ(block.area[36] | block.area[37] << 8, 0x1234);
+  EXPECT_EQ(space.get(0x0BC4, 2), 9u);
+  EXPECT_EQ(written, std::vector<std::uint32_t>{0x0BC4});
 }
 
 TEST(RequestServerTest, RecordsAreCarriedOutInOrderAndHeadersKept) {
@@ -141,47 +159,66 @@ class PosixServerTest : public ::testing::Test {
     return connect_ipc_socket(ipc_socket_path(scratch.path(), IpcServerClass::uipcmain));
   }
 
-  // The reply to one frame naming `name`, or -1 when the server dropped the connection.
-  std::int64_t reply_to(int fd, const std::string& name, std::uint32_t length) {
-    std::vector<std::uint8_t> frame(4);
-    store_le32(frame.data(), length);
+  // The reply to one request naming `name`, with `length` in its name length field, or -1 when
+  // the server dropped the connection instead. The reply must carry the request's number.
+  std::int64_t reply_to(int fd, const std::string& name, std::uint32_t length,
+                        std::uint32_t used = 4, std::uint32_t tag = IPC_FRAME_TAG) {
+    std::vector<std::uint8_t> frame(IPC_FRAME_HEADER);
+    store_le32(frame.data(), tag);
+    store_le32(frame.data() + 4, ++sequence);
+    store_le32(frame.data() + 8, used);
+    store_le32(frame.data() + 12, length);
     frame.insert(frame.end(), name.begin(), name.end());
     for (std::uint8_t byte : frame) {  // one byte at a time: the server must gather them
       if (send(fd, &byte, 1, MSG_NOSIGNAL) != 1) return -1;
     }
-    std::uint8_t reply[4];
+    std::uint8_t reply[IPC_REPLY_SIZE];
     std::size_t got = 0;
-    while (got < 4) {
-      const ssize_t n = recv(fd, reply + got, 4 - got, 0);
+    while (got < sizeof reply) {
+      const ssize_t n = recv(fd, reply + got, sizeof reply - got, 0);
       if (n <= 0) return -1;
       got += static_cast<std::size_t>(n);
     }
-    return load_le32(reply);
+    EXPECT_EQ(load_le32(reply), sequence);
+    return load_le32(reply + 4);
   }
 
   FakeEnv env;
   ScratchDirectory scratch;
   std::unique_ptr<VirtualSimulator> sim;
+  std::uint32_t sequence = 0;
 };
 
-TEST_F(PosixServerTest, BadFramesAnswerZeroOrDropOnlyTheirConnection) {
+TEST_F(PosixServerTest, BadRequestsAnswerZeroOrDropOnlyTheirConnection) {
   const int fd = connect_to_server();
   ASSERT_GE(fd, 0);
   EXPECT_EQ(reply_to(fd, "FsasmLib:IPC:none:1", 19), 0) << "no such area";
   EXPECT_EQ(reply_to(fd, "../etc/passwd", 13), 0) << "not an area name";
-  const std::string small = "kavri-test-small-" + std::to_string(getpid());
-  const int area = shm_open(("/" + small).c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+  const std::string name = "kavri-test-area-" + std::to_string(getpid());
+  const int area = shm_open(("/" + name).c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
   ASSERT_GE(area, 0);
+  const auto length = static_cast<std::uint32_t>(name.size());
   ASSERT_EQ(ftruncate(area, 64), 0);
+  EXPECT_EQ(reply_to(fd, name, length), 0) << "area too small";
+  ASSERT_EQ(ftruncate(area, IPC_AREA_SIZE), 0);
+  EXPECT_EQ(reply_to(fd, name, length), 1) << "an empty block";
+  EXPECT_EQ(reply_to(fd, name, length, 0), 0) << "no room for an end marker";
+  EXPECT_EQ(reply_to(fd, name, length, IPC_AREA_SIZE + 4), 0) << "more than the area";
+  ASSERT_EQ(ftruncate(area, 0), 0);
+  EXPECT_EQ(reply_to(fd, name, length), 0) << "shrunk while the server holds it";
+  ASSERT_EQ(ftruncate(area, IPC_AREA_SIZE), 0);
+  EXPECT_EQ(reply_to(fd, name, length), 1) << "whole again";
   close(area);
-  EXPECT_EQ(reply_to(fd, small, static_cast<std::uint32_t>(small.size())), 0) << "area too small";
-  shm_unlink(("/" + small).c_str());
-  EXPECT_EQ(reply_to(fd, "", 0), -1) << "a length of 0 is not this protocol";
+  shm_unlink(("/" + name).c_str());
+  EXPECT_EQ(reply_to(fd, "", 0), -1) << "a name length of 0 is not this protocol";
   close(fd);
 
   const int huge = connect_to_server();
-  EXPECT_EQ(reply_to(huge, "x", 0x10000), -1);
+  EXPECT_EQ(reply_to(huge, "x", 0x10000), -1) << "a name past 255 bytes";
   close(huge);
+  const int version1 = connect_to_server();  // whose first word is the name's length
+  EXPECT_EQ(reply_to(version1, "FsasmLib:IPC:none:1", 19, 4, 19), -1) << "version 1";
+  close(version1);
 
   // The server is still there for a real client.
   auto transport = make_posix_transport({scratch.path()});
@@ -221,16 +258,26 @@ TEST(SimProfileTest, RampsHoldsAndLoops) {
 
 TEST(SimProfileTest, BadLinesAreNamed) {
   const std::pair<const char*, const char*> cases[] = {
-      {"0 $0BC0:3 1", "line 1: bad place"},       {"\n0 $FFFF:2 1", "line 2: bad place"},
-      {"0 $0BC0:2 twelve", "line 1: bad number"}, {"0 $0BC0:2", "line 1: expected"},
-      {"0 $0BC0:2 1 slide", "line 1: expected"},  {"-1 $0BC0:2 1", "line 1: bad time"},
-      {"loop 0", "line 1: expected \"loop"},      {"0 $0BC0:8f 1.5x", "line 1: bad number"},
+      {"0 $0BC0:3 1", "line 1: bad place"},
+      {"\n0 $FFFF:2 1", "line 2: bad place"},
+      {"0 $0BC0:2 twelve", "line 1: bad number"},
+      {"0 $0BC0:2", "line 1: expected"},
+      {"0 $0BC0:2 1 slide", "line 1: expected"},
+      {"-1 $0BC0:2 1", "line 1: bad time"},
+      {"loop 0", "line 1: expected \"loop"},
+      {"0 $0BC0:8f 1.5x", "line 1: bad number"},
+      {"0 $7FFFFFFFFFFFFFFF:8 1", "line 1: bad place"},
+      {"0 $10000000000000BC0:2 1", "line 1: bad place"},  // would wrap to $0BC0
   };
   for (const auto& [text, message] : cases) {
     std::string error;
     EXPECT_FALSE(SimProfile::parse(text, error)) << text;
     EXPECT_EQ(error.rfind(message, 0), 0u) << text << " gave " << error;
   }
+  // A bad word is quoted by its start only, whatever its length.
+  std::string error;
+  EXPECT_FALSE(SimProfile::parse("0 $0BC0:2 " + std::string(100000, 'x'), error));
+  EXPECT_LT(error.size(), 80u);
 }
 
 TEST(SimProfileTest, PinsReadByTheNumberTextRule) {
@@ -240,7 +287,8 @@ TEST(SimProfileTest, PinsReadByTheNumberTextRule) {
   EXPECT_EQ(pin->size, 2u);
   EXPECT_EQ(pin->value, -5);
   EXPECT_EQ(parse_pin("3304:4=%101")->value, 5);
-  for (const char* bad : {"$0BC0:2", "$0BC0=1", "$0BC0:3=1", "$0BC0:2=x", "$FFFF:2=1", ":2=1"}) {
+  for (const char* bad : {"$0BC0:2", "$0BC0=1", "$0BC0:3=1", "$0BC0:2=x", "$FFFF:2=1", ":2=1",
+                          "$7FFFFFFFFFFFFFFF:8=1"}) {
     EXPECT_FALSE(parse_pin(bad)) << bad;
   }
 }
