@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/env.h"
@@ -42,6 +43,22 @@ void save_modules_on_change(VirtualCard& card, const std::string& path) {
   });
 }
 
+// --unplug-at and --replug-at: the card is pulled out and plugged back in by the main loop's
+// passes, once each, when their time has come.
+void plug_on_schedule(AppState& state, Env& env, VirtualCard& card, std::int64_t started_ms,
+                      const BenchOptions& options) {
+  for (const auto& [at_ms, unplugged] :
+       {std::pair{options.unplug_at_ms, true}, std::pair{options.replug_at_ms, false}}) {
+    if (!at_ms) continue;
+    state.dispatch.pass_hooks.push_back(
+        [&env, &card, due = started_ms + *at_ms, unplugged, done = false]() mutable {
+          if (done || env.now_ms() < due) return;
+          done = true;
+          card.set_unplugged(unplugged);
+        });
+  }
+}
+
 int run_bench(const BenchOptions& options) {
   SystemEnv env;
   std::vector<VirtualModule> modules = demo_bench();
@@ -65,7 +82,7 @@ int run_bench(const BenchOptions& options) {
       return 1;
     }
   }
-  LentCardLayer hid(tracing ? static_cast<HidCard*>(tracing.get()) : &card);
+  LentCardLayer hid(&card, tracing.get());
 
   std::unique_ptr<Toolkit> ui = make_toolkit(options.headless);
   if (!ui) {
@@ -83,13 +100,14 @@ int run_bench(const BenchOptions& options) {
 
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
-  if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
-  if (!options.headless) {
-    ports.on_started = [&](AppState& state) {
-      panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
-      state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });
-    };
-  }
+  const std::int64_t started_ms = env.now_ms();
+  if (options.run_for_ms) ports.close_at_ms = started_ms + *options.run_for_ms;
+  ports.on_started = [&](AppState& state) {
+    plug_on_schedule(state, env, card, started_ms, options);
+    if (options.headless) return;
+    panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
+    state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });
+  };
   run_driver(ports);
   return 0;
 }

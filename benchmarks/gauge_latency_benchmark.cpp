@@ -23,8 +23,8 @@ class WatchedCard final : public HidCard {
  public:
   explicit WatchedCard(VirtualCard& card) : card_(card) {}
 
-  int write_report(std::span<const std::uint8_t> report) override {
-    const int written = card_.write_report(report);
+  HidStatus write_report(std::span<const std::uint8_t> report) override {
+    const HidStatus written = card_.write_report(report);
     if (report.size() > 3 && report[1] == CMD_SET_POSITION_1) {
       std::lock_guard lock(mutex_);
       position_ = report[3];
@@ -33,7 +33,7 @@ class WatchedCard final : public HidCard {
     }
     return written;
   }
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
+  HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
     return card_.read_report(report, timeout_ms);
   }
 

@@ -14,6 +14,7 @@ constexpr std::uint32_t GLIDE_FLAG_OFFSET = 0x0C4C;
 constexpr std::uint8_t GLIDE_TYPE = 30;
 constexpr Millis FIRST_PASS_WAIT{500};
 constexpr Millis PASS_WAIT{5};
+constexpr Millis CARD_READ_PERIOD{1000};
 
 // The analog value goes to the simulator as its low byte or as the whole 16-bit value; a
 // longer write would copy whatever follows the value in memory, so other lengths write
@@ -30,6 +31,8 @@ void queue_read(IpcClient& ipc, std::uint16_t offset, std::uint8_t length, Recei
 
 struct TransferCycle::State {
   std::atomic<bool> first_pass{false};
+  std::atomic<bool> resend{false};
+  std::int64_t last_read_ms = 0;
   TransferWork work;
   std::uint16_t sim_lights = 0;
   std::uint16_t sim_lights_last = 0;
@@ -47,6 +50,8 @@ TransferCycle::~TransferCycle() = default;
 
 void TransferCycle::set_first_pass() { state_->first_pass = true; }
 
+void TransferCycle::resend_everything() { state_->resend = true; }
+
 void TransferCycle::run(std::stop_token stop) {
   while (!stop.stop_requested() && run_pass(stop)) {
   }
@@ -55,6 +60,8 @@ void TransferCycle::run(std::stop_token stop) {
 bool TransferCycle::run_pass(std::stop_token stop) {
   State& s = *state_;
   const int count = std::min<int>(links_.modules.module_count, MAX_MODULES);
+  s.work.send_unchanged = s.resend;
+  if (s.work.send_unchanged) s.sim_lights_last = 0;
   exchange_with_simulator(count, stop);
 
   const bool first_pass = s.first_pass;
@@ -65,7 +72,10 @@ bool TransferCycle::run_pass(std::stop_token stop) {
   }
   if (stop.stop_requested()) return false;
   if (first_pass) s.first_pass = false;
+  // A pass cut short leaves the request for the next one, which resends from the start.
+  if (s.work.send_unchanged) s.resend = false;
   follow_lights();
+  read_when_idle();
   return links_.env.sleep_for(PASS_WAIT, stop);
 }
 
@@ -121,6 +131,7 @@ void TransferCycle::analog_step(ModuleRecord& m) {
     // A bounded read: a card or module that never answers costs this much once per lifetime
     // of a request, instead of stopping the pass for good. A timed-out read zeroes the buffer.
     links_.card.read_report(s.input_report, static_cast<int>(ANALOG_READ_TIMEOUT.count()));
+    s.last_read_ms = links_.env.now_ms();
     s.analog_request_pending = true;
     s.analog_requested_at = links_.env.now_ms();
   }
@@ -130,6 +141,16 @@ void TransferCycle::analog_step(ModuleRecord& m) {
     m.analog_value = static_cast<std::uint16_t>(answer[7] + 256 * answer[8]);
     s.analog_request_pending = false;
   }
+}
+
+// The read takes whatever answer is there into the input report, as an analog read would: an
+// answer that came late is still matched to its module by the next analog step.
+void TransferCycle::read_when_idle() {
+  State& s = *state_;
+  const std::int64_t now = links_.env.now_ms();
+  if (now - s.last_read_ms < CARD_READ_PERIOD.count()) return;
+  s.last_read_ms = now;
+  links_.card.read_report(s.input_report, 0);
 }
 
 void TransferCycle::follow_lights() {

@@ -10,6 +10,7 @@
 #include "config/calibration_tables.h"
 #include "device/bus_messages.h"
 #include "device/bus_sender.h"
+#include "modules/eeprom_write.h"
 #include "modules/module_record.h"
 #include "ui/dispatch.h"
 #include "ui/toolkit.h"
@@ -28,6 +29,8 @@ struct WindowContext {
   std::uint8_t calibration_gauge = 0;  // 0 or 1
   std::uint8_t calibration_command = CMD_SET_POSITION_1;  // 3 or 4
   std::string calibration_file = CALIBRATION_FILE;
+  // The parameter window's EEPROM write: the program must not end while it runs.
+  EepromWriter eeprom{env, bus, modules};
 };
 
 }  // namespace kavri
