@@ -4,14 +4,15 @@
 // through the real POSIX transport.
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "base/env.h"
 #include "base/standard_options.h"
 #include "shell/driver.h"
+#include "shell/main_window.h"
 #include "simlink/ipc_transport.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
@@ -43,21 +44,42 @@ void save_modules_on_change(VirtualCard& card, const std::string& path) {
   });
 }
 
-// --unplug-at and --replug-at: the card is pulled out and plugged back in by the main loop's
-// passes, once each, when their time has come.
-void plug_on_schedule(AppState& state, Env& env, VirtualCard& card, std::int64_t started_ms,
-                      const BenchOptions& options) {
-  for (const auto& [at_ms, unplugged] :
-       {std::pair{options.unplug_at_ms, true}, std::pair{options.replug_at_ms, false}}) {
-    if (!at_ms) continue;
-    state.dispatch.pass_hooks.push_back(
-        [&env, &card, due = started_ms + *at_ms, unplugged, done = false]() mutable {
-          if (done || env.now_ms() < due) return;
-          done = true;
-          card.set_unplugged(unplugged);
-        });
+// What the bench does on its own as the main loop passes (the loop runs a copy of each hook, so
+// the state lives here): --unplug-at and --replug-at, each once when its time has come on the
+// bench's clock (the trace's), and, without a window, what the main window's card label shows,
+// told on standard error.
+class BenchScript {
+ public:
+  BenchScript(Env& env, VirtualCard& card, const BenchOptions& options)
+      : env_(env), card_(card), options_(options) {}
+
+  void on_pass(const Toolkit& ui) {
+    const std::int64_t now_ms = env_.now_ms();
+    if (take_due(unplug_at_ms_, now_ms)) card_.set_unplugged(true);
+    if (take_due(replug_at_ms_, now_ms)) card_.set_unplugged(false);
+    if (!options_.headless) return;
+    const std::string label = ui.text(MAIN_CARD_LABEL);
+    if (label == label_shown_) return;
+    label_shown_ = label;
+    std::cerr << "kavri-bench: " << now_ms << " ms: main window shows "
+              << (label.empty() ? "the card present again" : "\"" + label + "\"") << '\n';
   }
-}
+
+ private:
+  // True once, when the time has come.
+  static bool take_due(std::optional<std::int64_t>& at_ms, std::int64_t now_ms) {
+    if (!at_ms || now_ms < *at_ms) return false;
+    at_ms.reset();
+    return true;
+  }
+
+  Env& env_;
+  VirtualCard& card_;
+  const BenchOptions& options_;
+  std::optional<std::int64_t> unplug_at_ms_ = options_.unplug_at_ms;
+  std::optional<std::int64_t> replug_at_ms_ = options_.replug_at_ms;
+  std::string label_shown_;
+};
 
 int run_bench(const BenchOptions& options) {
   SystemEnv env;
@@ -100,10 +122,10 @@ int run_bench(const BenchOptions& options) {
 
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
-  const std::int64_t started_ms = env.now_ms();
-  if (options.run_for_ms) ports.close_at_ms = started_ms + *options.run_for_ms;
+  BenchScript script(env, card, options);
+  if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
   ports.on_started = [&](AppState& state) {
-    plug_on_schedule(state, env, card, started_ms, options);
+    state.dispatch.pass_hooks.push_back([&script, &ui] { script.on_pass(*ui); });
     if (options.headless) return;
     panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
     state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });

@@ -1,6 +1,7 @@
 // The driver on a test bench: virtual time, the headless toolkit, the virtual card lent through
-// the HID layer, a simulator link that finds no server, and a private directory for the
-// settings and calibration files.
+// the HID layer, a simulator link that finds no server (or, once asked, an in-process one
+// over an offset space the test sets), and a private directory for the settings and
+// calibration files.
 #pragma once
 
 #include <chrono>
@@ -9,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "server/in_process_transport.h"
+#include "server/offset_space.h"
 #include "shell/driver.h"
 #include "simlink/ipc_transport.h"
 #include "testing/fake_env.h"
@@ -42,11 +45,15 @@ struct ShellRig {
     return true;
   }
 
+  // From now on the link reaches a simulator whose offsets are `space`.
+  void serve_simulator() { transport = make_in_process_transport(space); }
+
   ScratchDirectory files;
   FakeEnv env;
   HeadlessToolkit ui;
   VirtualCard card;
   LentCardLayer hid{&card};
+  OffsetSpace space;
 #if defined(_WIN32)
   // Every process of the desktop sees a server's window: this link has none to find at all.
   std::unique_ptr<IpcTransport> transport = make_no_server_transport();

@@ -14,7 +14,9 @@ constexpr std::uint32_t GLIDE_FLAG_OFFSET = 0x0C4C;
 constexpr std::uint8_t GLIDE_TYPE = 30;
 constexpr Millis FIRST_PASS_WAIT{500};
 constexpr Millis PASS_WAIT{5};
-constexpr Millis CARD_READ_PERIOD{1000};
+// A pass that has read nothing for this long reads once without waiting: a card pulled out is
+// then noticed within a second, even by a first pass that waits half a second per module.
+constexpr Millis CARD_READ_PERIOD{500};
 
 // The analog value goes to the simulator as its low byte or as the whole 16-bit value; a
 // longer write would copy whatever follows the value in memory, so other lengths write
@@ -67,7 +69,10 @@ bool TransferCycle::run_pass(std::stop_token stop) {
   const bool first_pass = s.first_pass;
   for (int j = 0; j < count; ++j) {
     if (stop.stop_requested()) return false;
-    if (first_pass && !links_.env.sleep_for(FIRST_PASS_WAIT, stop)) return false;
+    if (first_pass) {
+      read_when_idle();
+      if (!links_.env.sleep_for(FIRST_PASS_WAIT, stop)) return false;
+    }
     deliver_module(j);
   }
   if (stop.stop_requested()) return false;

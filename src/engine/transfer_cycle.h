@@ -18,7 +18,7 @@ namespace kavri {
 struct TransferLinks {
   Env& env;
   BusSender& bus;
-  // Read for the analog answers (the exploration has ended), and once a second when nothing
+  // Read for the analog answers (the exploration has ended), and twice a second when nothing
   // else was read, so that a card pulled out is noticed even when no value changes.
   HidCard& card;
   IpcClient& ipc;
