@@ -85,6 +85,15 @@ class HidapiCard final : public HidCard {
   hid_device* device_;
 };
 
+// hidapi's wide error text, its non-ASCII characters as '?'.
+std::string ascii_text(const wchar_t* text) {
+  std::string ascii;
+  for (; text != nullptr && *text != L'\0'; ++text) {
+    ascii += (*text > 0 && *text < 0x80) ? static_cast<char>(*text) : '?';
+  }
+  return ascii.empty() ? "unknown error" : ascii;
+}
+
 // The hidraw nodes of the ids sought, as hidapi enumerates them (with their ids).
 class HidapiInterfaceList final : public HidInterfaceList {
  public:
@@ -110,9 +119,11 @@ class HidapiInterfaceList final : public HidInterfaceList {
     if (hid_device* device = hid_open_path(path.c_str())) {
       return {std::make_unique<HidapiCard>(library_, device), std::nullopt, {}};
     }
-    // hidapi keeps the reason as text only; the node's access rights tell it exactly.
-    const int error_number = access(path.c_str(), R_OK | W_OK) == 0 ? EIO : errno;
-    return {nullptr, std::nullopt, hidraw_open_error_reason(error_number)};
+    // hidapi keeps the reason as text only; the node's access rights tell the usual one.
+    if (access(path.c_str(), R_OK | W_OK) != 0) {
+      return {nullptr, std::nullopt, hidraw_open_error_reason(errno)};
+    }
+    return {nullptr, std::nullopt, ascii_text(hid_error(nullptr))};
   }
 
  private:
