@@ -5,7 +5,9 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "server/in_process_transport.h"
 #include "server/offset_space.h"
 #include "shell/driver.h"
+#include "shell/main_loop.h"
 #include "simlink/ipc_transport.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
@@ -41,6 +44,30 @@ struct ShellRig {
     while (!state.exploration_done.load()) {
       if (std::chrono::steady_clock::now() > give_up) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  // Main loop passes until `done` holds; false when the loop ended first or a real minute
+  // passed.
+  static bool pass_until(AppState& state, const std::function<bool()>& done) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    LoopEnd end;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > give_up || run_pass(state, std::nullopt, end)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Main loop passes until the loop ends; false when a real minute passes first.
+  static bool pass_to_the_end(AppState& state,
+                              std::optional<std::int64_t> close_at_ms = std::nullopt) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    LoopEnd end;
+    while (!run_pass(state, close_at_ms, end)) {
+      if (std::chrono::steady_clock::now() > give_up) return false;
     }
     return true;
   }

@@ -17,7 +17,6 @@
 namespace kavri {
 namespace {
 
-using testing::module_at;
 using testing::read_file;
 using testing::ShellRig;
 using testing::write_file;
@@ -62,23 +61,12 @@ class WatchedLayer final : public HidLayer {
 constexpr std::uint16_t kSpeedOffset = 0x0BC0;
 constexpr std::uint16_t kFlapOffset = 0x0BC2;  // stays 0: its needle's position is 0
 
-// Module 12: two linear needles; module 20: a linear needle on the same value.
-std::vector<VirtualModule> bench_modules() {
-  VirtualModule a = module_at(12, 2, 2);
-  a.set_param(Param::gauge1_offset, kSpeedOffset);
-  a.set_param(Param::gauge2_offset, kFlapOffset);
-  VirtualModule b = module_at(20, 2);
-  b.set_param(Param::gauge1_offset, kSpeedOffset);
-  for (VirtualModule* m : {&a, &b}) {
-    for (Param p : {Param::gauge1_offset_length, Param::gauge2_offset_length}) m->set_param(p, 2);
-    for (Param p : {Param::gauge1_sim_max, Param::gauge2_sim_max}) m->set_param(p, 16383);
-  }
-  return {a, b};
-}
-
 class CardUnplug : public ::testing::Test {
  protected:
-  CardUnplug() : rig(bench_modules()) {
+  // Module 12: two linear needles; module 20: a linear needle on the same value.
+  CardUnplug()
+      : rig({testing::linear_module(12, kSpeedOffset, kFlapOffset),
+             testing::linear_module(20, kSpeedOffset)}) {
     rig.serve_simulator();
     rig.space.set(kSpeedOffset, 2, 8192);  // half way on both linear needles
     write_file(rig.file("Kavri.ini"), "backlight = 6\r\nmode_reduit = 0\r\n");
@@ -89,17 +77,7 @@ class CardUnplug : public ::testing::Test {
     ASSERT_NE(state, nullptr);
   }
 
-  // Main loop passes until `done` holds (false when the loop ends or a real minute passes).
-  bool pass_until(const std::function<bool()>& done) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    LoopEnd end;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > give_up || run_pass(*state, std::nullopt, end)) {
-        return false;
-      }
-    }
-    return true;
-  }
+  bool pass_until(const std::function<bool()>& done) { return ShellRig::pass_until(*state, done); }
 
   bool card_shown_absent() const { return rig.ui.text(MAIN_CARD_LABEL) == "Carte absente"; }
 
@@ -171,7 +149,7 @@ TEST_F(CardUnplug, EachUnplugStopsTheTrafficAndEachReplugBringsTheNeedlesBack) {
   }
 
   rig.ui.user_close(MAIN_WINDOW);
-  EXPECT_EQ(run_main_loop(*state), LoopEnd::closed);
+  ASSERT_TRUE(ShellRig::pass_to_the_end(*state));
   shut_down(*state);
   EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 6\r\nmode_reduit = 0\r\n");
   EXPECT_FALSE(testing::file_exists(rig.file("Calibrage.ini")));

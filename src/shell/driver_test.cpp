@@ -206,37 +206,18 @@ TEST(NormalEnd, TheTimeLimitEndsTheRunAsAClose) {
   EXPECT_TRUE(std::filesystem::exists(rig.file("Kavri.ini")));
 }
 
-// Main loop passes until `done` holds; false when the loop ended first or a real minute passed.
-bool pass_until(AppState& state, const std::function<bool()>& done) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  LoopEnd end;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > give_up || run_pass(state, std::nullopt, end)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Passes until the loop ends (false when a real minute passes first).
-bool pass_to_the_end(AppState& state, std::optional<std::int64_t> close_at_ms = std::nullopt) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  LoopEnd end;
-  while (!run_pass(state, close_at_ms, end)) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-  }
-  return true;
-}
-
 // The user opens the parameter window of the first module and writes its EEPROM.
 void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
-  ASSERT_TRUE(pass_until(state, [&] { return state.card_session.bus_explored; }));
+  const auto pass_until = [&state](const std::function<bool()>& done) {
+    return ShellRig::pass_until(state, done);
+  };
+  ASSERT_TRUE(pass_until([&] { return state.card_session.bus_explored; }));
   ui.user_select(MAIN_MODULE_SELECTOR, 1);
-  ASSERT_TRUE(pass_until(state, [&] { return ui.enabled(MAIN_PARAMETERS_BUTTON); }));
+  ASSERT_TRUE(pass_until([&] { return ui.enabled(MAIN_PARAMETERS_BUTTON); }));
   ui.user_press(MAIN_PARAMETERS_BUTTON);
-  ASSERT_TRUE(pass_until(state, [&] { return ui.window_exists(PARAMETER_WINDOW); }));
+  ASSERT_TRUE(pass_until([&] { return ui.window_exists(PARAMETER_WINDOW); }));
   ui.user_press(PARAM_WRITE_BUTTON);
-  ASSERT_TRUE(pass_until(state, [&] { return state.windows.eeprom.running(); }));
+  ASSERT_TRUE(pass_until([&] { return state.windows.eeprom.running(); }));
 }
 
 enum class EndBy { main_window, oat_window, time_limit };
@@ -258,14 +239,14 @@ TEST_P(EndDuringAnEepromWrite, WaitsForTheWholeWrite) {
       break;
     case EndBy::oat_window:
       rig.ui.user_press(PARAM_CALIBRATE_1_BUTTON);
-      ASSERT_TRUE(pass_until(*state, [&] { return rig.ui.window_exists(OAT_WINDOW); }));
+      ASSERT_TRUE(ShellRig::pass_until(*state, [&] { return rig.ui.window_exists(OAT_WINDOW); }));
       rig.ui.user_close(OAT_WINDOW);
       break;
     case EndBy::time_limit:
       close_at_ms = rig.env.now_ms();
       break;
   }
-  ASSERT_TRUE(pass_to_the_end(*state, close_at_ms));
+  ASSERT_TRUE(ShellRig::pass_to_the_end(*state, close_at_ms));
   shut_down(*state);
 
   int parameter_reports = 0;
@@ -298,22 +279,18 @@ INSTANTIATE_TEST_SUITE_P(Ends, EndDuringAnEepromWrite,
 // every wait on it is bounded, so the end comes about a second after the close. The time is
 // printed, not asserted (the machines are shared); a hang would fail the test.
 TEST(NormalEnd, ACardThatStopsTakingReportsCannotHoldUpTheEnd) {
-  VirtualModule module = module_at(12, 2);
-  module.set_param(Param::gauge1_offset, 0x0BC0);
-  module.set_param(Param::gauge1_offset_length, 2);
-  module.set_param(Param::gauge1_sim_max, 16383);
-  ShellRig rig({module});
+  ShellRig rig({testing::linear_module(12, 0x0BC0)});
   rig.serve_simulator();
   rig.space.set(0x0BC0, 2, 8192);
   std::unique_ptr<AppState> state = start_up(rig.ports());
   ASSERT_NE(state, nullptr);
-  ASSERT_TRUE(pass_until(*state, [&] { return rig.card.modules()[0].position1 != 0; }));
+  ASSERT_TRUE(ShellRig::pass_until(*state, [&] { return rig.card.modules()[0].position1 != 0; }));
   start_eeprom_write(*state, rig.ui);
 
   rig.card.set_writes_block(true);
   rig.ui.user_close(MAIN_WINDOW);
   const auto closed = std::chrono::steady_clock::now();
-  ASSERT_TRUE(pass_to_the_end(*state));
+  ASSERT_TRUE(ShellRig::pass_to_the_end(*state));
   shut_down(*state);
   const auto took = std::chrono::steady_clock::now() - closed;
   std::printf(
