@@ -1,143 +1,97 @@
-// The card as the driver's threads share it: a card that goes away or stops taking reports is
-// noticed at once and never holds a caller longer than the write limit; the watcher looks for
-// a lost card once a second and probes a present one that nobody reads.
+// The card as the driver's threads share it, on the virtual card: a card that goes away or
+// stops taking reports is noticed at once and never holds a caller longer than the write
+// limit; the watcher looks for a lost card once a second and probes a present one that nobody
+// reads.
 #include "device/card_link.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-
 #include "device/bus_messages.h"
 #include "device/card_watcher.h"
 #include "testing/fake_env.h"
+#include "testing/virtual_modules.h"
+#include "virtual/lent_card_layer.h"
 
 namespace kavri {
 namespace {
 
-// A card whose writes can be made to hang, and whose reads say what they are told to.
-struct CardScript {
-  std::mutex mutex;
-  std::condition_variable released;
-  bool writes_hang = false;
-  HidStatus read_status = HidStatus::timed_out;
-  int writes = 0, reads = 0;
-  bool closed = false;
-
-  void release() {
-    std::lock_guard lock(mutex);
-    writes_hang = false;
-    released.notify_all();
-  }
-  int write_count() {
-    std::lock_guard lock(mutex);
-    return writes;
-  }
-  bool is_closed() {
-    std::lock_guard lock(mutex);
-    return closed;
-  }
-};
-
-class ScriptedCard final : public HidCard {
- public:
-  explicit ScriptedCard(CardScript& script) : script_(script) {}
-  ~ScriptedCard() override {
-    std::lock_guard lock(script_.mutex);
-    script_.closed = true;
-  }
-  HidStatus write_report(std::span<const std::uint8_t>) override {
-    std::unique_lock lock(script_.mutex);
-    ++script_.writes;
-    script_.released.wait(lock, [this] { return !script_.writes_hang; });
-    return HidStatus::ok;
-  }
-  HidStatus read_report(std::span<std::uint8_t> report, int) override {
-    std::lock_guard lock(script_.mutex);
-    ++script_.reads;
-    std::fill(report.begin(), report.end(), std::uint8_t{0});
-    return script_.read_status;
-  }
-
- private:
-  CardScript& script_;
-};
-
 constexpr BusReport kReport = make_report(CMD_SET_POSITION_1, 12, 100);
 constexpr std::chrono::milliseconds kLimit{50};
 
-TEST(CardLink, AHangingWriteIsGivenUpAtTheLimitAndTheCardTakenAsGone) {
-  CardScript script;
-  CardLink link(std::make_unique<ScriptedCard>(script), kLimit);
-  EXPECT_EQ(link.write_report(kReport), HidStatus::ok);
+struct LinkRig {
+  VirtualCard card{{testing::module_at(12)}};
+  LentCardLayer layer{&card};
+  CardLink link{layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0), kLimit};
+};
 
-  script.writes_hang = true;
-  EXPECT_EQ(link.write_report(kReport), HidStatus::gone);  // after the limit
-  EXPECT_FALSE(link.present());
-  EXPECT_EQ(link.write_report(kReport), HidStatus::gone);  // at once, never reaching the card
+TEST(CardLink, AHangingWriteIsGivenUpAtTheLimitAndTheCardTakenAsGone) {
+  LinkRig rig;
+  EXPECT_EQ(rig.link.write_report(kReport), HidStatus::ok);
+
+  rig.card.set_writes_block(true);
+  EXPECT_EQ(rig.link.write_report(kReport), HidStatus::gone);  // after the limit
+  EXPECT_FALSE(rig.link.present());
+  EXPECT_EQ(rig.link.write_report(make_report(CMD_SET_POSITION_1, 12, 7)), HidStatus::gone);
   BusReport answer;
   answer.fill(0xEE);
-  EXPECT_EQ(link.read_report(answer, 100), HidStatus::gone);
+  EXPECT_EQ(rig.link.read_report(answer, 100), HidStatus::gone);
   EXPECT_EQ(answer, BusReport{});
-  EXPECT_EQ(script.write_count(), 2);
 
-  link.close();  // does not wait for the hanging write
-  EXPECT_FALSE(link.reopenable());
-  EXPECT_FALSE(script.is_closed());
-  script.release();
-  for (int i = 0; i < 10000 && !link.reopenable(); ++i) {
+  rig.link.close();  // does not wait for the hanging write
+  EXPECT_FALSE(rig.link.reopenable());
+  rig.card.set_writes_block(false);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!rig.link.reopenable() && std::chrono::steady_clock::now() < give_up) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  EXPECT_TRUE(link.reopenable());
-  EXPECT_TRUE(script.is_closed());  // closed by the writer's thread once the write ended
+  EXPECT_TRUE(rig.link.reopenable());
+  // The hanging write ended once let through; the write refused at once never reached it.
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{kReport, kReport}));
 
-  CardScript again;
-  link.attach(std::make_unique<ScriptedCard>(again));
-  EXPECT_TRUE(link.present());
-  EXPECT_EQ(link.write_report(kReport), HidStatus::ok);
+  rig.link.attach(rig.layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0));
+  EXPECT_TRUE(rig.link.present());
+  EXPECT_EQ(rig.link.write_report(kReport), HidStatus::ok);
 }
 
 TEST(CardLink, AReadThatFindsTheCardGoneIsNotedUntilTheCardIsAttachedAgain) {
-  CardScript script;
-  CardLink link(std::make_unique<ScriptedCard>(script), kLimit);
+  LinkRig rig;
   BusReport answer{};
-  EXPECT_EQ(link.read_report(answer, 0), HidStatus::timed_out);
-  EXPECT_TRUE(link.present());
-  script.read_status = HidStatus::gone;
-  EXPECT_EQ(link.read_report(answer, 0), HidStatus::gone);
-  EXPECT_FALSE(link.present());
-  link.close();
-  EXPECT_TRUE(link.reopenable());
-  EXPECT_TRUE(script.is_closed());
+  EXPECT_EQ(rig.link.read_report(answer, 0), HidStatus::timed_out);
+  EXPECT_TRUE(rig.link.present());
+  rig.card.set_unplugged(true);
+  EXPECT_EQ(rig.link.read_report(answer, 0), HidStatus::gone);
+  EXPECT_FALSE(rig.link.present());
+  rig.card.set_unplugged(false);
+  EXPECT_EQ(rig.link.read_report(answer, 0), HidStatus::gone);  // until attached again
+  rig.link.close();
+  EXPECT_TRUE(rig.link.reopenable());
 }
 
-// A layer that has a card to give only when told so, and counts the looks.
-class ReturningLayer final : public HidLayer {
+// A layer that counts its looks for the card.
+class CountingLayer final : public HidLayer {
  public:
-  explicit ReturningLayer(CardScript& script) : script_(script) {}
-  std::unique_ptr<HidCard> open(std::uint16_t, std::uint16_t, int, int) override {
+  explicit CountingLayer(HidLayer& inner) : inner_(inner) {}
+  std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
+                                int index) override {
     ++looks;
-    if (!card_back) return nullptr;
-    return std::make_unique<ScriptedCard>(script_);
+    return inner_.open(product_id, vendor_id, version, index);
   }
-  bool card_back = false;
   int looks = 0;
 
  private:
-  CardScript& script_;
+  HidLayer& inner_;
 };
 
 TEST(CardWatcher, ProbesAnUnreadCardAndLooksForALostOneOnceASecond) {
   FakeEnv env;
-  CardScript script;
-  ReturningLayer layer(script);
-  CardLink link(std::make_unique<ScriptedCard>(script), kLimit);
-  CardWatcher watcher(env, layer, link);
-  // 3 ms passes, as the main loop makes them: one look a second.
+  LinkRig rig;
+  CountingLayer layer(rig.layer);
+  CardWatcher watcher(env, layer, rig.link);
+  // 3 ms passes, as the main loop makes them; an answer waits to be probed away.
   const auto passes = [&](int seconds, bool may_read) {
     int reopened = 0;
     for (int i = 0; i < seconds * 1000 / 3; ++i) {
-      if (link.present()) {
+      if (rig.link.present()) {
         watcher.probe(may_read);
       } else if (watcher.look_for_card()) {
         ++reopened;
@@ -146,23 +100,29 @@ TEST(CardWatcher, ProbesAnUnreadCardAndLooksForALostOneOnceASecond) {
     }
     return reopened;
   };
-  EXPECT_EQ(passes(5, false), 0);
-  EXPECT_EQ(script.reads, 0);  // another thread reads the card: no probe
-  EXPECT_EQ(passes(10, true), 0);
-  EXPECT_EQ(script.reads, 10);
+  const auto answers_waiting = [&](int count) {
+    for (int i = 0; i < count; ++i) rig.card.inject_answer(make_report(RSP_NOP));
+  };
+  answers_waiting(20);
+  EXPECT_EQ(passes(5, false), 0);  // another thread reads the card: no probe
+  answers_waiting(1);
+  BusReport answer{};
+  int left = 0;
+  EXPECT_EQ(passes(10, true), 0);  // one probe a second: ten of the 21 read
+  while (rig.card.read_report(answer, 0) == HidStatus::ok) ++left;
+  EXPECT_EQ(left, 11);
 
-  script.read_status = HidStatus::gone;
+  rig.card.set_unplugged(true);
   passes(1, true);  // the probe finds the card gone
-  EXPECT_FALSE(link.present());
-  link.close();
+  EXPECT_FALSE(rig.link.present());
+  rig.link.close();
   EXPECT_EQ(passes(10, true), 0);
   EXPECT_EQ(layer.looks, 10);
 
-  script.read_status = HidStatus::timed_out;
-  layer.card_back = true;
+  rig.card.set_unplugged(false);
   EXPECT_EQ(passes(2, true), 1);
-  EXPECT_TRUE(link.present());
-  EXPECT_EQ(link.write_report(kReport), HidStatus::ok);
+  EXPECT_TRUE(rig.link.present());
+  EXPECT_EQ(rig.link.write_report(kReport), HidStatus::ok);
 }
 
 }  // namespace
