@@ -4,6 +4,7 @@
 // through the real POSIX transport.
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "base/text_excerpt.h"
 #include "shell/driver.h"
 #include "shell/end_request.h"
+#include "shell/main_window.h"
 #include "simlink/ipc_transport.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
@@ -44,6 +46,43 @@ void save_modules_on_change(VirtualCard& card, const std::string& path) {
   });
 }
 
+// What the bench does on its own as the main loop passes (the loop runs a copy of each hook, so
+// the state lives here): --unplug-at and --replug-at, each once when its time has come on the
+// bench's clock (the trace's), and, without a window, what the main window's card label shows,
+// told on standard error.
+class BenchScript {
+ public:
+  BenchScript(Env& env, VirtualCard& card, const BenchOptions& options)
+      : env_(env), card_(card), options_(options) {}
+
+  void on_pass(const Toolkit& ui) {
+    const std::int64_t now_ms = env_.now_ms();
+    if (take_due(unplug_at_ms_, now_ms)) card_.set_unplugged(true);
+    if (take_due(replug_at_ms_, now_ms)) card_.set_unplugged(false);
+    if (!options_.headless) return;
+    const std::string label = ui.text(MAIN_CARD_LABEL);
+    if (label == label_shown_) return;
+    label_shown_ = label;
+    std::cerr << "kavri-bench: " << now_ms << " ms: main window shows "
+              << (label.empty() ? "the card present again" : "\"" + label + "\"") << '\n';
+  }
+
+ private:
+  // True once, when the time has come.
+  static bool take_due(std::optional<std::int64_t>& at_ms, std::int64_t now_ms) {
+    if (!at_ms || now_ms < *at_ms) return false;
+    at_ms.reset();
+    return true;
+  }
+
+  Env& env_;
+  VirtualCard& card_;
+  const BenchOptions& options_;
+  std::optional<std::int64_t> unplug_at_ms_ = options_.unplug_at_ms;
+  std::optional<std::int64_t> replug_at_ms_ = options_.replug_at_ms;
+  std::string label_shown_;
+};
+
 int run_bench(const BenchOptions& options) {
   SystemEnv env;
   std::vector<VirtualModule> modules = demo_bench();
@@ -72,7 +111,7 @@ int run_bench(const BenchOptions& options) {
       return 1;
     }
   }
-  LentCardLayer hid(tracing ? static_cast<HidCard*>(tracing.get()) : &card);
+  LentCardLayer hid(&card, tracing.get());
 
   std::unique_ptr<Toolkit> ui = make_toolkit(options.headless);
   if (!ui) {
@@ -91,13 +130,14 @@ int run_bench(const BenchOptions& options) {
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
   ports.end_requested = end_requested;
+  BenchScript script(env, card, options);
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
-  if (!options.headless) {
-    ports.on_started = [&](AppState& state) {
-      panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
-      state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });
-    };
-  }
+  ports.on_started = [&](AppState& state) {
+    state.dispatch.pass_hooks.push_back([&script, &ui] { script.on_pass(*ui); });
+    if (options.headless) return;
+    panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
+    state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });
+  };
   run_driver(ports);
   return 0;
 }

@@ -203,6 +203,45 @@ TEST_F(KavriBench, BadFilesAndWordsGetAShortMessageAtOnce) {
   EXPECT_LT(gauge.err.size(), 300u);
 }
 
+// The demo bench's card pulled out at 3 s and plugged back in at 5 s: nothing reaches the card
+// meanwhile; then a second exploration finds the same four modules, and every needle is set
+// again. Prints the time from the replug to the first position report.
+TEST_F(KavriBench, UnpluggedAndPluggedBackInTheTraceShowsASecondExplorationAndTheNeedlesAgain) {
+  ASSERT_EQ(run_bench({"--headless", "--unplug-at", "3", "--replug-at", "5", "--trace", "trace.txt",
+                       "--run-for", "8"}),
+            0)
+      << err;
+  const std::vector<TraceLine> trace = parse_trace(read_file(file("trace.txt")));
+  std::vector<std::size_t> explores;
+  for (std::size_t i = 0; i < trace.size(); ++i) {
+    if (trace[i].direction == '>' && trace[i].bytes == BusReport{}) explores.push_back(i);
+  }
+  ASSERT_EQ(explores.size(), 2u);
+  const TraceLine& second = trace[explores[1]];
+  EXPECT_GE(second.ms, 5000);
+  for (const TraceLine& t : trace) {
+    EXPECT_FALSE(t.ms >= 3500 && t.ms < second.ms) << "at " << t.ms << " the card was out";
+  }
+
+  std::vector<int> found;
+  std::map<int, std::int64_t> first_position_at;  // by module address, after the replug
+  for (std::size_t i = explores[1]; i < trace.size(); ++i) {
+    const TraceLine& t = trace[i];
+    if (t.direction == '<' && t.bytes[1] == RSP_MODULE_FOUND) found.push_back(t.bytes[2]);
+    if (t.direction == '>' && t.bytes[1] == CMD_SET_POSITION_1) {
+      first_position_at.emplace(t.bytes[2], t.ms);
+    }
+  }
+  EXPECT_EQ(found, (std::vector<int>{12, 20, 33, 41}));
+  ASSERT_EQ(first_position_at.size(), 4u) << "a needle was not set again";
+  std::int64_t first = first_position_at.begin()->second;
+  for (const auto& [address, ms] : first_position_at) first = std::min(first, ms);
+  std::printf("replug at 5000 ms, CMD_EXPLORE again at %lld ms, first position report at %lld ms\n",
+              static_cast<long long>(second.ms), static_cast<long long>(first));
+  EXPECT_NE(err.find("main window shows \"Carte absente\""), std::string::npos) << err;
+  EXPECT_NE(err.find("main window shows the card present again"), std::string::npos) << err;
+}
+
 TEST_F(KavriBench, UnknownOrIncompleteOptionsGetTheUsageAndExitCode2) {
   const std::vector<std::vector<std::string>> misuses{
       {"--bogus"},         {"--modules"},        {"--run-for"},

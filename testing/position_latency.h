@@ -27,8 +27,8 @@ class WatchedCard final : public HidCard {
 
   WatchedCard(VirtualCard& card, std::uint8_t address) : card_(card), address_(address) {}
 
-  int write_report(std::span<const std::uint8_t> report) override {
-    const int written = card_.write_report(report);
+  HidStatus write_report(std::span<const std::uint8_t> report) override {
+    const HidStatus written = card_.write_report(report);
     if (report.size() > 3 && report[1] == CMD_SET_POSITION_1 && report[2] == address_) {
       std::lock_guard lock(mutex_);
       position_ = report[3];
@@ -37,7 +37,7 @@ class WatchedCard final : public HidCard {
     }
     return written;
   }
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
+  HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
     return card_.read_report(report, timeout_ms);
   }
 

@@ -1,15 +1,21 @@
 // The driver on a test bench: virtual time, the headless toolkit, the virtual card lent through
-// the HID layer, a simulator link that finds no server, and a private directory for the
-// settings and calibration files.
+// the HID layer, a simulator link that finds no server (or, once asked, an in-process one
+// over an offset space the test sets), and a private directory for the settings and
+// calibration files.
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "server/in_process_transport.h"
+#include "server/offset_space.h"
 #include "shell/driver.h"
+#include "shell/main_loop.h"
 #include "simlink/ipc_transport.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
@@ -42,11 +48,39 @@ struct ShellRig {
     return true;
   }
 
+  // Main loop passes until `done` holds; false when the loop ended first or a real minute
+  // passed.
+  static bool pass_until(AppState& state, const std::function<bool()>& done) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    LoopEnd end;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > give_up || run_pass(state, std::nullopt, end)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Main loop passes until the loop ends; false when a real minute passes first.
+  static bool pass_to_the_end(AppState& state,
+                              std::optional<std::int64_t> close_at_ms = std::nullopt) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    LoopEnd end;
+    while (!run_pass(state, close_at_ms, end)) {
+      if (std::chrono::steady_clock::now() > give_up) return false;
+    }
+    return true;
+  }
+
+  // From now on the link reaches a simulator whose offsets are `space`.
+  void serve_simulator() { transport = make_in_process_transport(space); }
+
   ScratchDirectory files;
   FakeEnv env;
   HeadlessToolkit ui;
   VirtualCard card;
   LentCardLayer hid{&card};
+  OffsetSpace space;
 #if defined(_WIN32)
   // Every process of the desktop sees a server's window: this link has none to find at all.
   std::unique_ptr<IpcTransport> transport = make_no_server_transport();

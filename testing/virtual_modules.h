@@ -20,6 +20,18 @@ inline VirtualModule module_at(std::uint8_t address, int gauge1_type = 1, int ga
   return module;
 }
 
+// A module whose gauges are linear (type 2) over the simulator's 0-16383, read as 2 bytes at
+// `gauge1_offset` and `gauge2_offset` (0: the gauge is undriven).
+inline VirtualModule linear_module(std::uint8_t address, std::uint16_t gauge1_offset,
+                                   std::uint16_t gauge2_offset = 0) {
+  VirtualModule module = module_at(address, 2, 2);
+  module.set_param(Param::gauge1_offset, gauge1_offset);
+  module.set_param(Param::gauge2_offset, gauge2_offset);
+  for (Param p : {Param::gauge1_offset_length, Param::gauge2_offset_length}) module.set_param(p, 2);
+  for (Param p : {Param::gauge1_sim_max, Param::gauge2_sim_max}) module.set_param(p, 16383);
+  return module;
+}
+
 // `count` modules at consecutive addresses from `first_address`, all of gauge type 1.
 inline std::vector<VirtualModule> modules_at(int first_address, int count) {
   std::vector<VirtualModule> modules;

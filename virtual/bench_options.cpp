@@ -8,6 +8,14 @@ constexpr std::int64_t MAX_SECONDS = 100LL * 366 * 24 * 3600;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Where the option named `name` keeps its seconds; null when it takes none.
+std::optional<std::int64_t>* seconds_option(BenchOptions& options, std::string_view name) {
+  if (name == "--run-for") return &options.run_for_ms;
+  if (name == "--unplug-at") return &options.unplug_at_ms;
+  if (name == "--replug-at") return &options.replug_at_ms;
+  return nullptr;
+}
+
 }  // namespace
 
 std::optional<std::int64_t> parse_seconds_as_ms(std::string_view text) {
@@ -44,9 +52,9 @@ std::optional<BenchOptions> parse_bench_options(std::span<const std::string_view
       options.modules_file = std::string(args[++i]);
     } else if (arg == "--trace" && has_value) {
       options.trace_file = std::string(args[++i]);
-    } else if (arg == "--run-for" && has_value) {
-      options.run_for_ms = parse_seconds_as_ms(args[++i]);
-      if (!options.run_for_ms) return std::nullopt;
+    } else if (std::optional<std::int64_t>* ms = seconds_option(options, arg); ms && has_value) {
+      *ms = parse_seconds_as_ms(args[++i]);
+      if (!*ms) return std::nullopt;
     } else {
       return std::nullopt;
     }

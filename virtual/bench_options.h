@@ -10,23 +10,27 @@
 namespace kavri {
 
 struct BenchOptions {
-  std::optional<std::string> modules_file;  // --modules FILE; none: the built-in demo bench
-  std::optional<std::string> trace_file;    // --trace FILE
-  bool headless = false;                    // --headless
-  bool no_sim = false;                      // --no-sim
-  std::optional<std::int64_t> run_for_ms;   // --run-for SECONDS
+  std::optional<std::string> modules_file;   // --modules FILE; none: the built-in demo bench
+  std::optional<std::string> trace_file;     // --trace FILE
+  bool headless = false;                     // --headless
+  bool no_sim = false;                       // --no-sim
+  std::optional<std::int64_t> run_for_ms;    // --run-for SECONDS
+  std::optional<std::int64_t> unplug_at_ms;  // --unplug-at SECONDS
+  std::optional<std::int64_t> replug_at_ms;  // --replug-at SECONDS
 };
 
 inline constexpr const char* BENCH_USAGE =
     "usage: kavri-bench [--modules FILE] [--headless] [--trace FILE] [--run-for SECONDS] "
-    "[--no-sim]\n"
+    "[--no-sim] [--unplug-at SECONDS] [--replug-at SECONDS]\n"
     "       kavri-bench --help | --version\n"
     "  --modules FILE     the virtual bus: one group per module (default: the demo bench)\n"
     "  --headless         no window; message boxes go to standard error, answered OK\n"
     "  --trace FILE       every report exchanged with the card, one timed line each\n"
     "                     (FILE: a regular file, created or emptied)\n"
     "  --run-for SECONDS  close the main window after that long (whole or decimal)\n"
-    "  --no-sim           do not start the built-in virtual simulator\n";
+    "  --no-sim           do not start the built-in virtual simulator\n"
+    "  --unplug-at SECONDS   unplug the virtual card that long after the start\n"
+    "  --replug-at SECONDS   plug it back in that long after the start\n";
 
 // The arguments after the program name. None when one is unknown, lacks its value, or a
 // value is malformed: the caller prints BENCH_USAGE and exits with 2.

@@ -26,18 +26,21 @@ TEST(BenchOptions, RunForTakesWholeAndDecimalSecondsOnly) {
 }
 
 TEST(BenchOptions, EveryOptionInAnyOrder) {
-  const auto options =
-      parse({"--no-sim", "--trace", "t.txt", "--run-for", "2.5", "--headless", "--modules", "m"});
+  const auto options = parse({"--no-sim", "--trace", "t.txt", "--run-for", "2.5", "--headless",
+                              "--modules", "m", "--replug-at", "5", "--unplug-at", "3.25"});
   ASSERT_TRUE(options);
   EXPECT_TRUE(options->no_sim);
   EXPECT_TRUE(options->headless);
   EXPECT_EQ(options->trace_file, "t.txt");
   EXPECT_EQ(options->modules_file, "m");
   EXPECT_EQ(options->run_for_ms, 2500);
+  EXPECT_EQ(options->unplug_at_ms, 3250);
+  EXPECT_EQ(options->replug_at_ms, 5000);
 
   const auto none = parse({});
   ASSERT_TRUE(none);
-  EXPECT_FALSE(none->modules_file || none->trace_file || none->run_for_ms);
+  EXPECT_FALSE(none->modules_file || none->trace_file || none->run_for_ms || none->unplug_at_ms ||
+               none->replug_at_ms);
   EXPECT_FALSE(none->headless || none->no_sim);
 }
 
@@ -45,6 +48,8 @@ TEST(BenchOptions, AnythingElseIsRefused) {
   for (const auto& args : std::vector<std::vector<std::string_view>>{{"--modules"},
                                                                      {"--trace"},
                                                                      {"--run-for", "x"},
+                                                                     {"--unplug-at"},
+                                                                     {"--replug-at", "-2"},
                                                                      {"-h"},
                                                                      {"--help"},
                                                                      {"file"},

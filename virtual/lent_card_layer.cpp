@@ -1,22 +1,36 @@
 #include "virtual/lent_card_layer.h"
 
+#include <algorithm>
+
 namespace kavri {
 
 namespace {
 
-// Closing the handle leaves the lent card to its owner.
+// One opening of the card. Closing the handle leaves the card to its owner.
 class LentCard final : public HidCard {
  public:
-  explicit LentCard(HidCard& card) : card_(card) {}
-  int write_report(std::span<const std::uint8_t> report) override {
-    return card_.write_report(report);
+  LentCard(const VirtualCard& card, HidCard& path)
+      : card_(card), path_(path), unplug_count_(card.unplug_count()) {}
+
+  HidStatus write_report(std::span<const std::uint8_t> report) override {
+    if (stale()) return HidStatus::gone;
+    return path_.write_report(report);
   }
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
-    return card_.read_report(report, timeout_ms);
+  HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
+    if (stale()) {
+      std::fill(report.begin(), report.end(), std::uint8_t{0});
+      return HidStatus::gone;
+    }
+    return path_.read_report(report, timeout_ms);
   }
 
  private:
-  HidCard& card_;
+  // Unplugged since it was opened: the handle died with the device node.
+  bool stale() const { return card_.unplug_count() != unplug_count_; }
+
+  const VirtualCard& card_;
+  HidCard& path_;
+  const int unplug_count_;
 };
 
 }  // namespace
@@ -24,11 +38,11 @@ class LentCard final : public HidCard {
 std::unique_ptr<HidCard> LentCardLayer::open(std::uint16_t product_id, std::uint16_t vendor_id,
                                              int version, int index) {
   (void)version;  // the lent card answers to any version
-  if (card_ == nullptr || product_id != CARD_PRODUCT_ID || vendor_id != CARD_VENDOR_ID ||
-      index != 0) {
+  if (card_ == nullptr || card_->unplugged() || product_id != CARD_PRODUCT_ID ||
+      vendor_id != CARD_VENDOR_ID || index != 0) {
     return nullptr;
   }
-  return std::make_unique<LentCard>(*card_);
+  return std::make_unique<LentCard>(*card_, *path_);
 }
 
 }  // namespace kavri

@@ -1,25 +1,31 @@
-// A HID layer that hands out a card owned elsewhere (the virtual card of kavri-bench and of the
-// tests), so that the driver opens it through the same call as the USB card. The card must
-// outlive everything the layer hands out.
+// A HID layer that hands out the virtual card, owned elsewhere (by kavri-bench and the tests),
+// so that the driver opens it through the same call as the USB card. Like a real one, it finds
+// no card while the virtual card is unplugged, and a handle it gave out before an unplug stays
+// gone after the card is plugged back in. The card must outlive everything the layer hands out.
 #pragma once
 
 #include <memory>
 
 #include "device/hid.h"
+#include "virtual/virtual_card.h"
 
 namespace kavri {
 
 class LentCardLayer final : public HidLayer {
  public:
-  // `card` may be null: a machine with no card plugged in.
-  explicit LentCardLayer(HidCard* card) : card_(card) {}
+  // `card` may be null: a machine with no card at all. Reports go through `path` when given
+  // (a tracing card over `card`), else to `card` itself.
+  explicit LentCardLayer(VirtualCard* card, HidCard* path = nullptr)
+      : card_(card), path_(path != nullptr ? path : card) {}
 
-  // The lent card for the first match of the card's ids, any version; null otherwise.
+  // A handle to the card for the first match of the card's ids, any version, while it is
+  // plugged in; null otherwise.
   std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
                                 int index) override;
 
  private:
-  HidCard* card_;
+  VirtualCard* card_;
+  HidCard* path_;
 };
 
 }  // namespace kavri

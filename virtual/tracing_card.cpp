@@ -30,18 +30,18 @@ TracingCard::~TracingCard() {
 
 // The write and its line under one lock: the lines of two senders stand in the order in which
 // their reports reached the card, and before any answer that a report causes can be traced.
-int TracingCard::write_report(std::span<const std::uint8_t> report) {
+HidStatus TracingCard::write_report(std::span<const std::uint8_t> report) {
   std::lock_guard lock(mutex_);
-  const int written = card_.write_report(report);
-  if (written > 0) trace('>', report);
+  const HidStatus written = card_.write_report(report);
+  if (written == HidStatus::ok) trace('>', report);
   return written;
 }
 
 // The read itself runs outside the lock: it may wait for seconds, and the other threads'
 // writes must not wait with it. Its line is written as soon as it returns.
-HidReadStatus TracingCard::read_report(std::span<std::uint8_t> report, int timeout_ms) {
-  const HidReadStatus status = card_.read_report(report, timeout_ms);
-  if (status == HidReadStatus::ok) {
+HidStatus TracingCard::read_report(std::span<std::uint8_t> report, int timeout_ms) {
+  const HidStatus status = card_.read_report(report, timeout_ms);
+  if (status == HidStatus::ok) {
     std::lock_guard lock(mutex_);
     trace('<', report);
   }

@@ -30,8 +30,8 @@ class TracingCard final : public HidCard {
   ~TracingCard() override;
 
   // Only reports that reach the card, and reads that deliver a report, are traced.
-  int write_report(std::span<const std::uint8_t> report) override;
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
+  HidStatus write_report(std::span<const std::uint8_t> report) override;
+  HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
 
  private:
   void trace(char direction, std::span<const std::uint8_t> report);  // with mutex_ held

@@ -38,15 +38,16 @@ TEST(TracingCard, OneLinePerReportWrittenOrReadWithItsTime) {
     auto tracing = TracingCard::open(card, env, path);
     ASSERT_NE(tracing, nullptr);
     env.advance(Millis(1003));
-    EXPECT_EQ(tracing->write_report(BusReport{0, CMD_RESET_MODULE, 12, 0, 0, 0, 0, 0, 0}), 9);
+    EXPECT_EQ(tracing->write_report(BusReport{0, CMD_RESET_MODULE, 12, 0, 0, 0, 0, 0, 0}),
+              HidStatus::ok);
     env.advance(Millis(2));
     tracing->write_report(BusReport{0, CMD_READ_ANALOG, 12, 0, 0, 0, 0, 0, 0});
     BusReport answer{};
-    EXPECT_EQ(tracing->read_report(answer, 100), HidReadStatus::ok);
+    EXPECT_EQ(tracing->read_report(answer, 100), HidStatus::ok);
     EXPECT_EQ(answer, (BusReport{0, 0, 0, 0, 0, ANALOG_MARK, 12, 0xE8, 0x03}));
-    EXPECT_EQ(tracing->read_report(answer, 0), HidReadStatus::timed_out);  // not traced
+    EXPECT_EQ(tracing->read_report(answer, 0), HidStatus::timed_out);  // not traced
     card.set_unplugged(true);
-    EXPECT_EQ(tracing->write_report(BusReport{0, CMD_EXPLORE}), 0);  // not traced
+    EXPECT_EQ(tracing->write_report(BusReport{0, CMD_EXPLORE}), HidStatus::gone);  // not traced
   }
   EXPECT_EQ(lines_of(path), (std::vector<std::string>{
                                 "1003 > 00 07 0C 00 00 00 00 00 00",

@@ -55,38 +55,39 @@ std::int64_t eeprom_value(Param param, std::int64_t value) {
 
 VirtualCard::VirtualCard(std::vector<VirtualModule> modules) : modules_(std::move(modules)) {}
 
-int VirtualCard::write_report(std::span<const std::uint8_t> report) {
-  if (report.empty()) return 0;
+HidStatus VirtualCard::write_report(std::span<const std::uint8_t> report) {
+  if (report.empty()) return HidStatus::failed;
   BusReport command{};
   std::copy_n(report.begin(), std::min(report.size(), command.size()), command.begin());
   std::function<void()> hook;
   {
-    std::lock_guard lock(mutex_);
-    if (unplugged_) return 0;
+    std::unique_lock lock(mutex_);
+    writes_unblocked_.wait(lock, [this] { return !writes_block_ || unplugged_; });
+    if (unplugged_) return HidStatus::gone;
     if (received_.size() >= kReceivedKept) received_.pop_front();
     received_.push_back(command);
     if (handle_command(command)) hook = on_eeprom_change_;
   }
   // Outside the lock: the hook reads the modules back through the card.
   if (hook) hook();
-  return static_cast<int>(report.size());
+  return HidStatus::ok;
 }
 
-HidReadStatus VirtualCard::read_report(std::span<std::uint8_t> report, int timeout_ms) {
-  if (report.empty()) return HidReadStatus::failed;
+HidStatus VirtualCard::read_report(std::span<std::uint8_t> report, int timeout_ms) {
+  if (report.empty()) return HidStatus::failed;
   std::fill(report.begin(), report.end(), std::uint8_t{0});
   std::unique_lock lock(mutex_);
   const auto deliverable = [this] { return unplugged_ || !answers_.empty(); };
   if (timeout_ms < 0) {
     answer_ready_.wait(lock, deliverable);
   } else if (!answer_ready_.wait_for(lock, std::chrono::milliseconds(timeout_ms), deliverable)) {
-    return HidReadStatus::timed_out;
+    return HidStatus::timed_out;
   }
-  if (unplugged_) return HidReadStatus::failed;
+  if (unplugged_) return HidStatus::gone;
   const BusReport next = answers_.front();
   answers_.pop_front();
   std::copy_n(next.begin(), std::min(report.size(), next.size()), report.begin());
-  return HidReadStatus::ok;
+  return HidStatus::ok;
 }
 
 bool VirtualCard::handle_command(const BusReport& command) {
@@ -256,10 +257,32 @@ void VirtualCard::set_silent(bool silent) {
   answer_ready_.notify_all();
 }
 
+// An unplugged card loses what it had queued; plugged back in, it waits for commands.
 void VirtualCard::set_unplugged(bool unplugged) {
   std::lock_guard lock(mutex_);
+  if (unplugged && !unplugged_) {
+    ++unplug_count_;
+    answers_.clear();
+  }
   unplugged_ = unplugged;
   answer_ready_.notify_all();
+  writes_unblocked_.notify_all();
+}
+
+bool VirtualCard::unplugged() const {
+  std::lock_guard lock(mutex_);
+  return unplugged_;
+}
+
+int VirtualCard::unplug_count() const {
+  std::lock_guard lock(mutex_);
+  return unplug_count_;
+}
+
+void VirtualCard::set_writes_block(bool block) {
+  std::lock_guard lock(mutex_);
+  writes_block_ = block;
+  writes_unblocked_.notify_all();
 }
 
 }  // namespace kavri

@@ -38,8 +38,8 @@ class VirtualCard final : public HidCard {
  public:
   explicit VirtualCard(std::vector<VirtualModule> modules);
 
-  int write_report(std::span<const std::uint8_t> report) override;
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
+  HidStatus write_report(std::span<const std::uint8_t> report) override;
+  HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
 
   // Inspection.
   std::vector<BusReport> received() const;  // every report the driver wrote, in order
@@ -56,7 +56,15 @@ class VirtualCard final : public HidCard {
   void inject_answer(const BusReport& answer);  // as if the card had sent it
   void set_module_error(std::uint8_t address);  // that module's dump answers RSP_MODULE_ERROR
   void set_silent(bool silent);  // commands get no answer from now on (queued ones still arrive)
-  void set_unplugged(bool unplugged);  // every write and read fails
+  // Unplugged, every write and read says the card is gone (a read waiting for an answer
+  // wakes at once). Plugged back in, the card works again from a fresh scan, but a handle
+  // opened before the unplug stays gone, as a real one does (see LentCardLayer).
+  void set_unplugged(bool unplugged);
+  bool unplugged() const;
+  int unplug_count() const;  // how many times the card was unplugged
+  // While set, a write waits (without returning) until it is cleared or the card unplugged:
+  // a card that has stopped taking reports.
+  void set_writes_block(bool block);
 
  private:
   // Acts on one command under the lock; true when it changed a module's EEPROM or address.
@@ -76,7 +84,9 @@ class VirtualCard final : public HidCard {
   std::deque<BusReport> received_;
   std::vector<VirtualModule> modules_;
   std::uint8_t backlight_ = 0;
-  bool silent_ = false, unplugged_ = false;
+  std::condition_variable writes_unblocked_;
+  bool silent_ = false, unplugged_ = false, writes_block_ = false;
+  int unplug_count_ = 0;
   std::uint8_t error_address_ = 0;
   bool has_error_address_ = false;
   std::function<void()> on_eeprom_change_;

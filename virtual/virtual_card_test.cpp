@@ -8,19 +8,20 @@
 #include <thread>
 
 #include "testing/virtual_modules.h"
+#include "virtual/lent_card_layer.h"
 
 namespace kavri {
 namespace {
 
 void send(VirtualCard& card, std::uint8_t code, std::uint8_t address = 0, std::uint8_t data = 0) {
-  ASSERT_EQ(card.write_report(make_report(code, address, data)), REPORT_SIZE);
+  ASSERT_EQ(card.write_report(make_report(code, address, data)), HidStatus::ok);
 }
 
 // Every answer the card has queued, in order.
 std::vector<BusReport> drain(VirtualCard& card) {
   std::vector<BusReport> answers;
   BusReport report{};
-  while (card.read_report(report, 0) == HidReadStatus::ok) answers.push_back(report);
+  while (card.read_report(report, 0) == HidStatus::ok) answers.push_back(report);
   return answers;
 }
 
@@ -167,21 +168,21 @@ TEST(VirtualCardFaults, SilenceTimesOutAndInjectedAnswersStillArrive) {
   send(card, CMD_EXPLORE);
   BusReport report;
   report.fill(0xAA);
-  EXPECT_EQ(card.read_report(report, 20), HidReadStatus::timed_out);
+  EXPECT_EQ(card.read_report(report, 20), HidStatus::timed_out);
   EXPECT_EQ(report, BusReport{});  // never the old contents
   card.inject_answer(make_report(200, 60, 1));
-  EXPECT_EQ(card.read_report(report, 20), HidReadStatus::ok);
+  EXPECT_EQ(card.read_report(report, 20), HidStatus::ok);
   EXPECT_EQ(report, make_report(200, 60, 1));
   std::span<std::uint8_t> nothing;
-  EXPECT_EQ(card.read_report(nothing, 0), HidReadStatus::failed);
-  EXPECT_EQ(card.write_report(std::span<const std::uint8_t>{}), 0);
+  EXPECT_EQ(card.read_report(nothing, 0), HidStatus::failed);
+  EXPECT_EQ(card.write_report(std::span<const std::uint8_t>{}), HidStatus::failed);
 }
 
 TEST(VirtualCardFaults, AWaitingReadWakesForAnAnswerAndFailsWhenUnplugged) {
   VirtualCard card({module_at(12)});
   BusReport report{};
   std::atomic<bool> first_done{false};
-  HidReadStatus first = HidReadStatus::failed, second = HidReadStatus::ok;
+  HidStatus first = HidStatus::failed, second = HidStatus::ok;
   std::jthread reader([&] {
     first = card.read_report(report, -1);
     first_done = true;
@@ -192,11 +193,59 @@ TEST(VirtualCardFaults, AWaitingReadWakesForAnAnswerAndFailsWhenUnplugged) {
   while (!first_done && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
   card.set_unplugged(true);
   reader.join();
-  EXPECT_EQ(first, HidReadStatus::ok);
+  EXPECT_EQ(first, HidStatus::ok);
   EXPECT_EQ(report, BusReport{});  // the failed read zeroed it
-  EXPECT_EQ(second, HidReadStatus::failed);
-  EXPECT_EQ(card.write_report(make_report(CMD_EXPLORE)), 0);
-  EXPECT_EQ(card.read_report(report, -1), HidReadStatus::failed);
+  EXPECT_EQ(second, HidStatus::gone);
+  EXPECT_EQ(card.write_report(make_report(CMD_EXPLORE)), HidStatus::gone);
+  EXPECT_EQ(card.read_report(report, -1), HidStatus::gone);
+}
+
+// Plugged back in, the card works again, for handles opened since; an old handle stays gone.
+TEST(VirtualCardFaults, AReplugServesNewHandlesOnly) {
+  VirtualCard card({module_at(12)});
+  LentCardLayer layer(&card);
+  std::unique_ptr<HidCard> before = layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
+  ASSERT_NE(before, nullptr);
+  EXPECT_EQ(before->write_report(make_report(CMD_EXPLORE)), HidStatus::ok);
+  card.set_unplugged(true);  // the scan's answers are lost with the power
+  EXPECT_EQ(layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0), nullptr);
+  card.set_unplugged(false);
+  BusReport report{};
+  EXPECT_EQ(before->write_report(make_report(CMD_EXPLORE)), HidStatus::gone);
+  EXPECT_EQ(before->read_report(report, 0), HidStatus::gone);
+  EXPECT_EQ(card.read_report(report, 0), HidStatus::timed_out);
+
+  std::unique_ptr<HidCard> after = layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(after->write_report(make_report(CMD_EXPLORE)), HidStatus::ok);
+  EXPECT_EQ(drain(card).front(), make_report(RSP_MODULE_FOUND, 12, 1));
+  EXPECT_EQ(card.unplug_count(), 1);
+}
+
+TEST(VirtualCardFaults, BlockedWritesWaitUntilReleasedOrUnplugged) {
+  VirtualCard card({module_at(12)});
+  card.set_writes_block(true);
+  std::atomic<int> ended{0};
+  HidStatus released = HidStatus::failed, unplugged = HidStatus::failed;
+  std::jthread writer([&] {
+    released = card.write_report(make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 17));
+    ++ended;
+    card.set_writes_block(true);
+    unplugged = card.write_report(make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 34));
+    ++ended;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(ended.load(), 0);
+  card.set_writes_block(false);
+  while (ended.load() == 0) std::this_thread::yield();
+  EXPECT_EQ(card.backlight(), 17);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(ended.load(), 1);
+  card.set_unplugged(true);
+  writer.join();
+  EXPECT_EQ(released, HidStatus::ok);
+  EXPECT_EQ(unplugged, HidStatus::gone);
+  EXPECT_EQ(card.backlight(), 17);
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ namespace {
 constexpr int kScreenWidth = 1280;
 constexpr int kMaxWidth = 1260;
 constexpr int kMaxHeight = 960;
-constexpr int kHeaderHeight = 40;  // the backlight, above the modules
-constexpr int kHeaderWidth = 400;
+constexpr int kHeaderHeight = 40;  // the backlight and the plug button, above the modules
+constexpr int kHeaderWidth = 520;
 constexpr int kLargestDial = 130;  // the demo bench's dials
 constexpr int kSmallestDial = 40;
 // A dial face this tall holds "Jauge 1 : 65535" inside its bezel; a smaller one shows the
@@ -155,6 +155,7 @@ int VirtualPanel::analog_slider(int index) { return module_control(index, analog
 int VirtualPanel::analog_label(int index) { return module_control(index, analog_text); }
 int VirtualPanel::backlight_label() { return VIRTUAL_PANEL_FIRST_CONTROL; }
 int VirtualPanel::backlight_bar() { return VIRTUAL_PANEL_FIRST_CONTROL + 1; }
+int VirtualPanel::plug_button() { return VIRTUAL_PANEL_FIRST_CONTROL + 2; }
 
 VirtualPanel::VirtualPanel(Toolkit& ui, VirtualCard& card, Dispatch& dispatch)
     : ui_(ui), card_(card) {
@@ -163,6 +164,10 @@ VirtualPanel::VirtualPanel(Toolkit& ui, VirtualCard& card, Dispatch& dispatch)
   for (int i = 0; i < static_cast<int>(modules.size()); ++i) {
     dispatch.control_handlers[analog_slider(i)] = [this, i] { on_analog_moved(i); };
   }
+  dispatch.control_handlers[plug_button()] = [this] {
+    card_.set_unplugged(!card_.unplugged());
+    refresh();
+  };
   // Closing the panel only hides the bench's insides; the driver goes on.
   dispatch.close_handlers[VIRTUAL_PANEL_WINDOW] = [this] {
     ui_.destroy_window(VIRTUAL_PANEL_WINDOW);
@@ -192,9 +197,11 @@ void VirtualPanel::build(const std::vector<VirtualModule>& modules) {
 
   ui_.add_control(VIRTUAL_PANEL_WINDOW,
                   control(backlight_label(), ControlKind::label, {10, 10, 140, 20}));
-  ControlSpec bar = control(backlight_bar(), ControlKind::progress_bar, {150, 10, 240, 20});
+  ControlSpec bar = control(backlight_bar(), ControlKind::progress_bar, {150, 10, 200, 20});
   bar.range_max = 255;
   ui_.add_control(VIRTUAL_PANEL_WINDOW, bar);
+  ui_.add_control(VIRTUAL_PANEL_WINDOW,
+                  control(plug_button(), ControlKind::button, {360, 8, 150, 24}));
 
   for (int i = 0; i < count; ++i) {
     const int x = (width - grid_width) / 2 + (i % layout.columns) * cell.width;
@@ -228,6 +235,7 @@ void VirtualPanel::refresh() {
   const int count = static_cast<int>(std::min(modules.size(), shown_.size()));
   for (int i = 0; i < count; ++i) show_module(i, modules[static_cast<std::size_t>(i)]);
   show_backlight(card_.backlight());
+  show_plug(card_.unplugged());
 }
 
 void VirtualPanel::show_module(int index, const VirtualModule& module) {
@@ -276,6 +284,12 @@ void VirtualPanel::show_backlight(std::uint8_t level) {
   backlight_shown_ = level;
   ui_.set_value(backlight_bar(), level);
   ui_.set_text(backlight_label(), "Rétroéclairage : " + std::to_string(level));
+}
+
+void VirtualPanel::show_plug(bool unplugged) {
+  if (static_cast<int>(unplugged) == unplugged_shown_) return;
+  unplugged_shown_ = unplugged;
+  ui_.set_text(plug_button(), unplugged ? "Rebrancher la carte" : "Débrancher la carte");
 }
 
 void VirtualPanel::on_analog_moved(int index) {

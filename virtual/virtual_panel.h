@@ -1,7 +1,8 @@
 // The virtual panel of kavri-bench: a window that draws each module of the virtual card as a
 // user would picture it: its address, two gauge dials whose needles stand at the last positions
 // received, two output lamps, and a slider that sets the analog value the module reports; and
-// the card's backlight level. Main thread only (it drives the toolkit).
+// the card's backlight level, with a button that unplugs the card and plugs it back in. Main
+// thread only (it drives the toolkit).
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,7 @@ class VirtualPanel {
   static int analog_label(int index);
   static int backlight_label();
   static int backlight_bar();
+  static int plug_button();
 
  private:
   // What the window shows of one module, to skip the controls that did not change.
@@ -52,12 +54,14 @@ class VirtualPanel {
   void build(const std::vector<VirtualModule>& modules);
   void show_module(int index, const VirtualModule& module);
   void show_backlight(std::uint8_t level);
+  void show_plug(bool unplugged);
   void on_analog_moved(int index);
 
   Toolkit& ui_;
   VirtualCard& card_;
   std::vector<Shown> shown_;
   int backlight_shown_ = -1;
+  int unplugged_shown_ = -1;
   bool open_ = true;
   // Small cells show shorter captions, so that no text runs past its dial or its cell.
   bool full_dial_captions_ = true;

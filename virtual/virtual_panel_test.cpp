@@ -89,7 +89,8 @@ TEST(VirtualPanel, EveryBenchFitsTheScreenWithoutOverlaps) {
     EXPECT_LE(window.x + window.w, 1280);
     EXPECT_LE(window.y + window.h, 990);
 
-    std::vector<int> controls = {VirtualPanel::backlight_label(), VirtualPanel::backlight_bar()};
+    std::vector<int> controls = {VirtualPanel::backlight_label(), VirtualPanel::backlight_bar(),
+                                 VirtualPanel::plug_button()};
     for (int i = 0; i < count; ++i) {
       for (int k : module_controls(i)) controls.push_back(k);
     }
@@ -174,8 +175,22 @@ TEST(VirtualPanel, TheSliderSetsTheAnalogValueTheModuleReports) {
   EXPECT_EQ(rig.ui.text(VirtualPanel::analog_label(2)), "Entrée analogique : 40000");
   send(rig.card, CMD_READ_ANALOG, 33, 0);
   BusReport answer{};
-  ASSERT_EQ(rig.card.read_report(answer, 0), HidReadStatus::ok);
+  ASSERT_EQ(rig.card.read_report(answer, 0), HidStatus::ok);
   EXPECT_EQ(answer[7] + 256 * answer[8], 40000);
+}
+
+TEST(VirtualPanel, TheButtonUnplugsTheCardAndPlugsItBackIn) {
+  PanelRig rig;
+  EXPECT_EQ(rig.ui.text(VirtualPanel::plug_button()), "Débrancher la carte");
+  rig.ui.user_press(VirtualPanel::plug_button());
+  run_events(rig.ui, rig.dispatch);
+  EXPECT_TRUE(rig.card.unplugged());
+  EXPECT_EQ(rig.ui.text(VirtualPanel::plug_button()), "Rebrancher la carte");
+  rig.ui.user_press(VirtualPanel::plug_button());
+  run_events(rig.ui, rig.dispatch);
+  EXPECT_FALSE(rig.card.unplugged());
+  EXPECT_EQ(rig.ui.text(VirtualPanel::plug_button()), "Débrancher la carte");
+  EXPECT_EQ(rig.card.unplug_count(), 1);
 }
 
 TEST(VirtualPanel, ClosingThePanelLeavesTheBenchRunning) {

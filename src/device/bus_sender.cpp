@@ -2,25 +2,25 @@
 
 namespace kavri {
 
-void BusSender::send(std::uint8_t code, std::uint8_t address, std::uint8_t data) {
+HidStatus BusSender::send(std::uint8_t code, std::uint8_t address, std::uint8_t data) {
   std::lock_guard lock(mutex_);
   report_[1] = code;
   report_[2] = address;
   report_[3] = data;
-  card_.write_report(report_);
+  return card_.write_report(report_);
 }
 
-void BusSender::send_read_analog(std::uint8_t address) {
+HidStatus BusSender::send_read_analog(std::uint8_t address) {
   std::lock_guard lock(mutex_);
   report_[1] = CMD_READ_ANALOG;
   report_[2] = address;
-  card_.write_report(report_);
+  return card_.write_report(report_);
 }
 
-void BusSender::send_explore() {
+HidStatus BusSender::send_explore() {
   std::lock_guard lock(mutex_);
   report_.fill(0);
-  card_.write_report(report_);
+  return card_.write_report(report_);
 }
 
 BusReport BusSender::last_report() const {

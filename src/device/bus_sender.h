@@ -16,15 +16,15 @@ class BusSender {
  public:
   explicit BusSender(HidCard& card) : card_(card) {}
 
-  // Sets bytes 1 to 3 and writes the report. The write result is not reported: commands are
-  // fire-and-forget on this bus.
-  void send(std::uint8_t code, std::uint8_t address, std::uint8_t data);
+  // Sets bytes 1 to 3 and writes the report. Commands are fire-and-forget on this bus: the
+  // status tells only whether the report reached the card (gone: the card went away).
+  HidStatus send(std::uint8_t code, std::uint8_t address, std::uint8_t data);
 
   // CMD_READ_ANALOG: sets bytes 1 and 2 only; byte 3 keeps the previous command's data.
-  void send_read_analog(std::uint8_t address);
+  HidStatus send_read_analog(std::uint8_t address);
 
   // Zeroes the whole report and writes it: CMD_EXPLORE.
-  void send_explore();
+  HidStatus send_explore();
 
   // The report as it stands (for tests and traces).
   BusReport last_report() const;

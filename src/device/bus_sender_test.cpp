@@ -13,16 +13,16 @@ namespace {
 // A card that keeps every report as it stood at the moment it was written.
 class RecordingCard final : public HidCard {
  public:
-  int write_report(std::span<const std::uint8_t> report) override {
+  HidStatus write_report(std::span<const std::uint8_t> report) override {
     std::lock_guard lock(mutex_);
     BusReport copy{};
     std::copy_n(report.begin(), std::min<std::size_t>(report.size(), copy.size()), copy.begin());
     written_.push_back(copy);
-    return static_cast<int>(report.size());
+    return HidStatus::ok;
   }
-  HidReadStatus read_report(std::span<std::uint8_t> report, int) override {
+  HidStatus read_report(std::span<std::uint8_t> report, int) override {
     std::fill(report.begin(), report.end(), std::uint8_t{0});
-    return HidReadStatus::timed_out;
+    return HidStatus::timed_out;
   }
   std::vector<BusReport> written() const {
     std::lock_guard lock(mutex_);

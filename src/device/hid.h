@@ -6,39 +6,54 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace kavri {
 
 constexpr std::uint16_t CARD_VENDOR_ID = 0xFCFD;
 constexpr std::uint16_t CARD_PRODUCT_ID = 0x0001;
 
-enum class HidReadStatus { ok, timed_out, failed };
+// How one write or read went. `gone` is what the driver acts on: the card must be opened again
+// before anything passes (hidapi: any failed call; Windows: ERROR_DEVICE_NOT_CONNECTED and the
+// errors of its kind). `failed` is a report that did not pass on a card that is still there
+// (an empty buffer, an error the platform tells apart from a removal).
+enum class HidStatus { ok, timed_out, failed, gone };
 
 // An open card (the card handle). Closing is destruction (hid_close).
 // write_report may be called from several threads at once only if the caller serialises them
-// (BusSender does); read_report is used by one thread at a time.
+// (BusSender does); read_report is used by one thread at a time, alongside writes.
 class HidCard {
  public:
   virtual ~HidCard() = default;
 
-  // hid_write_report: writes one whole report. Returns the bytes written, 0 on failure
-  // (and 0 without any I/O for an empty span).
-  virtual int write_report(std::span<const std::uint8_t> report) = 0;
+  // hid_write_report: writes one whole report (an empty span: failed, without any I/O).
+  virtual HidStatus write_report(std::span<const std::uint8_t> report) = 0;
 
   // hid_read_report: reads one input report, waiting at most `timeout_ms` (negative: no
-  // limit). On ok the span holds the new report. On timed_out or failed the span is zeroed,
-  // so a caller can never take the previous report for a new one.
-  virtual HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) = 0;
+  // limit). On ok the span holds the new report; on any other status it is zeroed, so a
+  // caller can never take the previous report for a new one.
+  virtual HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) = 0;
+};
+
+// An interface with the card's ids that hid_open found but could not open, and why, in words
+// for the user ("permission denied ...").
+struct HidOpenFailure {
+  std::string path;
+  std::string reason;
 };
 
 // The platform's HID layer (hid_init is its construction).
 class HidLayer {
  public:
   virtual ~HidLayer() = default;
-  // hid_open: the index-th interface (from 0) whose ids match; version -1 matches any.
-  // Returns null when there is none.
+  // hid_open: the index-th interface (from 0) whose ids match; version -1 matches any. An
+  // interface that cannot be opened is skipped and the next one tried. Null when none opened.
   virtual std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id,
                                         int version, int index) = 0;
+  // The interfaces with matching ids that the last open() skipped because they could not be
+  // opened, in the order it tried them. Called on the thread that called open().
+  virtual std::vector<HidOpenFailure> open_failures() const { return {}; }
 };
 
 // The platform's HID layer, chosen by the build: hidapi (hidraw) on Linux, hid.dll and

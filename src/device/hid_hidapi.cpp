@@ -3,11 +3,14 @@
 // hidapi documents no call on a device as thread-safe, yet the driver writes from one thread
 // while another waits for an answer. So every call on the device is made under one lock, and a
 // read waits in short slices, letting writes through between them: a write is never held up
-// for longer than one slice.
+// for longer than one slice. On hidraw every failed call means the node is gone (the card was
+// unplugged, or stopped taking reports until the kernel gave up on it).
 #include <hidapi.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -16,6 +19,7 @@
 
 #include "device/hid.h"
 #include "device/hid_matching.h"
+#include "device/hid_open_walk.h"
 
 namespace kavri {
 
@@ -42,17 +46,16 @@ class HidapiCard final : public HidCard {
 
   // The card's reports are unnumbered: byte 0 (report id 0) goes to hidapi with the payload,
   // and hidapi leaves it out on the wire.
-  int write_report(std::span<const std::uint8_t> report) override {
-    if (report.empty()) return 0;
+  HidStatus write_report(std::span<const std::uint8_t> report) override {
+    if (report.empty()) return HidStatus::failed;
     std::lock_guard lock(mutex_);
-    const int written = hid_write(device_, report.data(), report.size());
-    return std::max(written, 0);
+    return hid_write(device_, report.data(), report.size()) > 0 ? HidStatus::ok : HidStatus::gone;
   }
 
   // hidapi delivers unnumbered input reports without their id, so the payload lands in bytes
   // 1 and up and byte 0 is set to the id, 0.
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
-    if (report.empty()) return HidReadStatus::failed;
+  HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
+    if (report.empty()) return HidStatus::failed;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
     // Larger than the card's 8 payload bytes, so an unexpectedly long report is cut here
@@ -82,33 +85,64 @@ class HidapiCard final : public HidCard {
   hid_device* device_;
 };
 
-class HidapiLayer final : public HidLayer {
+// hidapi's wide error text, its non-ASCII characters as '?'.
+std::string ascii_text(const wchar_t* text) {
+  std::string ascii;
+  for (; text != nullptr && *text != L'\0'; ++text) {
+    ascii += (*text > 0 && *text < 0x80) ? static_cast<char>(*text) : '?';
+  }
+  return ascii.empty() ? "unknown error" : ascii;
+}
+
+// The hidraw nodes of the ids sought, as hidapi enumerates them (with their ids).
+class HidapiInterfaceList final : public HidInterfaceList {
  public:
-  std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
-                                int index) override {
-    std::vector<HidInterfaceIds> ids;
-    std::vector<std::string> paths;
+  HidapiInterfaceList(std::shared_ptr<HidapiLibrary> library, std::uint16_t product_id,
+                      std::uint16_t vendor_id)
+      : library_(std::move(library)) {
     hid_device_info* devices = hid_enumerate(vendor_id, product_id);
     for (const hid_device_info* d = devices; d != nullptr; d = d->next) {
       if (d->path == nullptr) continue;
-      ids.push_back({d->vendor_id, d->product_id, d->release_number});
-      paths.emplace_back(d->path);
+      entries_.push_back({d->path, {d->vendor_id, d->product_id, d->release_number}});
     }
     hid_free_enumeration(devices);
-    const auto chosen = nth_matching_interface(ids, product_id, vendor_id, version, index);
-    if (!chosen) return nullptr;
-    const std::string& path = paths[*chosen];
-    hid_device* device = hid_open_path(path.c_str());
-    if (device == nullptr) return nullptr;
-    return std::make_unique<HidapiCard>(library_, device);
+  }
+
+  std::size_t size() const override { return entries_.size(); }
+  std::string path(std::size_t i) const override { return entries_[i].path; }
+  std::optional<HidInterfaceIds> listed_ids(std::size_t i) const override {
+    return entries_[i].ids;
+  }
+
+  HidOpenAttempt open(std::size_t i) override {
+    const std::string& path = entries_[i].path;
+    if (hid_device* device = hid_open_path(path.c_str())) {
+      return {std::make_unique<HidapiCard>(library_, device), std::nullopt, {}};
+    }
+    // hidapi keeps the reason as text only; the node's access rights tell the usual one.
+    if (access(path.c_str(), R_OK | W_OK) != 0) {
+      return {nullptr, std::nullopt, hidraw_open_error_reason(errno)};
+    }
+    return {nullptr, std::nullopt, ascii_text(hid_error(nullptr))};
   }
 
  private:
-  std::shared_ptr<HidapiLibrary> library_ = std::make_shared<HidapiLibrary>();
+  struct Entry {
+    std::string path;
+    HidInterfaceIds ids;
+  };
+  std::shared_ptr<HidapiLibrary> library_;
+  std::vector<Entry> entries_;
 };
 
 }  // namespace
 
-std::unique_ptr<HidLayer> make_platform_hid_layer() { return std::make_unique<HidapiLayer>(); }
+std::unique_ptr<HidLayer> make_platform_hid_layer() {
+  auto library = std::make_shared<HidapiLibrary>();
+  return std::make_unique<ListedHidLayer>(
+      [library](std::uint16_t product_id, std::uint16_t vendor_id) {
+        return std::make_unique<HidapiInterfaceList>(library, product_id, vendor_id);
+      });
+}
 
 }  // namespace kavri

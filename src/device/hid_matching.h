@@ -1,10 +1,11 @@
-// The platform-free part of the HID backends: which enumerated interface hid_open takes, and
-// how a payload read from a layer that drops the report id becomes a 9-byte report.
+// The platform-free part of the HID backends: which interfaces hid_open may take, how a payload
+// read from a layer that drops the report id becomes a 9-byte report, and how a failed open of
+// a hidraw node is told to the user.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
+#include <string>
 
 #include "device/hid.h"
 
@@ -21,16 +22,15 @@ struct HidInterfaceIds {
 bool interface_matches(const HidInterfaceIds& ids, std::uint16_t product_id,
                        std::uint16_t vendor_id, int version);
 
-// The position of the index-th interface (from 0) whose vendor and product ids match and whose
-// release equals `version` (-1: any release), in enumeration order; none when there are fewer.
-std::optional<std::size_t> nth_matching_interface(std::span<const HidInterfaceIds> interfaces,
-                                                  std::uint16_t product_id, std::uint16_t vendor_id,
-                                                  int version, int index);
+// Fills `report` from a read that returned `got` (bytes of payload, 0 on time-out, negative
+// when the device is gone): byte 0 is the report id 0, the payload follows (cut to fit), the
+// rest is zero. On a time-out or a removal the whole report is zero, so the previous report
+// never survives.
+HidStatus fill_input_report(std::span<std::uint8_t> report, std::span<const std::uint8_t> payload,
+                            int got);
 
-// Fills `report` from a read that returned `got` (bytes of payload, 0 on time-out, negative on
-// failure): byte 0 is the report id 0, the payload follows (cut to fit), the rest is zero. On a
-// time-out or failure the whole report is zero, so the previous report never survives.
-HidReadStatus fill_input_report(std::span<std::uint8_t> report,
-                                std::span<const std::uint8_t> payload, int got);
+// Why a hidraw node could not be opened, from the errno of the attempt; a denied permission
+// names the udev rule that grants it.
+std::string hidraw_open_error_reason(int error_number);
 
 }  // namespace kavri

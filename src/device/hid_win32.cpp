@@ -1,7 +1,8 @@
 // The card link on Windows: hid.dll and setupapi.dll loaded by name at run time, the card found
-// by the interface walk (device/hid_win32_walk.h), and reports moved with overlapped I/O so that
-// a read waits at most its time-out and a write never waits behind a pending read. Windows
-// carries the report id in byte 0 of every buffer, as the card link does.
+// by the walk of hid_open over the device-setup API's interfaces (device/hid_win32_walk.h), and
+// reports moved with overlapped I/O so that a read waits at most its time-out and a write never
+// waits behind a pending read. Windows carries the report id in byte 0 of every buffer, as the
+// card link does.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "device/hid.h"
 #include "device/hid_matching.h"
+#include "device/hid_open_walk.h"
 #include "device/hid_win32_walk.h"
 
 namespace kavri {
@@ -18,6 +20,24 @@ namespace {
 
 // A write the card does not take within this time is given up.
 constexpr DWORD WRITE_TIMEOUT_MS = 1000;
+
+// The errors of a transfer that say the card is no longer there: its handle is dead and only
+// opening the card again can help. Any other failure leaves the card as it is.
+HidStatus status_of_failure(DWORD error) {
+  switch (error) {
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_NOT_READY:
+      return HidStatus::gone;
+    default:
+      return HidStatus::failed;
+  }
+}
 
 template <typename Function>
 void resolve(HMODULE library, const char* name, Function& function) {
@@ -55,26 +75,38 @@ class Transfer {
   Transfer& operator=(const Transfer&) = delete;
 
   // Runs `start` (ReadFile or WriteFile on `overlapped`) and waits at most `timeout_ms`
-  // (INFINITE: no limit). Returns the bytes moved, 0 on a time-out, -1 on failure. A transfer
-  // still pending at the time-out is cancelled and waited for, so the buffer is never written
-  // after the return; one that completes meanwhile counts.
+  // (INFINITE: no limit). Returns the bytes moved, 0 on a time-out, -1 on failure (then
+  // failure() tells what it means). A transfer still pending at the time-out is cancelled and
+  // waited for, so the buffer is never written after the return; one that completes meanwhile
+  // counts.
   template <typename Start>
   int run(HANDLE device, DWORD timeout_ms, Start start) {
+    failure_ = HidStatus::failed;
     if (event_ == nullptr) return -1;
     OVERLAPPED overlapped{};
     overlapped.hEvent = event_;
     ResetEvent(event_);
-    if (!start(&overlapped) && GetLastError() != ERROR_IO_PENDING) return -1;
+    if (!start(&overlapped) && GetLastError() != ERROR_IO_PENDING) return failed(GetLastError());
     if (WaitForSingleObject(event_, timeout_ms) != WAIT_OBJECT_0) {
       CancelIoEx(device, &overlapped);
     }
     DWORD moved = 0;
     if (GetOverlappedResult(device, &overlapped, &moved, TRUE)) return static_cast<int>(moved);
-    return GetLastError() == ERROR_OPERATION_ABORTED ? 0 : -1;
+    const DWORD error = GetLastError();
+    return error == ERROR_OPERATION_ABORTED ? 0 : failed(error);
   }
 
+  // What the last failed transfer means: gone or failed.
+  HidStatus failure() const { return failure_; }
+
  private:
+  int failed(DWORD error) {
+    failure_ = status_of_failure(error);
+    return -1;
+  }
+
   HANDLE event_;
+  HidStatus failure_ = HidStatus::failed;
 };
 
 class Win32Card final : public HidCard {
@@ -87,18 +119,19 @@ class Win32Card final : public HidCard {
   Win32Card(const Win32Card&) = delete;
   Win32Card& operator=(const Win32Card&) = delete;
 
-  int write_report(std::span<const std::uint8_t> report) override {
-    if (report.empty()) return 0;
+  HidStatus write_report(std::span<const std::uint8_t> report) override {
+    if (report.empty()) return HidStatus::failed;
     std::lock_guard lock(write_mutex_);
     const int written = write_.run(device_, WRITE_TIMEOUT_MS, [&](OVERLAPPED* overlapped) {
       return WriteFile(device_, report.data(), static_cast<DWORD>(report.size()), nullptr,
                        overlapped) != 0;
     });
-    return std::max(written, 0);
+    if (written < 0) return write_.failure();
+    return written == 0 ? HidStatus::timed_out : HidStatus::ok;
   }
 
-  HidReadStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
-    if (report.empty()) return HidReadStatus::failed;
+  HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
+    if (report.empty()) return HidStatus::failed;
     std::lock_guard lock(read_mutex_);
     // Larger than any report of the card, so that a long one is cut here, not in the caller's
     // buffer.
@@ -108,9 +141,13 @@ class Win32Card final : public HidCard {
       return ReadFile(device_, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr,
                       overlapped) != 0;
     });
-    // Byte 0 is the report id; the payload follows it. An empty read is no report.
-    if (got == 0 || got == 1) return fill_input_report(report, {}, got == 0 ? 0 : -1);
-    return fill_input_report(report, std::span(buffer).subspan(1), got < 0 ? -1 : got - 1);
+    if (got == 0) return fill_input_report(report, {}, 0);
+    // Byte 0 is the report id; the payload follows it. A report without payload is no report.
+    if (got < 0 || got == 1) {
+      std::fill(report.begin(), report.end(), std::uint8_t{0});
+      return got < 0 ? read_.failure() : HidStatus::failed;
+    }
+    return fill_input_report(report, std::span(buffer).subspan(1), got - 1);
   }
 
  private:
@@ -119,22 +156,17 @@ class Win32Card final : public HidCard {
   Transfer write_, read_;
 };
 
-class Win32HidLayer final : public HidLayer {
- public:
-  std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
-                                int index) override {
-    if (!functions_.complete()) return nullptr;  // no HID support on this system
-    HANDLE device = open_matching_hid_interface(functions_, product_id, vendor_id, version, index);
-    if (device == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<Win32Card>(device);
-  }
-
- private:
-  HidFunctions functions_ = load_hid_functions();
-};
-
 }  // namespace
 
-std::unique_ptr<HidLayer> make_platform_hid_layer() { return std::make_unique<Win32HidLayer>(); }
+std::unique_ptr<HidLayer> make_platform_hid_layer() {
+  // The layer, its lists and the cards they make share the one function table.
+  auto functions = std::make_shared<const HidFunctions>(load_hid_functions());
+  return std::make_unique<ListedHidLayer>(
+      [functions](std::uint16_t, std::uint16_t) -> std::unique_ptr<HidInterfaceList> {
+        if (!functions->complete()) return nullptr;  // no HID support on this system
+        return std::make_unique<SetupApiInterfaceList>(
+            *functions, [](HANDLE device) { return std::make_unique<Win32Card>(device); });
+      });
+}
 
 }  // namespace kavri

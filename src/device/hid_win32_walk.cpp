@@ -3,10 +3,6 @@
 #include <cstddef>
 #include <cstring>
 #include <optional>
-#include <string>
-#include <vector>
-
-#include "device/hid_matching.h"
 
 namespace kavri {
 namespace {
@@ -33,14 +29,6 @@ std::optional<std::string> interface_path(const HidFunctions& f, HDEVINFO set,
   return std::string(path, strnlen(path, required - path_at));
 }
 
-HANDLE open_interface(const HidFunctions& f, const std::string& path) {
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  // Overlapped, so that a read can wait with a time-out and a write is never stuck behind it.
-  return f.create_file(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
-                       FILE_FLAG_OVERLAPPED, nullptr);
-}
-
 }  // namespace
 
 bool HidFunctions::complete() const {
@@ -49,36 +37,44 @@ bool HidFunctions::complete() const {
          destroy_device_info_list != nullptr && create_file != nullptr && close_handle != nullptr;
 }
 
-HANDLE open_matching_hid_interface(const HidFunctions& f, std::uint16_t product_id,
-                                   std::uint16_t vendor_id, int version, int index) {
+SetupApiInterfaceList::SetupApiInterfaceList(const HidFunctions& functions,
+                                             Win32CardMaker make_card)
+    : functions_(functions), make_card_(std::move(make_card)) {
+  const HidFunctions& f = functions_;
   GUID hid_class{};
   f.get_hid_guid(&hid_class);
   HDEVINFO set = f.get_class_devs(&hid_class, nullptr, nullptr,
                                   DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);  // 0x12
-  if (set == INVALID_HANDLE_VALUE || set == nullptr) return INVALID_HANDLE_VALUE;
-
-  int matches = 0;
-  HANDLE found = INVALID_HANDLE_VALUE;
-  for (DWORD member = 0; member < MAX_HID_INTERFACES && found == INVALID_HANDLE_VALUE; ++member) {
+  if (set == INVALID_HANDLE_VALUE || set == nullptr) return;
+  for (DWORD member = 0; member < MAX_HID_INTERFACES; ++member) {
     SP_DEVICE_INTERFACE_DATA entry{};
     entry.cbSize = sizeof entry;
     if (!f.enum_device_interfaces(set, nullptr, &hid_class, member, &entry)) break;
-    const std::optional<std::string> path = interface_path(f, set, entry);
-    if (!path) continue;
-    HANDLE device = open_interface(f, *path);
-    if (device == INVALID_HANDLE_VALUE || device == nullptr) continue;
-    HIDD_ATTRIBUTES attributes{};
-    attributes.Size = sizeof attributes;
-    const bool known = f.get_attributes(device, &attributes) != FALSE;
-    const HidInterfaceIds ids{attributes.VendorID, attributes.ProductID, attributes.VersionNumber};
-    if (known && interface_matches(ids, product_id, vendor_id, version) && matches++ == index) {
-      found = device;
-    } else {
-      f.close_handle(device);
+    if (std::optional<std::string> found = interface_path(f, set, entry)) {
+      paths_.push_back(std::move(*found));
     }
   }
   f.destroy_device_info_list(set);
-  return found;
+}
+
+HidOpenAttempt SetupApiInterfaceList::open(std::size_t i) {
+  const HidFunctions& f = functions_;
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  // Overlapped, so that a read can wait with a time-out and a write is never stuck behind it.
+  HANDLE device = f.create_file(paths_[i].c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr);
+  if (device == INVALID_HANDLE_VALUE || device == nullptr) {
+    return {nullptr, std::nullopt, "error " + std::to_string(GetLastError())};
+  }
+  HidOpenAttempt attempt{make_card_(device), std::nullopt, {}};
+  HIDD_ATTRIBUTES attributes{};
+  attributes.Size = sizeof attributes;
+  if (f.get_attributes(device, &attributes) != FALSE) {
+    attempt.ids =
+        HidInterfaceIds{attributes.VendorID, attributes.ProductID, attributes.VersionNumber};
+  }
+  return attempt;
 }
 
 }  // namespace kavri

@@ -1,5 +1,6 @@
-// How the Windows backend finds the card: the walk over the HID interfaces of the device-setup
-// API, on a table of the system functions it calls, so that tests can run it on fakes.
+// How the Windows backend lists the HID interfaces for the walk of hid_open
+// (device/hid_open_walk.h), on a table of the system functions it calls, so that tests can run
+// it on fakes.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,12 @@
 #include <setupapi.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/hid_open_walk.h"
 
 namespace kavri {
 
@@ -29,14 +36,28 @@ struct HidFunctions {
   bool complete() const;
 };
 
-// At most this many interfaces are examined; those past it are never looked at.
-constexpr DWORD MAX_HID_INTERFACES = 256;
+// The card an opened interface's handle becomes; it owns the handle and closes it when
+// destroyed.
+using Win32CardMaker = std::function<std::unique_ptr<HidCard>(HANDLE)>;
 
-// Opens the index-th HID interface (from 0) whose attributes match, for reading and writing
-// with overlapped I/O; INVALID_HANDLE_VALUE when there is none. An interface whose path
-// cannot be read or opened is skipped; every handle opened and not returned is closed, and the
-// device set is released, whatever the outcome.
-HANDLE open_matching_hid_interface(const HidFunctions& functions, std::uint16_t product_id,
-                                   std::uint16_t vendor_id, int version, int index);
+// The present HID interfaces of the device-setup API: the paths of the first
+// MAX_HID_INTERFACES members, read when the list is made (the device set is released before
+// the constructor returns; a member whose path cannot be read is left out). Their ids are read
+// once open (HidD_GetAttributes); an interface is opened for reading and writing with
+// overlapped I/O.
+class SetupApiInterfaceList final : public HidInterfaceList {
+ public:
+  SetupApiInterfaceList(const HidFunctions& functions, Win32CardMaker make_card);
+
+  std::size_t size() const override { return paths_.size(); }
+  std::string path(std::size_t i) const override { return paths_[i]; }
+  std::optional<HidInterfaceIds> listed_ids(std::size_t) const override { return std::nullopt; }
+  HidOpenAttempt open(std::size_t i) override;
+
+ private:
+  const HidFunctions& functions_;
+  Win32CardMaker make_card_;
+  std::vector<std::string> paths_;
+};
 
 }  // namespace kavri

@@ -1,5 +1,6 @@
-// The interface walk of the Windows backend on fakes of the system functions: a machine whose
-// HID interfaces are listed in a table, with a record of every call the walk makes.
+// The walk of hid_open over the Windows backend's interface list, on fakes of the system
+// functions: a machine whose HID interfaces are listed in a table, with a record of every call
+// the walk makes.
 #include "device/hid_win32_walk.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "device/hid.h"
+#include "device/hid_open_walk.h"
 
 namespace kavri {
 namespace {
@@ -122,20 +124,36 @@ FakeMachine machine_of(std::vector<FakeInterface> interfaces, bool has_device_se
   return fake;
 }
 
-// The member whose handle the walk returned, or -1 for none; checks that no other handle
-// stays open and that the device set was released.
+// An opened fake interface as the card it becomes: it closes its handle when destroyed.
+class FakeHandleCard final : public HidCard {
+ public:
+  explicit FakeHandleCard(HANDLE opened) : handle(opened) {}
+  ~FakeHandleCard() override { FAKES.close_handle(handle); }
+  HidStatus write_report(std::span<const std::uint8_t>) override { return HidStatus::failed; }
+  HidStatus read_report(std::span<std::uint8_t>, int) override { return HidStatus::failed; }
+  const HANDLE handle;
+};
+
+std::unique_ptr<HidCard> make_fake_card(HANDLE handle) {
+  return std::make_unique<FakeHandleCard>(handle);
+}
+
+// The member whose handle the walk chose, or -1 for none; checks that no other handle stays
+// open and that the device set was released.
 int walk(std::vector<FakeInterface> interfaces, int version = -1, int index = 0) {
   machine = machine_of(std::move(interfaces));
-  const HANDLE found =
-      open_matching_hid_interface(FAKES, CARD_PRODUCT_ID, CARD_VENDOR_ID, version, index);
-  if (found == INVALID_HANDLE_VALUE) {
+  SetupApiInterfaceList list(FAKES, make_fake_card);
+  EXPECT_TRUE(machine.set_destroyed);
+  const HidWalkResult found =
+      open_nth_matching(list, CARD_PRODUCT_ID, CARD_VENDOR_ID, version, index);
+  EXPECT_TRUE(found.failures.empty());  // the ids of an interface that will not open are unknown
+  if (!found.card) {
     EXPECT_TRUE(machine.open_handles.empty());
-    EXPECT_TRUE(machine.set_destroyed);
     return -1;
   }
-  const auto handle = reinterpret_cast<std::intptr_t>(found);
+  const auto handle =
+      reinterpret_cast<std::intptr_t>(dynamic_cast<const FakeHandleCard&>(*found.card).handle);
   EXPECT_EQ(machine.open_handles, std::set<std::intptr_t>{handle});
-  EXPECT_TRUE(machine.set_destroyed);
   return static_cast<int>(handle - FIRST_HANDLE);
 }
 
@@ -163,10 +181,10 @@ TEST(HidWin32Walk, InterfacesPastThe256thAreNeverExamined) {
   EXPECT_EQ(machine.enumerated.back(), 255u);
 }
 
-TEST(HidWin32Walk, NoDeviceSetOpensNothing) {
+TEST(HidWin32Walk, NoDeviceSetListsNothing) {
   machine = machine_of({CARD}, false);
-  EXPECT_EQ(open_matching_hid_interface(FAKES, CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0),
-            INVALID_HANDLE_VALUE);
+  SetupApiInterfaceList list(FAKES, make_fake_card);
+  EXPECT_EQ(list.size(), 0u);
   EXPECT_TRUE(machine.enumerated.empty());
   EXPECT_FALSE(machine.set_destroyed);
 }

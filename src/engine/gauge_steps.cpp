@@ -106,7 +106,9 @@ BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int mo
     work.position1 = common_position_step(position->low, in.gauge.course_min, in.gauge.course_max);
   }
   // A split position is sent only when its low byte changes; the high byte follows it.
-  if (work.position1 == m.gauge1_last_position && !resend) return commands;
+  if (!work.send_unchanged && !resend && work.position1 == m.gauge1_last_position) {
+    return commands;
+  }
   m.gauge1_last_position = work.position1;
   commands.add(CMD_SET_POSITION_1, work.position1);
   if (split) commands.add(CMD_SET_POSITION_2, work.position2);
@@ -123,7 +125,9 @@ BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int mo
   const auto position = convert_gauge2(in, work.working_value);
   if (!position) return commands;
   work.position2 = common_position_step(*position, in.gauge.course_min, in.gauge.course_max);
-  if (work.position2 == m.gauge2_last_position && !resend) return commands;
+  if (!work.send_unchanged && !resend && work.position2 == m.gauge2_last_position) {
+    return commands;
+  }
   m.gauge2_last_position = work.position2;
   commands.add(CMD_SET_POSITION_2, work.position2);
   return commands;
@@ -139,7 +143,7 @@ BusCommands output_step(ModuleRecord& m, int output, TransferWork& work) {
   // The module reads the byte by its output type: -1 arrives as 255, 257 as 1.
   const std::uint8_t value = round_to_byte(work.working_value);
   std::uint8_t& last = first ? m.output1_last_value : m.output2_last_value;
-  if (value == last) return commands;
+  if (!work.send_unchanged && value == last) return commands;
   last = value;
   commands.add(first ? CMD_SET_OUTPUT_1 : CMD_SET_OUTPUT_2, value);
   return commands;

@@ -19,6 +19,9 @@ struct TransferWork {
   std::uint8_t position2 = 0;
   std::uint8_t glide_flag = 0;        // received from 0x0C4C
   std::uint16_t sim_battery_low = 0;  // received from 0x281C; sim_battery's high half stays 0
+  // Send every position and output, changed or not: the modules may have lost what they were
+  // last sent (the card was unplugged meanwhile).
+  bool send_unchanged = false;
 };
 
 struct BusCommand {
@@ -47,9 +50,9 @@ GaugeCalibration calibration_points(const CalibrationTables& tables, int module_
                                     int type);
 
 // Gauge 1, gauge 2, output 1 and output 2 of one module, each only when its offset is not 0 and
-// its length has a receive area. They update the record's last position or value. `resend`
-// sends a gauge's position even when it equals the last one sent (the needle was moved by
-// other means meanwhile).
+// its length has a receive area, and only when it changed (unless work.send_unchanged). They
+// update the record's last position or value. `resend` sends a gauge's position even when it
+// equals the last one sent (the needle was moved by other means meanwhile).
 BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
                         TransferWork& work, bool resend = false);
 BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,

@@ -16,6 +16,9 @@ constexpr std::uint32_t GLIDE_FLAG_OFFSET = 0x0C4C;
 constexpr std::uint8_t GLIDE_TYPE = 30;
 constexpr Millis FIRST_PASS_WAIT{500};
 constexpr Millis PASS_WAIT{5};
+// A pass that has read nothing for this long reads once without waiting: a card pulled out is
+// then noticed within a second, even by a first pass that waits half a second per module.
+constexpr Millis CARD_READ_PERIOD{500};
 
 // The analog value as the simulator receives it: little-endian, zero-extended to 4 and 8 bytes
 // (length 1 takes the low byte). Other lengths have no such form and write nothing; the module
@@ -34,6 +37,8 @@ void queue_read(IpcClient& ipc, std::uint16_t offset, std::uint8_t length, Recei
 
 struct TransferCycle::State {
   std::atomic<bool> first_pass{false};
+  std::atomic<bool> resend{false};
+  std::int64_t last_read_ms = 0;
   TransferWork work;
   std::uint16_t sim_lights = 0;
   std::uint16_t sim_lights_last = 0;
@@ -57,6 +62,8 @@ TransferCycle::~TransferCycle() = default;
 
 void TransferCycle::set_first_pass() { state_->first_pass = true; }
 
+void TransferCycle::resend_everything() { state_->resend = true; }
+
 void TransferCycle::run(std::stop_token stop) {
   while (!stop.stop_requested() && run_pass(stop)) {
   }
@@ -65,6 +72,8 @@ void TransferCycle::run(std::stop_token stop) {
 bool TransferCycle::run_pass(std::stop_token stop) {
   State& s = *state_;
   const int count = std::min<int>(links_.modules.module_count, MAX_MODULES);
+  s.work.send_unchanged = s.resend;
+  if (s.work.send_unchanged) s.sim_lights_last = 0;
   exchange_with_simulator(count, stop);
 
   if (s.analog_request_pending &&
@@ -75,13 +84,19 @@ bool TransferCycle::run_pass(std::stop_token stop) {
   const bool first_pass = s.first_pass;
   for (int j = 0; j < count; ++j) {
     if (stop.stop_requested()) return false;
-    if (first_pass && !links_.env.sleep_for(FIRST_PASS_WAIT, stop)) return false;
+    if (first_pass) {
+      read_when_idle();
+      if (!links_.env.sleep_for(FIRST_PASS_WAIT, stop)) return false;
+    }
     deliver_module(j);
   }
   s.analog_turn_after = -1;  // the next pass starts again from the first module
   if (stop.stop_requested()) return false;
   if (first_pass) s.first_pass = false;
+  // A pass cut short leaves the request for the next one, which resends from the start.
+  if (s.work.send_unchanged) s.resend = false;
   follow_lights();
+  read_when_idle();
   return links_.env.sleep_for(PASS_WAIT, stop);
 }
 
@@ -145,6 +160,7 @@ void TransferCycle::analog_step(ModuleRecord& m, int j) {
     // A bounded read: a card or module that never answers costs this much once per lifetime
     // of a request, instead of stopping the pass for good. A timed-out read zeroes the buffer.
     links_.card.read_report(s.input_report, static_cast<int>(ANALOG_READ_TIMEOUT.count()));
+    s.last_read_ms = links_.env.now_ms();
     s.analog_request_pending = true;
     s.analog_requested_at = links_.env.now_ms();
   }
@@ -154,6 +170,16 @@ void TransferCycle::analog_step(ModuleRecord& m, int j) {
     m.analog_value = static_cast<std::uint16_t>(answer[7] + 256 * answer[8]);
     s.analog_request_pending = false;
   }
+}
+
+// The read takes whatever answer is there into the input report, as an analog read would: an
+// answer that came late is still matched to its module by the next analog step.
+void TransferCycle::read_when_idle() {
+  State& s = *state_;
+  const std::int64_t now = links_.env.now_ms();
+  if (now - s.last_read_ms < CARD_READ_PERIOD.count()) return;
+  s.last_read_ms = now;
+  links_.card.read_report(s.input_report, 0);
 }
 
 void TransferCycle::follow_lights() {

@@ -18,7 +18,9 @@ namespace kavri {
 struct TransferLinks {
   Env& env;
   BusSender& bus;
-  HidCard& card;  // read only for the analog answer (the exploration has ended)
+  // Read for the analog answers (the exploration has ended), and twice a second when nothing
+  // else was read, so that a card pulled out is noticed even when no value changes.
+  HidCard& card;
   IpcClient& ipc;
   ModuleTable& modules;
   const CalibrationTables& calibration;
@@ -41,6 +43,10 @@ class TransferCycle {
   // it waits 500 ms before each module and clears it.
   void set_first_pass();
 
+  // The card came back: the next whole pass sends every position and output, changed or not,
+  // and the backlight rule acts afresh. Called while the thread is stopped.
+  void resend_everything();
+
   // The transfer thread's body: passes until `stop` is requested. A stop wakes every wait and
   // ends the thread between two steps; the next run() begins with a fresh pass.
   void run(std::stop_token stop);
@@ -54,6 +60,7 @@ class TransferCycle {
   void deliver_module(int j);
   void analog_step(ModuleRecord& m, int j);
   void follow_lights();
+  void read_when_idle();
 
   TransferLinks links_;
   std::unique_ptr<State> state_;

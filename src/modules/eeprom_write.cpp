@@ -49,7 +49,7 @@ std::vector<EepromReport> eeprom_reports(const EepromWritePlan& plan) {
 }
 
 bool EepromWriter::start(const EepromWritePlan& plan, int module_index,
-                         std::function<void()> on_end) {
+                         std::function<void(EepromWriteEnd)> on_end) {
   if (running()) return false;
   plan_ = plan;
   module_index_ = module_index;
@@ -64,22 +64,28 @@ bool EepromWriter::start(const EepromWritePlan& plan, int module_index,
 void EepromWriter::step() {
   if (!running() || env_.now_ms() < due_ms_) return;
   if (next_ == reports_.size()) {
-    // The address report's pause is over: the write has ended. Clear the state before the
-    // callback so that it may start another write.
-    reports_.clear();
-    auto on_end = std::move(on_end_);
-    on_end_ = nullptr;
-    if (on_end) on_end();
+    end(EepromWriteEnd::written);  // the address report's pause is over
     return;
   }
   const EepromReport& report = reports_[next_++];
-  bus_.send(report.code, plan_.address, report.data);
+  if (bus_.send(report.code, plan_.address, report.data) == HidStatus::gone) {
+    end(EepromWriteEnd::card_gone);
+    return;
+  }
   if (report.completes && module_index_ >= 0 && module_index_ < MAX_MODULES) {
     write_param(modules_.records[static_cast<std::size_t>(module_index_)], *report.completes,
                 plan_.values[static_cast<std::size_t>(*report.completes)]);
   }
   const bool address_report = next_ == reports_.size();
   due_ms_ = env_.now_ms() + (address_report ? ADDRESS_REPORT_PAUSE : PARAM_REPORT_PAUSE).count();
+}
+
+// The state is cleared before the callback, so that it may start another write.
+void EepromWriter::end(EepromWriteEnd how) {
+  reports_.clear();
+  auto on_end = std::move(on_end_);
+  on_end_ = nullptr;
+  if (on_end) on_end(how);
 }
 
 }  // namespace kavri

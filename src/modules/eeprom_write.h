@@ -43,18 +43,27 @@ struct EepromReport {
 // two's complement), then CMD_SET_ADDRESS.
 std::vector<EepromReport> eeprom_reports(const EepromWritePlan& plan);
 
+enum class EepromWriteEnd {
+  written,    // every report sent and the address report's pause over
+  card_gone,  // the card went away: the write stopped at the report that could not be sent
+};
+
 // Runs one write at a time. Main thread only.
 class EepromWriter {
  public:
   EepromWriter(Env& env, BusSender& bus, ModuleTable& modules)
       : env_(env), bus_(bus), modules_(modules) {}
+  EepromWriter(const EepromWriter&) = delete;
+  EepromWriter& operator=(const EepromWriter&) = delete;
 
   bool running() const { return !reports_.empty(); }
 
   // Starts writing `plan` to the module in table slot `module_index` and sends the first
   // report at once. Each value sent is stored in that record. `on_end` runs once the address
-  // report's pause has passed. False, with nothing sent, while another write runs.
-  bool start(const EepromWritePlan& plan, int module_index, std::function<void()> on_end);
+  // report's pause has passed, or as soon as a report finds the card gone (nothing more is
+  // sent or stored then). False, with nothing sent, while another write runs.
+  bool start(const EepromWritePlan& plan, int module_index,
+             std::function<void(EepromWriteEnd)> on_end);
 
   // Sends the next report once the pause after the previous one has passed on the Env's
   // clock, or ends the write. Called on every pass of the main loop; never waits.
@@ -69,7 +78,9 @@ class EepromWriter {
   std::vector<EepromReport> reports_;
   std::size_t next_ = 0;
   std::int64_t due_ms_ = 0;
-  std::function<void()> on_end_;
+  void end(EepromWriteEnd how);
+
+  std::function<void(EepromWriteEnd)> on_end_;
 };
 
 }  // namespace kavri

@@ -138,24 +138,50 @@ TEST_F(EepromWriteTest, PausesBetweenReportsWithoutHoldingTheLoop) {
   for (std::int64_t sleep : bench.env.sleeps()) EXPECT_EQ(sleep, 3);
 }
 
-TEST_F(EepromWriteTest, RefusesASecondWriteUntilTheFirstHasEnded) {
+// Neither a second write nor "Paramètres" acts before the write has ended: the window is not
+// rebuilt from a record that the write has only half updated.
+TEST_F(EepromWriteTest, RefusesASecondWriteAndARebuildUntilTheFirstHasEnded) {
+  edit_fields();
   bench.ui.user_press(PARAM_WRITE_BUTTON);
   bench.ui.user_press(PARAM_WRITE_BUTTON);  // pressed twice before the loop took the first
   bench.pass();
   bench.pass();
-  // Rebuilding the window meanwhile gives no way round it either.
   bench.open_editor(1);
+  EXPECT_EQ(bench.ui.text(PARAM_NEW_ADDRESS_FIELD), "12");  // as typed, not the record's 7
+  EXPECT_EQ(bench.ui.text(36), "-100");
   bench.press(PARAM_WRITE_BUTTON);
   bench.press(PARAM_CANCEL_BUTTON);
-  ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 39; }));
-  bench.run_until([] { return false; }, 50);
+  ASSERT_TRUE(bench.run_until([&] { return !window_open(); }));
 
   EXPECT_EQ(bench.ui.messages().size(), 1u);
   EXPECT_EQ(bench.card.received().size(), 39u);
-  // The write ended without closing the window opened after it started.
-  EXPECT_TRUE(window_open());
+  bench.open_editor(1);
+  EXPECT_EQ(bench.ui.text(36), "-100");  // from the record the whole write has updated
   bench.press(PARAM_WRITE_BUTTON);
   EXPECT_EQ(bench.ui.messages().size(), 2u);
+}
+
+// The card pulled out halfway: the write stops at the report that cannot go, stores nothing
+// more, says so, and leaves the window for another try.
+TEST_F(EepromWriteTest, ACardPulledOutStopsTheWriteWhichNeverPassesForDone) {
+  edit_fields();
+  bench.press(PARAM_WRITE_BUTTON);
+  ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 12; }));
+  bench.card.set_unplugged(true);
+  bench.run_until([] { return false; }, 100);
+
+  EXPECT_EQ(bench.card.received().size(), 12u);
+  EXPECT_EQ(bench.record(0).gauge2_offset, 3008);  // reports 11 and 12 went
+  EXPECT_EQ(bench.record(0).gauge1_sim_min, 0);    // report 13 did not
+  EXPECT_EQ(bench.record(0).address, kAddress);
+  const std::vector<std::pair<std::string, std::string>> messages{
+      {"Configuration de la jauge", "Mettre le strap de configuration"},
+      {"Erreur", "Écriture interrompue : la carte Kavri a été débranchée"}};
+  EXPECT_EQ(bench.ui.messages(), messages);
+  EXPECT_TRUE(window_open());
+  EXPECT_TRUE(bench.ui.enabled(PARAM_WRITE_BUTTON));
+  EXPECT_TRUE(bench.ui.enabled(PARAM_CANCEL_BUTTON));
+  EXPECT_FALSE(bench.ctx.eeprom.running());
 }
 
 TEST_F(EepromWriteTest, ANewExplorationFindsWhatTheWriteStored) {

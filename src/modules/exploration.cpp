@@ -42,23 +42,25 @@ class ExplorationThread {
   }
 
  private:
-  // Waits for the next answer. False when the exploration must end: stop requested, or the
-  // card failed or stayed silent (then the fatal end has been reported).
+  // Waits for the next answer. False when the exploration must end: stop requested, card gone
+  // (the main loop takes it from there), or card silent (then the fatal end has been
+  // reported). The silence is measured in this thread's own waits, so that time another thread
+  // spends (on a virtual clock that every sleep moves) does not count against the card.
   bool read_answer() {
-    const std::int64_t started = links_.env.now_ms();
+    std::int64_t waited_ms = 0;
     for (;;) {
       switch (links_.card.read_report(answer_, 0)) {
-        case HidReadStatus::ok:
+        case HidStatus::ok:
           return true;
-        case HidReadStatus::failed:
-          return fatal(CARD_SILENT_TITLE, CARD_SILENT_TEXT);
-        case HidReadStatus::timed_out:
+        case HidStatus::gone:
+          return false;
+        case HidStatus::timed_out:
+        case HidStatus::failed:
           break;
       }
-      if (links_.env.now_ms() - started >= links_.answer_timeout_ms) {
-        return fatal(CARD_SILENT_TITLE, CARD_SILENT_TEXT);
-      }
+      if (waited_ms >= links_.answer_timeout_ms) return fatal(CARD_SILENT_TITLE, CARD_SILENT_TEXT);
       if (!links_.env.sleep_for(ANSWER_POLL, stop_)) return false;
+      waited_ms += ANSWER_POLL.count();
     }
   }
 

@@ -50,7 +50,8 @@ void open_progress_window(Toolkit& ui);
 void show_identification_caption(Toolkit& ui);
 
 // The exploration thread's body. Expects CMD_EXPLORE to have been sent already.
-// Returns when the exploration is done, after a fatal answer, or when `stop` is requested.
+// Returns when the exploration is done, after a fatal answer, when the card is gone (quietly:
+// neither done nor fatal), or when `stop` is requested.
 void run_exploration(ExplorationLinks links, std::stop_token stop);
 
 }  // namespace kavri

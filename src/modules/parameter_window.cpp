@@ -1,7 +1,6 @@
 #include "modules/parameter_window.h"
 
 #include <array>
-#include <memory>
 
 #include "base/number_text.h"
 #include "modules/calibration_windows.h"
@@ -80,16 +79,8 @@ constexpr auto kControls = std::to_array<ControlPlace>({
     {PARAM_CANCEL_BUTTON, kButton, {295, 455, 120, 20}, "Annule"},
 });
 
-// The state the window's handlers share; it lives as long as the handlers.
-struct Editor {
-  explicit Editor(WindowContext& context)
-      : ctx(context), writer(context.env, context.bus, context.modules) {}
-  WindowContext& ctx;
-  EepromWriter writer;
-  // Counts the openings, so that a write ending after the window was rebuilt leaves the new
-  // window open.
-  unsigned opening = 0;
-};
+constexpr const char* WRITE_CUT_TITLE = "Erreur";
+constexpr const char* WRITE_CUT_TEXT = "Écriture interrompue : la carte Kavri a été débranchée";
 
 bool has_calibration_table(int type_index) {
   return calibration_kind_of_type(type_index + 1).has_value();
@@ -121,13 +112,13 @@ void show_record(Toolkit& ui, const ModuleRecord& record) {
   }
 }
 
-void open_parameter_window(Editor& editor) {
-  WindowContext& ctx = editor.ctx;
+void open_parameter_window(WindowContext& ctx) {
   Toolkit& ui = ctx.ui;
+  // While a write runs, its window stays as it is: the record is only half written.
+  if (ctx.eeprom.running()) return;
   // Entry "50" names every module and no record: there is nothing to edit.
   const auto module = selected_module(ui);
   if (!module) return;
-  ++editor.opening;
   ui.destroy_window(PARAMETER_WINDOW);
   WindowSpec spec;
   spec.number = PARAMETER_WINDOW;
@@ -165,17 +156,30 @@ void on_gauge1_type_chosen(WindowContext& ctx) {
   set_position_slider_max(ui, max);
 }
 
-void on_write_pressed(Editor& editor) {
-  Toolkit& ui = editor.ctx.ui;
-  if (editor.writer.running() || !ui.window_exists(PARAMETER_WINDOW)) return;
+void set_write_buttons_enabled(Toolkit& ui, bool enabled) {
+  ui.set_enabled(PARAM_WRITE_BUTTON, enabled);
+  ui.set_enabled(PARAM_CANCEL_BUTTON, enabled);
+}
+
+// A write that the card's removal cut short is never taken for done: the window stays, with
+// what the user typed, for a new write once the card is back.
+void on_write_ended(Toolkit& ui, EepromWriteEnd how) {
+  if (how == EepromWriteEnd::written) {
+    ui.destroy_window(PARAMETER_WINDOW);
+    return;
+  }
+  set_write_buttons_enabled(ui, true);
+  ui.message_box(WRITE_CUT_TITLE, WRITE_CUT_TEXT);
+}
+
+void on_write_pressed(WindowContext& ctx) {
+  Toolkit& ui = ctx.ui;
+  if (ctx.eeprom.running() || !ui.window_exists(PARAMETER_WINDOW)) return;
   ui.message_box("Configuration de la jauge", "Mettre le strap de configuration");
-  // Every value is taken now: the window may be closed or rebuilt before the write ends.
+  // Every value is taken now, as the write goes on while the loop runs.
   const EepromWritePlan plan = read_eeprom_plan(ui);
-  ui.set_enabled(PARAM_WRITE_BUTTON, false);
-  ui.set_enabled(PARAM_CANCEL_BUTTON, false);
-  editor.writer.start(plan, editor.ctx.editor_module, [&editor, opening = editor.opening] {
-    if (editor.opening == opening) editor.ctx.ui.destroy_window(PARAMETER_WINDOW);
-  });
+  set_write_buttons_enabled(ui, false);
+  ctx.eeprom.start(plan, ctx.editor_module, [&ui](EepromWriteEnd how) { on_write_ended(ui, how); });
 }
 
 void on_import_pressed(Toolkit& ui) {
@@ -204,9 +208,8 @@ void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places)
 }
 
 void install_parameter_window(WindowContext& ctx) {
-  auto editor = std::make_shared<Editor>(ctx);
   auto& handlers = ctx.dispatch.control_handlers;
-  handlers[MAIN_PARAMETERS_BUTTON] = [editor] { open_parameter_window(*editor); };
+  handlers[MAIN_PARAMETERS_BUTTON] = [&ctx] { open_parameter_window(ctx); };
   handlers[PARAM_GAUGE1_TYPE_LIST] = [&ctx] { on_gauge1_type_chosen(ctx); };
   handlers[PARAM_GAUGE2_TYPE_LIST] = [&ctx] {
     ctx.ui.set_enabled(PARAM_CALIBRATE_2_BUTTON,
@@ -218,14 +221,14 @@ void install_parameter_window(WindowContext& ctx) {
   handlers[PARAM_CALIBRATE_2_BUTTON] = [&ctx] {
     calibrate_gauge(ctx, 1, ctx.ui.selection(PARAM_GAUGE2_TYPE_LIST));
   };
-  handlers[PARAM_CANCEL_BUTTON] = [editor] {
+  handlers[PARAM_CANCEL_BUTTON] = [&ctx] {
     // A write under way cannot be called back: its window stays until the write ends.
-    if (!editor->writer.running()) editor->ctx.ui.destroy_window(PARAMETER_WINDOW);
+    if (!ctx.eeprom.running()) ctx.ui.destroy_window(PARAMETER_WINDOW);
   };
-  handlers[PARAM_WRITE_BUTTON] = [editor] { on_write_pressed(*editor); };
+  handlers[PARAM_WRITE_BUTTON] = [&ctx] { on_write_pressed(ctx); };
   handlers[PARAM_EXPORT_BUTTON] = [&ctx] { export_gauge_config(ctx.ui); };
   handlers[PARAM_IMPORT_BUTTON] = [&ctx] { on_import_pressed(ctx.ui); };
-  ctx.dispatch.pass_hooks.push_back([editor] { editor->writer.step(); });
+  ctx.dispatch.pass_hooks.push_back([&ctx] { ctx.eeprom.step(); });
   install_calibration_windows(ctx);
 }
 

@@ -11,6 +11,7 @@
 #include "config/calibration_tables.h"
 #include "device/bus_messages.h"
 #include "device/bus_sender.h"
+#include "modules/eeprom_write.h"
 #include "modules/module_record.h"
 #include "ui/dispatch.h"
 #include "ui/toolkit.h"
@@ -38,6 +39,8 @@ struct WindowContext {
   // only after a load that could read it.
   bool calibration_file_unreadable = false;
   std::string calibration_file = CALIBRATION_FILE;
+  // The parameter window's EEPROM write: the program must not end while it runs.
+  EepromWriter eeprom{env, bus, modules};
 };
 
 }  // namespace kavri

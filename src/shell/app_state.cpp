@@ -42,17 +42,18 @@ std::function<void(const LinkLabel&)> post_label(UiPosts& posts) {
 
 }  // namespace
 
-AppState::AppState(Env& env_in, Toolkit& ui_in, std::unique_ptr<HidCard> card_in,
+AppState::AppState(Env& env_in, Toolkit& ui_in, HidLayer& hid, std::unique_ptr<HidCard> card_in,
                    IpcTransport& transport, const std::string& directory)
     : env(env_in),
       ui(ui_in),
       settings_path(file_in(directory, SETTINGS_FILE)),
       card(std::move(card_in)),
-      bus(*card),
+      card_watcher(env, hid, card),
+      bus(card),
       ipc(env, transport),
       windows{env, ui, bus, modules, calibration, dispatch},
       link_monitor(env, ipc, link_up, post_label(posts)),
-      transfer(TransferLinks{env, bus, *card, ipc, modules, calibration, backlight_level}) {
+      transfer(TransferLinks{env, bus, card, ipc, modules, calibration, backlight_level}) {
   windows.calibration_file = file_in(directory, CALIBRATION_FILE);
 }
 

@@ -16,6 +16,8 @@
 #include "base/relaxed.h"
 #include "config/calibration_tables.h"
 #include "device/bus_sender.h"
+#include "device/card_link.h"
+#include "device/card_watcher.h"
 #include "device/hid.h"
 #include "engine/transfer_cycle.h"
 #include "modules/module_record.h"
@@ -52,10 +54,22 @@ class FatalRequest {
   std::optional<Message> message_;
 };
 
+// The main loop's account of the card across unplugs (main thread only).
+struct CardSession {
+  bool absent = false;        // its loss was seen: the bus's threads stopped, the label shown
+  bool bus_explored = false;  // the exploration of the card open now has ended
+  // The card is back: the bus is explored again from this time on (the Env's clock).
+  std::optional<std::int64_t> explore_at;
+  // The address of the module the parameter window was last opened for, while the bus is
+  // explored again: its window and table slot follow it to its new place.
+  std::optional<std::uint8_t> editor_address;
+};
+
 struct AppState {
-  // `card` is the open master card; `transport` must outlive the state.
-  AppState(Env& env, Toolkit& ui, std::unique_ptr<HidCard> card, IpcTransport& transport,
-           const std::string& directory);
+  // `card` is the open master card, `hid` the layer that opened it (and opens it again after
+  // an unplug); `hid` and `transport` must outlive the state.
+  AppState(Env& env, Toolkit& ui, HidLayer& hid, std::unique_ptr<HidCard> card,
+           IpcTransport& transport, const std::string& directory);
   AppState(const AppState&) = delete;
   AppState& operator=(const AppState&) = delete;
 
@@ -72,11 +86,15 @@ struct AppState {
   std::atomic<bool> exploration_done{false};  // set by the exploration, cleared by the loop
   std::atomic<bool> link_up{false};           // written by the link monitor alone
   std::atomic<bool> backlight_pending{false};
+  // Main thread: a close (or the time limit) came; the loop ends once no EEPROM write runs.
+  bool end_requested = false;
   // The backlight slider's position, kept by the main thread for the transfer thread, which
   // may not read a widget.
   Relaxed<int> backlight_level;
 
-  std::unique_ptr<HidCard> card;
+  CardLink card;
+  CardWatcher card_watcher;
+  CardSession card_session;
   BusSender bus;
   IpcClient ipc;
   WindowContext windows;

@@ -1,9 +1,12 @@
 #include "shell/driver.h"
 
+#include <iostream>
+
 #include "base/number_text.h"
 #include "modules/control_numbers.h"
 #include "modules/exploration.h"
 #include "modules/parameter_window.h"
+#include "shell/card_supervision.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "shell/settings_file.h"
@@ -23,20 +26,6 @@ void apply_settings(AppState& state, const Settings& settings) {
   if (reduced) ui.set_minimised(MAIN_WINDOW, true);
 }
 
-void start_exploration(AppState& state) {
-  ExplorationLinks links{state.env,
-                         state.bus,
-                         *state.card,
-                         state.modules,
-                         exploration_window_updates(state.posts),
-                         state.exploration_done,
-                         [&fatal = state.fatal](std::string title, std::string text) {
-                           fatal.request(std::move(title), std::move(text));
-                         }};
-  state.exploration_thread = state.env.start_thread(
-      [links](std::stop_token stop) { run_exploration(links, std::move(stop)); });
-}
-
 void fill_output_list(Toolkit& ui, int list) {
   ui.clear_items(list);
   for (const char* entry : {"0", "1", "-1"}) ui.add_item(list, entry);
@@ -49,11 +38,17 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
   Toolkit& ui = ports.ui;
   std::unique_ptr<HidCard> card = ports.hid.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
   if (!card) {
+    // A card that is there but will not open (its node's permissions, say) gets the same
+    // message; the reason goes where the user who can mend it will look.
+    for (const HidOpenFailure& failure : ports.hid.open_failures()) {
+      std::cerr << "kavri: the Kavri card at " << failure.path
+                << " cannot be opened: " << failure.reason << '\n';
+    }
     ui.message_box("Erreur", "Je ne trouve pas la carte Kavri");
     return nullptr;
   }
-  auto state = std::make_unique<AppState>(ports.env, ui, std::move(card), ports.ipc_transport,
-                                          ports.directory);
+  auto state = std::make_unique<AppState>(ports.env, ui, ports.hid, std::move(card),
+                                          ports.ipc_transport, ports.directory);
   build_main_window(ui);
   install_main_window_handlers(*state);
   install_parameter_window(state->windows);
@@ -96,7 +91,7 @@ void shut_down(AppState& state) {
   }
   // The exploration may still be reading the card (a close during the exploration).
   state.exploration_thread.stop_and_join();
-  state.card.reset();
+  state.card.close();
   // Stopped first so that it cannot reopen the link behind the close.
   state.link_monitor_thread.stop_and_join();
   state.ipc.ipc_close();

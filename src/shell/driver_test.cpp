@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "modules/control_numbers.h"
+#include "shell/main_loop.h"
 #include "shell/main_window.h"
+#include "testing/fake_hid_list.h"
 #include "testing/shell_test_rig.h"
 
 namespace kavri {
@@ -88,22 +93,39 @@ TEST(StartUp, SendsOneZeroReportAfterTheOneSecondPauseThatFollowsTheProgressWind
   shut_down(*state);
 }
 
-TEST(StartUp, WithoutACardShowsTheMessageOnlyAndLeavesTheSettingsAlone) {
-  ShellRig rig;
+// No card at all, or a card whose node this user may not open: the same message, and in the
+// second case the reason on standard error.
+TEST(StartUp, WithoutACardThatOpensShowsTheMessageOnlyAndLeavesTheSettingsAlone) {
   LentCardLayer no_card(nullptr);
-  const std::string settings = "backlight = 3\r\n; gardé\r\n[autre]\r\nclef=1";
-  write_file(rig.file("Kavri.ini"), settings);
-  DriverPorts ports = rig.ports();
-  DriverPorts unplugged{ports.env, ports.ui, no_card, ports.ipc_transport, ports.directory, {}, {}};
+  testing::FakeMachine machine({{{CARD_VENDOR_ID, CARD_PRODUCT_ID, 0x0100}, EACCES}});
+  const std::unique_ptr<HidLayer> locked_card = testing::fake_hid_layer(machine);
+  for (HidLayer* layer : {static_cast<HidLayer*>(&no_card), locked_card.get()}) {
+    ShellRig rig;
+    const std::string settings = "backlight = 3\r\n; gardé\r\n[autre]\r\nclef=1";
+    write_file(rig.file("Kavri.ini"), settings);
+    DriverPorts ports = rig.ports();
+    DriverPorts unplugged{ports.env,       ports.ui, *layer, ports.ipc_transport,
+                          ports.directory, {},       {}};
 
-  EXPECT_EQ(run_driver(unplugged), DriverEnd::no_card);
-  using Message = std::pair<std::string, std::string>;
-  const std::vector<Message> expected{{"Erreur", "Je ne trouve pas la carte Kavri"}};
-  EXPECT_EQ(rig.ui.messages(), expected);
-  EXPECT_FALSE(rig.ui.window_exists(MAIN_WINDOW));
-  EXPECT_FALSE(rig.ui.window_exists(PROGRESS_WINDOW));
-  EXPECT_EQ(read_file(rig.file("Kavri.ini")), settings);
-  EXPECT_FALSE(std::filesystem::exists(rig.file("Calibrage.ini")));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(run_driver(unplugged), DriverEnd::no_card);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    using Message = std::pair<std::string, std::string>;
+    const std::vector<Message> expected{{"Erreur", "Je ne trouve pas la carte Kavri"}};
+    EXPECT_EQ(rig.ui.messages(), expected);
+    EXPECT_FALSE(rig.ui.window_exists(MAIN_WINDOW));
+    EXPECT_FALSE(rig.ui.window_exists(PROGRESS_WINDOW));
+    EXPECT_EQ(read_file(rig.file("Kavri.ini")), settings);
+    EXPECT_FALSE(std::filesystem::exists(rig.file("Calibrage.ini")));
+    if (layer == &no_card) {
+      EXPECT_EQ(err, "");
+    } else {
+      EXPECT_EQ(err,
+                "kavri: the Kavri card at /dev/hidraw0 cannot be opened: permission denied; "
+                "install the udev rule /etc/udev/rules.d/70-kavri.rules, then unplug the card "
+                "and plug it back in\n");
+    }
+  }
 }
 
 struct ReducedStartCase {
@@ -194,6 +216,110 @@ TEST(NormalEnd, TheTimeLimitEndsTheRunAsAClose) {
   EXPECT_EQ(run_driver(ports), DriverEnd::normal);
   EXPECT_GE(rig.env.now_ms(), 60'000);
   EXPECT_TRUE(std::filesystem::exists(rig.file("Kavri.ini")));
+}
+
+// The user opens the parameter window of the first module and writes its EEPROM.
+void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
+  const auto pass_until = [&state](const std::function<bool()>& done) {
+    return ShellRig::pass_until(state, done);
+  };
+  ASSERT_TRUE(pass_until([&] { return state.card_session.bus_explored; }));
+  ui.user_select(MAIN_MODULE_SELECTOR, 1);
+  ASSERT_TRUE(pass_until([&] { return ui.enabled(MAIN_PARAMETERS_BUTTON); }));
+  ui.user_press(MAIN_PARAMETERS_BUTTON);
+  ASSERT_TRUE(pass_until([&] { return ui.window_exists(PARAMETER_WINDOW); }));
+  ui.user_press(PARAM_WRITE_BUTTON);
+  ASSERT_TRUE(pass_until([&] { return state.windows.eeprom.running(); }));
+}
+
+enum class EndBy { main_window, oat_window, time_limit };
+
+class EndDuringAnEepromWrite : public ::testing::TestWithParam<EndBy> {};
+
+// However the end comes, the write runs to its last report first: cut short, it would leave the
+// module's EEPROM half written and without its address.
+TEST_P(EndDuringAnEepromWrite, WaitsForTheWholeWrite) {
+  ShellRig rig({module_at(12, 14)});  // gauge 1 of the OAT kind: its calibration window
+  std::unique_ptr<AppState> state = start_up(rig.ports());
+  ASSERT_NE(state, nullptr);
+  start_eeprom_write(*state, rig.ui);
+
+  std::optional<std::int64_t> close_at_ms;
+  switch (GetParam()) {
+    case EndBy::main_window:
+      rig.ui.user_close(MAIN_WINDOW);
+      break;
+    case EndBy::oat_window:
+      rig.ui.user_press(PARAM_CALIBRATE_1_BUTTON);
+      ASSERT_TRUE(ShellRig::pass_until(*state, [&] { return rig.ui.window_exists(OAT_WINDOW); }));
+      rig.ui.user_close(OAT_WINDOW);
+      break;
+    case EndBy::time_limit:
+      close_at_ms = rig.env.now_ms();
+      break;
+  }
+  ASSERT_TRUE(ShellRig::pass_to_the_end(*state, close_at_ms));
+  shut_down(*state);
+
+  int parameter_reports = 0;
+  for (const BusReport& r : rig.card.received()) {
+    if (r[1] >= CMD_WRITE_PARAM_FIRST && r[1] <= CMD_WRITE_PARAM_LAST) ++parameter_reports;
+  }
+  EXPECT_EQ(parameter_reports, PARAM_COUNT);
+  EXPECT_EQ(rig.card.received().back(), make_report(CMD_SET_ADDRESS, 12, 12));
+  EXPECT_TRUE(testing::file_exists(rig.file("Kavri.ini")));
+}
+
+std::string end_name(const ::testing::TestParamInfo<EndBy>& info) {
+  switch (info.param) {
+    case EndBy::main_window:
+      return "main_window";
+    case EndBy::oat_window:
+      return "oat_window";
+    case EndBy::time_limit:
+      break;
+  }
+  return "time_limit";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, EndDuringAnEepromWrite,
+                         ::testing::Values(EndBy::main_window, EndBy::oat_window,
+                                           EndBy::time_limit),
+                         end_name);
+
+// A card that stops taking reports in the middle of an EEPROM write, with the transfer running:
+// every wait on it is bounded, so the end comes about a second after the close. The time is
+// printed, not asserted (the machines are shared); a hang would fail the test.
+TEST(NormalEnd, ACardThatStopsTakingReportsCannotHoldUpTheEnd) {
+  ShellRig rig({testing::linear_module(12, 0x0BC0)});
+  rig.serve_simulator();
+  rig.space.set(0x0BC0, 2, 8192);
+  std::unique_ptr<AppState> state = start_up(rig.ports());
+  ASSERT_NE(state, nullptr);
+  ASSERT_TRUE(ShellRig::pass_until(*state, [&] { return rig.card.modules()[0].position1 != 0; }));
+  start_eeprom_write(*state, rig.ui);
+
+  rig.card.set_writes_block(true);
+  rig.ui.user_close(MAIN_WINDOW);
+  const auto closed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(ShellRig::pass_to_the_end(*state));
+  shut_down(*state);
+  const auto took = std::chrono::steady_clock::now() - closed;
+  std::printf(
+      "end with a card that takes no report: %lld ms from the close to the shutdown's end\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  EXPECT_EQ(rig.ui.messages().back(),
+            (std::pair<std::string, std::string>{
+                "Erreur", "Écriture interrompue : la carte Kavri a été débranchée"}));
+  EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 0\r\nmode_reduit = 0\r\n");
+
+  // The write left hanging ends once the card takes reports again; the rig may then go.
+  rig.card.set_writes_block(false);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!state->card.reopenable() && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(state->card.reopenable());
 }
 
 struct FatalCase {

@@ -2,6 +2,7 @@
 
 #include "modules/calibration_windows.h"
 #include "modules/control_numbers.h"
+#include "shell/card_supervision.h"
 
 namespace kavri {
 
@@ -46,12 +47,14 @@ void handle_exploration_over(AppState& state) {
     const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
     state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, static_cast<std::uint8_t>(level * 17));
   }
+  follow_explored_bus(state);
 }
 
 void supervise_transfer(AppState& state) {
   const bool running = state.transfer_thread.joinable();
   const bool link_up = state.link_up.load(std::memory_order_acquire);
-  if (link_up && !running) {
+  const bool bus_ready = state.card_session.bus_explored;
+  if (link_up && bus_ready && !running) {
     const PrefsOpening calibration_file = reload_calibration_tables(state.windows);
     state.transfer_thread = state.env.start_thread(
         [&transfer = state.transfer](std::stop_token stop) { transfer.run(stop); });
@@ -59,7 +62,7 @@ void supervise_transfer(AppState& state) {
     state.ui.set_text(MAIN_STATUS_LABEL, "Connecté");
     // Told once the transfer runs, so that the message box does not hold up the gauges.
     report_calibration_file(state.windows, calibration_file);
-  } else if (!link_up && running) {
+  } else if ((!link_up || !bus_ready) && running) {
     // The label is the link monitor's to change. The thread ends at its next step; it is
     // joined here so that it can never run twice.
     state.transfer_thread.stop_and_join();
@@ -77,26 +80,30 @@ bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd&
     return true;
   }
   if (exploration_over) handle_exploration_over(state);
+  supervise_card(state);
   supervise_transfer(state);
 
-  bool close = false;
-  if (const std::optional<Event> event = state.ui.poll_event()) close = handle_event(state, *event);
+  // Once the end is asked for, events are taken (the windows stay drawn) but not acted on.
+  const std::optional<Event> event = state.ui.poll_event();
+  if (event && !state.end_requested && handle_event(state, *event)) state.end_requested = true;
   // By index: a hook may add hooks.
   for (std::size_t i = 0; i < state.dispatch.pass_hooks.size(); ++i) {
     const std::function<void()> hook = state.dispatch.pass_hooks[i];
     hook();
   }
-  if (close_at_ms && state.env.now_ms() >= *close_at_ms) close = true;
+  if (close_at_ms && state.env.now_ms() >= *close_at_ms) state.end_requested = true;
   state.env.sleep_for(Millis(3));
   end = LoopEnd::closed;
-  return close;
+  // An EEPROM write under way is let finish (half a second at most): cut short, it would
+  // leave the module's EEPROM half written.
+  return state.end_requested && !state.windows.eeprom.running();
 }
 
 LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms,
                       const std::function<bool()>& end_requested) {
   LoopEnd end = LoopEnd::closed;
   while (!run_pass(state, close_at_ms, end)) {
-    if (end_requested && end_requested()) return LoopEnd::closed;
+    if (end_requested && end_requested()) state.end_requested = true;
   }
   return end;
 }

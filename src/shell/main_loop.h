@@ -17,21 +17,24 @@ enum class LoopEnd {
   fatal,   // a worker asked for a fatal end; its message has been shown
 };
 
-// The exploration-over step: closes the progress window, starts the link monitor and sends the
-// saved backlight once. Does nothing until the exploration has reported that it is done.
+// The exploration-over step: closes the progress window, starts the link monitor (once), sends
+// the saved backlight once and lets the bus carry the transfer.
 void handle_exploration_over(AppState& state);
 
-// The transfer supervision: while the link is up and no transfer thread runs, reloads the
-// calibration of every gauge of type 12, 14 or 18 (from one reading of the file, within the
-// pass) and starts the thread ("Connecté" on green), then tells of an unreadable file;
-// while the link is down and the thread runs, stops it and waits until it has ended.
+// The transfer supervision: while the link is up, the bus explored and no transfer thread
+// runs, reloads the calibration of every gauge of type 12, 14 or 18 (from one reading of the
+// file, within the pass) and starts the thread ("Connecté" on green), then tells of an
+// unreadable file; while the link is down (or the bus not explored: the card went away) and
+// the thread runs, stops it and waits until it has ended.
 void supervise_transfer(AppState& state);
 
-// One pass; true when the loop must end (`end` then says why).
+// One pass; true when the loop must end (`end` then says why). A close, or the time limit,
+// ends the loop once no EEPROM write runs.
 bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd& end);
 
 // Passes until the loop ends. `close_at_ms` (on the Env's clock): from then on the loop ends
 // as if the user had closed the main window; so does `end_requested` once it answers true.
+// Either way a running EEPROM write is let finish first.
 LoopEnd run_main_loop(AppState& state, std::optional<std::int64_t> close_at_ms = std::nullopt,
                       const std::function<bool()>& end_requested = {});
 

@@ -41,6 +41,9 @@ ControlSpec disabled_button(int number, Rect rect, const char* text) {
   return spec;
 }
 
+// Right of the reduced-start box's caption, above "Paramètres": room the window leaves free.
+ControlSpec card_label() { return label(MAIN_CARD_LABEL, {440, 305, 100, 15}, "", Align::center); }
+
 std::vector<ControlSpec> main_window_controls() {
   constexpr Align centre = Align::center;
   return {
@@ -75,10 +78,22 @@ std::vector<ControlSpec> main_window_controls() {
       label(111, {420, 0, 85, 15}, "Kavri Version :"),
       label(MAIN_VERSION_LABEL, {505, 0, 45, 15}, "1.00"),
       label(MAIN_MODULE_COUNT_LABEL, {30, 100, 120, 20}, "Nombre de modules : 0"),
+      card_label(),
   };
 }
 
+constexpr Rgb CARD_ABSENT_ORANGE{255, 165, 0};
+
 }  // namespace
+
+void show_card_absent(Toolkit& ui, bool absent) {
+  if (!absent) {
+    ui.add_control(MAIN_WINDOW, card_label());  // a fresh label: no text, no background
+    return;
+  }
+  ui.set_background(MAIN_CARD_LABEL, CARD_ABSENT_ORANGE);
+  ui.set_text(MAIN_CARD_LABEL, "Carte absente");
+}
 
 bool build_main_window(Toolkit& ui) {
   WindowSpec window;

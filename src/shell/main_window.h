@@ -20,11 +20,16 @@ constexpr int MAIN_OUTPUT_LIST_1 = 67;
 constexpr int MAIN_OUTPUT_LIST_2 = 68;
 constexpr int MAIN_REDUCED_START_BOX = 66;
 constexpr int MAIN_VERSION_LABEL = 112;
+// Tells, on orange, that the card is absent; empty and without a background while it is there.
+constexpr int MAIN_CARD_LABEL = 139;
 
 // Creates window 0 and all its controls, as the start-up first shows them (sliders at 0 and
 // the lists empty until the later start-up steps fill them). When the window cannot be
 // created no control is made and the result is false.
 bool build_main_window(Toolkit& ui);
+
+// Shows the card as absent ("Carte absente" on orange) or, when it is there, nothing.
+void show_card_absent(Toolkit& ui, bool absent);
 
 // What the exploration tells, turned into updates of the main and progress windows posted for
 // the main loop: the module selector and the list of type bytes, the module count, the

@@ -1,5 +1,6 @@
 // The main window on a real display (Xvfb in CI), after the exploration of a virtual bus, with
-// no simulator to link to: the picture in the build tree shows what a user sees.
+// no simulator to link to, then with the card pulled out: the pictures in the build tree show
+// what a user sees.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -43,6 +44,16 @@ TEST(MainWindowGui, ShowsTheExploredBusAndSavesAPicture) {
   EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
   EXPECT_EQ(ui->value(MAIN_BACKLIGHT_SLIDER), 9);
   EXPECT_TRUE(save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window.png", "Kavri"));
+
+  // The card pulled out: the label in the room right of the reduced-start box.
+  card.set_unplugged(true);
+  while (ui->text(MAIN_CARD_LABEL) != "Carte absente") {
+    ASSERT_LT(std::chrono::steady_clock::now(), give_up + std::chrono::seconds(10));
+    ASSERT_FALSE(run_pass(*state, std::nullopt, end));
+  }
+  for (int i = 0; i < 50; ++i) run_pass(*state, std::nullopt, end);
+  EXPECT_TRUE(save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window_card_absent.png",
+                                     "Kavri"));
   shut_down(*state);
 }
 

@@ -26,6 +26,7 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
   ASSERT_NE(state, nullptr);
   ASSERT_TRUE(ShellRig::wait_for_exploration(*state));
   state->posts.apply_all(rig.ui);
+  state->card_session.bus_explored = true;  // as the loop's exploration-over step sets it
 
   const auto& fuel = state->calibration.fuel_calibration[0];
   const auto& suction = state->calibration.suction_calibration[0];

@@ -1,0 +1,85 @@
+#include "device/bounded_writer.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace kavri {
+
+// What the caller and the writer's thread share; it outlives the BoundedWriter while a write
+// left behind still runs.
+struct BoundedWriter::Shared {
+  explicit Shared(std::unique_ptr<HidCard> c) : card(std::move(c)) {}
+  std::unique_ptr<HidCard> card;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::uint8_t> report;
+  bool pending = false;  // a report waits for the thread
+  bool busy = false;     // the thread is writing
+  bool quit = false;
+  std::uint64_t writes_ended = 0;
+  HidStatus status = HidStatus::ok;  // of the last write ended
+};
+
+BoundedWriter::BoundedWriter(std::unique_ptr<HidCard> card, std::chrono::milliseconds limit)
+    : shared_(std::make_shared<Shared>(std::move(card))),
+      limit_(limit),
+      thread_(&BoundedWriter::run, shared_) {}
+
+BoundedWriter::~BoundedWriter() {
+  bool left_behind = false;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->quit = true;
+    left_behind = shared_->busy;
+    shared_->changed.notify_all();
+  }
+  if (left_behind) {
+    thread_.detach();
+  } else {
+    thread_.join();
+  }
+}
+
+void BoundedWriter::run(std::shared_ptr<Shared> shared) {
+  Shared& s = *shared;
+  std::unique_lock lock(s.mutex);
+  for (;;) {
+    s.changed.wait(lock, [&s] { return s.pending || s.quit; });
+    if (!s.pending) return;
+    const std::vector<std::uint8_t> report = s.report;
+    s.pending = false;
+    s.busy = true;
+    lock.unlock();
+    const HidStatus status = s.card->write_report(report);
+    lock.lock();
+    s.busy = false;
+    s.status = status;
+    ++s.writes_ended;
+    s.changed.notify_all();
+    if (s.quit) return;
+  }
+}
+
+HidStatus BoundedWriter::write(std::span<const std::uint8_t> report) {
+  Shared& s = *shared_;
+  std::unique_lock lock(s.mutex);
+  if (s.pending || s.busy) return HidStatus::timed_out;  // the last write is still stuck
+  s.report.assign(report.begin(), report.end());
+  s.pending = true;
+  const std::uint64_t mine = s.writes_ended + 1;
+  s.changed.notify_all();
+  if (!s.changed.wait_for(lock, limit_, [&] { return s.writes_ended >= mine; })) {
+    return HidStatus::timed_out;
+  }
+  return s.status;
+}
+
+HidStatus BoundedWriter::read(std::span<std::uint8_t> report, int timeout_ms) {
+  return shared_->card->read_report(report, timeout_ms);
+}
+
+std::weak_ptr<const void> BoundedWriter::thread_alive() const { return shared_; }
+
+}  // namespace kavri
