@@ -113,7 +113,7 @@ TEST(TracingCard, ALineThatCannotBeWrittenIsToldOnceAndTheCardGoesOn) {
   VirtualCard card({});
   int told = 0;
   TracingCard tracing(card, env, std::make_unique<FullDiskStream>(), [&told] { ++told; });
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(tracing.write_report(BusReport{0, CMD_EXPLORE}), 9);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(tracing.write_report(BusReport{0, CMD_EXPLORE}), HidStatus::ok);
   EXPECT_EQ(told, 1);
   EXPECT_EQ(card.received().size(), 3u);
 }
