@@ -57,18 +57,29 @@ VirtualCard::VirtualCard(std::vector<VirtualModule> modules) : modules_(std::mov
 
 HidStatus VirtualCard::write_report(std::span<const std::uint8_t> report) {
   if (report.empty()) return HidStatus::failed;
+  std::unique_lock lock(mutex_);
+  writes_unblocked_.wait(lock, [this] { return !writes_block_ || unplugged_; });
+  return take_report(lock, report);
+}
+
+std::optional<HidStatus> VirtualCard::write_report_at_once(std::span<const std::uint8_t> report) {
+  if (report.empty()) return HidStatus::failed;
+  std::unique_lock lock(mutex_);
+  if (writes_block_ && !unplugged_) return std::nullopt;
+  return take_report(lock, report);
+}
+
+HidStatus VirtualCard::take_report(std::unique_lock<std::mutex>& lock,
+                                   std::span<const std::uint8_t> report) {
+  if (unplugged_) return HidStatus::gone;
   BusReport command{};
   std::copy_n(report.begin(), std::min(report.size(), command.size()), command.begin());
-  std::function<void()> hook;
-  {
-    std::unique_lock lock(mutex_);
-    writes_unblocked_.wait(lock, [this] { return !writes_block_ || unplugged_; });
-    if (unplugged_) return HidStatus::gone;
-    if (received_.size() >= kReceivedKept) received_.pop_front();
-    received_.push_back(command);
-    if (handle_command(command)) hook = on_eeprom_change_;
-  }
+  if (received_.size() >= kReceivedKept) received_.pop_front();
+  received_.push_back(command);
+  if (!handle_command(command)) return HidStatus::ok;
   // Outside the lock: the hook reads the modules back through the card.
+  const std::function<void()> hook = on_eeprom_change_;
+  lock.unlock();
   if (hook) hook();
   return HidStatus::ok;
 }

@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "device/bus_messages.h"
@@ -40,6 +41,8 @@ class VirtualCard final : public HidCard {
 
   HidStatus write_report(std::span<const std::uint8_t> report) override;
   HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
+  // Declines only while writes are held (set_writes_block).
+  std::optional<HidStatus> write_report_at_once(std::span<const std::uint8_t> report) override;
 
   // Inspection.
   std::vector<BusReport> received() const;  // every report the driver wrote, in order
@@ -67,6 +70,8 @@ class VirtualCard final : public HidCard {
   void set_writes_block(bool block);
 
  private:
+  // The write once the card takes it, under the lock held by `lock`.
+  HidStatus take_report(std::unique_lock<std::mutex>& lock, std::span<const std::uint8_t> report);
   // Acts on one command under the lock; true when it changed a module's EEPROM or address.
   bool handle_command(const BusReport& command);
   void scan();

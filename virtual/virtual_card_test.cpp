@@ -225,6 +225,9 @@ TEST(VirtualCardFaults, AReplugServesNewHandlesOnly) {
 TEST(VirtualCardFaults, BlockedWritesWaitUntilReleasedOrUnplugged) {
   VirtualCard card({module_at(12)});
   card.set_writes_block(true);
+  // A write that must not wait is declined, and writes nothing (the backlight stays 17 below).
+  EXPECT_EQ(card.write_report_at_once(make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 51)),
+            std::nullopt);
   std::atomic<int> ended{0};
   HidStatus released = HidStatus::failed, unplugged = HidStatus::failed;
   std::jthread writer([&] {
