@@ -74,8 +74,10 @@ HidStatus VirtualCard::take_report(std::unique_lock<std::mutex>& lock,
   if (unplugged_) return HidStatus::gone;
   BusReport command{};
   std::copy_n(report.begin(), std::min(report.size(), command.size()), command.begin());
-  if (received_.size() >= kReceivedKept) received_.pop_front();
-  received_.push_back(command);
+  if (keep_received_) {
+    if (received_.size() >= kReceivedKept) received_.pop_front();
+    received_.push_back(command);
+  }
   if (!handle_command(command)) return HidStatus::ok;
   // Outside the lock: the hook reads the modules back through the card.
   const std::function<void()> hook = on_eeprom_change_;
@@ -128,7 +130,10 @@ bool VirtualCard::handle_command(const BusReport& command) {
       for_each_at(address, [data](VirtualModule& m) { m.output2 = data; });
       return false;
     case CMD_SET_BACKLIGHT:
-      if (address == COMMON_ADDRESS) backlight_ = data;
+      if (address == COMMON_ADDRESS) {
+        backlight_ = data;
+        ++changes_;
+      }
       return false;
     case CMD_READ_ANALOG:
       answer_analog(address);
@@ -202,6 +207,7 @@ int VirtualCard::for_each_at(std::uint8_t address, const std::function<void(Virt
       ++count;
     }
   }
+  if (count > 0) ++changes_;
   return count;
 }
 
@@ -229,6 +235,12 @@ void VirtualCard::clear_received() {
   received_.clear();
 }
 
+void VirtualCard::keep_received(bool keep) {
+  std::lock_guard lock(mutex_);
+  keep_received_ = keep;
+  if (!keep) received_.clear();
+}
+
 std::vector<VirtualModule> VirtualCard::modules() const {
   std::lock_guard lock(mutex_);
   return modules_;
@@ -243,6 +255,7 @@ void VirtualCard::set_analog_value(int module_index, std::uint16_t value) {
   std::lock_guard lock(mutex_);
   if (module_index < 0 || static_cast<std::size_t>(module_index) >= modules_.size()) return;
   modules_[static_cast<std::size_t>(module_index)].analog_value = value;
+  ++changes_;
 }
 
 void VirtualCard::set_on_eeprom_change(std::function<void()> hook) {
@@ -276,6 +289,7 @@ void VirtualCard::set_unplugged(bool unplugged) {
     answers_.clear();
   }
   unplugged_ = unplugged;
+  ++changes_;
   answer_ready_.notify_all();
   writes_unblocked_.notify_all();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -47,8 +48,15 @@ class VirtualCard final : public HidCard {
   // Inspection.
   std::vector<BusReport> received() const;  // every report the driver wrote, in order
   void clear_received();
+  // Off: nothing is recorded (kavri-bench, where nobody reads the record, which would take
+  // ten thousand reports a second from a bench at rest).
+  void keep_received(bool keep);
   std::vector<VirtualModule> modules() const;
   std::uint8_t backlight() const;
+  // Grows with every change of what the modules show (positions, outputs, addresses,
+  // parameters, analog values), of the backlight and of the plug: while it stays the same,
+  // an observer has nothing new to show.
+  std::uint64_t change_count() const { return changes_.load(std::memory_order_acquire); }
   void set_analog_value(int module_index, std::uint16_t value);
 
   // Called (outside the card's lock) after an EEPROM parameter write or an address change
@@ -87,6 +95,7 @@ class VirtualCard final : public HidCard {
   std::condition_variable answer_ready_;
   std::deque<BusReport> answers_;
   std::deque<BusReport> received_;
+  bool keep_received_ = true;
   std::vector<VirtualModule> modules_;
   std::uint8_t backlight_ = 0;
   std::condition_variable writes_unblocked_;
@@ -95,6 +104,7 @@ class VirtualCard final : public HidCard {
   std::uint8_t error_address_ = 0;
   bool has_error_address_ = false;
   std::function<void()> on_eeprom_change_;
+  std::atomic<std::uint64_t> changes_{0};  // raised under the lock, read without it
 };
 
 }  // namespace kavri
