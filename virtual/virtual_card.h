@@ -87,9 +87,16 @@ class VirtualCard final : public HidCard {
   void answer_analog(std::uint8_t address);
   bool write_param_byte(std::uint8_t address, std::uint8_t code, std::uint8_t data);
   // Every module at that address hears a command, as on the bus; returns how many did.
-  int for_each_at(std::uint8_t address, const std::function<void(VirtualModule&)>& f);
+  // (A template: a report reaches its module without making a std::function.)
+  template <typename Action>
+  int for_each_at(std::uint8_t address, const Action& action);
   const VirtualModule* find(std::uint8_t address) const;  // the first at that address
   void queue(const BusReport& answer);
+  void index_addresses();
+  // With the lock held: a plain store, since only lock holders write the count.
+  void count_change() {
+    changes_.store(changes_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+  }
 
   mutable std::mutex mutex_;
   std::condition_variable answer_ready_;
@@ -97,6 +104,10 @@ class VirtualCard final : public HidCard {
   std::deque<BusReport> received_;
   bool keep_received_ = true;
   std::vector<VirtualModule> modules_;
+  // The modules at each address in table order, for a report to reach them without a walk
+  // over the whole bus: first_at_[address], then next_at_[index] (-1 ends).
+  std::array<int, 256> first_at_{};
+  std::vector<int> next_at_;
   std::uint8_t backlight_ = 0;
   std::condition_variable writes_unblocked_;
   bool silent_ = false, unplugged_ = false, writes_block_ = false;
