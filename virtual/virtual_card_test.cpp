@@ -162,6 +162,21 @@ TEST(VirtualCardEeprom, WritesStoreBytesAndAddressChangesCallTheHook) {
   EXPECT_EQ(changes, 6);
 }
 
+TEST(VirtualCardCommands, EveryModuleAtAnAddressHearsItsCommands) {
+  VirtualCard card({module_at(7), module_at(9), module_at(7)});
+  const auto positions = [&card] {
+    std::vector<int> shown;
+    for (const VirtualModule& m : card.modules()) shown.push_back(m.position1);
+    return shown;
+  };
+  send(card, CMD_SET_POSITION_1, 7, 40);
+  EXPECT_EQ(positions(), (std::vector<int>{40, 0, 40}));
+  send(card, CMD_SET_ADDRESS, 7, 9);  // both modules at 7 move
+  send(card, CMD_SET_POSITION_1, 7, 60);
+  send(card, CMD_SET_POSITION_1, 9, 50);
+  EXPECT_EQ(positions(), (std::vector<int>{50, 50, 50}));
+}
+
 TEST(VirtualCardFaults, SilenceTimesOutAndInjectedAnswersStillArrive) {
   VirtualCard card({module_at(12)});
   card.set_silent(true);
