@@ -39,6 +39,13 @@ bool file_exists(const std::string& path);
 // process that has become "nobody". True when `body` returned true.
 bool run_unprivileged(const std::function<bool()>& body);
 
+// Whether a file can be made write-only: Windows files are at most read-only.
+#if defined(_WIN32)
+inline constexpr bool FILES_CAN_BE_WRITE_ONLY = false;
+#else
+inline constexpr bool FILES_CAN_BE_WRITE_ONLY = true;
+#endif
+
 // A fixture with a fresh scratch directory per test, open to other users (mode 0755) so that
 // run_unprivileged can reach its files.
 class ScratchDir : public ::testing::Test {
