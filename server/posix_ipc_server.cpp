@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "server/ipc_server.h"
@@ -48,7 +49,14 @@ struct Listener {
   void accept_one() {
     const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client >= 0) {
-      connections.push_back(std::make_unique<PosixConnection>(env, client, space, on_write));
+      try {
+        connections.push_back(std::make_unique<PosixConnection>(env, client, space, on_write));
+      } catch (const std::system_error&) {
+        // No thread to serve it (the system is out of threads or memory): the client is
+        // dropped, as a server that cannot accept would, and the others go on being served.
+        close(client);
+        accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
+      }
     } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
       accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
     }
