@@ -48,6 +48,26 @@ class EditorRig {
 
   ModuleRecord& record(int index) { return modules.records[static_cast<std::size_t>(index)]; }
 
+  // For a picture of the parameter window: minimises the main window, gives module 0 values
+  // that fill most fields, and opens its parameter window as "Paramètres" does.
+  void open_filled_editor() {
+    ui.set_minimised(MAIN_WINDOW, true);
+    ModuleRecord& r = record(0);
+    r.gauge1_type = 18;
+    r.gauge2_type = 35;
+    r.gauge1_offset = 0x0BC0;
+    r.gauge1_offset_length = 2;
+    r.gauge1_course_max = 255;
+    r.gauge1_sim_min = -100;
+    r.gauge1_sim_max = 16383;
+    r.output1_type = 2;
+    r.analog_type = 2;
+    r.analog_param = 16383;
+    r.gauge1_inverted = 255;
+    ui.set_selection(MAIN_MODULE_SELECTOR, 1);
+    dispatch.control_handlers.at(MAIN_PARAMETERS_BUTTON)();
+  }
+
   Toolkit& ui;
   const ScratchDirectory scratch;
   const std::filesystem::path dir = scratch.path();
@@ -113,8 +133,17 @@ class EditorBench : private HeadlessUi, public EditorRig {
     return done();
   }
 
+  // The user's press, move or choice, then the pass that handles it.
   void press(int control) {
     ui.user_press(control);
+    pass();
+  }
+  void move(int slider, int value) {
+    ui.user_move_slider(slider, value);
+    pass();
+  }
+  void choose(int list, int entry) {
+    ui.user_select(list, entry);
     pass();
   }
 };

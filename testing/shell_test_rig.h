@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "server/in_process_transport.h"
@@ -17,6 +16,7 @@
 #include "shell/driver.h"
 #include "shell/main_loop.h"
 #include "simlink/ipc_transport.h"
+#include "testing/eventually.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "testing/virtual_modules.h"
@@ -40,12 +40,7 @@ struct ShellRig {
 
   // Waits (real time, bounded) until the exploration thread has reported the end.
   static bool wait_for_exploration(AppState& state) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!state.exploration_done.load()) {
-      if (std::chrono::steady_clock::now() > give_up) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return eventually([&] { return state.exploration_done.load(); }, std::chrono::seconds(30));
   }
 
   // Main loop passes until `done` holds; false when the loop ended first or a real minute

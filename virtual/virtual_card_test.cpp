@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "testing/eventually.h"
 #include "testing/virtual_modules.h"
 #include "virtual/lent_card_layer.h"
 
@@ -204,8 +205,7 @@ TEST(VirtualCardFaults, AWaitingReadWakesForAnAnswerAndFailsWhenUnplugged) {
     second = card.read_report(report, -1);
   });
   send(card, CMD_END_EXPLORATION);
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!first_done && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+  testing::eventually([&] { return first_done.load(); }, std::chrono::seconds(30));
   card.set_unplugged(true);
   reader.join();
   EXPECT_EQ(first, HidStatus::ok);

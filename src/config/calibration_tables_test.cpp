@@ -13,8 +13,6 @@ using testing::file_exists;
 using testing::read_file;
 using testing::write_file;
 
-using CalibrationFile = testing::ScratchDir;
-
 TEST(CalibrationKeys, GroupsPointKeysAndKeysOfOneGauge) {
   EXPECT_EQ(calibration_group(CalibrationKind::suction), "suction");
   EXPECT_EQ(calibration_group(CalibrationKind::oat), "OAT_NL");
@@ -43,16 +41,21 @@ void fill(CalibrationTables& t, std::uint8_t value) {
     for (auto& b : slot) b = value;
 }
 
-TEST_F(CalibrationFile, LoadsThePointsOfOneGaugeOfOneModuleIntoItsSlot) {
+// A scratch directory for the file, and tables whose every point is 77.
+class CalibrationFile : public testing::ScratchDir {
+ protected:
+  CalibrationFile() { fill(*tables, 77); }
   const std::string file = path("Calibrage.ini");
+  std::unique_ptr<CalibrationTables> tables = std::make_unique<CalibrationTables>();
+};
+
+TEST_F(CalibrationFile, LoadsThePointsOfOneGaugeOfOneModuleIntoItsSlot) {
   const std::string text =
       "[suction]\r\nPos0A12S1 = 10\r\nPos3A12S1 = 20\r\nPos4A12S1=300\r\npos5a12s1 = -1\r\n"
       "Pos6A12S1 = abc\r\nPos0A12S0 = 99\r\nPos0A13S1 = 98\r\n"
       "[OAT_NL]\r\nPos-50A12S1 = 1\r\nPos50A12S1 = 7\r\n"
       "[Essence]\r\nPos100A12S1 = 250\r\n; a comment\r\n";
   write_file(file, text);
-  auto tables = std::make_unique<CalibrationTables>();
-  fill(*tables, 77);
   load_calibration(*tables, 3, "12", 1, file);
   const auto& suction = tables->suction_calibration[3];
   EXPECT_EQ(suction[1], 10);
@@ -73,9 +76,6 @@ TEST_F(CalibrationFile, LoadsThePointsOfOneGaugeOfOneModuleIntoItsSlot) {
 }
 
 TEST_F(CalibrationFile, AMissingFileIsCreatedEmptyAndEveryPointReadsZero) {
-  const std::string file = path("Calibrage.ini");
-  auto tables = std::make_unique<CalibrationTables>();
-  fill(*tables, 77);
   load_calibration(*tables, 50, "9", 0, file);  // the last slot
   EXPECT_TRUE(file_exists(file));
   EXPECT_EQ(read_file(file), "");
@@ -87,9 +87,6 @@ TEST_F(CalibrationFile, AMissingFileIsCreatedEmptyAndEveryPointReadsZero) {
 }
 
 TEST_F(CalibrationFile, OutOfRangeModuleOrGaugeChangesNothing) {
-  const std::string file = path("Calibrage.ini");
-  auto tables = std::make_unique<CalibrationTables>();
-  fill(*tables, 77);
   load_calibration(*tables, 51, "12", 0, file);
   load_calibration(*tables, -1, "12", 0, file);
   load_calibration(*tables, 0, "12", 2, file);
@@ -101,8 +98,6 @@ TEST_F(CalibrationFile, OutOfRangeModuleOrGaugeChangesNothing) {
 }
 
 TEST_F(CalibrationFile, AFileThatCanBeNeitherOpenedNorCreatedGivesZeros) {
-  auto tables = std::make_unique<CalibrationTables>();
-  fill(*tables, 77);
   load_calibration(*tables, 0, "12", 0, path("no_such_dir/Calibrage.ini"));
   EXPECT_EQ(tables->suction_calibration[0][6], 0);
   EXPECT_EQ(tables->suction_calibration[0][7], 77);

@@ -45,8 +45,7 @@ TEST_F(CalibrationWindowsTest, SliderDrivesTheNeedleAndSetsThePoint) {
   calibrate(2, 1);
   ASSERT_TRUE(ui.window_exists(OAT_WINDOW));
   bench.card.clear_received();
-  ui.user_move_slider(125, 128);
-  bench.pass();
+  bench.move(125, 128);
   const auto received = bench.card.received();
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0], (BusReport{0, CMD_SET_POSITION_2, 12, 128, 0, 0, 0, 0, 0}));
@@ -61,8 +60,7 @@ TEST_F(CalibrationWindowsTest, ValidateWritesTheWindowsKeysInSliderOrderAndNothi
                       "[Essence]\r\nPos0A12S0 = 9\r\n");
   bench.record(1).gauge1_type = 14;
   calibrate(2, 0);
-  ui.user_move_slider(128, 33);  // point Pos-50A
-  bench.pass();
+  bench.move(128, 33);  // point Pos-50A
   bench.press(129);
 
   EXPECT_FALSE(ui.window_exists(OAT_WINDOW));
@@ -115,8 +113,7 @@ TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
   testing::write_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
   bench.record(0).gauge1_type = 18;
   calibrate(1, 0);
-  ui.user_move_slider(131, 99);
-  bench.pass();
+  bench.move(131, 99);
   bench.press(137);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(testing::read_file(file()), "[Essence]\r\nPos0A7S0 = 10\r\n");
@@ -140,8 +137,7 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.title, "Calibrage jauge essence - module 7, jauge 1");
   EXPECT_EQ(bench.calibration.hand_driven_gauge, 0);
-  ui.user_move_slider(133, 77);
-  bench.pass();
+  bench.move(133, 77);
 
   ui.set_selection(MAIN_MODULE_SELECTOR, 0);  // "50": no module
   calibrate(2, 1);                            // module 12's suction gauge
@@ -151,8 +147,7 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
             "Un calibrage est déjà en cours (module 7, jauge 1) : validez-le ou annulez-le "
             "d'abord.");
   bench.card.clear_received();
-  ui.user_move_slider(134, 88);
-  bench.pass();
+  bench.move(134, 88);
   EXPECT_EQ(bench.card.received(),
             (std::vector<BusReport>{{0, CMD_SET_POSITION_1, 7, 88, 0, 0, 0, 0, 0}}));
   EXPECT_EQ(sliders(131, 135), (std::vector<int>{20, 20, 77, 88, 200}));
@@ -170,8 +165,7 @@ TEST_F(CalibrationWindowsTest, ValidateThatCannotSaveKeepsTheWindowAndSaysSo) {
   std::filesystem::permissions(bench.dir, std::filesystem::perms(0755));
   bench.record(0).gauge1_type = 18;
   calibrate(1, 0);
-  ui.user_move_slider(131, 99);
-  bench.pass();
+  bench.move(131, 99);
   EXPECT_TRUE(testing::run_unprivileged([&] {
     bench.press(136);
     return ui.window_exists(FUEL_WINDOW) && ui.value(131) == 99 && ui.messages().size() == 1 &&
@@ -186,8 +180,7 @@ TEST_F(CalibrationWindowsTest, ReloadBeforeTheTransferLeavesTheOpenWindowsGaugeA
   bench.record(0).gauge1_type = 18;
   bench.record(1).gauge1_type = 18;
   calibrate(1, 0);
-  ui.user_move_slider(131, 99);
-  bench.pass();
+  bench.move(131, 99);
   EXPECT_EQ(reload_calibration_tables(bench.ctx), PrefsOpening::opened);
   EXPECT_EQ(sliders(131, 135), (std::vector<int>{99, 20, 200, 200, 200}));
   EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);

@@ -23,29 +23,21 @@ void PrintTo(const Sent& sent, std::ostream* out) { *out << sent.code << "/" << 
 class EepromWriteTest : public ::testing::Test {
  protected:
   EepromWriteTest() {
-    ModuleRecord& r = bench.record(0);
-    r.gauge1_course_min = 10;
-    r.gauge1_course_max = 240;
-    r.gauge2_course_max = 200;
-    r.gauge1_inverted = 255;
-    r.gauge1_type = 18;
-    r.gauge2_type = 0;  // opens with no entry selected
-    r.gauge1_offset = 0x1234;
-    r.gauge1_sim_max = 16383;
-    r.gauge2_sim_min = -5;
-    r.gauge2_sim_max = 1000;
-    r.gauge1_offset_length = 2;
-    r.gauge2_offset_length = 4;
-    r.output1_offset = 0x0D0C;
-    r.output1_offset_length = 1;
-    r.output2_offset_length = 2;
-    r.output1_type = 1;
-    r.output2_type = 1;
-    r.analog_offset = 0x66C0;
-    r.analog_offset_length = 2;
-    r.analog_type = 3;
-    r.analog_param = 16383;
-    r.output2_inverted = 255;
+    // gauge2_type 0 opens with no entry selected.
+    const std::pair<Param, std::int64_t> fields[] = {
+        {Param::gauge1_course_min, 10},    {Param::gauge1_course_max, 240},
+        {Param::gauge2_course_max, 200},   {Param::gauge1_inverted, 255},
+        {Param::gauge1_type, 18},          {Param::gauge2_type, 0},
+        {Param::gauge1_offset, 0x1234},    {Param::gauge1_sim_max, 16383},
+        {Param::gauge2_sim_min, -5},       {Param::gauge2_sim_max, 1000},
+        {Param::gauge1_offset_length, 2},  {Param::gauge2_offset_length, 4},
+        {Param::output1_offset, 0x0D0C},   {Param::output1_offset_length, 1},
+        {Param::output2_offset_length, 2}, {Param::output1_type, 1},
+        {Param::output2_type, 1},          {Param::analog_offset, 0x66C0},
+        {Param::analog_offset_length, 2},  {Param::analog_type, 3},
+        {Param::analog_param, 16383},      {Param::output2_inverted, 255},
+    };
+    for (const auto& [param, value] : fields) write_param(bench.record(0), param, value);
     bench.open_editor(1);
     bench.card.clear_received();
   }

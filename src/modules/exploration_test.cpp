@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "modules/module_params.h"
+#include "testing/eventually.h"
 #include "testing/fake_env.h"
 #include "testing/virtual_modules.h"
 #include "virtual/virtual_card.h"
@@ -24,6 +23,20 @@ const Message CARD_SILENT{"Erreur de lecture", "La carte Kavri ne répond plus, 
 
 using testing::module_at;
 using testing::modules_at;
+
+// After CMD_EXPLORE, what a bus of the modules at 30 and 4 is sent.
+const std::vector<BusReport> kTwoModulesExchange{
+    make_report(CMD_RESET_MODULE, 30),   make_report(CMD_RESET_MODULE, 30),
+    make_report(CMD_DUMP_PARAMS, 30, 0), make_report(CMD_RESET_MODULE, 4),
+    make_report(CMD_DUMP_PARAMS, 4, 1),  make_report(CMD_END_EXPLORATION),
+};
+
+// A record no answer wrote to.
+void expect_empty(const ModuleRecord& record) {
+  for (const ParamInfo& info : param_infos()) {
+    EXPECT_EQ(read_param(record, info.param), 0) << info.name;
+  }
+}
 
 // What the exploration told, in the order it told it.
 struct Told {
@@ -83,10 +96,8 @@ class Bench {
 
   // Waits (bounded) until the thread has ended.
   bool wait_until_ended() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!ended_.load(std::memory_order_acquire)) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!testing::eventually([this] { return ended_.load(std::memory_order_acquire); })) {
+      return false;
     }
     worker_.stop_and_join();
     return true;
@@ -186,12 +197,7 @@ TEST(Exploration, TwoModulesAreRequestedInDiscoveryOrderAndTheBarEndsAt50) {
   Bench bench({module_at(30, 7), module_at(4, 9)});
   bench.explore();
 
-  const std::vector<BusReport> expected{
-      make_report(CMD_RESET_MODULE, 30),   make_report(CMD_RESET_MODULE, 30),
-      make_report(CMD_DUMP_PARAMS, 30, 0), make_report(CMD_RESET_MODULE, 4),
-      make_report(CMD_DUMP_PARAMS, 4, 1),  make_report(CMD_END_EXPLORATION),
-  };
-  EXPECT_EQ(bench.sent_after_explore(), expected);
+  EXPECT_EQ(bench.sent_after_explore(), kTwoModulesExchange);
   EXPECT_TRUE(bench.done.load());
 
   const Told told = bench.told();
@@ -207,15 +213,14 @@ TEST(Exploration, TwoModulesAreRequestedInDiscoveryOrderAndTheBarEndsAt50) {
 
 TEST(Exploration, ParametersLandInTheRecordsAndRatiosAreComputed) {
   VirtualModule first = module_at(21, 11);
-  first.set_param(Param::gauge1_course_max, 255);
-  first.set_param(Param::gauge1_sim_max, 16383);
-  first.set_param(Param::gauge2_course_min, 10);
-  first.set_param(Param::gauge2_course_max, 210);
-  first.set_param(Param::gauge2_sim_min, -1);
-  first.set_param(Param::gauge2_sim_max, 40000);
-  first.set_param(Param::gauge1_offset, 0x0D0C);
-  first.set_param(Param::output2_inverted, 255);
-  first.set_param(Param::analog_param, 16383);
+  const std::pair<Param, int> first_params[] = {
+      {Param::gauge1_course_max, 255}, {Param::gauge1_sim_max, 16383},
+      {Param::gauge2_course_min, 10},  {Param::gauge2_course_max, 210},
+      {Param::gauge2_sim_min, -1},     {Param::gauge2_sim_max, 40000},
+      {Param::gauge1_offset, 0x0D0C},  {Param::output2_inverted, 255},
+      {Param::analog_param, 16383},
+  };
+  for (const auto& [param, value] : first_params) first.set_param(param, value);
   VirtualModule second = module_at(22, 3);
   for (const ParamInfo& info : param_infos()) {
     second.set_param(info.param, 100 + static_cast<int>(info.param));
@@ -234,9 +239,7 @@ TEST(Exploration, ParametersLandInTheRecordsAndRatiosAreComputed) {
   EXPECT_NEAR(bench.modules.records[0].gauge1_ratio, 16383.0 / 255, 1e-3);
   EXPECT_NEAR(bench.modules.records[0].gauge2_ratio, 40001.0 / 200, 1e-3);
   EXPECT_NE(bench.modules.records[1].gauge1_ratio, 0.0f);
-  for (const ParamInfo& info : param_infos()) {
-    EXPECT_EQ(read_param(bench.modules.records[2], info.param), 0) << info.name;
-  }
+  expect_empty(bench.modules.records[2]);
 }
 
 TEST(Exploration, AnEmptyBusEndsAsFatalWithoutAnyRequest) {
@@ -285,19 +288,12 @@ TEST(Exploration, StrayUnknownAndOutOfRangeAnswersChangeNothing) {
   };
   bench.explore();
 
-  const std::vector<BusReport> expected{
-      make_report(CMD_RESET_MODULE, 30),   make_report(CMD_RESET_MODULE, 30),
-      make_report(CMD_DUMP_PARAMS, 30, 0), make_report(CMD_RESET_MODULE, 4),
-      make_report(CMD_DUMP_PARAMS, 4, 1),  make_report(CMD_END_EXPLORATION),
-  };
-  EXPECT_EQ(bench.sent_after_explore(), expected);
+  EXPECT_EQ(bench.sent_after_explore(), kTwoModulesExchange);
   EXPECT_TRUE(bench.done.load());
   EXPECT_TRUE(bench.fatals().empty());
   EXPECT_EQ(bench.modules.module_count, 2);
   EXPECT_EQ(bench.told().bar, 50);
-  for (const ParamInfo& info : param_infos()) {
-    EXPECT_EQ(read_param(bench.modules.records[2], info.param), 0) << info.name;
-  }
+  expect_empty(bench.modules.records[2]);
 }
 
 TEST(Exploration, ModulesBeyondTheTableAreIgnored) {

@@ -91,11 +91,14 @@ void fill_distinct(HeadlessToolkit& ui) {
   ui.set_selection(52, -1);
 }
 
-using GaugeConfigFile = testing::ScratchDir;
+// A scratch directory and the parameter window's fields.
+class GaugeConfigFile : public testing::ScratchDir {
+ protected:
+  GaugeConfigFile() { build_window(ui); }
+  HeadlessToolkit ui;
+};
 
 TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
-  HeadlessToolkit ui;
-  build_window(ui);
   ui.set_text(33, "$0BC0");
   ui.set_value(85, 1);
   ui.set_selection(29, 11);
@@ -129,8 +132,6 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   write_file(file,
              "; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n"
              "; inside\r\n[tail]\r\ny = 2\r\n");
-  HeadlessToolkit ui;
-  build_window(ui);
   fill_distinct(ui);
   const auto exported = fields(ui);
   ASSERT_EQ(exported.at("Combo_2_type"), "-1");
@@ -166,8 +167,6 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
              "Combo_2_type = 99\r\nCombo_Type_Out1 = $1\r\nCombo_TypeAN1 = %10\r\n"
              "CheckBox_invert_1 = 7\r\nCheckBox_invert_2 = -1\r\n"
              "CheckBox_inversion_OUT1 = 4294967296\r\nCombo_Type_Out2 = -1\r\n");
-  HeadlessToolkit ui;
-  build_window(ui);
   fill_distinct(ui);
   ui.queue_file_choice(file);
   import_gauge_config(ui);
@@ -196,8 +195,6 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
 }
 
 TEST_F(GaugeConfigFile, CancelledDialogsChangeNothing) {
-  HeadlessToolkit ui;
-  build_window(ui);
   fill_distinct(ui);
   const auto before = fields(ui);
   export_gauge_config(ui);  // no choice queued: cancelled
@@ -216,11 +213,11 @@ TEST_F(GaugeConfigFile, ExportToAFileThatCannotBeReadOrWrittenIsReportedAndLeave
     write_file(file, original);
     std::filesystem::permissions(file, mode);
     EXPECT_TRUE(testing::run_unprivileged([&] {
-      HeadlessToolkit ui;
-      build_window(ui);
-      ui.queue_file_choice(file);
-      export_gauge_config(ui);
-      return ui.messages() ==
+      HeadlessToolkit fresh;  // one window a mode
+      build_window(fresh);
+      fresh.queue_file_choice(file);
+      export_gauge_config(fresh);
+      return fresh.messages() ==
              std::vector<std::pair<std::string, std::string>>{
                  {"Erreur", "Je ne peux pas écrire la configuration dans le fichier " + file}};
     }));
@@ -229,8 +226,6 @@ TEST_F(GaugeConfigFile, ExportToAFileThatCannotBeReadOrWrittenIsReportedAndLeave
 }
 
 TEST_F(GaugeConfigFile, ImportOfAPathThatCannotBeOpenedIsReported) {
-  HeadlessToolkit ui;
-  build_window(ui);
   fill_distinct(ui);
   const auto before = fields(ui);
   const std::string missing = path("absent.jcf");

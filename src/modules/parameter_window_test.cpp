@@ -11,6 +11,14 @@ using testing::EditorBench;
 
 class ParameterWindowTest : public ::testing::Test {
  protected:
+  // What `read` gives for each control, in order.
+  template <typename Value>
+  std::vector<Value> each(const std::vector<int>& controls, Value (Toolkit::*read)(int) const) {
+    std::vector<Value> values;
+    for (int control : controls) values.push_back((ui.*read)(control));
+    return values;
+  }
+
   EditorBench bench{{7, 12}};
   HeadlessToolkit& ui = bench.ui;
 };
@@ -35,26 +43,18 @@ TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
   EXPECT_EQ(window->spec.title, "Paramétrages");
   EXPECT_FALSE(window->spec.close_box);
   EXPECT_EQ(bench.ctx.editor_module, 1);
-  EXPECT_EQ(ui.text(33), "$0BC0");
-  EXPECT_EQ(ui.text(46), "2");
-  EXPECT_EQ(ui.text(81), "16383");
-  EXPECT_EQ(ui.text(36), "-100");
-  EXPECT_EQ(ui.text(39), "70000");
-  EXPECT_EQ(ui.text(35), "$0000");
-  EXPECT_EQ(ui.item_count(PARAM_GAUGE1_TYPE_LIST), 40);
-  EXPECT_EQ(ui.item_count(PARAM_GAUGE2_TYPE_LIST), 40);
+  const std::vector<int> fields{
+      33, 46, 81, 36, 39, 35, PARAM_ADDRESS_FIELD, PARAM_NEW_ADDRESS_FIELD};
+  EXPECT_EQ(each(fields, &Toolkit::text), (std::vector<std::string>{"$0BC0", "2", "16383", "-100",
+                                                                    "70000", "$0000", "12", "12"}));
+  const std::vector<int> lists{PARAM_GAUGE1_TYPE_LIST, PARAM_GAUGE2_TYPE_LIST, 75, 80};
+  EXPECT_EQ(each(lists, &Toolkit::item_count), (std::vector<int>{40, 40, 2, 3}));
+  EXPECT_EQ(each(lists, &Toolkit::selection), (std::vector<int>{17, -1, 1, -1}));
   EXPECT_EQ(ui.item_count(76), 2);
-  EXPECT_EQ(ui.item_count(80), 3);
-  EXPECT_EQ(ui.selection(PARAM_GAUGE1_TYPE_LIST), 17);
-  EXPECT_EQ(ui.selection(PARAM_GAUGE2_TYPE_LIST), -1);
-  EXPECT_EQ(ui.selection(75), 1);
-  EXPECT_EQ(ui.selection(80), -1);
   EXPECT_EQ(ui.value(24), 1);
   EXPECT_EQ(ui.value(25), 0);
   EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
   EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
-  EXPECT_EQ(ui.text(PARAM_ADDRESS_FIELD), "12");
-  EXPECT_EQ(ui.text(PARAM_NEW_ADDRESS_FIELD), "12");
 }
 
 TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
@@ -69,28 +69,23 @@ TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
 
 TEST_F(ParameterWindowTest, ChoosingAGauge1TypeSetsItsButtonAndTheMainSlider) {
   bench.open_editor(1);
-  ui.user_select(PARAM_GAUGE1_TYPE_LIST, 17);  // type 18: a calibration table
-  bench.pass();
+  bench.choose(PARAM_GAUGE1_TYPE_LIST, 17);  // type 18: a calibration table
   EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
 
-  ui.user_select(PARAM_GAUGE1_TYPE_LIST, 16);  // type 17: a full-turn needle
-  bench.pass();
+  bench.choose(PARAM_GAUGE1_TYPE_LIST, 16);  // type 17: a full-turn needle
   EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 359);
   EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
 
   ui.set_value(MAIN_POSITION_SLIDER_1, 300);
-  ui.user_select(PARAM_GAUGE1_TYPE_LIST, 0);  // type 1
-  bench.pass();
+  bench.choose(PARAM_GAUGE1_TYPE_LIST, 0);  // type 1
   EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
   EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_1), 255);
   EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_1), "255");
   EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);
 
-  ui.user_select(PARAM_GAUGE2_TYPE_LIST, 13);  // type 14
-  bench.pass();
+  bench.choose(PARAM_GAUGE2_TYPE_LIST, 13);  // type 14
   EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
-  ui.user_select(PARAM_GAUGE2_TYPE_LIST, 15);
-  bench.pass();
+  bench.choose(PARAM_GAUGE2_TYPE_LIST, 15);
   EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
   EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);  // gauge 2 leaves the slider alone
 }

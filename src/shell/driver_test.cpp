@@ -14,6 +14,7 @@
 #include "modules/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
+#include "testing/eventually.h"
 #include "testing/fake_hid_list.h"
 #include "testing/shell_test_rig.h"
 
@@ -315,11 +316,7 @@ TEST(NormalEnd, ACardThatStopsTakingReportsCannotHoldUpTheEnd) {
 
   // The write left hanging ends once the card takes reports again; the rig may then go.
   rig.card.set_writes_block(false);
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  while (!state->card.reopenable() && std::chrono::steady_clock::now() < give_up) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ASSERT_TRUE(state->card.reopenable());
+  ASSERT_TRUE(testing::eventually([&] { return state->card.reopenable(); }));
 }
 
 struct FatalCase {
@@ -338,10 +335,7 @@ TEST_P(FatalEnd, ShowsTheMessageAndSavesNothing) {
   // The loop's passes move the virtual clock too; starting them once the answer is in keeps the
   // exploration's answer time-out out of this test.
   ports.on_started = [](AppState& state) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!state.fatal.pending() && std::chrono::steady_clock::now() < give_up) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    testing::eventually([&] { return state.fatal.pending(); }, std::chrono::seconds(30));
   };
   EXPECT_EQ(run_driver(ports), DriverEnd::fatal);
   ASSERT_EQ(rig.ui.messages().size(), 1u);

@@ -34,8 +34,18 @@ class MainWindowTest : public ::testing::Test {
     LoopEnd end;
     ASSERT_FALSE(run_pass(*state, std::nullopt, end));
   }
-  void select(int entry) {
-    rig.ui.user_select(MAIN_MODULE_SELECTOR, entry);
+  // The user's choice, move or press, then the pass that handles it.
+  void select(int entry) { choose(MAIN_MODULE_SELECTOR, entry); }
+  void choose(int list, int entry) {
+    rig.ui.user_select(list, entry);
+    pass();
+  }
+  void move(int slider, int value) {
+    rig.ui.user_move_slider(slider, value);
+    pass();
+  }
+  void press(int control) {
+    rig.ui.user_press(control);
     pass();
   }
   std::string text(int control) const { return rig.ui.text(control); }
@@ -61,8 +71,7 @@ TEST_F(MainWindowTest, TheExplorationFillsTheWindows) {
 TEST_F(MainWindowTest, Slider1On360DegreeModuleSendsTenfoldPositionHighByteFirst) {
   select(2);  // address 20, type 17
   EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 359);
-  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 100);
-  pass();
+  move(MAIN_POSITION_SLIDER_1, 100);
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "1000");
   EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "3");
   EXPECT_EQ(rig.card.received(),
@@ -74,8 +83,7 @@ TEST_F(MainWindowTest, Type35TakesTheTenfoldRuleButKeepsTheByteRange) {
   select(4);  // address 41, type 35
   EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 255);
   EXPECT_TRUE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
-  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 255);
-  pass();
+  move(MAIN_POSITION_SLIDER_1, 255);
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "2550");
   EXPECT_EQ(rig.card.received(),
             (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 41, 9),
@@ -88,8 +96,7 @@ TEST_F(MainWindowTest, SixteenBitModuleWidensSlider1AndCommonEntryBringsItBack) 
   EXPECT_FALSE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
   EXPECT_TRUE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
   EXPECT_FALSE(rig.ui.enabled(MAIN_SET_MIN_1));
-  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 300);
-  pass();
+  move(MAIN_POSITION_SLIDER_1, 300);
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "300");
   EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "1");
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 33, 1),
@@ -110,13 +117,10 @@ TEST_F(MainWindowTest, PlainModuleAndCommonEntrySendOneBytePositions) {
   select(1);  // address 12, type 5
   EXPECT_TRUE(rig.ui.enabled(MAIN_SET_MIN_1));
   EXPECT_TRUE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
-  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 200);
-  pass();
-  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_2, 17);
-  pass();
+  move(MAIN_POSITION_SLIDER_1, 200);
+  move(MAIN_POSITION_SLIDER_2, 17);
   select(0);
-  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 9);
-  pass();
+  move(MAIN_POSITION_SLIDER_1, 9);
   EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "9");
   EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "17");
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_POSITION_1, 12, 200),
@@ -126,11 +130,9 @@ TEST_F(MainWindowTest, PlainModuleAndCommonEntrySendOneBytePositions) {
 
 TEST_F(MainWindowTest, BacklightGoesToTheCommonAddressAndReachesTheTransferMirror) {
   select(2);
-  rig.ui.user_move_slider(MAIN_BACKLIGHT_SLIDER, 15);
-  pass();
+  move(MAIN_BACKLIGHT_SLIDER, 15);
   EXPECT_EQ(state->backlight_level.load(), 15);
-  rig.ui.user_move_slider(MAIN_BACKLIGHT_SLIDER, 0);
-  pass();
+  move(MAIN_BACKLIGHT_SLIDER, 0);
   EXPECT_EQ(state->backlight_level.load(), 0);
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_BACKLIGHT, 50, 255),
                                                          make_report(CMD_SET_BACKLIGHT, 50, 0)}));
@@ -138,12 +140,9 @@ TEST_F(MainWindowTest, BacklightGoesToTheCommonAddressAndReachesTheTransferMirro
 
 TEST_F(MainWindowTest, OutputListsSendTheEntryIndexAndResetTheSelectedModule) {
   select(1);
-  rig.ui.user_select(MAIN_OUTPUT_LIST_1, 2);  // "-1"
-  pass();
-  rig.ui.user_select(MAIN_OUTPUT_LIST_2, 1);  // "1"
-  pass();
-  rig.ui.user_press(MAIN_RESET_BUTTON);
-  pass();
+  choose(MAIN_OUTPUT_LIST_1, 2);  // "-1"
+  choose(MAIN_OUTPUT_LIST_2, 1);  // "1"
+  press(MAIN_RESET_BUTTON);
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_OUTPUT_1, 12, 2),
                                                          make_report(CMD_SET_OUTPUT_2, 12, 1),
                                                          make_report(CMD_RESET_MODULE, 12, 0)}));
@@ -153,10 +152,8 @@ TEST_F(MainWindowTest, CourseButtonsStoreIntoTheEditorModuleNotTheSelection) {
   select(4);  // address 41: the selection; the parameter window was never opened
   rig.ui.user_type(MAIN_VALUE_FIELD_1, "$20");
   rig.ui.user_type(MAIN_VALUE_FIELD_2, "300");
-  rig.ui.user_press(MAIN_SET_MIN_1);
-  pass();
-  rig.ui.user_press(MAIN_SET_MAX_2);
-  pass();
+  press(MAIN_SET_MIN_1);
+  press(MAIN_SET_MAX_2);
   const ModuleRecord& first = state->modules.records[0];
   EXPECT_EQ(first.gauge1_course_min.load(), 0x20);
   EXPECT_EQ(first.gauge2_course_max.load(), 300 % 256);
@@ -164,8 +161,7 @@ TEST_F(MainWindowTest, CourseButtonsStoreIntoTheEditorModuleNotTheSelection) {
 
   state->windows.editor_module = 1;
   rig.ui.user_type(MAIN_VALUE_FIELD_1, "not a number");
-  rig.ui.user_press(MAIN_SET_MAX_1);
-  pass();
+  press(MAIN_SET_MAX_1);
   EXPECT_EQ(state->modules.records[1].gauge1_course_max.load(), 0);
   EXPECT_TRUE(rig.card.received().empty());  // typing and the set buttons send nothing
 }

@@ -69,21 +69,7 @@ TEST(Win32WindowsGui, ParameterWindowShowsEveryControlInPlace) {
   auto ui = make_platform_toolkit();
   ASSERT_NE(ui, nullptr);
   testing::EditorRig rig(*ui, {12});
-  rig.ui.set_minimised(MAIN_WINDOW, true);
-  ModuleRecord& r = rig.record(0);
-  r.gauge1_type = 18;
-  r.gauge2_type = 35;
-  r.gauge1_offset = 0x0BC0;
-  r.gauge1_offset_length = 2;
-  r.gauge1_course_max = 255;
-  r.gauge1_sim_min = -100;
-  r.gauge1_sim_max = 16383;
-  r.output1_type = 2;
-  r.analog_type = 2;
-  r.analog_param = 16383;
-  r.gauge1_inverted = 255;
-  ui->set_selection(MAIN_MODULE_SELECTOR, 1);
-  rig.dispatch.control_handlers.at(MAIN_PARAMETERS_BUTTON)();
+  rig.open_filled_editor();
   ASSERT_TRUE(ui->window_exists(PARAMETER_WINDOW));
   settle(*ui);
 

@@ -12,48 +12,13 @@
 
 #include "base/utf16_text.h"
 #include "testing/screenshot.h"
+#include "testing/toolkit_test_panel.h"
 #include "ui/toolkit.h"
 
 namespace kavri {
 namespace {
 
-constexpr int kPanel = 4, kPlain = 5;
-constexpr Rect kPanelGeometry{40, 40, 560, 330};
-enum : int {
-  kStatus = 1,
-  kCount,
-  kGraduation,
-  kCaption,
-  kField = 10,
-  kList,
-  kBacklight,
-  kPosition,
-  kOpen,
-  kSetMin,
-  kReduced,
-  kProgress,
-  kDial,
-  kLampOn,
-  kLampOff
-};
-
-ControlSpec spec(int number, ControlKind kind, Rect rect, std::string text = "",
-                 Align align = Align::left) {
-  ControlSpec s;
-  s.number = number;
-  s.kind = kind;
-  s.rect = rect;
-  s.text = std::move(text);
-  s.align = align;
-  return s;
-}
-
-ControlSpec ranged(ControlSpec s, int min, int max, int tick_step = 0) {
-  s.range_min = min;
-  s.range_max = max;
-  s.tick_step = tick_step;
-  return s;
-}
+using namespace testing::test_panel;
 
 HWND window_titled(const wchar_t* title) { return FindWindowW(L"KavriWindow", title); }
 
@@ -98,39 +63,7 @@ class Win32ToolkitGuiTest : public ::testing::Test {
   void SetUp() override {
     ui = make_platform_toolkit();
     ASSERT_NE(ui, nullptr);
-    WindowSpec window{kPanel, "Paramètres", kPanelGeometry, true, true, true};
-    ASSERT_TRUE(ui->create_window(window));
-    ui->add_control(
-        kPanel, spec(kStatus, ControlKind::label, {20, 10, 110, 18}, "Déconnecté", Align::center));
-    ui->add_control(kPanel,
-                    spec(kCount, ControlKind::label, {20, 40, 120, 20}, "Nombre de modules : 3"));
-    ControlSpec graduation =
-        spec(kGraduation, ControlKind::label, {150, 35, 50, 30}, "-20", Align::right);
-    graduation.font = FontId::large;
-    ui->add_control(kPanel, graduation);
-    ControlSpec caption =
-        spec(kCaption, ControlKind::label, {210, 10, 300, 30}, "Exploration du bus", Align::center);
-    caption.font = FontId::small;
-    ui->add_control(kPanel, caption);
-    ui->add_control(kPanel, spec(kField, ControlKind::text_field, {20, 80, 80, 20}, "$0BC0"));
-    ui->add_control(kPanel, spec(kList, ControlKind::drop_down, {110, 80, 80, 20}));
-    ui->add_control(kPanel,
-                    ranged(spec(kBacklight, ControlKind::slider, {20, 120, 130, 30}), 0, 15, 1));
-    ui->add_control(kPanel,
-                    ranged(spec(kPosition, ControlKind::slider, {20, 150, 190, 20}), 0, 255));
-    ui->add_control(kPanel, spec(kOpen, ControlKind::button, {20, 190, 90, 20}, "Paramètres"));
-    ControlSpec set_min = spec(kSetMin, ControlKind::button, {120, 190, 70, 20}, "Set min.");
-    set_min.enabled = false;
-    ui->add_control(kPanel, set_min);
-    ui->add_control(kPanel, spec(kReduced, ControlKind::check_box, {20, 225, 200, 20},
-                                 "Démarre en mode réduit"));
-    ui->add_control(kPanel,
-                    ranged(spec(kProgress, ControlKind::progress_bar, {20, 265, 300, 20}), 0, 50));
-    ui->add_control(
-        kPanel, ranged(spec(kDial, ControlKind::dial, {330, 60, 200, 200}, "Position 1"), 0, 255));
-    ui->add_control(kPanel, spec(kLampOn, ControlKind::lamp, {240, 120, 80, 20}, "Out 1"));
-    ui->add_control(kPanel, spec(kLampOff, ControlKind::lamp, {240, 150, 80, 20}, "Out 2"));
-    for (const char* item : {"50", "12", "7"}) ui->add_item(kList, item);
+    ASSERT_TRUE(build_test_panel(*ui, 30));
     panel = window_titled(L"Paramètres");
     ASSERT_NE(panel, nullptr);
     SetForegroundWindow(panel);
@@ -299,14 +232,7 @@ TEST_F(Win32ToolkitGuiTest, MessageBoxShowsItsAccentsAndReturnsOnceDismissed) {
 }
 
 TEST_F(Win32ToolkitGuiTest, EveryKindOfControlShows) {
-  ui->set_selection(kList, 1);
-  ui->set_value(kBacklight, 9);
-  ui->set_value(kPosition, 127);
-  ui->set_value(kReduced, 1);
-  ui->set_value(kProgress, 20);
-  ui->set_value(kDial, 180);
-  ui->set_value(kLampOn, 1);
-  ui->set_background(kStatus, {255, 0, 0});
+  show_every_state(*ui);
   settle();
   EXPECT_TRUE(save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_toolkit.png"));
 }
