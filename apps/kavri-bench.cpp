@@ -46,10 +46,9 @@ void save_modules_on_change(VirtualCard& card, const std::string& path) {
   });
 }
 
-// What the bench does on its own as the main loop passes (the loop runs a copy of each hook, so
-// the state lives here): --unplug-at and --replug-at, each once when its time has come on the
-// bench's clock (the trace's), and, without a window, what the main window's card label shows,
-// told on standard error.
+// What the bench does on its own as the main loop passes: --unplug-at and --replug-at, each once
+// when its time has come on the bench's clock (the trace's), and, without a window, what the main
+// window's card label shows, told on standard error.
 class BenchScript {
  public:
   BenchScript(Env& env, VirtualCard& card, const BenchOptions& options)
@@ -96,6 +95,7 @@ int run_bench(const BenchOptions& options) {
     modules = std::move(*loaded);
   }
   VirtualCard card(std::move(modules));
+  card.keep_received(false);
   if (options.modules_file) save_modules_on_change(card, *options.modules_file);
 
   std::unique_ptr<TracingCard> tracing;

@@ -1,12 +1,9 @@
 // From a value change in the virtual simulator to the position report at the virtual card, on
 // the real clock: the transfer thread runs its passes (5 ms apart) while the main thread
-// changes a gauge's value and waits for the report that carries the new position.
+// changes a gauge's value and waits for the report that carries the new position. The
+// simulator is in this process (no operating system between them): kavri_sim_latency_benchmark
+// measures the same through the POSIX transport against a kavri-sim of its own.
 #include <benchmark/benchmark.h>
-
-#include <chrono>
-#include <random>
-#include <thread>
-#include <vector>
 
 #include "testing/position_latency.h"
 #include "testing/transfer_test_rig.h"
@@ -14,10 +11,9 @@
 namespace kavri {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 void BM_GaugeLatency(benchmark::State& state) {
   constexpr int kChanges = 1000;
+  constexpr std::uint16_t kWatched = 0x1000;
   SystemEnv env;
   OffsetSpace space;
   auto transport = make_in_process_transport(space);
@@ -25,45 +21,22 @@ void BM_GaugeLatency(benchmark::State& state) {
   IpcResult result;
   ipc.ipc_open(0, result);
   VirtualCard virtual_card(virtual_modules(MAX_MODULES));
+  virtual_card.keep_received(false);
   WatchedCard card(virtual_card, 1);
   BusSender bus(card);
   ModuleTable modules;
-  modules.module_count = MAX_MODULES;
-  for (int i = 0; i < MAX_MODULES; ++i) {
-    ModuleRecord& m = modules.records[static_cast<std::size_t>(i)];
-    m.address = static_cast<std::uint8_t>(i + 1);
-    // Module 0 is watched; the others keep the pass as long as a full bus makes it.
-    set_linear_gauge(m, 1, static_cast<std::uint16_t>(i == 0 ? 0x1000 : 0x2000), 2);
-    set_linear_gauge(m, 2, 0x2002, 8);
-    m.analog_offset = static_cast<std::uint16_t>(0x3000 + 2 * i);
-    m.analog_offset_length = 2;
-  }
+  configure_watched_bus(modules, kWatched);
   CalibrationTables calibration;
   Relaxed<int> backlight_level{10};
   TransferCycle cycle(TransferLinks{env, bus, card, ipc, modules, calibration, backlight_level});
 
   std::vector<double> latencies_ms;
-  // Changes fall at random points of the 5 ms pass rhythm, as a simulator's values do; right
-  // after a report they would all land at the start of the pause.
-  std::mt19937 random(5);
-  std::uniform_int_distribution<int> phase_us(0, 5000);
   for (auto _ : state) {
     Worker transfer = env.start_thread([&](std::stop_token stop) { cycle.run(stop); });
-    latencies_ms.clear();
-    for (int change = 1; change <= kChanges; ++change) {
-      const auto position = static_cast<std::uint8_t>(1 + change % 200);
-      std::this_thread::sleep_for(std::chrono::microseconds(phase_us(random)));
-      const Clock::time_point changed_at = Clock::now();
-      space.set(0x1000, 2, position);
-      const auto arrived = card.wait_for_position(position, std::chrono::seconds(5));
-      if (!arrived) {
-        state.SkipWithError("a position report never came");
-        break;
-      }
-      latencies_ms.push_back(
-          std::chrono::duration<double, std::milli>(*arrived - changed_at).count());
-    }
+    latencies_ms = time_position_changes(
+        card, kChanges, [&](std::uint8_t position) { space.set(kWatched, 2, position); });
     transfer.stop_and_join();
+    if (latencies_ms.size() < kChanges) state.SkipWithError("a position report never came");
   }
   set_latency_counters(state, std::move(latencies_ms));
 }

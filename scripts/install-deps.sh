@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libhidapi-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
+  jq  # scripts/bench.sh reads the benchmarks' JSON
   dpkg-dev file lintian desktop-file-utils
   # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer
   # their message boxes, zip to package them.

@@ -8,13 +8,18 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "device/bus_messages.h"
 #include "device/hid.h"
+#include "modules/module_record.h"
+#include "testing/transfer_test_rig.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri {
@@ -56,6 +61,44 @@ class WatchedCard final : public HidCard {
   int position_ = -1;
   Clock::time_point arrived_at_;
 };
+
+// A full bus of 51 modules at addresses 1 to 51, module 1's gauge 1 (2 bytes) at
+// `watched_offset`; the others keep the pass as long as a full bus makes it: both gauges, and
+// an analog input written to the simulator in every pass.
+inline void configure_watched_bus(ModuleTable& modules, std::uint16_t watched_offset) {
+  modules.module_count = MAX_MODULES;
+  for (int i = 0; i < MAX_MODULES; ++i) {
+    ModuleRecord& m = modules.records[static_cast<std::size_t>(i)];
+    m.address = static_cast<std::uint8_t>(i + 1);
+    set_linear_gauge(m, 1, static_cast<std::uint16_t>(i == 0 ? watched_offset : 0x2000), 2);
+    set_linear_gauge(m, 2, 0x2002, 8);
+    m.analog_offset = static_cast<std::uint16_t>(0x3000 + 2 * i);
+    m.analog_offset_length = 2;
+  }
+}
+
+// `count` changes of the watched gauge's value, each made by `change(position)` at a random
+// point of the 5 ms pass rhythm (as a simulator's values change; right after a report they
+// would all land at the start of the pause), each timed in milliseconds from just before the
+// change to the report that carries its position. Fewer when a report never came.
+inline std::vector<double> time_position_changes(
+    WatchedCard& card, int count, const std::function<void(std::uint8_t position)>& change) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> latencies_ms;
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> phase_us(0, 5000);
+  for (int i = 1; i <= count; ++i) {
+    const auto position = static_cast<std::uint8_t>(1 + i % 200);
+    std::this_thread::sleep_for(std::chrono::microseconds(phase_us(random)));
+    const Clock::time_point changed_at = Clock::now();
+    change(position);
+    const auto arrived = card.wait_for_position(position, std::chrono::seconds(5));
+    if (!arrived) break;
+    latencies_ms.push_back(
+        std::chrono::duration<double, std::milli>(*arrived - changed_at).count());
+  }
+  return latencies_ms;
+}
 
 // Sets the counters "changes", "median_ms", "p99_ms" and "max_ms" of `latencies_ms`.
 inline void set_latency_counters(benchmark::State& state, std::vector<double> latencies_ms) {

@@ -16,6 +16,10 @@ class LentCard final : public HidCard {
     if (stale()) return HidStatus::gone;
     return path_.write_report(report);
   }
+  std::optional<HidStatus> write_report_at_once(std::span<const std::uint8_t> report) override {
+    if (stale()) return HidStatus::gone;
+    return path_.write_report_at_once(report);
+  }
   HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
     if (stale()) {
       std::fill(report.begin(), report.end(), std::uint8_t{0});

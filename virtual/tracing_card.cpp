@@ -37,6 +37,13 @@ HidStatus TracingCard::write_report(std::span<const std::uint8_t> report) {
   return written;
 }
 
+std::optional<HidStatus> TracingCard::write_report_at_once(std::span<const std::uint8_t> report) {
+  std::lock_guard lock(mutex_);
+  const std::optional<HidStatus> written = card_.write_report_at_once(report);
+  if (written == HidStatus::ok) trace('>', report);
+  return written;
+}
+
 // The read itself runs outside the lock: it may wait for seconds, and the other threads'
 // writes must not wait with it. Its line is written as soon as it returns.
 HidStatus TracingCard::read_report(std::span<std::uint8_t> report, int timeout_ms) {

@@ -32,6 +32,7 @@ class TracingCard final : public HidCard {
   // Only reports that reach the card, and reads that deliver a report, are traced.
   HidStatus write_report(std::span<const std::uint8_t> report) override;
   HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
+  std::optional<HidStatus> write_report_at_once(std::span<const std::uint8_t> report) override;
 
  private:
   void trace(char direction, std::span<const std::uint8_t> report);  // with mutex_ held

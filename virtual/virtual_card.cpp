@@ -53,22 +53,47 @@ std::int64_t eeprom_value(Param param, std::int64_t value) {
   return bits;
 }
 
-VirtualCard::VirtualCard(std::vector<VirtualModule> modules) : modules_(std::move(modules)) {}
+VirtualCard::VirtualCard(std::vector<VirtualModule> modules) : modules_(std::move(modules)) {
+  index_addresses();
+}
+
+void VirtualCard::index_addresses() {
+  first_at_.fill(-1);
+  next_at_.assign(modules_.size(), -1);
+  for (std::size_t i = modules_.size(); i-- > 0;) {
+    int& first = first_at_[modules_[i].address];
+    next_at_[i] = first;
+    first = static_cast<int>(i);
+  }
+}
 
 HidStatus VirtualCard::write_report(std::span<const std::uint8_t> report) {
   if (report.empty()) return HidStatus::failed;
+  std::unique_lock lock(mutex_);
+  writes_unblocked_.wait(lock, [this] { return !writes_block_ || unplugged_; });
+  return take_report(lock, report);
+}
+
+std::optional<HidStatus> VirtualCard::write_report_at_once(std::span<const std::uint8_t> report) {
+  if (report.empty()) return HidStatus::failed;
+  std::unique_lock lock(mutex_);
+  if (writes_block_ && !unplugged_) return std::nullopt;
+  return take_report(lock, report);
+}
+
+HidStatus VirtualCard::take_report(std::unique_lock<std::mutex>& lock,
+                                   std::span<const std::uint8_t> report) {
+  if (unplugged_) return HidStatus::gone;
   BusReport command{};
   std::copy_n(report.begin(), std::min(report.size(), command.size()), command.begin());
-  std::function<void()> hook;
-  {
-    std::unique_lock lock(mutex_);
-    writes_unblocked_.wait(lock, [this] { return !writes_block_ || unplugged_; });
-    if (unplugged_) return HidStatus::gone;
+  if (keep_received_) {
     if (received_.size() >= kReceivedKept) received_.pop_front();
     received_.push_back(command);
-    if (handle_command(command)) hook = on_eeprom_change_;
   }
+  if (!handle_command(command)) return HidStatus::ok;
   // Outside the lock: the hook reads the modules back through the card.
+  const std::function<void()> hook = on_eeprom_change_;
+  lock.unlock();
   if (hook) hook();
   return HidStatus::ok;
 }
@@ -78,16 +103,33 @@ HidStatus VirtualCard::read_report(std::span<std::uint8_t> report, int timeout_m
   std::fill(report.begin(), report.end(), std::uint8_t{0});
   std::unique_lock lock(mutex_);
   const auto deliverable = [this] { return unplugged_ || !answers_.empty(); };
-  if (timeout_ms < 0) {
-    answer_ready_.wait(lock, deliverable);
-  } else if (!answer_ready_.wait_for(lock, std::chrono::milliseconds(timeout_ms), deliverable)) {
-    return HidStatus::timed_out;
+  if (!deliverable()) {  // an answer already there is taken without reading the clock
+    if (timeout_ms < 0) {
+      answer_ready_.wait(lock, deliverable);
+    } else if (!answer_ready_.wait_for(lock, std::chrono::milliseconds(timeout_ms), deliverable)) {
+      return HidStatus::timed_out;
+    }
   }
   if (unplugged_) return HidStatus::gone;
   const BusReport next = answers_.front();
   answers_.pop_front();
   std::copy_n(next.begin(), std::min(report.size(), next.size()), report.begin());
   return HidStatus::ok;
+}
+
+template <typename Action>
+int VirtualCard::for_each_at(std::uint8_t address, const Action& action) {
+  int count = 0;
+  bool moved = false;
+  for (int i = first_at_[address]; i >= 0; i = next_at_[static_cast<std::size_t>(i)]) {
+    VirtualModule& module = modules_[static_cast<std::size_t>(i)];
+    action(module);
+    moved = moved || module.address != address;  // CMD_SET_ADDRESS
+    ++count;
+  }
+  if (moved) index_addresses();
+  if (count > 0) count_change();
+  return count;
 }
 
 bool VirtualCard::handle_command(const BusReport& command) {
@@ -117,7 +159,10 @@ bool VirtualCard::handle_command(const BusReport& command) {
       for_each_at(address, [data](VirtualModule& m) { m.output2 = data; });
       return false;
     case CMD_SET_BACKLIGHT:
-      if (address == COMMON_ADDRESS) backlight_ = data;
+      if (address == COMMON_ADDRESS) {
+        backlight_ = data;
+        count_change();
+      }
       return false;
     case CMD_READ_ANALOG:
       answer_analog(address);
@@ -183,21 +228,9 @@ bool VirtualCard::write_param_byte(std::uint8_t address, std::uint8_t code, std:
   return for_each_at(address, store) > 0;
 }
 
-int VirtualCard::for_each_at(std::uint8_t address, const std::function<void(VirtualModule&)>& f) {
-  int count = 0;
-  for (auto& module : modules_) {
-    if (module.address == address) {
-      f(module);
-      ++count;
-    }
-  }
-  return count;
-}
-
 const VirtualModule* VirtualCard::find(std::uint8_t address) const {
-  const auto it = std::find_if(modules_.begin(), modules_.end(),
-                               [address](const VirtualModule& m) { return m.address == address; });
-  return it == modules_.end() ? nullptr : &*it;
+  const int first = first_at_[address];
+  return first < 0 ? nullptr : &modules_[static_cast<std::size_t>(first)];
 }
 
 // A silent card stops answering commands; what it had already queued, and injected
@@ -218,6 +251,12 @@ void VirtualCard::clear_received() {
   received_.clear();
 }
 
+void VirtualCard::keep_received(bool keep) {
+  std::lock_guard lock(mutex_);
+  keep_received_ = keep;
+  if (!keep) received_.clear();
+}
+
 std::vector<VirtualModule> VirtualCard::modules() const {
   std::lock_guard lock(mutex_);
   return modules_;
@@ -232,6 +271,7 @@ void VirtualCard::set_analog_value(int module_index, std::uint16_t value) {
   std::lock_guard lock(mutex_);
   if (module_index < 0 || static_cast<std::size_t>(module_index) >= modules_.size()) return;
   modules_[static_cast<std::size_t>(module_index)].analog_value = value;
+  count_change();
 }
 
 void VirtualCard::set_on_eeprom_change(std::function<void()> hook) {
@@ -265,6 +305,7 @@ void VirtualCard::set_unplugged(bool unplugged) {
     answers_.clear();
   }
   unplugged_ = unplugged;
+  count_change();
   answer_ready_.notify_all();
   writes_unblocked_.notify_all();
 }

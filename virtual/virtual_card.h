@@ -5,11 +5,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "device/bus_messages.h"
@@ -40,12 +42,21 @@ class VirtualCard final : public HidCard {
 
   HidStatus write_report(std::span<const std::uint8_t> report) override;
   HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override;
+  // Declines only while writes are held (set_writes_block).
+  std::optional<HidStatus> write_report_at_once(std::span<const std::uint8_t> report) override;
 
   // Inspection.
   std::vector<BusReport> received() const;  // every report the driver wrote, in order
   void clear_received();
+  // Off: nothing is recorded (kavri-bench, where nobody reads the record, which would take
+  // ten thousand reports a second from a bench at rest).
+  void keep_received(bool keep);
   std::vector<VirtualModule> modules() const;
   std::uint8_t backlight() const;
+  // Grows with every change of what the modules show (positions, outputs, addresses,
+  // parameters, analog values), of the backlight and of the plug: while it stays the same,
+  // an observer has nothing new to show.
+  std::uint64_t change_count() const { return changes_.load(std::memory_order_acquire); }
   void set_analog_value(int module_index, std::uint16_t value);
 
   // Called (outside the card's lock) after an EEPROM parameter write or an address change
@@ -67,6 +78,8 @@ class VirtualCard final : public HidCard {
   void set_writes_block(bool block);
 
  private:
+  // The write once the card takes it, under the lock held by `lock`.
+  HidStatus take_report(std::unique_lock<std::mutex>& lock, std::span<const std::uint8_t> report);
   // Acts on one command under the lock; true when it changed a module's EEPROM or address.
   bool handle_command(const BusReport& command);
   void scan();
@@ -74,15 +87,27 @@ class VirtualCard final : public HidCard {
   void answer_analog(std::uint8_t address);
   bool write_param_byte(std::uint8_t address, std::uint8_t code, std::uint8_t data);
   // Every module at that address hears a command, as on the bus; returns how many did.
-  int for_each_at(std::uint8_t address, const std::function<void(VirtualModule&)>& f);
+  // (A template: a report reaches its module without making a std::function.)
+  template <typename Action>
+  int for_each_at(std::uint8_t address, const Action& action);
   const VirtualModule* find(std::uint8_t address) const;  // the first at that address
   void queue(const BusReport& answer);
+  void index_addresses();
+  // With the lock held: a plain store, since only lock holders write the count.
+  void count_change() {
+    changes_.store(changes_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+  }
 
   mutable std::mutex mutex_;
   std::condition_variable answer_ready_;
   std::deque<BusReport> answers_;
   std::deque<BusReport> received_;
+  bool keep_received_ = true;
   std::vector<VirtualModule> modules_;
+  // The modules at each address in table order, for a report to reach them without a walk
+  // over the whole bus: first_at_[address], then next_at_[index] (-1 ends).
+  std::array<int, 256> first_at_{};
+  std::vector<int> next_at_;
   std::uint8_t backlight_ = 0;
   std::condition_variable writes_unblocked_;
   bool silent_ = false, unplugged_ = false, writes_block_ = false;
@@ -90,6 +115,7 @@ class VirtualCard final : public HidCard {
   std::uint8_t error_address_ = 0;
   bool has_error_address_ = false;
   std::function<void()> on_eeprom_change_;
+  std::atomic<std::uint64_t> changes_{0};  // raised under the lock, read without it
 };
 
 }  // namespace kavri

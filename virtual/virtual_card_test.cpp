@@ -163,6 +163,21 @@ TEST(VirtualCardEeprom, WritesStoreBytesAndAddressChangesCallTheHook) {
   EXPECT_EQ(changes, 6);
 }
 
+TEST(VirtualCardCommands, EveryModuleAtAnAddressHearsItsCommands) {
+  VirtualCard card({module_at(7), module_at(9), module_at(7)});
+  const auto positions = [&card] {
+    std::vector<int> shown;
+    for (const VirtualModule& m : card.modules()) shown.push_back(m.position1);
+    return shown;
+  };
+  send(card, CMD_SET_POSITION_1, 7, 40);
+  EXPECT_EQ(positions(), (std::vector<int>{40, 0, 40}));
+  send(card, CMD_SET_ADDRESS, 7, 9);  // both modules at 7 move
+  send(card, CMD_SET_POSITION_1, 7, 60);
+  send(card, CMD_SET_POSITION_1, 9, 50);
+  EXPECT_EQ(positions(), (std::vector<int>{50, 50, 50}));
+}
+
 TEST(VirtualCardFaults, SilenceTimesOutAndInjectedAnswersStillArrive) {
   VirtualCard card({module_at(12)});
   card.set_silent(true);
@@ -225,6 +240,9 @@ TEST(VirtualCardFaults, AReplugServesNewHandlesOnly) {
 TEST(VirtualCardFaults, BlockedWritesWaitUntilReleasedOrUnplugged) {
   VirtualCard card({module_at(12)});
   card.set_writes_block(true);
+  // A write that must not wait is declined, and writes nothing (the backlight stays 17 below).
+  EXPECT_EQ(card.write_report_at_once(make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 51)),
+            std::nullopt);
   std::atomic<int> ended{0};
   HidStatus released = HidStatus::failed, unplugged = HidStatus::failed;
   std::jthread writer([&] {

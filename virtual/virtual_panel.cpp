@@ -231,6 +231,9 @@ void VirtualPanel::build(const std::vector<VirtualModule>& modules) {
 
 void VirtualPanel::refresh() {
   if (!open_) return;
+  const std::uint64_t changes = card_.change_count();
+  if (changes == card_changes_shown_) return;
+  card_changes_shown_ = changes;
   const auto modules = card_.modules();
   const int count = static_cast<int>(std::min(modules.size(), shown_.size()));
   for (int i = 0; i < count; ++i) show_module(i, modules[static_cast<std::size_t>(i)]);

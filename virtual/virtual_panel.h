@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "ui/dispatch.h"
@@ -27,8 +28,8 @@ class VirtualPanel {
   VirtualPanel(const VirtualPanel&) = delete;
   VirtualPanel& operator=(const VirtualPanel&) = delete;
 
-  // Shows what the card holds now; changes only the controls whose value changed. Called by
-  // the main loop on every pass.
+  // Shows what the card holds now; changes only the controls whose value changed, and reads
+  // nothing from the card while it has not changed. Called by the main loop on every pass.
   void refresh();
 
   // Control numbers of module `index` (by its place on the bus), for tests.
@@ -60,6 +61,7 @@ class VirtualPanel {
   Toolkit& ui_;
   VirtualCard& card_;
   std::vector<Shown> shown_;
+  std::optional<std::uint64_t> card_changes_shown_;  // the card's change count last shown
   int backlight_shown_ = -1;
   int unplugged_shown_ = -1;
   bool open_ = true;

@@ -46,8 +46,9 @@ bool SystemEnv::sleep_for(Millis ms, std::stop_token stop) {
     return true;
   }
   // A condition variable that the stop request notifies, so a stop wakes the sleeper at once.
-  std::mutex mutex;
-  std::condition_variable_any wake;
+  // One per thread, made on its first such sleep: made at each, it would cost an allocation.
+  thread_local std::mutex mutex;
+  thread_local std::condition_variable_any wake;
   std::unique_lock lock(mutex);
   wake.wait_for(lock, stop, ms, [] { return false; });
   return !stop.stop_requested();

@@ -10,17 +10,27 @@
 namespace kavri {
 
 // Nearest integer, an exact half going to the even neighbour. Computed without the floating
-// point environment, so a rounding mode that some library leaves set changes nothing.
-// NaN and infinities come back unchanged.
+// point environment, so a rounding mode that some library leaves set changes nothing, and
+// without a library call (the transfer pass rounds a few hundred values). NaN and infinities
+// come back unchanged; a zero keeps the sign of x, as std::round gives it.
 inline double round_half_even(double x) {
-  if (std::fabs(x - std::trunc(x)) == 0.5) return 2.0 * std::round(x / 2.0);
-  return std::round(x);
+  constexpr double kAllIntegral = 4503599627370496.0;  // 2^52: from here on no fraction
+  if (!(std::fabs(x) < kAllIntegral)) return x;
+  const auto truncated = static_cast<std::int64_t>(x);         // toward zero
+  const double fraction = x - static_cast<double>(truncated);  // exact below 2^52
+  const bool odd = (truncated & 1) != 0;
+  std::int64_t nearest = truncated;
+  if (fraction > 0.5 || (fraction == 0.5 && odd)) ++nearest;
+  if (fraction < -0.5 || (fraction == -0.5 && odd)) --nearest;
+  return std::copysign(static_cast<double>(nearest), x);
 }
 
 // x (already integral or not) truncated toward zero and reduced modulo 2^64 into a signed
 // 64-bit integer, the way a 64-bit register keeps the low bits of a wider result.
 // NaN gives 0; +-infinity gives 0 (no bits of an infinite value are meaningful).
 inline std::int64_t wrap_to_i64(double x) {
+  // In range, the conversion itself truncates (NaN fails the test).
+  if (x >= -9223372036854775808.0 && x < 9223372036854775808.0) return static_cast<std::int64_t>(x);
   if (!std::isfinite(x)) return 0;
   const double t = std::trunc(x);
   if (t >= -9223372036854775808.0 && t < 9223372036854775808.0) {

@@ -1,8 +1,9 @@
 // A card whose writes are made on a thread of its own, so that a caller waits for one at most
 // a set time, whatever the platform's call does: a hidraw write to a card that has stopped
 // taking reports returns only when the kernel gives up, seconds later, and neither a window
-// nor the shutdown may wait that long. Reads go to the card directly: every backend bounds
-// them by their time-out.
+// nor the shutdown may wait that long. A write that cannot hang (write_report_at_once) is
+// made on the caller's thread. Reads go to the card directly: every backend bounds them by
+// their time-out.
 #pragma once
 
 #include <chrono>

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,6 +35,15 @@ class HidCard {
   // limit). On ok the span holds the new report; on any other status it is zeroed, so a
   // caller can never take the previous report for a new one.
   virtual HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) = 0;
+
+  // The same write for a card whose writes can never hang (an in-process card): made here at
+  // once, its status returned. Nullopt, with nothing written, when the write might hang (any
+  // platform card, or a virtual one told to hold its writes): a caller that bounds its waits
+  // then writes through write_report on a thread of its own.
+  virtual std::optional<HidStatus> write_report_at_once(std::span<const std::uint8_t> report) {
+    (void)report;
+    return std::nullopt;
+  }
 };
 
 // An interface with the card's ids that hid_open found but could not open, and why, in words

@@ -203,9 +203,10 @@ std::uint8_t convert_byte(const ConversionInputs& in, const Terms& t, double& v,
 
 Terms terms_of(const ConversionInputs& in, double v) {
   const GaugeSettings& g = in.gauge;
+  const std::int64_t l = round_to_i64(v);  // its low 32 bits are round_to_i32(v)
   return {v,
-          round_to_i32(v),
-          round_to_i64(v),
+          static_cast<std::int32_t>(static_cast<std::uint32_t>(l)),
+          l,
           g.ratio,
           g.course_min,
           g.course_max,

@@ -160,9 +160,10 @@ void TransferCycle::analog_step(ModuleRecord& m, int j) {
     // A bounded read: a card or module that never answers costs this much once per lifetime
     // of a request, instead of stopping the pass for good. A timed-out read zeroes the buffer.
     links_.card.read_report(s.input_report, static_cast<int>(ANALOG_READ_TIMEOUT.count()));
-    s.last_read_ms = links_.env.now_ms();
+    const std::int64_t now = links_.env.now_ms();
+    s.last_read_ms = now;
     s.analog_request_pending = true;
-    s.analog_requested_at = links_.env.now_ms();
+    s.analog_requested_at = now;
   }
   // The last answer read, whoever asked for it, is taken by the module it names.
   const BusReport& answer = s.input_report;

@@ -15,9 +15,11 @@ std::string file_in(const std::string& directory, const char* name) {
 void FatalRequest::request(std::string title, std::string text) {
   std::lock_guard lock(mutex_);
   if (!message_) message_ = Message{std::move(title), std::move(text)};
+  requested_.store(true, std::memory_order_release);
 }
 
 std::optional<FatalRequest::Message> FatalRequest::take() {
+  if (!requested_.load(std::memory_order_acquire)) return std::nullopt;
   std::lock_guard lock(mutex_);
   return std::exchange(message_, std::nullopt);
 }

@@ -52,6 +52,7 @@ class FatalRequest {
  private:
   mutable std::mutex mutex_;
   std::optional<Message> message_;
+  std::atomic<bool> requested_{false};  // so that the main loop's passes take no lock
 };
 
 // The main loop's account of the card across unplugs (main thread only).

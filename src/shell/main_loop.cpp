@@ -87,10 +87,7 @@ bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd&
   const std::optional<Event> event = state.ui.poll_event();
   if (event && !state.end_requested && handle_event(state, *event)) state.end_requested = true;
   // By index: a hook may add hooks.
-  for (std::size_t i = 0; i < state.dispatch.pass_hooks.size(); ++i) {
-    const std::function<void()> hook = state.dispatch.pass_hooks[i];
-    hook();
-  }
+  for (std::size_t i = 0; i < state.dispatch.pass_hooks.size(); ++i) state.dispatch.pass_hooks[i]();
   if (close_at_ms && state.env.now_ms() >= *close_at_ms) state.end_requested = true;
   state.env.sleep_for(Millis(3));
   end = LoopEnd::closed;

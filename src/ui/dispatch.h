@@ -3,16 +3,18 @@
 // loop (a write that runs in steps, say) registers a pass hook.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
-#include <vector>
 
 namespace kavri {
 
 struct Dispatch {
   std::map<int, std::function<void()>> control_handlers;  // by control number
   std::map<int, std::function<void()>> close_handlers;    // by window number
-  std::vector<std::function<void()>> pass_hooks;          // every pass, on the main thread
+  // Every pass, on the main thread. A deque: a hook may add hooks while it runs, and adding
+  // one never moves the others.
+  std::deque<std::function<void()>> pass_hooks;
 };
 
 }  // namespace kavri

@@ -3,6 +3,7 @@
 // applies every posted update, in order, at the start of its next pass.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -19,15 +20,19 @@ class UiPosts {
   void post(Update update) {
     std::lock_guard lock(mutex_);
     updates_.push_back(std::move(update));
+    posted_.store(true, std::memory_order_release);
   }
 
   // Main thread: applies what was posted so far, in order. Updates posted while it runs wait
   // for the next call.
   void apply_all(Toolkit& ui) {
+    // Most passes find nothing: they neither lock nor allocate.
+    if (!posted_.load(std::memory_order_acquire)) return;
     std::deque<Update> taken;
     {
       std::lock_guard lock(mutex_);
       taken.swap(updates_);
+      posted_.store(false, std::memory_order_relaxed);
     }
     for (auto& update : taken) update(ui);
   }
@@ -35,6 +40,7 @@ class UiPosts {
  private:
   std::mutex mutex_;
   std::deque<Update> updates_;
+  std::atomic<bool> posted_{false};  // set with each post, cleared when the updates are taken
 };
 
 }  // namespace kavri
