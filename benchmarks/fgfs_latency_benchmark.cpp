@@ -59,31 +59,25 @@ void BM_FgfsFrameToPosition(benchmark::State& state) {
   IpcClient ipc(env, *transport);
   IpcResult result;
   ipc.ipc_open(0, result);
-  VirtualCard virtual_card(virtual_modules(kModules));
-  WatchedCard card(virtual_card, 1);
-  BusSender bus(card);
-  ModuleTable modules;
-  modules.module_count = kModules;
+  WatchedTransfer rig(env, ipc, kModules);
+  rig.modules.module_count = kModules;
   for (int i = 0; i < kModules; ++i) {
-    ModuleRecord& m = modules.records[static_cast<std::size_t>(i)];
+    ModuleRecord& m = rig.modules.records[static_cast<std::size_t>(i)];
     m.address = static_cast<std::uint8_t>(i + 1);
     // Module 1 is watched; the others read two more offsets of the frame each.
     set_linear_gauge(m, 1, static_cast<std::uint16_t>(i == 0 ? 0x02BC : 0x0898), i == 0 ? 4 : 2);
     set_linear_gauge(m, 2, 0x08C0, 2);
   }
-  CalibrationTables calibration;
-  Relaxed<int> backlight_level{10};
-  TransferCycle cycle(TransferLinks{env, bus, card, ipc, modules, calibration, backlight_level});
 
   std::vector<double> latencies_ms;
   // Frames come at random points of the 5 ms pass rhythm, as FlightGear's do.
   std::mt19937 random(5);
   std::uniform_int_distribution<int> phase_us(0, 5000);
   for (auto _ : state) {
-    Worker transfer = env.start_thread([&](std::stop_token stop) { cycle.run(stop); });
+    Worker transfer = env.start_thread([&](std::stop_token stop) { rig.cycle.run(stop); });
     latencies_ms.clear();
     std::uint8_t shown = airspeed_position(flight[0]);
-    card.wait_for_position(shown, std::chrono::seconds(5));
+    rig.card.wait_for_position(shown, std::chrono::seconds(5));
     const auto replay = [&] {
       for (const std::string& line : flight) {
         const std::uint8_t position = airspeed_position(line);
@@ -91,7 +85,7 @@ void BM_FgfsFrameToPosition(benchmark::State& state) {
         const Clock::time_point sent_at = Clock::now();
         flightgear->send(line + "\n");
         if (position == shown) continue;
-        const auto arrived = card.wait_for_position(position, std::chrono::seconds(5));
+        const auto arrived = rig.card.wait_for_position(position, std::chrono::seconds(5));
         if (!arrived) return false;
         shown = position;
         latencies_ms.push_back(

@@ -20,21 +20,14 @@ void BM_GaugeLatency(benchmark::State& state) {
   IpcClient ipc(env, *transport);
   IpcResult result;
   ipc.ipc_open(0, result);
-  VirtualCard virtual_card(virtual_modules(MAX_MODULES));
-  virtual_card.keep_received(false);
-  WatchedCard card(virtual_card, 1);
-  BusSender bus(card);
-  ModuleTable modules;
-  configure_watched_bus(modules, kWatched);
-  CalibrationTables calibration;
-  Relaxed<int> backlight_level{10};
-  TransferCycle cycle(TransferLinks{env, bus, card, ipc, modules, calibration, backlight_level});
+  WatchedTransfer rig(env, ipc, MAX_MODULES);
+  configure_watched_bus(rig.modules, kWatched);
 
   std::vector<double> latencies_ms;
   for (auto _ : state) {
-    Worker transfer = env.start_thread([&](std::stop_token stop) { cycle.run(stop); });
+    Worker transfer = env.start_thread([&](std::stop_token stop) { rig.cycle.run(stop); });
     latencies_ms = time_position_changes(
-        card, kChanges, [&](std::uint8_t position) { space.set(kWatched, 2, position); });
+        rig.card, kChanges, [&](std::uint8_t position) { space.set(kWatched, 2, position); });
     transfer.stop_and_join();
     if (latencies_ms.size() < kChanges) state.SkipWithError("a position report never came");
   }

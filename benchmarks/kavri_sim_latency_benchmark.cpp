@@ -44,15 +44,8 @@ void BM_KavriSimLatency(benchmark::State& state) {
     state.SkipWithError("kavri-sim did not serve the link");
     return;
   }
-  VirtualCard virtual_card(virtual_modules(MAX_MODULES));
-  virtual_card.keep_received(false);
-  WatchedCard card(virtual_card, 1);
-  BusSender bus(card);
-  ModuleTable modules;
-  configure_watched_bus(modules, kWatched);
-  CalibrationTables calibration;
-  Relaxed<int> backlight_level{10};
-  TransferCycle cycle(TransferLinks{env, bus, card, ipc, modules, calibration, backlight_level});
+  WatchedTransfer rig(env, ipc, MAX_MODULES);
+  configure_watched_bus(rig.modules, kWatched);
 
   const auto write_position = [&](std::uint8_t position) {
     const std::uint16_t value = position;
@@ -63,8 +56,8 @@ void BM_KavriSimLatency(benchmark::State& state) {
   };
   std::vector<double> latencies_ms;
   for (auto _ : state) {
-    Worker transfer = env.start_thread([&](std::stop_token stop) { cycle.run(stop); });
-    latencies_ms = time_position_changes(card, kChanges, write_position);
+    Worker transfer = env.start_thread([&](std::stop_token stop) { rig.cycle.run(stop); });
+    latencies_ms = time_position_changes(rig.card, kChanges, write_position);
     transfer.stop_and_join();
     if (latencies_ms.size() < kChanges) state.SkipWithError("a position report never came");
   }

@@ -77,6 +77,26 @@ inline void configure_watched_bus(ModuleTable& modules, std::uint16_t watched_of
   }
 }
 
+// The driver's transfer cycle on `modules_on_bus` virtual modules (addresses from 1, module
+// 1's gauge 1 watched) behind `ipc`; the bus is the caller's to configure before `cycle` runs.
+struct WatchedTransfer {
+  WatchedTransfer(Env& env, IpcClient& ipc, int modules_on_bus)
+      : virtual_card(virtual_modules(modules_on_bus)),
+        card(virtual_card, 1),
+        bus(card),
+        cycle(TransferLinks{env, bus, card, ipc, modules, calibration, backlight_level}) {
+    virtual_card.keep_received(false);  // thousands of reports a second, never read here
+  }
+
+  VirtualCard virtual_card;
+  WatchedCard card;
+  BusSender bus;
+  ModuleTable modules;
+  CalibrationTables calibration;
+  Relaxed<int> backlight_level{10};
+  TransferCycle cycle;
+};
+
 // `count` changes of the watched gauge's value, each made by `change(position)` at a random
 // point of the 5 ms pass rhythm (as a simulator's values change; right after a report they
 // would all land at the start of the pause), each timed in milliseconds from just before the
