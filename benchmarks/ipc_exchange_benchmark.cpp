@@ -6,7 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
+#include <optional>
 #include <vector>
 
 #include "base/env.h"
@@ -15,6 +15,7 @@
 #include "simlink/ipc_transport.h"
 #include "simlink/posix_transport.h"
 #include "testing/files.h"
+#include "testing/timed_exchange.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace {
@@ -29,28 +30,21 @@ void measure_exchanges(benchmark::State& state, kavri::IpcTransport& transport, 
     state.SkipWithError("the link did not open");
     return;
   }
-  std::uint16_t lights = 0, battery = 0, trim = 0;
-  std::uint32_t heading = 0;
+  kavri::testing::TimedExchange exchange;
   std::vector<double> micros;
   micros.reserve(static_cast<std::size_t>(state.max_iterations));
   for (auto _ : state) {
-    const auto begin = std::chrono::steady_clock::now();
-    client.ipc_read(0x0D0C, 2, &lights, result);
-    client.ipc_read(0x281C, 2, &battery, result);
-    client.ipc_read(0x0BC0, 2, &trim, result);
-    client.ipc_read(0x0580, 4, &heading, result);
-    const bool done = client.ipc_process(result);
-    const auto end = std::chrono::steady_clock::now();
-    if (!done) {
+    const std::optional<double> us = exchange.run(client, result);
+    if (!us) {
       state.SkipWithError("an exchange failed");
       return;
     }
-    micros.push_back(std::chrono::duration<double, std::micro>(end - begin).count());
+    micros.push_back(*us);
   }
   std::sort(micros.begin(), micros.end());
   state.counters["median_us"] = micros[micros.size() / 2];
   state.counters["p99_us"] = micros[micros.size() * 99 / 100];
-  benchmark::DoNotOptimize(lights + battery + trim + heading);
+  benchmark::DoNotOptimize(exchange.checksum());
 }
 
 void BM_ExchangePosix(benchmark::State& state) {

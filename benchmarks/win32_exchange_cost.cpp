@@ -6,8 +6,8 @@
 //   --external: measure against the server already running (kavri-sim.exe, FSUIPC) instead of
 //   a virtual simulator served on a thread of this process.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +15,7 @@
 #include "base/number_text.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_transport.h"
+#include "testing/timed_exchange.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 int main(int argc, char** argv) {
@@ -48,24 +49,17 @@ int main(int argc, char** argv) {
                  static_cast<int>(result));
     return 1;
   }
-  std::uint16_t lights = 0, battery = 0, trim = 0;
-  std::uint32_t heading = 0;
+  kavri::testing::TimedExchange exchange;
   std::vector<double> micros;
   micros.reserve(static_cast<std::size_t>(count));
   for (std::int64_t i = 0; i < count; ++i) {
-    const auto begin = std::chrono::steady_clock::now();
-    client.ipc_read(0x0D0C, 2, &lights, result);
-    client.ipc_read(0x281C, 2, &battery, result);
-    client.ipc_read(0x0BC0, 2, &trim, result);
-    client.ipc_read(0x0580, 4, &heading, result);
-    const bool done = client.ipc_process(result);
-    const auto end = std::chrono::steady_clock::now();
-    if (!done) {
+    const std::optional<double> us = exchange.run(client, result);
+    if (!us) {
       std::fprintf(stderr, "win32_exchange_cost: exchange %lld failed (result %d)\n",
                    static_cast<long long>(i), static_cast<int>(result));
       return 1;
     }
-    micros.push_back(std::chrono::duration<double, std::micro>(end - begin).count());
+    micros.push_back(*us);
   }
   std::sort(micros.begin(), micros.end());
   std::printf("%lld exchanges %s: median %.1f us, p99 %.1f us\n", static_cast<long long>(count),

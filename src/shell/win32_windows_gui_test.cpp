@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <chrono>
-
 #include "modules/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
@@ -16,6 +14,17 @@ namespace kavri {
 namespace {
 
 using testing::module_at;
+
+// The window's client size and its place on the screen (its outer corner).
+void expect_box(HWND window, LONG width, LONG height, LONG left, LONG top) {
+  RECT client, outer;
+  GetClientRect(window, &client);
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(client.right, width);
+  EXPECT_EQ(client.bottom, height);
+  EXPECT_EQ(outer.left, left);
+  EXPECT_EQ(outer.top, top);
+}
 
 // Lets the windows paint before the picture is taken.
 void settle(Toolkit& ui) {
@@ -39,23 +48,14 @@ TEST(Win32WindowsGui, MainWindowShowsTheExploredBus) {
   ASSERT_NE(state, nullptr);
 
   // Passes until the exploration is over and the link monitor has shown the link down.
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  LoopEnd end;
-  while (ui->window_exists(PROGRESS_WINDOW) || ui->text(MAIN_STATUS_LABEL) != "Déconnecté") {
-    ASSERT_LT(std::chrono::steady_clock::now(), give_up);
-    ASSERT_FALSE(run_pass(*state, std::nullopt, end));
-  }
+  ASSERT_TRUE(testing::ShellRig::pass_until(*state, [&] {
+    return !ui->window_exists(PROGRESS_WINDOW) && ui->text(MAIN_STATUS_LABEL) == "Déconnecté";
+  }));
   settle(*ui);
 
   const HWND main = FindWindowW(L"KavriWindow", L"Kavri");
   ASSERT_NE(main, nullptr);
-  RECT client, outer;
-  GetClientRect(main, &client);
-  GetWindowRect(main, &outer);
-  EXPECT_EQ(client.right, 557);
-  EXPECT_EQ(client.bottom, 378);
-  EXPECT_EQ(outer.left, 355);
-  EXPECT_EQ(outer.top, 124);
+  expect_box(main, 557, 378, 355, 124);
   const LONG style = GetWindowLongW(main, GWL_STYLE);
   EXPECT_TRUE((style & WS_SYSMENU) && (style & WS_MINIMIZEBOX) && (style & WS_THICKFRAME));
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
@@ -75,13 +75,7 @@ TEST(Win32WindowsGui, ParameterWindowShowsEveryControlInPlace) {
 
   const HWND window = FindWindowW(L"KavriWindow", L"Paramétrages");
   ASSERT_NE(window, nullptr);
-  RECT client, outer;
-  GetClientRect(window, &client);
-  GetWindowRect(window, &outer);
-  EXPECT_EQ(client.right, 489);
-  EXPECT_EQ(client.bottom, 505);
-  EXPECT_EQ(outer.left, 344);
-  EXPECT_EQ(outer.top, 145);
+  expect_box(window, 489, 505, 344, 145);
   EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU);  // left by "Annule" only
   wchar_t text[64] = {};
   GetDlgItemTextW(window, 33, text, 64);

@@ -3,6 +3,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "ui/toolkit.h"
 
@@ -48,5 +52,44 @@ inline int insert_position(int position, int count) {
 inline int selection_after_insert(int selection, int inserted_at) {
   return selection >= 0 && inserted_at <= selection ? selection + 1 : selection;
 }
+
+// What a control on a display keeps of its own, whatever draws it: its value in its range, and
+// a list's entries and selection, each changed by the rules above. A setter that a control of
+// its kind does not take answers false and changes nothing; the caller redraws on true.
+struct ControlModel {
+  ControlKind kind = ControlKind::label;
+  Range range;
+  int value = 0;
+  std::vector<std::string> items;
+  int selection = -1;
+
+  bool set_range(int min, int max) {
+    if (!has_range(kind)) return false;
+    range = ordered(min, max);
+    value = stored_value(kind, range, value);
+    return true;
+  }
+  bool set_value(int new_value) {
+    if (!has_value(kind)) return false;
+    value = stored_value(kind, range, new_value);
+    return true;
+  }
+  void clear_items() {
+    items.clear();
+    selection = -1;
+  }
+  // Where the entry went.
+  int insert_item(int position, std::string_view text) {
+    const int at = insert_position(position, item_count());
+    items.insert(items.begin() + at, std::string(text));
+    selection = selection_after_insert(selection, at);
+    return at;
+  }
+  void select(int index) { selection = selection_after_set(index, item_count()); }
+  int item_count() const { return static_cast<int>(items.size()); }
+  std::string item_text(int index) const {
+    return index >= 0 && index < item_count() ? items[static_cast<std::size_t>(index)] : "";
+  }
+};
 
 }  // namespace kavri::control_rules

@@ -97,17 +97,12 @@ class ToolkitWindow : public Fl_Double_Window {
   bool minimised = false;
 };
 
-struct ControlEntry {
+struct ControlEntry : rules::ControlModel {
   int window = 0;
-  ControlKind kind = ControlKind::label;
   Align align = Align::left;
-  Fl_Widget* widget = nullptr;  // owned by its window
-  std::string text;             // captions; text fields read their widget instead
-  rules::Range range;
-  int value = 0;
-  std::vector<std::string> items;
+  Fl_Widget* widget = nullptr;     // owned by its window
+  std::string text;                // captions; text fields read their widget instead
   std::vector<Fl_Menu_Item> menu;  // points into items; rebuilt with them
-  int selection = -1;
   std::unique_ptr<Binding> binding;
 };
 
@@ -224,10 +219,7 @@ class FltkToolkit final : public Toolkit {
 
   void set_range(int control, int min, int max) override {
     ControlEntry* entry = find(control);
-    if (entry == nullptr || !rules::has_range(entry->kind)) return;
-    entry->range = rules::ordered(min, max);
-    entry->value = rules::stored_value(entry->kind, entry->range, entry->value);
-    show_value(*entry);
+    if (entry != nullptr && entry->set_range(min, max)) show_value(*entry);
   }
 
   int range_max(int control) const override {
@@ -237,9 +229,7 @@ class FltkToolkit final : public Toolkit {
 
   void set_value(int control, int value) override {
     ControlEntry* entry = find(control);
-    if (entry == nullptr || !rules::has_value(entry->kind)) return;
-    entry->value = rules::stored_value(entry->kind, entry->range, value);
-    show_value(*entry);
+    if (entry != nullptr && entry->set_value(value)) show_value(*entry);
   }
 
   int value(int control) const override {
@@ -250,8 +240,7 @@ class FltkToolkit final : public Toolkit {
   void clear_items(int control) override {
     ControlEntry* entry = find_list(control);
     if (entry == nullptr) return;
-    entry->items.clear();
-    entry->selection = -1;
+    entry->clear_items();
     show_items(*entry);
   }
 
@@ -262,27 +251,24 @@ class FltkToolkit final : public Toolkit {
   void insert_item(int control, int position, std::string_view text) override {
     ControlEntry* entry = find_list(control);
     if (entry == nullptr) return;
-    const int at = rules::insert_position(position, static_cast<int>(entry->items.size()));
-    entry->items.insert(entry->items.begin() + at, std::string(text));
-    entry->selection = rules::selection_after_insert(entry->selection, at);
+    entry->insert_item(position, text);
     show_items(*entry);
   }
 
   int item_count(int control) const override {
     const ControlEntry* entry = find(control);
-    return entry != nullptr ? static_cast<int>(entry->items.size()) : 0;
+    return entry != nullptr ? entry->item_count() : 0;
   }
 
   std::string item_text(int control, int index) const override {
     const ControlEntry* entry = find(control);
-    if (entry == nullptr || index < 0 || index >= static_cast<int>(entry->items.size())) return "";
-    return entry->items[static_cast<std::size_t>(index)];
+    return entry != nullptr ? entry->item_text(index) : "";
   }
 
   void set_selection(int control, int index) override {
     ControlEntry* entry = find_list(control);
     if (entry == nullptr) return;
-    entry->selection = rules::selection_after_set(index, static_cast<int>(entry->items.size()));
+    entry->select(index);
     static_cast<Fl_Choice*>(entry->widget)->value(entry->selection);
   }
 

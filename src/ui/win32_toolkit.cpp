@@ -37,15 +37,10 @@ struct WindowEntry {
   HWND hwnd = nullptr;
 };
 
-struct ControlEntry {
+struct ControlEntry : rules::ControlModel {
   int window = 0;
-  ControlKind kind = ControlKind::label;
   HWND hwnd = nullptr;
   std::string text;  // captions; text fields read their control instead
-  rules::Range range;
-  int value = 0;
-  std::vector<std::string> items;
-  int selection = -1;
   std::optional<Rgb> background;
   HBRUSH background_brush = nullptr;
   std::unique_ptr<GaugeFace> face;  // dials and lamps
@@ -200,10 +195,7 @@ class Win32Toolkit final : public Toolkit {
 
   void set_range(int control, int min, int max) override {
     ControlEntry* entry = find(control);
-    if (entry == nullptr || !rules::has_range(entry->kind)) return;
-    entry->range = rules::ordered(min, max);
-    entry->value = rules::stored_value(entry->kind, entry->range, entry->value);
-    show_value(*entry);
+    if (entry != nullptr && entry->set_range(min, max)) show_value(*entry);
   }
 
   int range_max(int control) const override {
@@ -213,9 +205,7 @@ class Win32Toolkit final : public Toolkit {
 
   void set_value(int control, int value) override {
     ControlEntry* entry = find(control);
-    if (entry == nullptr || !rules::has_value(entry->kind)) return;
-    entry->value = rules::stored_value(entry->kind, entry->range, value);
-    show_value(*entry);
+    if (entry != nullptr && entry->set_value(value)) show_value(*entry);
   }
 
   int value(int control) const override {
@@ -226,8 +216,7 @@ class Win32Toolkit final : public Toolkit {
   void clear_items(int control) override {
     ControlEntry* entry = find_list(control);
     if (entry == nullptr) return;
-    entry->items.clear();
-    entry->selection = -1;
+    entry->clear_items();
     SendMessageW(entry->hwnd, CB_RESETCONTENT, 0, 0);
   }
 
@@ -238,9 +227,7 @@ class Win32Toolkit final : public Toolkit {
   void insert_item(int control, int position, std::string_view text) override {
     ControlEntry* entry = find_list(control);
     if (entry == nullptr) return;
-    const int at = rules::insert_position(position, static_cast<int>(entry->items.size()));
-    entry->items.insert(entry->items.begin() + at, std::string(text));
-    entry->selection = rules::selection_after_insert(entry->selection, at);
+    const int at = entry->insert_item(position, text);
     SendMessageW(entry->hwnd, CB_INSERTSTRING, static_cast<WPARAM>(at),
                  reinterpret_cast<LPARAM>(to_wide(text).c_str()));
     SendMessageW(entry->hwnd, CB_SETCURSEL, static_cast<WPARAM>(entry->selection), 0);
@@ -248,19 +235,18 @@ class Win32Toolkit final : public Toolkit {
 
   int item_count(int control) const override {
     const ControlEntry* entry = find(control);
-    return entry != nullptr ? static_cast<int>(entry->items.size()) : 0;
+    return entry != nullptr ? entry->item_count() : 0;
   }
 
   std::string item_text(int control, int index) const override {
     const ControlEntry* entry = find(control);
-    if (entry == nullptr || index < 0 || index >= static_cast<int>(entry->items.size())) return "";
-    return entry->items[static_cast<std::size_t>(index)];
+    return entry != nullptr ? entry->item_text(index) : "";
   }
 
   void set_selection(int control, int index) override {
     ControlEntry* entry = find_list(control);
     if (entry == nullptr) return;
-    entry->selection = rules::selection_after_set(index, static_cast<int>(entry->items.size()));
+    entry->select(index);
     SendMessageW(entry->hwnd, CB_SETCURSEL, static_cast<WPARAM>(entry->selection), 0);
   }
 
@@ -332,7 +318,7 @@ class Win32Toolkit final : public Toolkit {
         break;
       case ControlKind::drop_down: {
         const auto chosen = static_cast<int>(SendMessageW(entry.hwnd, CB_GETCURSEL, 0, 0));
-        entry.selection = rules::selection_after_set(chosen, static_cast<int>(entry.items.size()));
+        entry.select(chosen);
         break;
       }
       default:
