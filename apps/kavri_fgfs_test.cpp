@@ -24,7 +24,7 @@
 #include "modules/module_params.h"
 #include "shell/driver.h"
 #include "shell/main_loop.h"
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #include "testing/files.h"
 #include "testing/process.h"
 #include "testing/virtual_modules.h"

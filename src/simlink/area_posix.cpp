@@ -1,4 +1,4 @@
-#include "simlink/posix_area.h"
+#include "simlink/area_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "server/posix_connection.h"
+#include "server/connection_posix.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "simlink/area_posix.h"
+#include "simlink/endpoint_posix.h"
 #include "simlink/ipc_records.h"
-#include "simlink/posix_area.h"
-#include "simlink/posix_endpoint.h"
 
 namespace kavri {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/win32_dialogs.h"
+#include "ui/dialogs_win32.h"
 
 // windows.h (through the header) first: the dialog header needs its types.
 #include <commdlg.h>

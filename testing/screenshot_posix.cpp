@@ -1,11 +1,11 @@
-#include "testing/screenshot.h"
-
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+
+#include "testing/screenshot.h"
 
 extern char** environ;
 

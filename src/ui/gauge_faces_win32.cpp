@@ -3,7 +3,7 @@
 // place. A lamp: a round light, lit while its value is not 0, its caption to its right when
 // the face is wider than tall. Both are drawn into a bitmap first, so a moving needle never
 // flickers.
-#include "ui/win32_gauge_faces.h"
+#include "ui/gauge_faces_win32.h"
 
 #include <algorithm>
 #include <cmath>

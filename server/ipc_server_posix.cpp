@@ -10,10 +10,10 @@
 #include <system_error>
 #include <vector>
 
+#include "server/connection_posix.h"
 #include "server/ipc_server.h"
-#include "server/posix_connection.h"
+#include "simlink/endpoint_posix.h"
 #include "simlink/ipc_records.h"
-#include "simlink/posix_endpoint.h"
 
 namespace kavri {
 namespace {

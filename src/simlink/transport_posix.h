@@ -10,7 +10,7 @@
 namespace kavri {
 
 struct PosixTransportOptions {
-  // Where the servers' sockets are; empty: the per-user directory (simlink/posix_endpoint.h).
+  // Where the servers' sockets are; empty: the per-user directory (simlink/endpoint_posix.h).
   std::string directory;
 };
 

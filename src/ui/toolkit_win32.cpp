@@ -15,10 +15,10 @@
 
 #include "base/utf16_text.h"
 #include "ui/control_rules.h"
+#include "ui/dialogs_win32.h"
+#include "ui/gauge_faces_win32.h"
+#include "ui/native_controls_win32.h"
 #include "ui/toolkit.h"
-#include "ui/win32_dialogs.h"
-#include "ui/win32_gauge_faces.h"
-#include "ui/win32_native_controls.h"
 
 namespace kavri {
 namespace {

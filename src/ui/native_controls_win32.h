@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/gauge_faces_win32.h"
 #include "ui/toolkit.h"
-#include "ui/win32_gauge_faces.h"
 
 namespace kavri::win32_ui {
 

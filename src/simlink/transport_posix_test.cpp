@@ -1,6 +1,6 @@
 // The POSIX transport end to end, against the virtual simulator's server in a scratch
 // directory.
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,10 +19,10 @@
 #include <cstring>
 #include <thread>
 
+#include "simlink/endpoint_posix.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_transport.h"
-#include "simlink/posix_endpoint.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "testing/stand_in_server.h"

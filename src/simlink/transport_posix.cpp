@@ -1,9 +1,9 @@
 // The POSIX stand-in for the window message: the server listens on a Unix-domain socket named
 // after its class; the client keeps one connection and, for each exchange, copies its block
 // into the area, sends a numbered request and waits for the reply of that number
-// (simlink/posix_endpoint.h), then copies the block back. The area is a POSIX shared-memory
-// object that the client creates exclusively and removes when it closes (simlink/posix_area.h).
-#include "simlink/posix_transport.h"
+// (simlink/endpoint_posix.h), then copies the block back. The area is a POSIX shared-memory
+// object that the client creates exclusively and removes when it closes (simlink/area_posix.h).
+#include "simlink/transport_posix.h"
 
 #include <sched.h>
 #include <sys/socket.h>
@@ -17,9 +17,9 @@
 #include <stop_token>
 #include <vector>
 
+#include "simlink/area_posix.h"
+#include "simlink/endpoint_posix.h"
 #include "simlink/ipc_records.h"
-#include "simlink/posix_area.h"
-#include "simlink/posix_endpoint.h"
 
 namespace kavri {
 namespace {

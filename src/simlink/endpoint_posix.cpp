@@ -1,4 +1,4 @@
-#include "simlink/posix_endpoint.h"
+#include "simlink/endpoint_posix.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -1,4 +1,4 @@
-#include "ui/win32_native_controls.h"
+#include "ui/native_controls_win32.h"
 
 // windows.h (through the header) first: the common controls header needs its types.
 #include <commctrl.h>
