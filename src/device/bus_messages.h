@@ -25,13 +25,19 @@ constexpr std::uint8_t CMD_SET_OUTPUT_2 = 2;
 constexpr std::uint8_t CMD_SET_POSITION_1 = 3;
 constexpr std::uint8_t CMD_SET_POSITION_2 = 4;
 constexpr std::uint8_t CMD_READ_ANALOG = 5;
-constexpr std::uint8_t CMD_SET_BACKLIGHT = 6;
+constexpr std::uint8_t CMD_SET_BACKLIGHT = 6;  // byte 3: backlight_brightness(level)
 constexpr std::uint8_t CMD_RESET_MODULE = 7;
 constexpr std::uint8_t CMD_SET_ADDRESS = 50;
 constexpr std::uint8_t CMD_WRITE_PARAM_FIRST = 51;  // CMD_WRITE_PARAM: codes 51 to 88
 constexpr std::uint8_t CMD_WRITE_PARAM_LAST = 88;
 constexpr std::uint8_t CMD_END_EXPLORATION = 254;
 constexpr std::uint8_t CMD_DUMP_PARAMS = 255;
+
+// The CMD_SET_BACKLIGHT brightness of a backlight level 0-15: 0 to 255 in steps of 17. A level
+// outside 0-15 counts as the nearer end.
+constexpr std::uint8_t backlight_brightness(int level) {
+  return static_cast<std::uint8_t>((level < 0 ? 0 : level > 15 ? 15 : level) * 17);
+}
 
 // Answers, card to driver (byte 1).
 constexpr std::uint8_t RSP_MODULE_FOUND = 1;

@@ -187,9 +187,8 @@ void TransferCycle::follow_lights() {
   State& s = *state_;
   if (s.sim_lights == s.sim_lights_last) return;
   s.sim_lights_last = s.sim_lights;
-  const int level = std::clamp(links_.backlight_level.load(), 0, 15);
-  const auto brightness = static_cast<std::uint8_t>(s.sim_lights != 0 ? level * 17 : 0);
-  links_.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, brightness);
+  const int level = s.sim_lights != 0 ? links_.backlight_level.load() : 0;
+  links_.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
 }
 
 }  // namespace kavri

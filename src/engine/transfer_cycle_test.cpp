@@ -96,7 +96,7 @@ TEST_F(TransferCycleTest, OnlyTheFirstPassWaitsBeforeEachModule) {
 
 TEST_F(TransferCycleTest, BacklightFollowsTheLightSwitches) {
   rig.backlight_level = 12;
-  const BusReport on = make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 12 * 17);
+  const BusReport on = make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(12));
   EXPECT_EQ(pass(), Reports{});  // 0, as at start-up
   set(0x0D0C, 2, 0x0004);
   EXPECT_EQ(pass(), Reports{on});

@@ -14,7 +14,6 @@
 #include "device/bus_sender.h"
 #include "device/hid.h"
 #include "modules/module_record.h"
-#include "ui/toolkit.h"
 
 namespace kavri {
 
@@ -43,11 +42,6 @@ struct ExplorationLinks {
   std::function<void(std::string title, std::string text)> fatal;
   int answer_timeout_ms = 5000;  // no answer for this long ends the exploration as fatal
 };
-
-// The progress window "progression" (window 1) with its bar and caption "Exploration du bus".
-void open_progress_window(Toolkit& ui);
-// The caption of the identification phase, "Identification des jauges".
-void show_identification_caption(Toolkit& ui);
 
 // The exploration thread's body. Expects CMD_EXPLORE to have been sent already.
 // Returns when the exploration is done, after a fatal answer, when the card is gone (quietly:

@@ -1,6 +1,6 @@
+#include "modules/progress_window.h"
+
 #include "modules/control_numbers.h"
-#include "modules/exploration.h"
-#include "ui/toolkit.h"
 
 namespace kavri {
 

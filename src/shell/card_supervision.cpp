@@ -3,6 +3,7 @@
 #include "base/number_text.h"
 #include "modules/control_numbers.h"
 #include "modules/exploration.h"
+#include "modules/progress_window.h"
 #include "shell/main_window.h"
 
 namespace kavri {

@@ -45,7 +45,7 @@ void handle_exploration_over(AppState& state) {
   }
   if (state.backlight_pending.exchange(false)) {
     const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
-    state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, static_cast<std::uint8_t>(level * 17));
+    state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
   }
   follow_explored_bus(state);
 }

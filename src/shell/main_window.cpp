@@ -4,6 +4,7 @@
 
 #include "base/number_text.h"
 #include "modules/control_numbers.h"
+#include "modules/progress_window.h"
 
 namespace kavri {
 

@@ -69,7 +69,7 @@ void on_position_slider_2(AppState& state) {
 void on_backlight_slider(AppState& state) {
   const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
   state.backlight_level = level;
-  state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, low_byte(level * 17));
+  state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
 }
 
 // Entries "0", "1", "-1" send their index: 0, 1 and 2.
