@@ -18,10 +18,10 @@
 
 #include "bridges/testdata/recorded_flight.h"
 #include "bridges/udp_socket.h"
+#include "bus_model/module_params.h"
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
 #include "modules/control_numbers.h"
-#include "modules/module_params.h"
 #include "shell/driver.h"
 #include "shell/main_loop.h"
 #include "simlink/transport_posix.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "base/number_text.h"
+#include "bus_model/module_params.h"
 #include "device/bus_messages.h"
-#include "modules/module_params.h"
 
 namespace kavri {
 namespace {

@@ -8,9 +8,9 @@
 #include <span>
 #include <string>
 
+#include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "engine/gauge_steps.h"
-#include "modules/module_record.h"
 
 namespace kavri {
 

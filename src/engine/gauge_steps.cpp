@@ -1,8 +1,8 @@
 #include "engine/gauge_steps.h"
 
 #include "base/rounding.h"
+#include "bus_model/gauge_types.h"
 #include "device/bus_messages.h"
-#include "modules/gauge_catalogue.h"
 
 namespace kavri {
 namespace {

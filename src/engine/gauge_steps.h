@@ -6,9 +6,9 @@
 #include <array>
 #include <cstdint>
 
+#include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "engine/conversions.h"
-#include "modules/module_record.h"
 
 namespace kavri {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "base/number_text.h"
+#include "bus_model/gauge_types.h"
 #include "config/prefs.h"
 #include "modules/control_numbers.h"
-#include "modules/gauge_catalogue.h"
 #include "modules/parameter_window.h"
 
 namespace kavri {

@@ -22,7 +22,7 @@ constexpr int MAIN_STATUS_LABEL = 49;
 constexpr int MAIN_MODULE_COUNT_LABEL = 138;
 
 // Controls of the parameter window that other code acts on; the 28 fields that show module
-// parameters are numbered in the parameter table (modules/module_params.h).
+// parameters are numbered in the parameter table (bus_model/module_params.h).
 constexpr int PARAM_WRITE_BUTTON = 9;
 constexpr int PARAM_NEW_ADDRESS_FIELD = 10;
 constexpr int PARAM_ADDRESS_FIELD = 11;

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "base/env.h"
+#include "bus_model/module_params.h"
+#include "bus_model/module_record.h"
 #include "device/bus_sender.h"
-#include "modules/module_params.h"
-#include "modules/module_record.h"
 #include "ui/toolkit.h"
 
 namespace kavri {

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "base/env.h"
+#include "bus_model/module_record.h"
 #include "device/bus_sender.h"
 #include "device/hid.h"
-#include "modules/module_record.h"
 
 namespace kavri {
 

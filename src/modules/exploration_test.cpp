@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "modules/module_params.h"
+#include "bus_model/module_params.h"
 #include "testing/eventually.h"
 #include "testing/fake_env.h"
 #include "testing/virtual_modules.h"

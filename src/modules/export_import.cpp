@@ -4,8 +4,8 @@
 #include <string>
 
 #include "base/number_text.h"
+#include "bus_model/module_params.h"
 #include "config/gauge_config.h"
-#include "modules/module_params.h"
 
 namespace kavri {
 namespace {

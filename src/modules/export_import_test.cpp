@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "modules/module_params.h"
+#include "bus_model/module_params.h"
 #include "testing/files.h"
 #include "ui/headless_toolkit.h"
 

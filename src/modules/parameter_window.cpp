@@ -3,11 +3,11 @@
 #include <array>
 
 #include "base/number_text.h"
+#include "bus_model/gauge_types.h"
 #include "modules/calibration_windows.h"
 #include "modules/control_numbers.h"
 #include "modules/eeprom_write.h"
 #include "modules/export_import.h"
-#include "modules/gauge_catalogue.h"
 #include "modules/position_slider.h"
 
 namespace kavri {

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "modules/module_params.h"
+#include "bus_model/module_params.h"
 #include "modules/window_context.h"
 
 namespace kavri {

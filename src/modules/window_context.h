@@ -8,11 +8,11 @@
 #include <string>
 
 #include "base/env.h"
+#include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "device/bus_messages.h"
 #include "device/bus_sender.h"
 #include "modules/eeprom_write.h"
-#include "modules/module_record.h"
 #include "ui/dispatch.h"
 #include "ui/toolkit.h"
 

@@ -16,10 +16,10 @@ constexpr int MAX_MODULES = 51;
 
 // The four places a simulator value of one gauge or output can be received in, by its length.
 struct ReceiveAreas {
-  double value_f64 = 0;        // length 8
-  std::int32_t value_i32 = 0;  // length 4
-  std::uint16_t value_u16 = 0; // length 2
-  std::int8_t value_i8 = 0;    // length 1
+  double value_f64 = 0;         // length 8
+  std::int32_t value_i32 = 0;   // length 4
+  std::uint16_t value_u16 = 0;  // length 2
+  std::int8_t value_i8 = 0;     // length 1
 };
 
 struct ModuleRecord {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "modules/module_record.h"
+#include "bus_model/module_record.h"
 
 namespace kavri {
 

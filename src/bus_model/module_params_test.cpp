@@ -1,4 +1,4 @@
-#include "modules/module_params.h"
+#include "bus_model/module_params.h"
 
 #include <gtest/gtest.h>
 

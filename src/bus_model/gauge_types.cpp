@@ -1,4 +1,4 @@
-#include "modules/gauge_catalogue.h"
+#include "bus_model/gauge_types.h"
 
 #include <array>
 
