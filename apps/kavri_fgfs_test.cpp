@@ -18,6 +18,7 @@
 
 #include "bridges/testdata/recorded_flight.h"
 #include "bridges/udp_socket.h"
+#include "bus_model/gauge_types.h"
 #include "bus_model/module_params.h"
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"

@@ -49,21 +49,6 @@ constexpr std::uint8_t RSP_PARAM_LAST = 187;   // always the last answer of a du
 constexpr std::uint8_t RSP_EXPLORATION_DONE = 254;
 constexpr std::uint8_t RSP_SCAN_COMPLETE = 255;
 
-// Gauge-1 types whose position is 16 bits wide: its low byte goes with CMD_SET_POSITION_1 and
-// its high byte with CMD_SET_POSITION_2. The needles that turn a full circle (16, 17, 19, 24,
-// 35) are positioned in tenths of a degree; 31 and 32 carry a raw 16-bit value.
-constexpr std::array<std::uint8_t, 7> SPLIT_TYPES{16, 17, 19, 24, 31, 32, 35};
-constexpr bool is_split_type(int type) {
-  for (std::uint8_t split : SPLIT_TYPES) {
-    if (split == type) return true;
-  }
-  return false;
-}
-constexpr bool is_360_degree_type(int type) {
-  return is_split_type(type) && type != 31 && type != 32;
-}
-constexpr bool is_16_bit_type(int type) { return type == 31 || type == 32; }
-
 constexpr int PARAM_COUNT = 38;  // RSP_PARAM answers per dump; CMD_WRITE_PARAM reports per write
 
 }  // namespace kavri

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/number_text.h"
+#include "bus_model/gauge_types.h"
 #include "bus_model/module_params.h"
 #include "device/bus_messages.h"
 

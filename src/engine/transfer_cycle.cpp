@@ -5,6 +5,7 @@
 #include <atomic>
 #include <utility>
 
+#include "bus_model/gauge_types.h"
 #include "engine/gauge_steps.h"
 
 namespace kavri {
@@ -13,7 +14,6 @@ namespace {
 constexpr std::uint32_t LIGHTS_OFFSET = 0x0D0C;
 constexpr std::uint32_t BATTERY_OFFSET = 0x281C;
 constexpr std::uint32_t GLIDE_FLAG_OFFSET = 0x0C4C;
-constexpr std::uint8_t GLIDE_TYPE = 30;
 constexpr Millis FIRST_PASS_WAIT{500};
 constexpr Millis PASS_WAIT{5};
 // A pass that has read nothing for this long reads once without waiting: a card pulled out is
@@ -118,7 +118,8 @@ void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
     if (m.analog_offset != 0 && has_receive_area(analog_length)) {
       ipc.ipc_write(m.analog_offset, analog_length, analog_bytes(m.analog_value).data(), result);
     }
-    if (m.gauge1_type == GLIDE_TYPE) ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
+    if (reads_glide_flag(m.gauge1_type))
+      ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
   }
   ipc.ipc_process(result, stop);
 }

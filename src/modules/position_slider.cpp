@@ -1,5 +1,6 @@
 #include "modules/position_slider.h"
 
+#include "bus_model/gauge_types.h"
 #include "device/bus_messages.h"
 #include "modules/control_numbers.h"
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/number_text.h"
+#include "bus_model/gauge_types.h"
 #include "modules/control_numbers.h"
 #include "modules/position_slider.h"
 #include "shell/main_window.h"
