@@ -83,49 +83,49 @@ template <typename Record, typename F>
 decltype(auto) with_field(Record& r, Param param, F&& f) {
   switch (param) {
     case Param::gauge1_course_min:
-      return f(r.gauge1_course_min);
+      return f(r.gauges[0].course_min);
     case Param::gauge1_course_max:
-      return f(r.gauge1_course_max);
+      return f(r.gauges[0].course_max);
     case Param::gauge2_course_min:
-      return f(r.gauge2_course_min);
+      return f(r.gauges[1].course_min);
     case Param::gauge2_course_max:
-      return f(r.gauge2_course_max);
+      return f(r.gauges[1].course_max);
     case Param::gauge1_inverted:
-      return f(r.gauge1_inverted);
+      return f(r.gauges[0].inverted);
     case Param::gauge2_inverted:
-      return f(r.gauge2_inverted);
+      return f(r.gauges[1].inverted);
     case Param::gauge1_type:
-      return f(r.gauge1_type);
+      return f(r.gauges[0].type);
     case Param::gauge2_type:
-      return f(r.gauge2_type);
+      return f(r.gauges[1].type);
     case Param::gauge1_offset:
-      return f(r.gauge1_offset);
+      return f(r.gauges[0].offset);
     case Param::gauge2_offset:
-      return f(r.gauge2_offset);
+      return f(r.gauges[1].offset);
     case Param::gauge1_sim_min:
-      return f(r.gauge1_sim_min);
+      return f(r.gauges[0].sim_min);
     case Param::gauge1_sim_max:
-      return f(r.gauge1_sim_max);
+      return f(r.gauges[0].sim_max);
     case Param::gauge2_sim_min:
-      return f(r.gauge2_sim_min);
+      return f(r.gauges[1].sim_min);
     case Param::gauge2_sim_max:
-      return f(r.gauge2_sim_max);
+      return f(r.gauges[1].sim_max);
     case Param::gauge1_offset_length:
-      return f(r.gauge1_offset_length);
+      return f(r.gauges[0].offset_length);
     case Param::gauge2_offset_length:
-      return f(r.gauge2_offset_length);
+      return f(r.gauges[1].offset_length);
     case Param::output1_offset:
-      return f(r.output1_offset);
+      return f(r.outputs[0].offset);
     case Param::output2_offset:
-      return f(r.output2_offset);
+      return f(r.outputs[1].offset);
     case Param::output1_offset_length:
-      return f(r.output1_offset_length);
+      return f(r.outputs[0].offset_length);
     case Param::output2_offset_length:
-      return f(r.output2_offset_length);
+      return f(r.outputs[1].offset_length);
     case Param::output1_type:
-      return f(r.output1_type);
+      return f(r.outputs[0].type);
     case Param::output2_type:
-      return f(r.output2_type);
+      return f(r.outputs[1].type);
     case Param::analog_offset:
       return f(r.analog_offset);
     case Param::analog_offset_length:
@@ -135,11 +135,11 @@ decltype(auto) with_field(Record& r, Param param, F&& f) {
     case Param::analog_param:
       return f(r.analog_param);
     case Param::output1_inverted:
-      return f(r.output1_inverted);
+      return f(r.outputs[0].inverted);
     case Param::output2_inverted:
-      return f(r.output2_inverted);
+      return f(r.outputs[1].inverted);
   }
-  return f(r.output2_inverted);  // unreachable: every enumerator is handled above
+  return f(r.outputs[1].inverted);  // unreachable: every enumerator is handled above
 }
 
 // The low bits of `value` that a field of type T holds (modular, never undefined).
@@ -200,18 +200,17 @@ bool apply_param_answer(ModuleRecord& record, std::uint8_t code, std::uint8_t da
 }
 
 void compute_ratio(ModuleRecord& record) {
-  const auto ratio = [](std::int32_t sim_max, std::int16_t sim_min, std::uint8_t cmin,
-                        std::uint8_t cmax) -> float {
-    const int denominator = int{cmax} - int{cmin};
-    if (denominator == 0) return 0.0f;
+  for (GaugeRecord& gauge : record.gauges) {
+    const int denominator = int{gauge.course_max} - int{gauge.course_min};
+    if (denominator == 0) {
+      gauge.ratio = 0.0f;
+      continue;
+    }
     const double numerator =
-        double(static_cast<std::uint16_t>(static_cast<std::uint32_t>(sim_max))) - sim_min;
-    return static_cast<float>(numerator / denominator);
-  };
-  record.gauge1_ratio = ratio(record.gauge1_sim_max, record.gauge1_sim_min,
-                              record.gauge1_course_min, record.gauge1_course_max);
-  record.gauge2_ratio = ratio(record.gauge2_sim_max, record.gauge2_sim_min,
-                              record.gauge2_course_min, record.gauge2_course_max);
+        double(static_cast<std::uint16_t>(static_cast<std::uint32_t>(gauge.sim_max))) -
+        gauge.sim_min;
+    gauge.ratio = static_cast<float>(numerator / denominator);
+  }
 }
 
 }  // namespace kavri

@@ -13,26 +13,26 @@ TEST(ParamAnswers, HighThenLowAssemblesTheFieldAndALowAloneAdds) {
   ModuleRecord record;
   ASSERT_TRUE(apply_param_answer(record, 154, 0x0D));
   ASSERT_TRUE(apply_param_answer(record, 155, 0x0C));
-  EXPECT_EQ(record.gauge1_offset, 0x0D0C);
+  EXPECT_EQ(record.gauges[0].offset, 0x0D0C);
   ASSERT_TRUE(apply_param_answer(record, 155, 0x01));
-  EXPECT_EQ(record.gauge1_offset, 0x0D0D);
+  EXPECT_EQ(record.gauges[0].offset, 0x0D0D);
 }
 
 TEST(ParamAnswers, SignedAndWideFieldsKeepTheirMeaning) {
   ModuleRecord record;
   apply_param_answer(record, 160, 156);
   apply_param_answer(record, 161, 64);
-  EXPECT_EQ(record.gauge1_sim_max, 40000);
+  EXPECT_EQ(record.gauges[0].sim_max, 40000);
   apply_param_answer(record, 158, 255);
   apply_param_answer(record, 159, 255);
-  EXPECT_EQ(record.gauge1_sim_min, -1);
+  EXPECT_EQ(record.gauges[0].sim_min, -1);
   apply_param_answer(record, 185, 17);
-  EXPECT_EQ(record.gauge1_type, 17);
+  EXPECT_EQ(record.gauges[0].type, 17);
 }
 
 TEST(ParamAnswers, CodesOutsideTheDumpChangeNothing) {
   ModuleRecord record;
-  record.gauge1_offset = 0x1234;
+  record.gauges[0].offset = 0x1234;
   for (int code : {0, 149, 188, 200, 254, 255}) {
     EXPECT_FALSE(apply_param_answer(record, static_cast<std::uint8_t>(code), 99)) << code;
   }
@@ -105,20 +105,20 @@ TEST(ParamValues, WriteKeepsTheBitsTheFieldHolds) {
 
 TEST(ComputeRatio, SimulatorUnitsPerStepAndZeroForAFlatCourse) {
   ModuleRecord record;
-  record.gauge1_sim_max = 16383;
-  record.gauge1_course_max = 255;
-  record.gauge2_sim_min = -1;
-  record.gauge2_sim_max = 40000;
-  record.gauge2_course_min = 10;
-  record.gauge2_course_max = 10;
+  record.gauges[0].sim_max = 16383;
+  record.gauges[0].course_max = 255;
+  record.gauges[1].sim_min = -1;
+  record.gauges[1].sim_max = 40000;
+  record.gauges[1].course_min = 10;
+  record.gauges[1].course_max = 10;
   compute_ratio(record);
-  EXPECT_NEAR(record.gauge1_ratio, 16383.0 / 255.0, 1e-3);
-  EXPECT_EQ(record.gauge2_ratio, 0.0f);
+  EXPECT_NEAR(record.gauges[0].ratio, 16383.0 / 255.0, 1e-3);
+  EXPECT_EQ(record.gauges[1].ratio, 0.0f);
 
-  record.gauge2_course_max = 20;  // sim_max's low 16 bits, unsigned, minus a signed sim_min
-  record.gauge2_sim_max = 0x1FFFF;
+  record.gauges[1].course_max = 20;  // sim_max's low 16 bits, unsigned, minus a signed sim_min
+  record.gauges[1].sim_max = 0x1FFFF;
   compute_ratio(record);
-  EXPECT_NEAR(record.gauge2_ratio, (65535.0 + 1.0) / 10.0, 1e-2);
+  EXPECT_NEAR(record.gauges[1].ratio, (65535.0 + 1.0) / 10.0, 1e-2);
 }
 
 }  // namespace

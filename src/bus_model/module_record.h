@@ -22,52 +22,47 @@ struct ReceiveAreas {
   std::int8_t value_i8 = 0;     // length 1
 };
 
-struct ModuleRecord {
+// One gauge (needle) of a module: gauge1_* or gauge2_* of the EEPROM and of a ".jcf" file.
+struct GaugeRecord {
   // Parameters, as stored in the module's EEPROM.
+  Relaxed<std::uint8_t> type;
+  Relaxed<std::uint16_t> offset;
+  Relaxed<std::uint8_t> offset_length;
+  Relaxed<std::uint8_t> course_min;
+  Relaxed<std::uint8_t> course_max;
+  Relaxed<std::uint8_t> inverted;
+  Relaxed<std::int16_t> sim_min;
+  Relaxed<std::int32_t> sim_max;  // holds a 16-bit quantity
+
+  // Derived at the end of the exploration (compute_ratio).
+  Relaxed<float> ratio;
+
+  // Working fields of the transfer cycle (transfer thread only).
+  ReceiveAreas value;
+  std::uint8_t last_position = 0;
+};
+
+// One output of a module: output1_* or output2_*.
+struct OutputRecord {
+  Relaxed<std::uint16_t> offset;
+  Relaxed<std::uint8_t> offset_length;
+  Relaxed<std::uint8_t> type;
+  Relaxed<std::uint8_t> inverted;
+
+  ReceiveAreas value;           // transfer thread only
+  std::uint8_t last_value = 0;  // transfer thread only
+};
+
+struct ModuleRecord {
   Relaxed<std::uint8_t> address;
-  Relaxed<std::uint8_t> gauge1_type;
-  Relaxed<std::uint8_t> gauge2_type;
-  Relaxed<std::uint16_t> gauge1_offset;
-  Relaxed<std::uint16_t> gauge2_offset;
-  Relaxed<std::uint8_t> gauge1_offset_length;
-  Relaxed<std::uint8_t> gauge2_offset_length;
-  Relaxed<std::uint8_t> gauge1_course_min;
-  Relaxed<std::uint8_t> gauge1_course_max;
-  Relaxed<std::uint8_t> gauge1_inverted;
-  Relaxed<std::uint8_t> gauge2_inverted;
-  Relaxed<std::int16_t> gauge1_sim_min;
-  Relaxed<std::int32_t> gauge1_sim_max;  // holds a 16-bit quantity
-  Relaxed<std::uint8_t> gauge2_course_min;
-  Relaxed<std::uint8_t> gauge2_course_max;
-  Relaxed<std::int16_t> gauge2_sim_min;
-  Relaxed<std::int32_t> gauge2_sim_max;  // holds a 16-bit quantity
-  Relaxed<std::uint16_t> output1_offset;
-  Relaxed<std::uint16_t> output2_offset;
-  Relaxed<std::uint8_t> output1_offset_length;
-  Relaxed<std::uint8_t> output2_offset_length;
-  Relaxed<std::uint8_t> output1_type;
-  Relaxed<std::uint8_t> output2_type;
+  std::array<GaugeRecord, 2> gauges;    // gauge 1, gauge 2
+  std::array<OutputRecord, 2> outputs;  // output 1, output 2
   Relaxed<std::uint16_t> analog_offset;
   Relaxed<std::uint8_t> analog_offset_length;
   Relaxed<std::uint8_t> analog_type;
   Relaxed<std::uint16_t> analog_param;
-  Relaxed<std::uint8_t> output1_inverted;
-  Relaxed<std::uint8_t> output2_inverted;
 
-  // Derived at the end of the exploration (compute_ratio).
-  Relaxed<float> gauge1_ratio;
-  Relaxed<float> gauge2_ratio;
-
-  // Working fields of the transfer cycle (transfer thread only).
-  ReceiveAreas gauge1_value;
-  ReceiveAreas gauge2_value;
-  ReceiveAreas output1_value;
-  ReceiveAreas output2_value;
-  std::uint8_t gauge1_last_position = 0;
-  std::uint8_t gauge2_last_position = 0;
-  std::uint8_t output1_last_value = 0;
-  std::uint8_t output2_last_value = 0;
-  std::uint16_t analog_value = 0;  // the last analog value received from the module
+  std::uint16_t analog_value = 0;  // the last analog value received (transfer thread only)
 };
 
 struct ModuleTable {

@@ -40,6 +40,8 @@ class GaugeCalculator {
   std::string pass(double value);
 
  private:
+  const GaugeRecord& record_gauge() const;  // the record's gauge that this calculator shows
+
   ModuleRecord record_;
   const CalibrationTables& tables_;
   int gauge_;

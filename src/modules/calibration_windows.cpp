@@ -182,8 +182,9 @@ void refresh_sliders(WindowContext& ctx, const CalibrationLayout& layout,
   const auto slot = calibration_slot(ctx.calibration, layout.kind, target.module_index);
   const bool calibrated = slot[static_cast<std::size_t>(2 * layout.calibrated_point + gauge)] != 0;
   const ModuleRecord& record = ctx.modules.records[static_cast<std::size_t>(target.module_index)];
-  const int course_min = gauge == 0 ? record.gauge1_course_min : record.gauge2_course_min;
-  const int course_max = gauge == 0 ? record.gauge1_course_max : record.gauge2_course_max;
+  const GaugeRecord& shown = record.gauges[static_cast<std::size_t>(gauge)];
+  const int course_min = shown.course_min;
+  const int course_max = shown.course_max;
   int place = 0;
   for (const SliderPlace& slider : layout.sliders) {
     int position = place++ < layout.preset_min_sliders ? course_min : course_max;
@@ -309,7 +310,7 @@ PrefsOpening reload_calibration_tables(WindowContext& ctx) {
     for (int g = 0; g < 2; ++g) {
       const bool held = ctx.calibrating && ctx.calibrating->gauge.module_index == i &&
                         ctx.calibrating->gauge.gauge == g;
-      const int type = g == 0 ? module.gauge1_type : module.gauge2_type;
+      const int type = module.gauges[static_cast<std::size_t>(g)].type;
       if (!held && calibration_kind_of_type(type)) gauges.push_back({i, address, g});
     }
   }

@@ -24,8 +24,8 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
     rig = std::make_unique<testing::EditorRig>(*ui, std::vector<std::uint8_t>{12});
     ui->set_minimised(MAIN_WINDOW, true);
     ui->set_selection(MAIN_MODULE_SELECTOR, 1);
-    rig->record(0).gauge1_course_min = 20;
-    rig->record(0).gauge1_course_max = 230;
+    rig->record(0).gauges[0].course_min = 20;
+    rig->record(0).gauges[0].course_max = 230;
   }
 
   // Shows the window with its sliders preset from the course limits and pictures it.

@@ -14,10 +14,10 @@ class CalibrationWindowsTest : public ::testing::Test {
  protected:
   CalibrationWindowsTest() {
     for (int i = 0; i < 2; ++i) {
-      bench.record(i).gauge1_course_min = 20;
-      bench.record(i).gauge1_course_max = 200;
-      bench.record(i).gauge2_course_min = 30;
-      bench.record(i).gauge2_course_max = 210;
+      bench.record(i).gauges[0].course_min = 20;
+      bench.record(i).gauges[0].course_max = 200;
+      bench.record(i).gauges[1].course_min = 30;
+      bench.record(i).gauges[1].course_max = 210;
     }
   }
 
@@ -41,7 +41,7 @@ class CalibrationWindowsTest : public ::testing::Test {
 };
 
 TEST_F(CalibrationWindowsTest, SliderDrivesTheNeedleAndSetsThePoint) {
-  bench.record(1).gauge2_type = 14;
+  bench.record(1).gauges[1].type = 14;
   calibrate(2, 1);
   ASSERT_TRUE(ui.window_exists(OAT_WINDOW));
   bench.card.clear_received();
@@ -58,7 +58,7 @@ TEST_F(CalibrationWindowsTest, ValidateWritesTheWindowsKeysInSliderOrderAndNothi
                       "[suction]\r\nPos0A12S0 = 44\r\n"
                       "[OAT_NL]\r\nPos50A13S0 = 200\r\nPos0A12S1 = 77\r\n"
                       "[Essence]\r\nPos0A12S0 = 9\r\n");
-  bench.record(1).gauge1_type = 14;
+  bench.record(1).gauges[0].type = 14;
   calibrate(2, 0);
   bench.move(128, 33);  // point Pos-50A
   bench.press(129);
@@ -86,7 +86,7 @@ TEST_F(CalibrationWindowsTest, ValidateWritesTheWindowsKeysInSliderOrderAndNothi
 }
 
 TEST_F(CalibrationWindowsTest, FuelSlidersComeFromThePointsOrFromTheCourseLimits) {
-  bench.record(0).gauge1_type = 18;
+  bench.record(0).gauges[0].type = 18;
   calibrate(1, 0);
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_TRUE(std::filesystem::exists(file()));  // created empty on the first load
@@ -102,7 +102,7 @@ TEST_F(CalibrationWindowsTest, FuelSlidersComeFromThePointsOrFromTheCourseLimits
 }
 
 TEST_F(CalibrationWindowsTest, SuctionPresetUsesTheGaugesOwnLimits) {
-  bench.record(0).gauge2_type = 12;
+  bench.record(0).gauges[1].type = 12;
   calibrate(1, 1);
   ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
   EXPECT_EQ(ui.window(SUCTION_WINDOW)->spec.title, "Calibrage jauge suction - module 7, jauge 2");
@@ -111,7 +111,7 @@ TEST_F(CalibrationWindowsTest, SuctionPresetUsesTheGaugesOwnLimits) {
 
 TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
   testing::write_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
-  bench.record(0).gauge1_type = 18;
+  bench.record(0).gauges[0].type = 18;
   calibrate(1, 0);
   bench.move(131, 99);
   bench.press(137);
@@ -121,7 +121,7 @@ TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
 }
 
 TEST_F(CalibrationWindowsTest, NothingOpensWhileEntry50IsSelected) {
-  bench.record(0).gauge1_type = 18;
+  bench.record(0).gauges[0].type = 18;
   bench.open_editor(1);
   ui.set_selection(MAIN_MODULE_SELECTOR, 0);
   bench.press(PARAM_CALIBRATE_1_BUTTON);
@@ -131,8 +131,8 @@ TEST_F(CalibrationWindowsTest, NothingOpensWhileEntry50IsSelected) {
 // The window calibrates the gauge it was opened for, whatever the main window selects or
 // another "calibrage" button asks meanwhile; the transfer cycle leaves that needle to it.
 TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
-  bench.record(0).gauge1_type = 18;
-  bench.record(1).gauge2_type = 12;
+  bench.record(0).gauges[0].type = 18;
+  bench.record(1).gauges[1].type = 12;
   calibrate(1, 0);
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.title, "Calibrage jauge essence - module 7, jauge 1");
@@ -163,7 +163,7 @@ TEST_F(CalibrationWindowsTest, ValidateThatCannotSaveKeepsTheWindowAndSaysSo) {
   testing::write_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
   std::filesystem::permissions(file(), std::filesystem::perms(0444));
   std::filesystem::permissions(bench.dir, std::filesystem::perms(0755));
-  bench.record(0).gauge1_type = 18;
+  bench.record(0).gauges[0].type = 18;
   calibrate(1, 0);
   bench.move(131, 99);
   EXPECT_TRUE(testing::run_unprivileged([&] {
@@ -177,8 +177,8 @@ TEST_F(CalibrationWindowsTest, ValidateThatCannotSaveKeepsTheWindowAndSaysSo) {
 
 TEST_F(CalibrationWindowsTest, ReloadBeforeTheTransferLeavesTheOpenWindowsGaugeAlone) {
   testing::write_file(file(), "[Essence]\r\nPos100A12S0 = 250\r\nPos0A12S0 = 5\r\n");
-  bench.record(0).gauge1_type = 18;
-  bench.record(1).gauge1_type = 18;
+  bench.record(0).gauges[0].type = 18;
+  bench.record(1).gauges[0].type = 18;
   calibrate(1, 0);
   bench.move(131, 99);
   EXPECT_EQ(reload_calibration_tables(bench.ctx), PrefsOpening::opened);
@@ -188,8 +188,8 @@ TEST_F(CalibrationWindowsTest, ReloadBeforeTheTransferLeavesTheOpenWindowsGaugeA
 }
 
 TEST_F(CalibrationWindowsTest, OneWindowAtATimeEachWithItsOwnLabels) {
-  bench.record(0).gauge1_type = 12;
-  bench.record(0).gauge2_type = 18;
+  bench.record(0).gauges[0].type = 12;
+  bench.record(0).gauges[1].type = 18;
   calibrate(1, 0);
   bench.press(PARAM_CALIBRATE_2_BUTTON);
   ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));

@@ -85,12 +85,12 @@ TEST_F(EepromWriteTest, SendsEveryParameterThenTheAddressAndStoresWhatItSent) {
   EXPECT_EQ(sent(), expected);
 
   const ModuleRecord& r = bench.record(0);
-  EXPECT_EQ(r.gauge1_offset, 0x0BC0);
-  EXPECT_EQ(r.gauge2_offset, 0x0BC0);
-  EXPECT_EQ(r.gauge1_sim_min, -100);
-  EXPECT_EQ(r.gauge2_type, 0);
-  EXPECT_EQ(r.output1_type, 2);
-  EXPECT_EQ(r.gauge1_inverted, 255);
+  EXPECT_EQ(r.gauges[0].offset, 0x0BC0);
+  EXPECT_EQ(r.gauges[1].offset, 0x0BC0);
+  EXPECT_EQ(r.gauges[0].sim_min, -100);
+  EXPECT_EQ(r.gauges[1].type, 0);
+  EXPECT_EQ(r.outputs[0].type, 2);
+  EXPECT_EQ(r.gauges[0].inverted, 255);
   // The new address is known only after the next exploration.
   EXPECT_EQ(r.address, kAddress);
 }
@@ -100,9 +100,9 @@ TEST_F(EepromWriteTest, StoresATwoByteValueOnlyOnceBothBytesAreSent) {
   bench.press(PARAM_WRITE_BUTTON);
   // Up to the low byte of gauge1_offset (report 9): the record still holds the old value.
   ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 9; }));
-  EXPECT_EQ(bench.record(0).gauge1_offset, 0x1234);
+  EXPECT_EQ(bench.record(0).gauges[0].offset, 0x1234);
   ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 10; }));
-  EXPECT_EQ(bench.record(0).gauge1_offset, 0x0BC0);
+  EXPECT_EQ(bench.record(0).gauges[0].offset, 0x0BC0);
 }
 
 TEST_F(EepromWriteTest, PausesBetweenReportsWithoutHoldingTheLoop) {
@@ -163,8 +163,8 @@ TEST_F(EepromWriteTest, ACardPulledOutStopsTheWriteWhichNeverPassesForDone) {
   bench.run_until([] { return false; }, 100);
 
   EXPECT_EQ(bench.card.received().size(), 12u);
-  EXPECT_EQ(bench.record(0).gauge2_offset, 3008);  // reports 11 and 12 went
-  EXPECT_EQ(bench.record(0).gauge1_sim_min, 0);    // report 13 did not
+  EXPECT_EQ(bench.record(0).gauges[1].offset, 3008);  // reports 11 and 12 went
+  EXPECT_EQ(bench.record(0).gauges[0].sim_min, 0);    // report 13 did not
   EXPECT_EQ(bench.record(0).address, kAddress);
   const std::vector<std::pair<std::string, std::string>> messages{
       {"Configuration de la jauge", "Mettre le strap de configuration"},

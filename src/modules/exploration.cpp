@@ -106,7 +106,7 @@ class ExplorationThread {
     if (count >= MAX_MODULES) return;  // the table is full: the module stays unknown
     ModuleRecord& record = links_.modules.records[count];
     record.address = answer_[2];
-    record.gauge1_type = answer_[3];
+    record.gauges[0].type = answer_[3];
     links_.modules.module_count = static_cast<std::uint8_t>(count + 1);
     if (links_.events.module_found) links_.events.module_found(count, answer_[2], answer_[3]);
     advance_progress(1.0);

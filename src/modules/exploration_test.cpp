@@ -236,9 +236,9 @@ TEST(Exploration, ParametersLandInTheRecordsAndRatiosAreComputed) {
           << "module " << i << " " << info.name;
     }
   }
-  EXPECT_NEAR(bench.modules.records[0].gauge1_ratio, 16383.0 / 255, 1e-3);
-  EXPECT_NEAR(bench.modules.records[0].gauge2_ratio, 40001.0 / 200, 1e-3);
-  EXPECT_NE(bench.modules.records[1].gauge1_ratio, 0.0f);
+  EXPECT_NEAR(bench.modules.records[0].gauges[0].ratio, 16383.0 / 255, 1e-3);
+  EXPECT_NEAR(bench.modules.records[0].gauges[1].ratio, 40001.0 / 200, 1e-3);
+  EXPECT_NE(bench.modules.records[1].gauges[0].ratio, 0.0f);
   expect_empty(bench.modules.records[2]);
 }
 

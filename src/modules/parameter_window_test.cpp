@@ -25,17 +25,17 @@ class ParameterWindowTest : public ::testing::Test {
 
 TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
   ModuleRecord& r = bench.record(1);
-  r.gauge1_offset = 0x0BC0;
-  r.gauge1_offset_length = 2;
+  r.gauges[0].offset = 0x0BC0;
+  r.gauges[0].offset_length = 2;
   r.analog_param = 16383;
-  r.gauge1_sim_min = -100;
-  r.gauge2_sim_max = 70000;  // shown as the signed 32-bit value it holds
-  r.gauge1_type = 18;
-  r.gauge2_type = 41;  // past the list: no entry
-  r.output1_type = 2;
+  r.gauges[0].sim_min = -100;
+  r.gauges[1].sim_max = 70000;  // shown as the signed 32-bit value it holds
+  r.gauges[0].type = 18;
+  r.gauges[1].type = 41;  // past the list: no entry
+  r.outputs[0].type = 2;
   r.analog_type = 0;  // no entry
-  r.gauge1_inverted = 255;
-  r.gauge2_inverted = 1;  // only 255 ticks the box
+  r.gauges[0].inverted = 255;
+  r.gauges[1].inverted = 1;  // only 255 ticks the box
   bench.open_editor(2);
 
   const auto* window = ui.window(PARAMETER_WINDOW);
@@ -91,7 +91,7 @@ TEST_F(ParameterWindowTest, ChoosingAGauge1TypeSetsItsButtonAndTheMainSlider) {
 }
 
 TEST_F(ParameterWindowTest, CancelClosesAndChangesNothing) {
-  bench.record(0).gauge1_course_min = 5;
+  bench.record(0).gauges[0].course_min = 5;
   bench.open_editor(1);
   ui.user_type(19, "99");
   ui.user_type(PARAM_NEW_ADDRESS_FIELD, "30");
@@ -99,13 +99,13 @@ TEST_F(ParameterWindowTest, CancelClosesAndChangesNothing) {
   bench.press(PARAM_CANCEL_BUTTON);
   bench.run_until([] { return false; }, 100);
   EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
-  EXPECT_EQ(bench.record(0).gauge1_course_min, 5);
+  EXPECT_EQ(bench.record(0).gauges[0].course_min, 5);
   EXPECT_TRUE(bench.card.received().empty());
 }
 
 TEST_F(ParameterWindowTest, OpeningAgainRebuildsTheWindowForTheNewSelection) {
-  bench.record(0).gauge1_course_min = 5;
-  bench.record(1).gauge1_course_min = 6;
+  bench.record(0).gauges[0].course_min = 5;
+  bench.record(1).gauges[0].course_min = 6;
   bench.open_editor(1);
   ui.user_type(19, "99");  // lost: never written
   bench.open_editor(2);
@@ -117,7 +117,7 @@ TEST_F(ParameterWindowTest, OpeningAgainRebuildsTheWindowForTheNewSelection) {
 }
 
 TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
-  bench.record(0).gauge1_type = 18;
+  bench.record(0).gauges[0].type = 18;
   bench.open_editor(1);
   const auto jcf = bench.dir / "Jauge.jcf";
   testing::write_file(jcf.string(), "[jauge]\r\nCombo_1_type = 0\r\nCombo_2_type = 11\r\n");
@@ -130,7 +130,7 @@ TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
 }
 
 TEST_F(ParameterWindowTest, ExportWritesTheWindowsFields) {
-  bench.record(0).gauge1_offset = 0x0BC0;
+  bench.record(0).gauges[0].offset = 0x0BC0;
   bench.open_editor(1);
   const auto jcf = bench.dir / "out.jcf";
   ui.queue_file_choice(jcf.string());

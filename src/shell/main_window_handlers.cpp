@@ -47,7 +47,7 @@ void on_position_slider_1(AppState& state) {
   const int p = ui.value(MAIN_POSITION_SLIDER_1);
   const std::uint8_t address = selected_address(ui);
   const ModuleRecord* module = selected_module(state);
-  const int type = module ? module->gauge1_type.load() : 0;
+  const int type = module ? module->gauges[0].type.load() : 0;
   if (module && is_360_degree_type(type)) {
     const int v = p * 10;
     set_field(ui, MAIN_VALUE_FIELD_1, v);
@@ -97,7 +97,7 @@ void on_module_selector(AppState& state) {
     return;
   }
   const ModuleRecord* module = selected_module(state);
-  const int max = position_slider_max(module ? module->gauge1_type.load() : 0,
+  const int max = position_slider_max(module ? module->gauges[0].type.load() : 0,
                                       SliderRangeCause::module_selected);
   set_position_slider_max(ui, max);
   // A slider wider than a byte drives both position commands: slider 2 has nothing left to do.
@@ -107,10 +107,12 @@ void on_module_selector(AppState& state) {
 }
 
 // The course buttons change the record in memory only; the parameter window writes the EEPROM.
-void on_set_course(AppState& state, int field, Relaxed<std::uint8_t> ModuleRecord::*target) {
+void on_set_course(AppState& state, int field, int gauge,
+                   Relaxed<std::uint8_t> GaugeRecord::*target) {
   const int index = state.windows.editor_module;
   if (index >= MAX_MODULES) return;
-  state.modules.records[static_cast<std::size_t>(index)].*target =
+  ModuleRecord& record = state.modules.records[static_cast<std::size_t>(index)];
+  record.gauges[static_cast<std::size_t>(gauge)].*target =
       low_byte(parse_number_text(state.ui.text(field)));
 }
 
@@ -127,16 +129,16 @@ void install_main_window_handlers(AppState& state) {
   handlers[MAIN_OUTPUT_LIST_2] = [s] { on_output_list(*s, MAIN_OUTPUT_LIST_2, CMD_SET_OUTPUT_2); };
   handlers[MAIN_MODULE_SELECTOR] = [s] { on_module_selector(*s); };
   handlers[MAIN_SET_MIN_1] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_1, &ModuleRecord::gauge1_course_min);
+    on_set_course(*s, MAIN_VALUE_FIELD_1, 0, &GaugeRecord::course_min);
   };
   handlers[MAIN_SET_MAX_1] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_1, &ModuleRecord::gauge1_course_max);
+    on_set_course(*s, MAIN_VALUE_FIELD_1, 0, &GaugeRecord::course_max);
   };
   handlers[MAIN_SET_MIN_2] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_2, &ModuleRecord::gauge2_course_min);
+    on_set_course(*s, MAIN_VALUE_FIELD_2, 1, &GaugeRecord::course_min);
   };
   handlers[MAIN_SET_MAX_2] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_2, &ModuleRecord::gauge2_course_max);
+    on_set_course(*s, MAIN_VALUE_FIELD_2, 1, &GaugeRecord::course_max);
   };
 }
 
