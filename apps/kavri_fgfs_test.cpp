@@ -22,7 +22,7 @@
 #include "bus_model/module_params.h"
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/driver.h"
 #include "shell/main_loop.h"
 #include "simlink/transport_posix.h"

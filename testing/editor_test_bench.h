@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "modules/control_numbers.h"
-#include "modules/parameter_window.h"
+#include "procedures/control_numbers.h"
+#include "procedures/parameter_window.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "ui/headless_toolkit.h"

@@ -21,7 +21,7 @@
 #include "device/card_watcher.h"
 #include "device/hid.h"
 #include "engine/transfer_cycle.h"
-#include "modules/window_context.h"
+#include "procedures/window_context.h"
 #include "simlink/ipc_client.h"
 #include "simlink/link_monitor.h"
 #include "ui/dispatch.h"

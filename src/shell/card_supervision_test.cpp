@@ -9,7 +9,7 @@
 #include <chrono>
 #include <functional>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/shell_test_rig.h"

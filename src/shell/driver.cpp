@@ -3,10 +3,10 @@
 #include <iostream>
 
 #include "base/number_text.h"
-#include "modules/control_numbers.h"
-#include "modules/exploration.h"
-#include "modules/parameter_window.h"
-#include "modules/progress_window.h"
+#include "procedures/control_numbers.h"
+#include "procedures/exploration.h"
+#include "procedures/parameter_window.h"
+#include "procedures/progress_window.h"
 #include "shell/card_supervision.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"

@@ -1,7 +1,7 @@
 #include "shell/main_loop.h"
 
-#include "modules/calibration_windows.h"
-#include "modules/control_numbers.h"
+#include "procedures/calibration_windows.h"
+#include "procedures/control_numbers.h"
 #include "shell/card_supervision.h"
 
 namespace kavri {

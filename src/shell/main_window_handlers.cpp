@@ -5,8 +5,8 @@
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
-#include "modules/control_numbers.h"
-#include "modules/position_slider.h"
+#include "procedures/control_numbers.h"
+#include "procedures/position_slider.h"
 #include "shell/main_window.h"
 
 namespace kavri {

@@ -2,7 +2,7 @@
 // explored virtual bus: what the fields show, what the bus receives, and what the records hold.
 #include <gtest/gtest.h>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/shell_test_rig.h"

@@ -1,14 +1,14 @@
-#include "modules/parameter_window.h"
+#include "procedures/parameter_window.h"
 
 #include <array>
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
-#include "modules/calibration_windows.h"
-#include "modules/control_numbers.h"
-#include "modules/eeprom_write.h"
-#include "modules/export_import.h"
-#include "modules/position_slider.h"
+#include "procedures/calibration_windows.h"
+#include "procedures/control_numbers.h"
+#include "procedures/eeprom_write.h"
+#include "procedures/export_import.h"
+#include "procedures/position_slider.h"
 
 namespace kavri {
 

@@ -1,6 +1,6 @@
-#include "modules/progress_window.h"
+#include "procedures/progress_window.h"
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 
 namespace kavri {
 

@@ -1,8 +1,8 @@
-#include "modules/eeprom_write.h"
+#include "procedures/eeprom_write.h"
 
 #include <gtest/gtest.h>
 
-#include "modules/exploration.h"
+#include "procedures/exploration.h"
 #include "testing/editor_test_bench.h"
 
 namespace kavri {

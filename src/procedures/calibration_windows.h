@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "modules/window_context.h"
+#include "procedures/window_context.h"
 
 namespace kavri {
 

@@ -1,4 +1,4 @@
-#include "modules/calibration_windows.h"
+#include "procedures/calibration_windows.h"
 
 #include <algorithm>
 #include <array>
@@ -9,8 +9,8 @@
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
 #include "config/prefs.h"
-#include "modules/control_numbers.h"
-#include "modules/parameter_window.h"
+#include "procedures/control_numbers.h"
+#include "procedures/parameter_window.h"
 
 namespace kavri {
 

@@ -1,4 +1,4 @@
-#include "modules/calibration_windows.h"
+#include "procedures/calibration_windows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "modules/parameter_window.h"
+#include "procedures/parameter_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "modules/eeprom_write.h"
+#include "procedures/eeprom_write.h"
 
 #include <utility>
 
 #include "base/number_text.h"
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 
 namespace kavri {
 

@@ -12,7 +12,7 @@
 #include "config/calibration_tables.h"
 #include "device/bus_messages.h"
 #include "device/bus_sender.h"
-#include "modules/eeprom_write.h"
+#include "procedures/eeprom_write.h"
 #include "ui/dispatch.h"
 #include "ui/toolkit.h"
 

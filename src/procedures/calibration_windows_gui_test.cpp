@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "modules/calibration_windows.h"
+#include "procedures/calibration_windows.h"
 #include "testing/editor_test_bench.h"
 #include "testing/screenshot.h"
 

@@ -1,4 +1,4 @@
-#include "modules/export_import.h"
+#include "procedures/export_import.h"
 
 #include <cstdint>
 #include <string>

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "bus_model/module_params.h"
-#include "modules/window_context.h"
+#include "procedures/window_context.h"
 
 namespace kavri {
 

@@ -1,8 +1,8 @@
-#include "modules/position_slider.h"
+#include "procedures/position_slider.h"
 
 #include "bus_model/gauge_types.h"
 #include "device/bus_messages.h"
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 
 namespace kavri {
 

@@ -1,4 +1,4 @@
-#include "modules/exploration.h"
+#include "procedures/exploration.h"
 
 #include <gtest/gtest.h>
 
