@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "bus_model/module_params.h"
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
-#include "modules/module_params.h"
 #include "testing/files.h"
 #include "testing/process.h"
 

@@ -10,10 +10,10 @@
 #include "base/number_text.h"
 #include "base/standard_options.h"
 #include "base/text_excerpt.h"
+#include "bus_model/module_params.h"
 #include "config/calibration_tables.h"
 #include "config/gauge_config.h"
 #include "engine/gauge_calculator.h"
-#include "modules/module_params.h"
 
 namespace {
 

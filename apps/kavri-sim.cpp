@@ -12,7 +12,7 @@
 #include "config/file_access.h"
 #include "virtual/simulator/virtual_simulator.h"
 #if !defined(_WIN32)
-#include "simlink/posix_endpoint.h"
+#include "simlink/endpoint_posix.h"
 #endif
 
 namespace {

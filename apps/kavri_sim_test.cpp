@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "shell/main_loop.h"
-#include "simlink/posix_endpoint.h"
+#include "simlink/endpoint_posix.h"
 #include "testing/files.h"
 #include "testing/process.h"
 #include "testing/shell_test_rig.h"

@@ -13,7 +13,7 @@
 
 #include "bridges/fgfs_bridge.h"
 #include "bridges/testdata/recorded_flight.h"
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #include "testing/files.h"
 #include "testing/position_latency.h"
 #include "testing/transfer_test_rig.h"

@@ -13,7 +13,7 @@
 #include "server/in_process_transport.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_transport.h"
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #include "testing/files.h"
 #include "testing/timed_exchange.h"
 #include "virtual/simulator/virtual_simulator.h"

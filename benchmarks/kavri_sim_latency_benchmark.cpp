@@ -9,7 +9,7 @@
 #include <csignal>
 #include <string>
 
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #include "testing/files.h"
 #include "testing/position_latency.h"
 #include "testing/process.h"

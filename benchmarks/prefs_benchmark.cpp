@@ -10,10 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include "bus_model/module_params.h"
 #include "config/calibration_tables.h"
 #include "config/gauge_config.h"
 #include "config/prefs.h"
-#include "modules/module_params.h"
 #include "testing/files.h"
 #include "virtual/bench_modules_file.h"
 

@@ -43,12 +43,12 @@ void configure_full_bus(TransferRig& rig, int modules) {
     const auto base = static_cast<std::uint16_t>(0x5000 + 32 * i);
     set_linear_gauge(m, 1, base, 4);
     set_linear_gauge(m, 2, static_cast<std::uint16_t>(base + 8), 8);
-    m.gauge1_type = kGauge1Types[static_cast<std::size_t>(i) % std::size(kGauge1Types)];
-    m.gauge2_type = kGauge2Types[static_cast<std::size_t>(i) % std::size(kGauge2Types)];
-    m.output1_offset = static_cast<std::uint16_t>(base + 16);
-    m.output1_offset_length = 2;
-    m.output2_offset = static_cast<std::uint16_t>(base + 18);
-    m.output2_offset_length = 1;
+    m.gauges[0].type = kGauge1Types[static_cast<std::size_t>(i) % std::size(kGauge1Types)];
+    m.gauges[1].type = kGauge2Types[static_cast<std::size_t>(i) % std::size(kGauge2Types)];
+    m.outputs[0].offset = static_cast<std::uint16_t>(base + 16);
+    m.outputs[0].offset_length = 2;
+    m.outputs[1].offset = static_cast<std::uint16_t>(base + 18);
+    m.outputs[1].offset_length = 1;
     m.analog_offset = static_cast<std::uint16_t>(base + 20);
     m.analog_offset_length = 2;
   }

@@ -12,7 +12,7 @@
 
 #include "bridges/testdata/recorded_flight.h"
 #include "simlink/ipc_client.h"
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 

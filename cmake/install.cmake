@@ -43,6 +43,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   if(KAVRI_TESTS AND KAVRI_SANITIZE STREQUAL "")
     add_test(NAME debian_package
              COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-package.sh ${PROJECT_BINARY_DIR})
-    set_tests_properties(debian_package PROPERTIES FIXTURES_REQUIRED tested_programs)
+    set_tests_properties(debian_package PROPERTIES FIXTURES_REQUIRED tested_programs
+                                                   LABELS package)
   endif()
 endif()

@@ -22,24 +22,29 @@ function(kavri_program name)
   target_link_libraries(${name} PRIVATE ${P_LIBS} kavri_warnings)
 endfunction()
 
+# Every test carries one CTest label, so that a run can pick its kind:
+#   unit     pure code, fakes, the virtual card and simulator in the test's own process; fast
+#   gui      opens real windows (needs a display)
+#   e2e      starts the built programs as processes
+#   package  builds and checks the installable package
+# A test that names no label is `unit`: kavri_tests() and add_test() below give it.
+set(KAVRI_DEFAULT_TEST_LABEL unit)
+
 # kavri_tests(name SOURCES files... LIBS libraries... [LABELS labels...]
-#             [PROPERTIES name value...] [FILTER pattern]): one GoogleTest program, linked with
-# the libraries its tests use and the shared test helpers; PROPERTIES go to each of its tests;
-# FILTER keeps only the matching tests (GoogleTest's filter syntax).
+#             [PROPERTIES name value...]): one GoogleTest program, linked with the libraries
+# its tests use and the shared test helpers; PROPERTIES go to each of its tests; LABELS
+# (default: unit) label each of them.
 function(kavri_tests name)
-  cmake_parse_arguments(T "" "FILTER" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kavri_testing GTest::gtest_main
                                         kavri_warnings)
   set(properties TIMEOUT 300 ${T_PROPERTIES})
-  if(T_LABELS)
-    list(APPEND properties LABELS ${T_LABELS})
+  if(NOT T_LABELS)
+    set(T_LABELS ${KAVRI_DEFAULT_TEST_LABEL})
   endif()
-  set(filter)
-  if(T_FILTER)
-    set(filter TEST_FILTER ${T_FILTER})
-  endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${filter} PROPERTIES ${properties})
+  list(APPEND properties LABELS ${T_LABELS})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # kavri_gui_tests(files...): tests that open real windows; they join the one gui_tests program.
@@ -57,4 +62,13 @@ function(kavri_win32_gui_tests)
     set_property(GLOBAL APPEND PROPERTY KAVRI_WIN32_GUI_TEST_SOURCES
                  ${CMAKE_CURRENT_SOURCE_DIR}/${source})
   endforeach()
+endfunction()
+
+# Every add_test() of the tree starts with the default label, so that a test added anywhere is
+# picked by its kind at once; a set_tests_properties(... LABELS ...) of its own replaces it.
+function(add_test)
+  _add_test(${ARGV})
+  if(ARGV0 STREQUAL "NAME")
+    set_tests_properties(${ARGV1} PROPERTIES LABELS ${KAVRI_DEFAULT_TEST_LABEL})
+  endif()
 endfunction()

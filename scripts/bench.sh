@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in the default preset (RelWithDebInfo: optimised, with debug
-# information), runs each of them and scripts/idle-cpu.sh one after the other, and prints one
-# table: each figure, its goal, what was measured and whether it is reached, after the machine
-# and its load (the figures are only worth as much as the machine was quiet). Times are
-# medians of repeated runs where the benchmark repeats; the table is Markdown.
+# Builds the benchmarks (target `benchmarks`: they are not part of `all`) in the default preset
+# (RelWithDebInfo: optimised, with debug information), runs each of them and scripts/idle-cpu.sh
+# one after the other, and prints one table: each figure, its goal, what was measured and
+# whether it is reached, after the machine and its load (the figures are only worth as much as
+# the machine was quiet). Times are medians of repeated runs where the benchmark repeats; the
+# table is Markdown.
 #
 #   scripts/bench.sh [BUILD_JOBS]    (default: 2)
 set -euo pipefail
@@ -11,8 +12,7 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=${1:-2}
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$jobs" --target transfer_pass_benchmark prefs_benchmark \
-  ipc_exchange_benchmark kavri_sim_latency_benchmark wait_floor kavri-bench kavri-sim >/dev/null
+cmake --build --preset default -j "$jobs" --target benchmarks kavri-bench kavri-sim >/dev/null
 bench=build/benchmarks
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 

@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 mkdir "$tree/copy"
-for dir in src server virtual bridges; do
+for dir in src server virtual bridges docs; do
   [[ -d "$here/../$dir" ]] && cp -r "$here/../$dir" "$tree/copy/"
 done
 

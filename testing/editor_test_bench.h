@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "modules/control_numbers.h"
-#include "modules/parameter_window.h"
+#include "procedures/control_numbers.h"
+#include "procedures/parameter_window.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "ui/headless_toolkit.h"
@@ -53,17 +53,17 @@ class EditorRig {
   void open_filled_editor() {
     ui.set_minimised(MAIN_WINDOW, true);
     ModuleRecord& r = record(0);
-    r.gauge1_type = 18;
-    r.gauge2_type = 35;
-    r.gauge1_offset = 0x0BC0;
-    r.gauge1_offset_length = 2;
-    r.gauge1_course_max = 255;
-    r.gauge1_sim_min = -100;
-    r.gauge1_sim_max = 16383;
-    r.output1_type = 2;
+    r.gauges[0].type = 18;
+    r.gauges[1].type = 35;
+    r.gauges[0].offset = 0x0BC0;
+    r.gauges[0].offset_length = 2;
+    r.gauges[0].course_max = 255;
+    r.gauges[0].sim_min = -100;
+    r.gauges[0].sim_max = 16383;
+    r.outputs[0].type = 2;
     r.analog_type = 2;
     r.analog_param = 16383;
-    r.gauge1_inverted = 255;
+    r.gauges[0].inverted = 255;
     ui.set_selection(MAIN_MODULE_SELECTOR, 1);
     dispatch.control_handlers.at(MAIN_PARAMETERS_BUTTON)();
   }

@@ -73,9 +73,8 @@ class FakeInterfaceList final : public HidInterfaceList {
 
 // A HID layer that walks the fake machine's interfaces.
 inline std::unique_ptr<HidLayer> fake_hid_layer(FakeMachine& machine) {
-  return std::make_unique<ListedHidLayer>([&machine](std::uint16_t, std::uint16_t) {
-    return std::make_unique<FakeInterfaceList>(machine);
-  });
+  return std::make_unique<ListedHidLayer>(
+      [&machine](const HidSought&) { return std::make_unique<FakeInterfaceList>(machine); });
 }
 
 }  // namespace kavri::testing

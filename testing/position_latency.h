@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "bus_model/module_record.h"
 #include "device/bus_messages.h"
 #include "device/hid.h"
-#include "modules/module_record.h"
 #include "testing/transfer_test_rig.h"
 #include "virtual/virtual_card.h"
 

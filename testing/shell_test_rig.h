@@ -23,7 +23,7 @@
 #if defined(_WIN32)
 #include "testing/no_server_transport.h"
 #else
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #endif
 #include "ui/headless_toolkit.h"
 #include "virtual/lent_card_layer.h"

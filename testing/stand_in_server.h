@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "simlink/endpoint_posix.h"
 #include "simlink/ipc_records.h"
-#include "simlink/posix_endpoint.h"
 
 namespace kavri::testing {
 

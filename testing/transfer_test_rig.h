@@ -80,19 +80,19 @@ struct TransferRig {
 inline void set_linear_gauge(ModuleRecord& m, int gauge, std::uint16_t offset,
                              std::uint8_t length) {
   if (gauge == 1) {
-    m.gauge1_type = 2;
-    m.gauge1_offset = offset;
-    m.gauge1_offset_length = length;
-    m.gauge1_course_max = 255;
-    m.gauge1_sim_max = 32767;
-    m.gauge1_ratio = 1.0f;
+    m.gauges[0].type = 2;
+    m.gauges[0].offset = offset;
+    m.gauges[0].offset_length = length;
+    m.gauges[0].course_max = 255;
+    m.gauges[0].sim_max = 32767;
+    m.gauges[0].ratio = 1.0f;
   } else {
-    m.gauge2_type = 2;
-    m.gauge2_offset = offset;
-    m.gauge2_offset_length = length;
-    m.gauge2_course_max = 255;
-    m.gauge2_sim_max = 32767;
-    m.gauge2_ratio = 1.0f;
+    m.gauges[1].type = 2;
+    m.gauges[1].offset = offset;
+    m.gauges[1].offset_length = length;
+    m.gauges[1].course_max = 255;
+    m.gauges[1].sim_max = 32767;
+    m.gauges[1].ratio = 1.0f;
   }
 }
 

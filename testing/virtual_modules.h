@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "modules/module_params.h"
+#include "bus_model/module_params.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri::testing {

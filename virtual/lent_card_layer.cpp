@@ -39,11 +39,10 @@ class LentCard final : public HidCard {
 
 }  // namespace
 
-std::unique_ptr<HidCard> LentCardLayer::open(std::uint16_t product_id, std::uint16_t vendor_id,
-                                             int version, int index) {
-  (void)version;  // the lent card answers to any version
-  if (card_ == nullptr || card_->unplugged() || product_id != CARD_PRODUCT_ID ||
-      vendor_id != CARD_VENDOR_ID || index != 0) {
+std::unique_ptr<HidCard> LentCardLayer::open(const HidSought& sought) {
+  // The lent card answers to any version.
+  if (card_ == nullptr || card_->unplugged() || sought.product_id != CARD_PRODUCT_ID ||
+      sought.vendor_id != CARD_VENDOR_ID || sought.index != 0) {
     return nullptr;
   }
   return std::make_unique<LentCard>(*card_, *path_);

@@ -20,8 +20,7 @@ class LentCardLayer final : public HidLayer {
 
   // A handle to the card for the first match of the card's ids, any version, while it is
   // plugged in; null otherwise.
-  std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
-                                int index) override;
+  std::unique_ptr<HidCard> open(const HidSought& sought) override;
 
  private:
   VirtualCard* card_;

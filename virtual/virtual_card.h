@@ -14,9 +14,9 @@
 #include <optional>
 #include <vector>
 
+#include "bus_model/module_params.h"
 #include "device/bus_messages.h"
 #include "device/hid.h"
-#include "modules/module_params.h"
 
 namespace kavri {
 

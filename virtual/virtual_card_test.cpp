@@ -219,18 +219,18 @@ TEST(VirtualCardFaults, AWaitingReadWakesForAnAnswerAndFailsWhenUnplugged) {
 TEST(VirtualCardFaults, AReplugServesNewHandlesOnly) {
   VirtualCard card({module_at(12)});
   LentCardLayer layer(&card);
-  std::unique_ptr<HidCard> before = layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
+  std::unique_ptr<HidCard> before = layer.open(MASTER_CARD);
   ASSERT_NE(before, nullptr);
   EXPECT_EQ(before->write_report(make_report(CMD_EXPLORE)), HidStatus::ok);
   card.set_unplugged(true);  // the scan's answers are lost with the power
-  EXPECT_EQ(layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0), nullptr);
+  EXPECT_EQ(layer.open(MASTER_CARD), nullptr);
   card.set_unplugged(false);
   BusReport report{};
   EXPECT_EQ(before->write_report(make_report(CMD_EXPLORE)), HidStatus::gone);
   EXPECT_EQ(before->read_report(report, 0), HidStatus::gone);
   EXPECT_EQ(card.read_report(report, 0), HidStatus::timed_out);
 
-  std::unique_ptr<HidCard> after = layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
+  std::unique_ptr<HidCard> after = layer.open(MASTER_CARD);
   ASSERT_NE(after, nullptr);
   EXPECT_EQ(after->write_report(make_report(CMD_EXPLORE)), HidStatus::ok);
   EXPECT_EQ(drain(card).front(), make_report(RSP_MODULE_FOUND, 12, 1));

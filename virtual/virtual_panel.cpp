@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "bus_model/gauge_types.h"
 #include "device/bus_messages.h"
 
 namespace kavri {

@@ -1,6 +1,6 @@
 // Gauge configuration files (".jcf"): a preferences file whose group "jauge" holds one module's
 // configuration as key lines. This is the file format alone; which keys there are and what they
-// mean is the module parameter table's (modules/module_params.h).
+// mean is the module parameter table's (bus_model/module_params.h).
 #pragma once
 
 #include <optional>

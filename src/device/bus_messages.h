@@ -25,13 +25,19 @@ constexpr std::uint8_t CMD_SET_OUTPUT_2 = 2;
 constexpr std::uint8_t CMD_SET_POSITION_1 = 3;
 constexpr std::uint8_t CMD_SET_POSITION_2 = 4;
 constexpr std::uint8_t CMD_READ_ANALOG = 5;
-constexpr std::uint8_t CMD_SET_BACKLIGHT = 6;
+constexpr std::uint8_t CMD_SET_BACKLIGHT = 6;  // byte 3: backlight_brightness(level)
 constexpr std::uint8_t CMD_RESET_MODULE = 7;
 constexpr std::uint8_t CMD_SET_ADDRESS = 50;
 constexpr std::uint8_t CMD_WRITE_PARAM_FIRST = 51;  // CMD_WRITE_PARAM: codes 51 to 88
 constexpr std::uint8_t CMD_WRITE_PARAM_LAST = 88;
 constexpr std::uint8_t CMD_END_EXPLORATION = 254;
 constexpr std::uint8_t CMD_DUMP_PARAMS = 255;
+
+// The CMD_SET_BACKLIGHT brightness of a backlight level 0-15: 0 to 255 in steps of 17. A level
+// outside 0-15 counts as the nearer end.
+constexpr std::uint8_t backlight_brightness(int level) {
+  return static_cast<std::uint8_t>((level < 0 ? 0 : level > 15 ? 15 : level) * 17);
+}
 
 // Answers, card to driver (byte 1).
 constexpr std::uint8_t RSP_MODULE_FOUND = 1;
@@ -42,21 +48,6 @@ constexpr std::uint8_t RSP_PARAM_FIRST = 150;  // RSP_PARAM: codes 150 to 187
 constexpr std::uint8_t RSP_PARAM_LAST = 187;   // always the last answer of a dump
 constexpr std::uint8_t RSP_EXPLORATION_DONE = 254;
 constexpr std::uint8_t RSP_SCAN_COMPLETE = 255;
-
-// Gauge-1 types whose position is 16 bits wide: its low byte goes with CMD_SET_POSITION_1 and
-// its high byte with CMD_SET_POSITION_2. The needles that turn a full circle (16, 17, 19, 24,
-// 35) are positioned in tenths of a degree; 31 and 32 carry a raw 16-bit value.
-constexpr std::array<std::uint8_t, 7> SPLIT_TYPES{16, 17, 19, 24, 31, 32, 35};
-constexpr bool is_split_type(int type) {
-  for (std::uint8_t split : SPLIT_TYPES) {
-    if (split == type) return true;
-  }
-  return false;
-}
-constexpr bool is_360_degree_type(int type) {
-  return is_split_type(type) && type != 31 && type != 32;
-}
-constexpr bool is_16_bit_type(int type) { return type == 31 || type == 32; }
 
 constexpr int PARAM_COUNT = 38;  // RSP_PARAM answers per dump; CMD_WRITE_PARAM reports per write
 

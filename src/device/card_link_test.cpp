@@ -22,7 +22,7 @@ constexpr std::chrono::milliseconds kLimit{50};
 struct LinkRig {
   VirtualCard card{{testing::module_at(12)}};
   LentCardLayer layer{&card};
-  CardLink link{layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0), kLimit};
+  CardLink link{layer.open(MASTER_CARD), kLimit};
 };
 
 TEST(CardLink, AHangingWriteIsGivenUpAtTheLimitAndTheCardTakenAsGone) {
@@ -45,7 +45,7 @@ TEST(CardLink, AHangingWriteIsGivenUpAtTheLimitAndTheCardTakenAsGone) {
   // The hanging write ended once let through; the write refused at once never reached it.
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{kReport, kReport}));
 
-  rig.link.attach(rig.layer.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0));
+  rig.link.attach(rig.layer.open(MASTER_CARD));
   EXPECT_TRUE(rig.link.present());
   EXPECT_EQ(rig.link.write_report(kReport), HidStatus::ok);
 }
@@ -68,10 +68,9 @@ TEST(CardLink, AReadThatFindsTheCardGoneIsNotedUntilTheCardIsAttachedAgain) {
 class CountingLayer final : public HidLayer {
  public:
   explicit CountingLayer(HidLayer& inner) : inner_(inner) {}
-  std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
-                                int index) override {
+  std::unique_ptr<HidCard> open(const HidSought& sought) override {
     ++looks;
-    return inner_.open(product_id, vendor_id, version, index);
+    return inner_.open(sought);
   }
   int looks = 0;
 

@@ -17,7 +17,7 @@ bool CardWatcher::look_for_card() {
   if (now < next_look_ms_) return false;
   next_look_ms_ = now + CARD_WATCH_PERIOD.count();
   if (!card_.reopenable()) return false;
-  std::unique_ptr<HidCard> card = hid_.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
+  std::unique_ptr<HidCard> card = hid_.open(MASTER_CARD);
   if (!card) return false;
   card_.attach(std::move(card));
   return true;

@@ -15,6 +15,18 @@ namespace kavri {
 constexpr std::uint16_t CARD_VENDOR_ID = 0xFCFD;
 constexpr std::uint16_t CARD_PRODUCT_ID = 0x0001;
 
+// What hid_open looks for: the interface's ids, its release (version; ANY_RELEASE: any) and,
+// among the interfaces that match and open, which one (from 0).
+constexpr int ANY_RELEASE = -1;
+struct HidSought {
+  std::uint16_t vendor_id = 0;
+  std::uint16_t product_id = 0;
+  int version = ANY_RELEASE;
+  int index = 0;
+};
+// The master card: the first interface with its ids, of any release.
+constexpr HidSought MASTER_CARD{.vendor_id = CARD_VENDOR_ID, .product_id = CARD_PRODUCT_ID};
+
 // How one write or read went. `gone` is what the driver acts on: the card must be opened again
 // before anything passes (hidapi: any failed call; Windows: ERROR_DEVICE_NOT_CONNECTED and the
 // errors of its kind). `failed` is a report that did not pass on a card that is still there
@@ -57,10 +69,9 @@ struct HidOpenFailure {
 class HidLayer {
  public:
   virtual ~HidLayer() = default;
-  // hid_open: the index-th interface (from 0) whose ids match; version -1 matches any. An
-  // interface that cannot be opened is skipped and the next one tried. Null when none opened.
-  virtual std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id,
-                                        int version, int index) = 0;
+  // hid_open: the sought.index-th interface (from 0) whose ids match. An interface that cannot
+  // be opened is skipped and the next one tried. Null when none opened.
+  virtual std::unique_ptr<HidCard> open(const HidSought& sought) = 0;
   // The interfaces with matching ids that the last open() skipped because they could not be
   // opened, in the order it tried them. Called on the thread that called open().
   virtual std::vector<HidOpenFailure> open_failures() const { return {}; }

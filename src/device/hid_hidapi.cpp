@@ -97,10 +97,9 @@ std::string ascii_text(const wchar_t* text) {
 // The hidraw nodes of the ids sought, as hidapi enumerates them (with their ids).
 class HidapiInterfaceList final : public HidInterfaceList {
  public:
-  HidapiInterfaceList(std::shared_ptr<HidapiLibrary> library, std::uint16_t product_id,
-                      std::uint16_t vendor_id)
+  HidapiInterfaceList(std::shared_ptr<HidapiLibrary> library, const HidSought& sought)
       : library_(std::move(library)) {
-    hid_device_info* devices = hid_enumerate(vendor_id, product_id);
+    hid_device_info* devices = hid_enumerate(sought.vendor_id, sought.product_id);
     for (const hid_device_info* d = devices; d != nullptr; d = d->next) {
       if (d->path == nullptr) continue;
       entries_.push_back({d->path, {d->vendor_id, d->product_id, d->release_number}});
@@ -139,10 +138,9 @@ class HidapiInterfaceList final : public HidInterfaceList {
 
 std::unique_ptr<HidLayer> make_platform_hid_layer() {
   auto library = std::make_shared<HidapiLibrary>();
-  return std::make_unique<ListedHidLayer>(
-      [library](std::uint16_t product_id, std::uint16_t vendor_id) {
-        return std::make_unique<HidapiInterfaceList>(library, product_id, vendor_id);
-      });
+  return std::make_unique<ListedHidLayer>([library](const HidSought& sought) {
+    return std::make_unique<HidapiInterfaceList>(library, sought);
+  });
 }
 
 }  // namespace kavri

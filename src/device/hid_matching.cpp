@@ -6,10 +6,9 @@
 
 namespace kavri {
 
-bool interface_matches(const HidInterfaceIds& ids, std::uint16_t product_id,
-                       std::uint16_t vendor_id, int version) {
-  const bool ids_match = ids.vendor_id == vendor_id && ids.product_id == product_id;
-  return ids_match && (version == -1 || ids.release == version);
+bool interface_matches(const HidInterfaceIds& ids, const HidSought& sought) {
+  const bool ids_match = ids.vendor_id == sought.vendor_id && ids.product_id == sought.product_id;
+  return ids_match && (sought.version == ANY_RELEASE || ids.release == sought.version);
 }
 
 HidStatus fill_input_report(std::span<std::uint8_t> report, std::span<const std::uint8_t> payload,

@@ -17,10 +17,9 @@ struct HidInterfaceIds {
   std::uint16_t release = 0;  // the version number
 };
 
-// True when the interface's vendor and product ids are the ones asked for and its release
-// equals `version` (-1: any release).
-bool interface_matches(const HidInterfaceIds& ids, std::uint16_t product_id,
-                       std::uint16_t vendor_id, int version);
+// True when the interface's vendor and product ids are the ones sought and its release equals
+// the sought version (ANY_RELEASE: any).
+bool interface_matches(const HidInterfaceIds& ids, const HidSought& sought);
 
 // Fills `report` from a read that returned `got` (bytes of payload, 0 on time-out, negative
 // when the device is gone): byte 0 is the report id 0, the payload follows (cut to fit), the

@@ -4,13 +4,10 @@
 
 namespace kavri {
 
-HidWalkResult open_nth_matching(HidInterfaceList& list, std::uint16_t product_id,
-                                std::uint16_t vendor_id, int version, int index) {
+HidWalkResult open_nth_matching(HidInterfaceList& list, const HidSought& sought) {
   HidWalkResult result;
-  if (index < 0) return result;
-  const auto matches = [&](const HidInterfaceIds& ids) {
-    return interface_matches(ids, product_id, vendor_id, version);
-  };
+  if (sought.index < 0) return result;
+  const auto matches = [&](const HidInterfaceIds& ids) { return interface_matches(ids, sought); };
   int matched = 0;
   const std::size_t examined = std::min(list.size(), MAX_HID_INTERFACES);
   for (std::size_t i = 0; i < examined; ++i) {
@@ -24,7 +21,7 @@ HidWalkResult open_nth_matching(HidInterfaceList& list, std::uint16_t product_id
     }
     const std::optional<HidInterfaceIds> ids = listed ? listed : attempt.ids;
     if (!ids || !matches(*ids)) continue;  // attempt.card closes here
-    if (matched++ == index) {
+    if (matched++ == sought.index) {
       result.card = std::move(attempt.card);
       return result;
     }
@@ -32,12 +29,11 @@ HidWalkResult open_nth_matching(HidInterfaceList& list, std::uint16_t product_id
   return result;
 }
 
-std::unique_ptr<HidCard> ListedHidLayer::open(std::uint16_t product_id, std::uint16_t vendor_id,
-                                              int version, int index) {
+std::unique_ptr<HidCard> ListedHidLayer::open(const HidSought& sought) {
   failures_.clear();
-  std::unique_ptr<HidInterfaceList> list = enumerate_(product_id, vendor_id);
+  std::unique_ptr<HidInterfaceList> list = enumerate_(sought);
   if (!list) return nullptr;
-  HidWalkResult result = open_nth_matching(*list, product_id, vendor_id, version, index);
+  HidWalkResult result = open_nth_matching(*list, sought);
   failures_ = std::move(result.failures);
   return std::move(result.card);
 }

@@ -44,22 +44,19 @@ struct HidWalkResult {
   std::vector<HidOpenFailure> failures;
 };
 
-// The index-th interface (from 0), in list order, that opens and whose ids match (version -1:
-// any release). An interface listed with other ids is never opened; one that fails to open is
-// skipped (and noted when its listed ids matched) and the next one tried; every interface
-// opened and not chosen is closed again.
-HidWalkResult open_nth_matching(HidInterfaceList& list, std::uint16_t product_id,
-                                std::uint16_t vendor_id, int version, int index);
+// The sought.index-th interface (from 0), in list order, that opens and whose ids match. An
+// interface listed with other ids is never opened; one that fails to open is skipped (and noted
+// when its listed ids matched) and the next one tried; every interface opened and not chosen is
+// closed again.
+HidWalkResult open_nth_matching(HidInterfaceList& list, const HidSought& sought);
 
 // A HID layer whose every open() walks a fresh list from `enumerate` (given the ids sought).
 class ListedHidLayer final : public HidLayer {
  public:
-  using Enumerate = std::function<std::unique_ptr<HidInterfaceList>(std::uint16_t product_id,
-                                                                    std::uint16_t vendor_id)>;
+  using Enumerate = std::function<std::unique_ptr<HidInterfaceList>(const HidSought& sought)>;
   explicit ListedHidLayer(Enumerate enumerate) : enumerate_(std::move(enumerate)) {}
 
-  std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
-                                int index) override;
+  std::unique_ptr<HidCard> open(const HidSought& sought) override;
   std::vector<HidOpenFailure> open_failures() const override { return failures_; }
 
  private:

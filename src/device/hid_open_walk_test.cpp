@@ -27,7 +27,7 @@ struct Walked {
 
 Walked walk(FakeMachine& machine, int version, int index) {
   testing::FakeInterfaceList list(machine);
-  Walked walked{open_nth_matching(list, CARD_PRODUCT_ID, CARD_VENDOR_ID, version, index)};
+  Walked walked{open_nth_matching(list, {CARD_VENDOR_ID, CARD_PRODUCT_ID, version, index})};
   if (walked.result.card) {
     walked.chosen = dynamic_cast<FakeInterfaceCard&>(*walked.result.card).index();
   }
@@ -60,7 +60,7 @@ TEST_P(OpenWalk, TakesTheIndexthCardThatOpensAndClosesEveryOther) {
     EXPECT_EQ(failed, GetParam().failed_paths);
     for (int i : machine.opened) {  // a listed interface of other ids is never opened
       EXPECT_TRUE(interface_matches(machine.interfaces[static_cast<std::size_t>(i)].ids,
-                                    CARD_PRODUCT_ID, CARD_VENDOR_ID, GetParam().version));
+                                    {CARD_VENDOR_ID, CARD_PRODUCT_ID, GetParam().version}));
     }
   }
 }
@@ -96,7 +96,7 @@ TEST(OpenWalk, LooksAtTheFirst256InterfacesOnly) {
 TEST(ListedHidLayer, KeepsWhyTheCardCouldNotBeOpenedUntilTheNextOpen) {
   FakeMachine machine({kKeyboardIf, kLockedV1});
   std::unique_ptr<HidLayer> layer = testing::fake_hid_layer(machine);
-  EXPECT_EQ(layer->open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0), nullptr);
+  EXPECT_EQ(layer->open(MASTER_CARD), nullptr);
   ASSERT_EQ(layer->open_failures().size(), 1u);
   EXPECT_EQ(layer->open_failures()[0].path, "/dev/hidraw1");
   EXPECT_NE(layer->open_failures()[0].reason.find("permission denied"), std::string::npos);
@@ -104,7 +104,7 @@ TEST(ListedHidLayer, KeepsWhyTheCardCouldNotBeOpenedUntilTheNextOpen) {
             std::string::npos);
 
   machine.interfaces[1].open_error = 0;
-  EXPECT_NE(layer->open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0), nullptr);
+  EXPECT_NE(layer->open(MASTER_CARD), nullptr);
   EXPECT_TRUE(layer->open_failures().empty());
 }
 

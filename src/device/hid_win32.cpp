@@ -162,7 +162,7 @@ std::unique_ptr<HidLayer> make_platform_hid_layer() {
   // The layer, its lists and the cards they make share the one function table.
   auto functions = std::make_shared<const HidFunctions>(load_hid_functions());
   return std::make_unique<ListedHidLayer>(
-      [functions](std::uint16_t, std::uint16_t) -> std::unique_ptr<HidInterfaceList> {
+      [functions](const HidSought&) -> std::unique_ptr<HidInterfaceList> {
         if (!functions->complete()) return nullptr;  // no HID support on this system
         return std::make_unique<SetupApiInterfaceList>(
             *functions, [](HANDLE device) { return std::make_unique<Win32Card>(device); });

@@ -145,7 +145,7 @@ int walk(std::vector<FakeInterface> interfaces, int version = -1, int index = 0)
   SetupApiInterfaceList list(FAKES, make_fake_card);
   EXPECT_TRUE(machine.set_destroyed);
   const HidWalkResult found =
-      open_nth_matching(list, CARD_PRODUCT_ID, CARD_VENDOR_ID, version, index);
+      open_nth_matching(list, {CARD_VENDOR_ID, CARD_PRODUCT_ID, version, index});
   EXPECT_TRUE(found.failures.empty());  // the ids of an interface that will not open are unknown
   if (!found.card) {
     EXPECT_TRUE(machine.open_handles.empty());

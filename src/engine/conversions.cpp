@@ -12,6 +12,7 @@ namespace kavri {
 namespace {
 
 using namespace conversion;
+using enum GaugeType;
 
 // A 32-bit angle to tenths of a degree and to degrees; both exact in single precision.
 constexpr float ANGLE_TENTHS_FACTOR = 3600.0f / 4294967296.0f;
@@ -50,40 +51,40 @@ std::uint8_t at_most(std::uint8_t p, std::uint8_t cmax) { return p > cmax ? cmax
 
 // Gauge 1's split types. The caller has checked `type` is one of them.
 GaugePosition convert_split(const ConversionInputs& in, const Terms& t, double& v) {
-  switch (in.gauge.type) {
-    case 17:
-      if (in.gauge2_type != 17) v *= 10;
+  switch (static_cast<GaugeType>(in.gauge.type)) {
+    case compass_360:
+      if (in.gauge2_type != static_cast<std::uint8_t>(compass_360)) v *= 10;
       return split(v);
-    case 19: {
+    case roll_360: {
       std::int32_t r = round_to_i32(t.i * static_cast<double>(ANGLE_TENTHS_FACTOR));
       if (r < 0) r += 3590;  // 3590, not 3600: the dial's own wrap
       v = r;
       return split(v);
     }
-    case 24:
+    case altitude_qnh:
       v = round_to_i32(t.i * 0.36);
       return split(v);
-    case 32: {
+    case altitude_steps: {
       const std::int32_t x = std::clamp(t.i, 0, 32767);
       v = static_cast<std::uint16_t>(round_to_i32(x / 10.416));
       if (const std::uint8_t m = in.output2_offset_length; m != 0) v = std::trunc(v * (m / 10.0));
       return split(v);
     }
-    case 35: {
+    case altitude_qnh_signed: {
       const std::int32_t magnitude = std::abs(static_cast<std::int32_t>(t.smin));
       return split(round_to_i32(wrapping_add32(t.i, magnitude) * 0.36));
     }
-    default:  // 16 and 31: the value as it stands
+    default:  // needle_360 and raw_16_bit: the value as it stands
       return split(v);
   }
 }
 
 // Every single-byte conversion. `gauge2` selects the second column where it differs.
 std::uint8_t convert_byte(const ConversionInputs& in, const Terms& t, double& v, bool gauge2) {
-  switch (in.gauge.type) {
-    case 1:
+  switch (static_cast<GaugeType>(in.gauge.type)) {
+    case flap_737:
       return curve(PiecewiseCurve::flap_737, t.i);
-    case 2:
+    case linear:
       switch (in.gauge.offset_length) {
         case 1:
           v = t.i & 0xFF;  // unsigned byte: 0xFF reads 255, unlike every other type
@@ -99,102 +100,102 @@ std::uint8_t convert_byte(const ConversionInputs& in, const Terms& t, double& v,
       }
       v = clamp_upper_first(v, t.smin, t.smax);
       return round_to_byte(per_ratio(v - t.smin, t.k));
-    case 3:
+    case logarithmic:
       return round_to_byte(v / 12.53 + t.half);
-    case 4:
+    case ka350_prop_rpm:
       v /= 2.2;
       return round_to_byte(per_ratio(v - t.smin, t.k));
-    case 5:
+    case cabin_altitude:
       return curve(PiecewiseCurve::cabin_altitude, t.i);
-    case 6:
+    case linear_signed:
       v = per_ratio(v, t.k) + t.half;
       return round_to_byte(v);
-    case 7: {
+    case radiator_temperature: {
       const std::int16_t r = non_negative16(as_double(wrapping_sub64(t.l, 491)) / 1.85 / 0.39);
       return gauge2 ? static_cast<std::uint8_t>(r) : round_to_byte(per_ratio(r, t.k));
     }
-    case 8:
+    case fuel_tank:
       return round_to_byte(per_ratio(low16_signed(t.l / 83840), t.k));
-    case 9:
+    case altitude_feet:
       return round_to_byte(per_ratio(low16_signed(round_to_i64(as_double(t.l) * 3.27)), t.k));
-    case 10:
+    case curtiss_compass:
       return round_to_byte(per_ratio(low16_signed(t.l), t.k));
-    case 11:
+    case airspeed:
       return static_cast<std::uint8_t>(t.l < 2000 ? 0 : (t.l - 2000) / 225 + 175);
-    case 12:
+    case suction:
       return suction_curve_position(v, in.calibration.suction, t.cmin);
-    case 13: {
+    case oat: {
       const auto q = static_cast<std::int16_t>(low16_signed(t.i) / 256);
       return round_to_byte(per_ratio(clamp16_upper_first(q, t.smin, t.smax), t.k) + t.half);
     }
-    case 14: {
+    case oat_non_linear: {
       const auto q = static_cast<std::int16_t>(low16_signed(in.value_u16) / 256);
       return oat_curve_position(clamp16_upper_first(q, t.smin, t.smax), in.calibration.oat, t.cmin);
     }
-    case 15: {
+    case trim_index: {
       const std::int16_t w = clamp16_lower_first(low16_signed(t.i), t.smin, t.smax);
       return gauge2 ? round_to_byte(per_ratio(w, t.k) + t.half)
                     : round_to_byte(per_ratio(w - t.smin, t.k));
     }
-    case 18:
+    case fuel_non_linear:
       return fuel_curve_position(t.l, in.sim_battery, in.calibration.fuel, t.cmin);
-    case 20: {
+    case pitch: {
       const std::int32_t r = round_to_i32(t.i * static_cast<double>(ANGLE_DEGREES_FACTOR));
       return round_to_byte(per_ratio(clamp_upper_first(r, t.smin, t.smax), t.k) + t.half);
     }
-    case 21:
+    case fuel_pressure:
       return round_to_byte(per_ratio(clamp_upper_first(t.i / 144, t.smin, t.smax), t.k));
-    case 22:
+    case manifold_pressure:
       return round_to_byte(per_ratio(round_to_i32(t.i / 70.7262), t.k));
-    case 23: {
+    case vertical_speed: {
       const auto r =
           static_cast<std::int32_t>(static_cast<std::int64_t>(t.i) * VERTICAL_SPEED_FACTOR);
       return round_to_byte(per_ratio(clamp_upper_first(r, t.smin, t.smax), t.k) + t.half);
     }
-    case 25: {
+    case linear_signed_16: {
       const std::int16_t w = clamp16_upper_first(low16_signed(t.i), t.smin, t.smax);
       return round_to_byte(per_ratio(w, t.k) + t.half);
     }
-    case 26: {
+    case rankine_to_fahrenheit: {
       const std::int32_t r = clamp_upper_first(round_to_i32(t.i - 459.67), t.smin, t.smax);
       return round_to_byte(per_ratio(static_cast<double>(r) - t.smin, t.k));
     }
-    case 27: {
+    case oil_pressure: {
       const std::int32_t r = round_to_i32(t.i * 0.00335693359375);  // x 55/16384
       return round_to_byte(per_ratio(clamp_upper_first(r, t.smin, t.smax), t.k));
     }
-    case 28: {
+    case roll_90: {
       const std::int32_t r = round_to_i32(t.i * static_cast<double>(ANGLE_DEGREES_FACTOR));
       return round_to_byte(per_ratio(std::clamp(r, -90, 90), t.k) + t.half);
     }
-    case 29:
+    case bit_0_test:
       return (t.i & 0xFF) != 0 ? 0xFF : 0;
-    case 30: {
+    case glide: {
       // The rest position while no glide slope is received lives in output 2's length byte.
       if (in.glide_flag == 0) return in.output2_offset_length;
       return common_position_step(round_to_byte(per_ratio(v, t.k) + t.half), t.cmin, t.cmax);
     }
-    case 33:
+    case itt_temperature:
       return round_to_byte(per_ratio(static_cast<std::uint16_t>(t.i / 16384), t.k));
-    case 34:
+    case battery_load:
       v = per_ratio(clamp_lower_first(v, t.smin, t.smax), t.k) + t.half;
       return round_to_byte(v);
-    case 36: {
+    case throttle: {
       const std::int16_t w = clamp16_upper_first(low16_signed(t.i), t.smin, t.smax);
       return round_to_byte(per_ratio(w, t.k));
     }
-    case 37:
+    case flap_pmdg_737:
       return at_most(curve(PiecewiseCurve::flap_pmdg_737, t.i), t.cmax);
-    case 38: {
+    case fahrenheit_to_celsius: {
       const std::int16_t r = non_negative16(as_double(wrapping_sub64(t.l, 32)) / 1.8);
       return at_most(round_to_byte(per_ratio(r, t.k)), t.cmax);
     }
-    case 39: {
+    case rankine_to_celsius: {
       const std::int32_t kelvin_f = round_to_i32(as_double(t.l) - 459.67);
       const std::int16_t r = non_negative16(wrapping_sub32(kelvin_f, 32) / 1.8);
       return at_most(round_to_byte(per_ratio(r, t.k)), t.cmax);
     }
-    case 40:
+    case flap_ifly_737:
       return at_most(curve(PiecewiseCurve::flap_ifly_737, t.i), t.cmax);
     default:
       return 0;
@@ -217,12 +218,8 @@ Terms terms_of(const ConversionInputs& in, double v) {
 
 }  // namespace
 
-bool has_gauge2_conversion(int type) {
-  return type >= 1 && type <= 40 && (!is_split_type(type) && type != 30);
-}
-
 std::optional<GaugePosition> convert_gauge1(const ConversionInputs& in, double& working_value) {
-  if (in.gauge.type < 1 || in.gauge.type > 40) return std::nullopt;
+  if (gauge_type_info(in.gauge.type) == nullptr) return std::nullopt;
   const Terms t = terms_of(in, working_value);
   if (is_split_type(in.gauge.type)) return convert_split(in, t, working_value);
   return GaugePosition{convert_byte(in, t, working_value, false), 0};

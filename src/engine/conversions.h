@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "device/bus_messages.h"
+#include "bus_model/gauge_types.h"
 
 namespace kavri {
 
@@ -57,8 +57,8 @@ std::optional<GaugePosition> convert_gauge1(const ConversionInputs& in, double& 
 // names, use the gauge-1 formula with the gauge-2 inputs. The types that the second list marks
 // "------", the type-17 modifier and types outside 1-40 have no gauge-2 conversion: nullopt,
 // and the gauge is left undriven rather than showing a byte left over from another gauge.
+// Whether a type has one is has_gauge2_conversion(type) of the gauge-type table.
 std::optional<std::uint8_t> convert_gauge2(const ConversionInputs& in, double& working_value);
-bool has_gauge2_conversion(int type);
 
 // The common position step: (position + course_min) modulo 256, then the upper bound, then the
 // lower bound. Positions are bytes: a converted 250 with course 10-200 wraps to 4, then

@@ -18,6 +18,44 @@ ConversionInputs gauge(std::uint8_t type, float ratio = 1, std::uint8_t cmin = 0
 std::uint8_t byte1(const ConversionInputs& in, double v) { return convert_gauge1(in, v)->low; }
 std::uint8_t byte2(const ConversionInputs& in, double v) { return *convert_gauge2(in, v); }
 
+// The gauge-type table and the conversions tell the same story of each type: a split type's
+// position has a high byte, a type that reads a calibration table or the glide flag moves with
+// it, and gauge 2 converts exactly the types that its list does not mark "------" (17 there is
+// a modifier of gauge 1).
+TEST(Conversions, FollowTheGaugeTypeTable) {
+  GaugeCalibration raised;
+  raised.suction.fill(200);
+  raised.oat.fill(200);
+  raised.fuel.fill(200);
+  for (const GaugeTypeInfo& info : gauge_type_infos()) {
+    const auto type = static_cast<std::uint8_t>(info.type);
+    SCOPED_TRACE(static_cast<int>(type));
+    ConversionInputs in = gauge(type, 0.5f, 10, 200, -100, 30000);
+    in.output2_offset_length = 77;
+    in.sim_battery = 30000;
+    const auto position = [](const ConversionInputs& inputs, double v) {
+      return *convert_gauge1(inputs, v);
+    };
+    ConversionInputs calibrated = in, gliding = in;
+    calibrated.calibration = raised;
+    gliding.glide_flag = 1;
+    bool high_byte = false, calibration_moves = false, glide_moves = false;
+    for (double v : {1e6, 1073741824.0, 500.0, -3000.0, 5.0}) {
+      high_byte |= position(in, v).high != 0;
+      calibration_moves |= position(calibrated, v).low != position(in, v).low;
+      glide_moves |= position(gliding, v).low != position(in, v).low;
+    }
+    EXPECT_EQ(high_byte, info.position != PositionWidth::byte);
+    EXPECT_EQ(calibration_moves, info.calibration.has_value());
+    EXPECT_EQ(glide_moves, info.reads_glide_flag);
+    double v = 500;
+    EXPECT_EQ(convert_gauge2(in, v).has_value(), info.has_gauge2_conversion);
+    const std::string_view listed = gauge2_type_names()[type - 1u];
+    EXPECT_EQ(listed.find("------") == std::string_view::npos,
+              info.has_gauge2_conversion || info.type == GaugeType::compass_360);
+  }
+}
+
 TEST(Conversions, WorkedValues) {
   // Type 13: 6400 is 25 degrees; 25 / 0.5 + half of 0-200.
   EXPECT_EQ(byte1(gauge(13, 0.5f, 0, 200, -50, 50, 2), 6400), 150);

@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "base/number_text.h"
+#include "bus_model/gauge_types.h"
+#include "bus_model/module_params.h"
 #include "device/bus_messages.h"
-#include "modules/module_params.h"
 
 namespace kavri {
 namespace {
@@ -67,14 +68,16 @@ GaugeCalculator::GaugeCalculator(const ModuleRecord& record, const CalibrationTa
   work_.sim_battery_low = battery;
 }
 
-std::uint8_t GaugeCalculator::offset_length() const {
-  return gauge_ == 1 ? record_.gauge1_offset_length : record_.gauge2_offset_length;
+const GaugeRecord& GaugeCalculator::record_gauge() const {
+  return record_.gauges[static_cast<std::size_t>(gauge_ - 1)];
 }
+
+std::uint8_t GaugeCalculator::offset_length() const { return record_gauge().offset_length; }
 
 std::string GaugeCalculator::undriven_reason() const {
   const bool first = gauge_ == 1;
-  const int type = first ? record_.gauge1_type : record_.gauge2_type;
-  if ((first ? record_.gauge1_offset : record_.gauge2_offset) == 0) {
+  const int type = record_gauge().type;
+  if (record_gauge().offset == 0) {
     return "the gauge's offset is 0: the transfer cycle does not drive it";
   }
   if (!has_receive_area(offset_length())) {
@@ -89,7 +92,7 @@ std::string GaugeCalculator::undriven_reason() const {
 }
 
 std::string GaugeCalculator::pass(double value) {
-  ReceiveAreas& areas = gauge_ == 1 ? record_.gauge1_value : record_.gauge2_value;
+  ReceiveAreas& areas = record_.gauges[static_cast<std::size_t>(gauge_ - 1)].value;
   switch (offset_length()) {
     case 8:
       areas.value_f64 = value;
@@ -104,14 +107,11 @@ std::string GaugeCalculator::pass(double value) {
       areas.value_i8 = static_cast<std::int8_t>(value);
       break;
   }
-  if (gauge_ == 2) {
-    gauge2_step(record_, tables_, 0, work_);
-    return std::to_string(record_.gauge2_last_position);
-  }
-  const BusCommands sent = gauge1_step(record_, tables_, 0, work_);
+  const BusCommands sent = gauge_step(record_, gauge_ - 1, tables_, 0, work_);
+  const std::string low = std::to_string(record_gauge().last_position);
   if (sent.count == 2) shown_high_ = sent.items[1].data;
-  if (!is_split_type(record_.gauge1_type)) return std::to_string(record_.gauge1_last_position);
-  return std::to_string(record_.gauge1_last_position) + " " + std::to_string(shown_high_);
+  if (gauge_ == 2 || !is_split_type(record_gauge().type)) return low;
+  return low + " " + std::to_string(shown_high_);
 }
 
 }  // namespace kavri

@@ -8,9 +8,9 @@
 #include <span>
 #include <string>
 
+#include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "engine/gauge_steps.h"
-#include "modules/module_record.h"
 
 namespace kavri {
 
@@ -40,6 +40,8 @@ class GaugeCalculator {
   std::string pass(double value);
 
  private:
+  const GaugeRecord& record_gauge() const;  // the record's gauge that this calculator shows
+
   ModuleRecord record_;
   const CalibrationTables& tables_;
   int gauge_;

@@ -1,8 +1,8 @@
 #include "engine/gauge_steps.h"
 
 #include "base/rounding.h"
+#include "bus_model/gauge_types.h"
 #include "device/bus_messages.h"
-#include "modules/gauge_catalogue.h"
 
 namespace kavri {
 namespace {
@@ -30,21 +30,29 @@ std::array<std::uint8_t, Points> points_of(const CalibrationSlot<Points>& slot, 
 ConversionInputs conversion_inputs(const ModuleRecord& m, const CalibrationTables& tables,
                                    int module_index, int gauge, const TransferWork& work) {
   ConversionInputs in;
-  const bool first = gauge == 1;
-  in.gauge.type = first ? m.gauge1_type : m.gauge2_type;
-  in.gauge.ratio = first ? m.gauge1_ratio : m.gauge2_ratio;
-  in.gauge.course_min = first ? m.gauge1_course_min : m.gauge2_course_min;
-  in.gauge.course_max = first ? m.gauge1_course_max : m.gauge2_course_max;
-  in.gauge.sim_min = first ? m.gauge1_sim_min : m.gauge2_sim_min;
-  in.gauge.sim_max = first ? m.gauge1_sim_max : m.gauge2_sim_max;
-  in.gauge.offset_length = first ? m.gauge1_offset_length : m.gauge2_offset_length;
-  in.value_u16 = first ? m.gauge1_value.value_u16 : m.gauge2_value.value_u16;
-  in.gauge2_type = m.gauge2_type;
-  in.output2_offset_length = m.output2_offset_length;
+  const GaugeRecord& g = m.gauges[static_cast<std::size_t>(gauge)];
+  in.gauge.type = g.type;
+  in.gauge.ratio = g.ratio;
+  in.gauge.course_min = g.course_min;
+  in.gauge.course_max = g.course_max;
+  in.gauge.sim_min = g.sim_min;
+  in.gauge.sim_max = g.sim_max;
+  in.gauge.offset_length = g.offset_length;
+  in.value_u16 = g.value.value_u16;
+  in.gauge2_type = m.gauges[1].type;
+  in.output2_offset_length = m.outputs[1].offset_length;
   in.glide_flag = work.glide_flag;
   in.sim_battery = work.sim_battery_low;
-  in.calibration = calibration_points(tables, module_index, gauge, in.gauge.type);
+  in.calibration = calibration_points(tables, module_index, gauge + 1, in.gauge.type);
   return in;
+}
+
+// The gauge's conversion; gauge 2's position is one byte.
+std::optional<GaugePosition> convert(const ConversionInputs& in, int gauge, double& value) {
+  if (gauge == 0) return convert_gauge1(in, value);
+  const std::optional<std::uint8_t> low = convert_gauge2(in, value);
+  if (!low) return std::nullopt;
+  return GaugePosition{*low, 0};
 }
 
 }  // namespace
@@ -89,63 +97,44 @@ GaugeCalibration calibration_points(const CalibrationTables& tables, int module_
   return points;
 }
 
-BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work, bool resend) {
+BusCommands gauge_step(ModuleRecord& m, int gauge, const CalibrationTables& tables,
+                       int module_index, TransferWork& work, bool resend) {
   BusCommands commands;
-  const std::uint8_t length = m.gauge1_offset_length;
-  if (m.gauge1_offset == 0 || !has_receive_area(length)) return commands;
-  work.working_value = load(m.gauge1_value, length);
-  const ConversionInputs in = conversion_inputs(m, tables, module_index, 1, work);
-  const auto position = convert_gauge1(in, work.working_value);
+  GaugeRecord& g = m.gauges[static_cast<std::size_t>(gauge)];
+  const std::uint8_t length = g.offset_length;
+  if (g.offset == 0 || !has_receive_area(length)) return commands;
+  work.working_value = load(g.value, length);
+  const ConversionInputs in = conversion_inputs(m, tables, module_index, gauge, work);
+  const auto position = convert(in, gauge, work.working_value);
   if (!position) return commands;
-  const bool split = is_split_type(in.gauge.type);
+  const bool first = gauge == 0;
+  const bool split = first && is_split_type(in.gauge.type);
+  std::uint8_t& sent = first ? work.position1 : work.position2;
   if (split) {
     work.position1 = position->low;
     work.position2 = position->high;
   } else {
-    work.position1 = common_position_step(position->low, in.gauge.course_min, in.gauge.course_max);
+    sent = common_position_step(position->low, in.gauge.course_min, in.gauge.course_max);
   }
   // A split position is sent only when its low byte changes; the high byte follows it.
-  if (!work.send_unchanged && !resend && work.position1 == m.gauge1_last_position) {
-    return commands;
-  }
-  m.gauge1_last_position = work.position1;
-  commands.add(CMD_SET_POSITION_1, work.position1);
+  if (!work.send_unchanged && !resend && sent == g.last_position) return commands;
+  g.last_position = sent;
+  commands.add(first ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2, sent);
   if (split) commands.add(CMD_SET_POSITION_2, work.position2);
-  return commands;
-}
-
-BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work, bool resend) {
-  BusCommands commands;
-  const std::uint8_t length = m.gauge2_offset_length;
-  if (m.gauge2_offset == 0 || !has_receive_area(length)) return commands;
-  work.working_value = load(m.gauge2_value, length);
-  const ConversionInputs in = conversion_inputs(m, tables, module_index, 2, work);
-  const auto position = convert_gauge2(in, work.working_value);
-  if (!position) return commands;
-  work.position2 = common_position_step(*position, in.gauge.course_min, in.gauge.course_max);
-  if (!work.send_unchanged && !resend && work.position2 == m.gauge2_last_position) {
-    return commands;
-  }
-  m.gauge2_last_position = work.position2;
-  commands.add(CMD_SET_POSITION_2, work.position2);
   return commands;
 }
 
 BusCommands output_step(ModuleRecord& m, int output, TransferWork& work) {
   BusCommands commands;
-  const bool first = output == 1;
-  const std::uint16_t offset = first ? m.output1_offset : m.output2_offset;
-  const std::uint8_t length = first ? m.output1_offset_length : m.output2_offset_length;
-  if (offset == 0 || !has_receive_area(length)) return commands;
-  work.working_value = load(first ? m.output1_value : m.output2_value, length);
+  OutputRecord& o = m.outputs[static_cast<std::size_t>(output)];
+  const std::uint8_t length = o.offset_length;
+  if (o.offset == 0 || !has_receive_area(length)) return commands;
+  work.working_value = load(o.value, length);
   // The module reads the byte by its output type: -1 arrives as 255, 257 as 1.
   const std::uint8_t value = round_to_byte(work.working_value);
-  std::uint8_t& last = first ? m.output1_last_value : m.output2_last_value;
-  if (!work.send_unchanged && value == last) return commands;
-  last = value;
-  commands.add(first ? CMD_SET_OUTPUT_1 : CMD_SET_OUTPUT_2, value);
+  if (!work.send_unchanged && value == o.last_value) return commands;
+  o.last_value = value;
+  commands.add(output == 0 ? CMD_SET_OUTPUT_1 : CMD_SET_OUTPUT_2, value);
   return commands;
 }
 

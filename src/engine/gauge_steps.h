@@ -6,9 +6,9 @@
 #include <array>
 #include <cstdint>
 
+#include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "engine/conversions.h"
-#include "modules/module_record.h"
 
 namespace kavri {
 
@@ -49,14 +49,13 @@ bool has_receive_area(std::uint8_t length);
 GaugeCalibration calibration_points(const CalibrationTables& tables, int module_index, int gauge,
                                     int type);
 
-// Gauge 1, gauge 2, output 1 and output 2 of one module, each only when its offset is not 0 and
-// its length has a receive area, and only when it changed (unless work.send_unchanged). They
-// update the record's last position or value. `resend` sends a gauge's position even when it
-// equals the last one sent (the needle was moved by other means meanwhile).
-BusCommands gauge1_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work, bool resend = false);
-BusCommands gauge2_step(ModuleRecord& m, const CalibrationTables& tables, int module_index,
-                        TransferWork& work, bool resend = false);
+// One gauge (0: gauge 1, 1: gauge 2) or output (0 or 1) of one module, each only when its
+// offset is not 0 and its length has a receive area, and only when it changed (unless
+// work.send_unchanged). They update the record's last position or value. `resend` sends a
+// gauge's position even when it equals the last one sent (the needle was moved by other means
+// meanwhile).
+BusCommands gauge_step(ModuleRecord& m, int gauge, const CalibrationTables& tables,
+                       int module_index, TransferWork& work, bool resend = false);
 BusCommands output_step(ModuleRecord& m, int output, TransferWork& work);
 
 }  // namespace kavri

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <utility>
 
+#include "bus_model/gauge_types.h"
 #include "engine/gauge_steps.h"
 
 namespace kavri {
@@ -13,7 +14,6 @@ namespace {
 constexpr std::uint32_t LIGHTS_OFFSET = 0x0D0C;
 constexpr std::uint32_t BATTERY_OFFSET = 0x281C;
 constexpr std::uint32_t GLIDE_FLAG_OFFSET = 0x0C4C;
-constexpr std::uint8_t GLIDE_TYPE = 30;
 constexpr Millis FIRST_PASS_WAIT{500};
 constexpr Millis PASS_WAIT{5};
 // A pass that has read nothing for this long reads once without waiting: a card pulled out is
@@ -110,15 +110,14 @@ void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
   ipc.ipc_read(BATTERY_OFFSET, 2, &s.work.sim_battery_low, result);
   for (int i = 0; i < count; ++i) {
     ModuleRecord& m = links_.modules.records[static_cast<std::size_t>(i)];
-    queue_read(ipc, m.gauge1_offset, m.gauge1_offset_length, m.gauge1_value, result);
-    queue_read(ipc, m.gauge2_offset, m.gauge2_offset_length, m.gauge2_value, result);
-    queue_read(ipc, m.output1_offset, m.output1_offset_length, m.output1_value, result);
-    queue_read(ipc, m.output2_offset, m.output2_offset_length, m.output2_value, result);
+    for (GaugeRecord& g : m.gauges) queue_read(ipc, g.offset, g.offset_length, g.value, result);
+    for (OutputRecord& o : m.outputs) queue_read(ipc, o.offset, o.offset_length, o.value, result);
     const std::uint8_t analog_length = m.analog_offset_length;
     if (m.analog_offset != 0 && has_receive_area(analog_length)) {
       ipc.ipc_write(m.analog_offset, analog_length, analog_bytes(m.analog_value).data(), result);
     }
-    if (m.gauge1_type == GLIDE_TYPE) ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
+    if (reads_glide_flag(m.gauges[0].type))
+      ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
   }
   ipc.ipc_process(result, stop);
 }
@@ -142,11 +141,9 @@ void TransferCycle::deliver_module(int j) {
       continue;
     }
     const bool resend = std::exchange(driven, false);
-    send(g == 0 ? gauge1_step(m, links_.calibration, j, s.work, resend)
-                : gauge2_step(m, links_.calibration, j, s.work, resend));
+    send(gauge_step(m, g, links_.calibration, j, s.work, resend));
   }
-  send(output_step(m, 1, s.work));
-  send(output_step(m, 2, s.work));
+  for (int o = 0; o < 2; ++o) send(output_step(m, o, s.work));
   analog_step(m, j);
 }
 
@@ -187,9 +184,8 @@ void TransferCycle::follow_lights() {
   State& s = *state_;
   if (s.sim_lights == s.sim_lights_last) return;
   s.sim_lights_last = s.sim_lights;
-  const int level = std::clamp(links_.backlight_level.load(), 0, 15);
-  const auto brightness = static_cast<std::uint8_t>(s.sim_lights != 0 ? level * 17 : 0);
-  links_.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, brightness);
+  const int level = s.sim_lights != 0 ? links_.backlight_level.load() : 0;
+  links_.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
 }
 
 }  // namespace kavri

@@ -7,10 +7,10 @@
 
 #include "base/env.h"
 #include "base/relaxed.h"
+#include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "device/bus_sender.h"
 #include "device/hid.h"
-#include "modules/module_record.h"
 #include "simlink/ipc_client.h"
 
 namespace kavri {

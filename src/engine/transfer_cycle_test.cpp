@@ -58,14 +58,14 @@ TEST_F(TransferCycleTest, ALostLinkKeepsTheLastValues) {
   rig.ipc.ipc_close();
   set(0x1000, 2, 120);
   EXPECT_EQ(pass(), Reports{});
-  EXPECT_EQ(rig.record(0).gauge1_value.value_u16, 100);
+  EXPECT_EQ(rig.record(0).gauges[0].value.value_u16, 100);
 }
 
 TEST_F(TransferCycleTest, SplitPositionsFollowTheirLowByte) {
   ModuleRecord& m = rig.record(0);
-  m.gauge1_type = 31;
-  m.gauge1_offset = 0x1000;
-  m.gauge1_offset_length = 2;
+  m.gauges[0].type = 31;
+  m.gauges[0].offset = 0x1000;
+  m.gauges[0].offset_length = 2;
   set(0x1000, 2, 0x0105);
   EXPECT_EQ(pass(), (Reports{make_report(CMD_SET_POSITION_1, 1, 5),
                              make_report(CMD_SET_POSITION_2, 1, 1)}));
@@ -80,7 +80,7 @@ TEST_F(TransferCycleTest, UndrivenGaugesSendNothing) {
   ModuleRecord& m = rig.record(0);
   set_linear_gauge(m, 1, 0x1000, 3);  // a length with no receive area
   set_linear_gauge(m, 2, 0x1002, 2);
-  m.gauge2_type = 16;  // "------" on the second list
+  m.gauges[1].type = 16;  // "------" on the second list
   set(0x1000, 4, 0x01010101);
   EXPECT_EQ(pass(), Reports{});
 }
@@ -96,7 +96,7 @@ TEST_F(TransferCycleTest, OnlyTheFirstPassWaitsBeforeEachModule) {
 
 TEST_F(TransferCycleTest, BacklightFollowsTheLightSwitches) {
   rig.backlight_level = 12;
-  const BusReport on = make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, 12 * 17);
+  const BusReport on = make_report(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(12));
   EXPECT_EQ(pass(), Reports{});  // 0, as at start-up
   set(0x0D0C, 2, 0x0004);
   EXPECT_EQ(pass(), Reports{on});
@@ -109,10 +109,10 @@ TEST_F(TransferCycleTest, BacklightFollowsTheLightSwitches) {
 
 TEST_F(TransferCycleTest, OutputsSendTheirLowByteOnChange) {
   ModuleRecord& m = rig.record(0);
-  m.output1_offset = 0x3000;
-  m.output1_offset_length = 4;
-  m.output2_offset = 0x3008;
-  m.output2_offset_length = 1;
+  m.outputs[0].offset = 0x3000;
+  m.outputs[0].offset_length = 4;
+  m.outputs[1].offset = 0x3008;
+  m.outputs[1].offset_length = 1;
   set(0x3000, 4, 1);
   set(0x3008, 1, 0xFF);  // -1
   EXPECT_EQ(pass(),
@@ -309,8 +309,8 @@ TEST(TransferCycleThreads, RunsBesideHandCommandsAndTheLinkMonitor) {
   std::uint64_t value = 1;
   while (std::chrono::steady_clock::now() < deadline) {
     rig.space.set(0x1000, 2, value);
-    rig.bus.send(CMD_SET_OUTPUT_1, 2, static_cast<std::uint8_t>(value));     // a hand test
-    rig.record(2).gauge1_course_min = static_cast<std::uint8_t>(value % 3);  // an edit
+    rig.bus.send(CMD_SET_OUTPUT_1, 2, static_cast<std::uint8_t>(value));        // a hand test
+    rig.record(2).gauges[0].course_min = static_cast<std::uint8_t>(value % 3);  // an edit
     if (rig.card.modules()[0].position1 == value && ++value > 50) break;
     std::this_thread::yield();
   }

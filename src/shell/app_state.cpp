@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 
 namespace kavri {
 

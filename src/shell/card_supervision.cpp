@@ -1,8 +1,9 @@
 #include "shell/card_supervision.h"
 
 #include "base/number_text.h"
-#include "modules/control_numbers.h"
-#include "modules/exploration.h"
+#include "procedures/control_numbers.h"
+#include "procedures/exploration.h"
+#include "procedures/progress_window.h"
 #include "shell/main_window.h"
 
 namespace kavri {

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <functional>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/shell_test_rig.h"
@@ -26,9 +26,8 @@ using testing::write_file;
 class WatchedLayer final : public HidLayer {
  public:
   explicit WatchedLayer(HidLayer& inner) : inner_(inner) {}
-  std::unique_ptr<HidCard> open(std::uint16_t product_id, std::uint16_t vendor_id, int version,
-                                int index) override {
-    std::unique_ptr<HidCard> card = inner_.open(product_id, vendor_id, version, index);
+  std::unique_ptr<HidCard> open(const HidSought& sought) override {
+    std::unique_ptr<HidCard> card = inner_.open(sought);
     if (!card) return nullptr;
     return std::make_unique<Watched>(std::move(card), *this);
   }

@@ -3,9 +3,10 @@
 #include <iostream>
 
 #include "base/number_text.h"
-#include "modules/control_numbers.h"
-#include "modules/exploration.h"
-#include "modules/parameter_window.h"
+#include "procedures/control_numbers.h"
+#include "procedures/exploration.h"
+#include "procedures/parameter_window.h"
+#include "procedures/progress_window.h"
 #include "shell/card_supervision.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
@@ -36,7 +37,7 @@ void fill_output_list(Toolkit& ui, int list) {
 
 std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
   Toolkit& ui = ports.ui;
-  std::unique_ptr<HidCard> card = ports.hid.open(CARD_PRODUCT_ID, CARD_VENDOR_ID, -1, 0);
+  std::unique_ptr<HidCard> card = ports.hid.open(MASTER_CARD);
   if (!card) {
     // A card that is there but will not open (its node's permissions, say) gets the same
     // message; the reason goes where the user who can mend it will look.

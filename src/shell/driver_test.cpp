@@ -11,7 +11,7 @@
 #include <optional>
 #include <thread>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/eventually.h"

@@ -1,7 +1,7 @@
 #include "shell/main_loop.h"
 
-#include "modules/calibration_windows.h"
-#include "modules/control_numbers.h"
+#include "procedures/calibration_windows.h"
+#include "procedures/control_numbers.h"
 #include "shell/card_supervision.h"
 
 namespace kavri {
@@ -45,7 +45,7 @@ void handle_exploration_over(AppState& state) {
   }
   if (state.backlight_pending.exchange(false)) {
     const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
-    state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, static_cast<std::uint8_t>(level * 17));
+    state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
   }
   follow_explored_bus(state);
 }

@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "base/number_text.h"
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
+#include "procedures/progress_window.h"
 
 namespace kavri {
 

@@ -2,7 +2,7 @@
 // the gauges and outputs, reset, backlight, course capture, and the way to the parameter window.
 #pragma once
 
-#include "modules/exploration.h"
+#include "procedures/exploration.h"
 #include "shell/app_state.h"
 #include "ui/toolkit.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/screenshot.h"

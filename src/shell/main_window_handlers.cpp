@@ -4,8 +4,9 @@
 #include <cstdint>
 
 #include "base/number_text.h"
-#include "modules/control_numbers.h"
-#include "modules/position_slider.h"
+#include "bus_model/gauge_types.h"
+#include "procedures/control_numbers.h"
+#include "procedures/position_slider.h"
 #include "shell/main_window.h"
 
 namespace kavri {
@@ -46,7 +47,7 @@ void on_position_slider_1(AppState& state) {
   const int p = ui.value(MAIN_POSITION_SLIDER_1);
   const std::uint8_t address = selected_address(ui);
   const ModuleRecord* module = selected_module(state);
-  const int type = module ? module->gauge1_type.load() : 0;
+  const int type = module ? module->gauges[0].type.load() : 0;
   if (module && is_360_degree_type(type)) {
     const int v = p * 10;
     set_field(ui, MAIN_VALUE_FIELD_1, v);
@@ -69,7 +70,7 @@ void on_position_slider_2(AppState& state) {
 void on_backlight_slider(AppState& state) {
   const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
   state.backlight_level = level;
-  state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, low_byte(level * 17));
+  state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
 }
 
 // Entries "0", "1", "-1" send their index: 0, 1 and 2.
@@ -96,7 +97,7 @@ void on_module_selector(AppState& state) {
     return;
   }
   const ModuleRecord* module = selected_module(state);
-  const int max = position_slider_max(module ? module->gauge1_type.load() : 0,
+  const int max = position_slider_max(module ? module->gauges[0].type.load() : 0,
                                       SliderRangeCause::module_selected);
   set_position_slider_max(ui, max);
   // A slider wider than a byte drives both position commands: slider 2 has nothing left to do.
@@ -106,10 +107,12 @@ void on_module_selector(AppState& state) {
 }
 
 // The course buttons change the record in memory only; the parameter window writes the EEPROM.
-void on_set_course(AppState& state, int field, Relaxed<std::uint8_t> ModuleRecord::*target) {
+void on_set_course(AppState& state, int field, int gauge,
+                   Relaxed<std::uint8_t> GaugeRecord::*target) {
   const int index = state.windows.editor_module;
   if (index >= MAX_MODULES) return;
-  state.modules.records[static_cast<std::size_t>(index)].*target =
+  ModuleRecord& record = state.modules.records[static_cast<std::size_t>(index)];
+  record.gauges[static_cast<std::size_t>(gauge)].*target =
       low_byte(parse_number_text(state.ui.text(field)));
 }
 
@@ -126,16 +129,16 @@ void install_main_window_handlers(AppState& state) {
   handlers[MAIN_OUTPUT_LIST_2] = [s] { on_output_list(*s, MAIN_OUTPUT_LIST_2, CMD_SET_OUTPUT_2); };
   handlers[MAIN_MODULE_SELECTOR] = [s] { on_module_selector(*s); };
   handlers[MAIN_SET_MIN_1] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_1, &ModuleRecord::gauge1_course_min);
+    on_set_course(*s, MAIN_VALUE_FIELD_1, 0, &GaugeRecord::course_min);
   };
   handlers[MAIN_SET_MAX_1] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_1, &ModuleRecord::gauge1_course_max);
+    on_set_course(*s, MAIN_VALUE_FIELD_1, 0, &GaugeRecord::course_max);
   };
   handlers[MAIN_SET_MIN_2] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_2, &ModuleRecord::gauge2_course_min);
+    on_set_course(*s, MAIN_VALUE_FIELD_2, 1, &GaugeRecord::course_min);
   };
   handlers[MAIN_SET_MAX_2] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_2, &ModuleRecord::gauge2_course_max);
+    on_set_course(*s, MAIN_VALUE_FIELD_2, 1, &GaugeRecord::course_max);
   };
 }
 

@@ -2,7 +2,7 @@
 // explored virtual bus: what the fields show, what the bus receives, and what the records hold.
 #include <gtest/gtest.h>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/shell_test_rig.h"
@@ -155,14 +155,14 @@ TEST_F(MainWindowTest, CourseButtonsStoreIntoTheEditorModuleNotTheSelection) {
   press(MAIN_SET_MIN_1);
   press(MAIN_SET_MAX_2);
   const ModuleRecord& first = state->modules.records[0];
-  EXPECT_EQ(first.gauge1_course_min.load(), 0x20);
-  EXPECT_EQ(first.gauge2_course_max.load(), 300 % 256);
-  EXPECT_EQ(state->modules.records[3].gauge1_course_min.load(), 0);
+  EXPECT_EQ(first.gauges[0].course_min.load(), 0x20);
+  EXPECT_EQ(first.gauges[1].course_max.load(), 300 % 256);
+  EXPECT_EQ(state->modules.records[3].gauges[0].course_min.load(), 0);
 
   state->windows.editor_module = 1;
   rig.ui.user_type(MAIN_VALUE_FIELD_1, "not a number");
   press(MAIN_SET_MAX_1);
-  EXPECT_EQ(state->modules.records[1].gauge1_course_max.load(), 0);
+  EXPECT_EQ(state->modules.records[1].gauges[0].course_max.load(), 0);
   EXPECT_TRUE(rig.card.received().empty());  // typing and the set buttons send nothing
 }
 

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "modules/control_numbers.h"
+#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "testing/shell_test_rig.h"
 

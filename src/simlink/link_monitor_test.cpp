@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "simlink/ipc_transport.h"
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "testing/stand_in_server.h"

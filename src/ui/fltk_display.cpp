@@ -10,15 +10,6 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace kavri::fltk_ui {
 
-#if defined(_WIN32) || defined(__APPLE__)
-
-bool open_display() {
-  fl_open_display();  // the desktop is always there
-  return true;
-}
-
-#else
-
 bool open_display() {
   if (fl_display != nullptr) return true;  // a toolkit made earlier opened it already
   // One connection, checked and then given to FLTK: opening a second time could meet a
@@ -28,7 +19,5 @@ bool open_display() {
   fl_open_display(display);
   return true;
 }
-
-#endif
 
 }  // namespace kavri::fltk_ui

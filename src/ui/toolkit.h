@@ -1,7 +1,7 @@
 // The window toolkit seam: top-level windows and their controls, both known by number (control
 // numbers are unique across all windows), a non-blocking event query, a modal message box and
 // a file chooser. Backends: FLTK, Win32, headless. Every call is made from the main
-// thread only; worker threads hand their updates to the main loop instead (shell/ui_posts.h).
+// thread only; worker threads hand their updates to the main loop instead (ui/ui_posts.h).
 #pragma once
 
 #include <cstdint>

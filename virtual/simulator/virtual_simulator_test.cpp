@@ -13,10 +13,10 @@
 
 #include "server/in_process_transport.h"
 #include "server/request_server.h"
+#include "simlink/endpoint_posix.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_records.h"
-#include "simlink/posix_endpoint.h"
-#include "simlink/posix_transport.h"
+#include "simlink/transport_posix.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 

@@ -1,0 +1,39 @@
+// One client's connection to the POSIX server, served on a thread of its own that blocks in
+// its receive (a stop shuts the socket down, which ends the receive): no poll stands between a
+// request and its answer. Each request is carried out on a copy of the client's area and
+// answered with the request's sequence number (simlink/endpoint_posix.h).
+#pragma once
+
+#include <atomic>
+
+#include "base/env.h"
+#include "server/offset_space.h"
+#include "server/request_server.h"
+
+namespace kavri {
+
+class PosixConnection {
+ public:
+  // Serves the connected socket `fd`, which it owns from now on. `space` and `on_write` must
+  // outlive the connection.
+  PosixConnection(Env& env, int fd, OffsetSpace& space, const WriteObserver& on_write);
+  PosixConnection(const PosixConnection&) = delete;
+  PosixConnection& operator=(const PosixConnection&) = delete;
+  ~PosixConnection();  // stops serving, waits for the thread, closes the socket
+
+  // True once the client has left or broken the protocol; the thread has then ended.
+  bool ended() const { return ended_.load(std::memory_order_acquire); }
+
+ private:
+  void serve(std::stop_token stop);
+  // Returns when the client leaves, breaks the protocol or stops reading its replies.
+  void answer_requests();
+
+  int fd_;
+  OffsetSpace& space_;
+  const WriteObserver& on_write_;
+  std::atomic<bool> ended_{false};
+  Worker worker_;  // last: the thread starts once the rest is ready
+};
+
+}  // namespace kavri

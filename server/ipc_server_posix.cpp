@@ -1,0 +1,145 @@
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "server/connection_posix.h"
+#include "server/ipc_server.h"
+#include "simlink/endpoint_posix.h"
+#include "simlink/ipc_records.h"
+
+namespace kavri {
+namespace {
+
+constexpr int POLL_MS = 50;  // how soon a stop request is noticed
+// Each connection holds a thread, a descriptor and a mapping; past this many, new clients wait
+// in the listener's backlog until one leaves.
+constexpr std::size_t MAX_CONNECTIONS = 64;
+// How long the listener rests after an accept failed for want of descriptors or memory: the
+// waiting connection keeps it readable, and polling it again at once would spin.
+constexpr auto ACCEPT_PAUSE = std::chrono::milliseconds(100);
+
+struct Listener {
+  Listener(Env& env_in, OffsetSpace& space_in, const WriteObserver& on_write_in)
+      : env(env_in), space(space_in), on_write(on_write_in) {}
+
+  Env& env;
+  OffsetSpace& space;
+  const WriteObserver& on_write;
+  int fd = -1;
+  std::string path;
+  std::vector<std::unique_ptr<PosixConnection>> connections;
+  std::chrono::steady_clock::time_point accept_paused_until{};
+
+  ~Listener() {
+    connections.clear();
+    if (fd >= 0) {
+      close(fd);
+      unlink(path.c_str());
+    }
+  }
+
+  void accept_one() {
+    const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client >= 0) {
+      try {
+        connections.push_back(std::make_unique<PosixConnection>(env, client, space, on_write));
+      } catch (const std::system_error&) {
+        // No thread to serve it (the system is out of threads or memory): the client is
+        // dropped, as a server that cannot accept would, and the others go on being served.
+        close(client);
+        accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
+      }
+    } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
+    }
+  }
+
+  void serve(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+      std::erase_if(connections, [](const auto& c) { return c->ended(); });
+      const bool accepting = connections.size() < MAX_CONNECTIONS &&
+                             std::chrono::steady_clock::now() >= accept_paused_until;
+      pollfd wait{accepting ? fd : -1, POLLIN, 0};
+      if (poll(&wait, 1, POLL_MS) > 0 && (wait.revents & POLLIN) != 0) accept_one();
+    }
+  }
+};
+
+class PosixIpcServer final : public IpcServer {
+ public:
+  PosixIpcServer(Env& env, OffsetSpace& space, WriteObserver on_write, std::string directory)
+      : env_(env),
+        space_(space),
+        on_write_(std::move(on_write)),
+        directory_(directory.empty() ? default_ipc_directory() : std::move(directory)) {}
+  ~PosixIpcServer() override { stop(); }
+
+  bool start(IpcServerClass server_class, std::string& error) override;
+  void stop() override {
+    worker_.stop_and_join();
+    listener_.reset();
+  }
+
+ private:
+  Env& env_;
+  OffsetSpace& space_;
+  WriteObserver on_write_;
+  std::string directory_;
+  std::unique_ptr<Listener> listener_;
+  Worker worker_;
+};
+
+bool PosixIpcServer::start(IpcServerClass server_class, std::string& error) {
+  stop();
+  const std::string& directory = directory_;
+  if (!prepare_ipc_directory(directory, error)) return false;
+  auto listener = std::make_unique<Listener>(env_, space_, on_write_);
+  const std::string path = ipc_socket_path(directory, server_class);
+  const int live = connect_ipc_socket(path);
+  if (live >= 0) {
+    close(live);
+    error = "a server already listens on " + path;
+    return false;
+  }
+  unlink(path.c_str());  // left behind by a server that died
+
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) {
+    error = "socket path too long: " + path;
+    return false;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    error = "cannot bind " + path + ": " + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  listener->fd = fd;
+  listener->path = path;
+  if (listen(fd, 16) != 0) {
+    error = "cannot listen on " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  listener_ = std::move(listener);
+  worker_ = env_.start_thread([this](std::stop_token stop) { listener_->serve(stop); });
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<IpcServer> make_platform_ipc_server(Env& env, OffsetSpace& space,
+                                                    WriteObserver on_write, std::string directory) {
+  return std::make_unique<PosixIpcServer>(env, space, std::move(on_write), std::move(directory));
+}
+
+}  // namespace kavri

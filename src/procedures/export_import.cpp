@@ -1,0 +1,73 @@
+#include "procedures/export_import.h"
+
+#include <cstdint>
+#include <string>
+
+#include "base/number_text.h"
+#include "bus_model/module_params.h"
+#include "config/gauge_config.h"
+
+namespace kavri {
+namespace {
+
+FileDialogSpec dialog(std::string title, bool save) {
+  return {std::move(title), "..", "Jauge.jcf", "Kavri jauge config.(*.jcf)", "*.jcf", save};
+}
+
+// What a field shows, as its key line holds it: the text, the list's index or the box's state.
+std::string field_text(const Toolkit& ui, const ParamInfo& info) {
+  switch (info.kind) {
+    case ParamKind::type_list:
+      return format_decimal(ui.selection(info.control));
+    case ParamKind::inversion_box:
+      return ui.value(info.control) != 0 ? "1" : "0";
+    default:
+      return ui.text(info.control);
+  }
+}
+
+void set_field(Toolkit& ui, const ParamInfo& info, const std::string& text) {
+  if (!is_state_kind(info.kind)) {
+    ui.set_text(info.control, text);
+    return;
+  }
+  const std::int64_t state = parse_number_text(text);
+  if (info.kind == ParamKind::inversion_box) {
+    ui.set_value(info.control, state != 0 ? 1 : 0);
+    return;
+  }
+  // An index outside the list's entries (-1 included) leaves the list with no selection
+  // rather than some other entry, whatever the toolkit would make of it.
+  const bool listed = state >= 0 && state < ui.item_count(info.control);
+  ui.set_selection(info.control, listed ? static_cast<int>(state) : -1);
+}
+
+}  // namespace
+
+void export_gauge_config(Toolkit& ui) {
+  // A save dialog: the export may well go to a new file.
+  const std::string path = ui.choose_file(dialog("Exporte la configuration", true));
+  if (path.empty()) return;
+  std::vector<GaugeConfigLine> lines;
+  for (Param param : gauge_config_order()) {
+    const ParamInfo& info = param_info(param);
+    lines.emplace_back(info.jcf_key, field_text(ui, info));
+  }
+  if (!write_gauge_config(path, lines)) {
+    ui.message_box("Erreur", "Je ne peux pas écrire la configuration dans le fichier " + path);
+  }
+}
+
+void import_gauge_config(Toolkit& ui) {
+  const std::string path = ui.choose_file(dialog("Importe la configuration", false));
+  if (path.empty()) return;
+  const auto texts = read_gauge_config(path, gauge_config_keys());
+  if (!texts) {
+    ui.message_box("Erreur", "Le fichier " + path + " n'existe pas ?");
+    return;
+  }
+  const auto order = gauge_config_order();
+  for (std::size_t i = 0; i < order.size(); ++i) set_field(ui, param_info(order[i]), (*texts)[i]);
+}
+
+}  // namespace kavri

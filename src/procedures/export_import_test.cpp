@@ -1,0 +1,242 @@
+#include "procedures/export_import.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "bus_model/module_params.h"
+#include "testing/files.h"
+#include "ui/headless_toolkit.h"
+
+namespace kavri {
+namespace {
+
+using testing::file_exists;
+using testing::read_file;
+using testing::write_file;
+
+constexpr int WINDOW = 4;
+
+int list_entries(int control) {
+  switch (control) {
+    case 29:
+    case 52:
+      return 40;  // gauge types
+    case 80:
+      return 3;  // analog input types
+    default:
+      return 2;  // output types
+  }
+}
+
+// The parameter window's 28 configuration fields, with their initial texts and states.
+void build_window(HeadlessToolkit& ui) {
+  ui.create_window({WINDOW, "Paramétrages", {344, 145, 489, 505}, false, false, true});
+  for (const ParamInfo& row : param_infos()) {
+    ControlSpec spec;
+    spec.number = row.control;
+    if (!is_state_kind(row.kind)) {
+      spec.kind = ControlKind::text_field;
+      spec.text = "$0000";
+    } else if (row.kind == ParamKind::inversion_box) {
+      spec.kind = ControlKind::check_box;
+    } else {
+      spec.kind = ControlKind::drop_down;
+    }
+    ui.add_control(WINDOW, spec);
+    if (spec.kind == ControlKind::drop_down) {
+      for (int i = 0; i < list_entries(row.control); ++i) {
+        ui.add_item(row.control, "Type " + std::to_string(i + 1));
+      }
+      ui.set_selection(row.control, 0);
+    }
+  }
+}
+
+// Every field's content: the text, the selected index or the box's state, by key.
+std::map<std::string, std::string> fields(const HeadlessToolkit& ui) {
+  std::map<std::string, std::string> out;
+  for (const ParamInfo& row : param_infos()) {
+    const auto* c = ui.control(row.control);
+    if (c == nullptr) continue;
+    const std::string key(row.jcf_key);
+    if (!is_state_kind(row.kind)) {
+      out[key] = ui.text(row.control);
+    } else if (c->spec.kind == ControlKind::check_box) {
+      out[key] = std::to_string(ui.value(row.control));
+    } else {
+      out[key] = std::to_string(ui.selection(row.control));
+    }
+  }
+  return out;
+}
+
+// Distinct values in every field: texts as a user would type them, the last entry of each
+// list, boxes alternately ticked; the second gauge's list has nothing selected.
+void fill_distinct(HeadlessToolkit& ui) {
+  int n = 0;
+  for (Param param : gauge_config_order()) {
+    const ParamInfo& row = param_info(param);
+    ++n;
+    if (!is_state_kind(row.kind)) {
+      ui.set_text(row.control,
+                  n % 3 == 0 ? "-" + std::to_string(n * 100) : "$0B" + std::to_string(n));
+    } else if (row.kind == ParamKind::inversion_box) {
+      ui.set_value(row.control, n % 2);
+    } else {
+      ui.set_selection(row.control, list_entries(row.control) - 1);
+    }
+  }
+  ui.set_selection(52, -1);
+}
+
+// A scratch directory and the parameter window's fields.
+class GaugeConfigFile : public testing::ScratchDir {
+ protected:
+  GaugeConfigFile() { build_window(ui); }
+  HeadlessToolkit ui;
+};
+
+TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
+  ui.set_text(33, "$0BC0");
+  ui.set_value(85, 1);
+  ui.set_selection(29, 11);
+  const std::string file = path("Jauge.jcf");
+  ui.queue_file_choice(file);
+  export_gauge_config(ui);
+
+  ASSERT_EQ(ui.file_dialogs().size(), 1u);
+  const FileDialogSpec& d = ui.file_dialogs()[0];
+  EXPECT_EQ(d.title, "Exporte la configuration");
+  EXPECT_EQ(d.initial_directory, "..");
+  EXPECT_EQ(d.initial_name, "Jauge.jcf");
+  EXPECT_EQ(d.filter_description, "Kavri jauge config.(*.jcf)");
+  EXPECT_EQ(d.filter_pattern, "*.jcf");
+  EXPECT_TRUE(d.save);  // a new file can be named
+
+  std::string expected = "[jauge]\r\n";
+  for (Param param : gauge_config_order()) {
+    const ParamInfo& row = param_info(param);
+    std::string value = is_state_kind(row.kind) ? "0" : "$0000";
+    if (row.control == 33) value = "$0BC0";
+    if (row.control == 85) value = "1";
+    if (row.control == 29) value = "11";
+    expected += std::string(row.jcf_key) + " = " + value + "\r\n";
+  }
+  EXPECT_EQ(read_file(file), expected);
+}
+
+TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheFile) {
+  const std::string file = path("panel.jcf");
+  write_file(file,
+             "; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nstring_offset1 = $0000\r\n"
+             "; inside\r\n[tail]\r\ny = 2\r\n");
+  fill_distinct(ui);
+  const auto exported = fields(ui);
+  ASSERT_EQ(exported.at("Combo_2_type"), "-1");
+  ui.queue_file_choice(file);
+  export_gauge_config(ui);
+
+  const std::string text = read_file(file);
+  EXPECT_EQ(text.rfind("; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nString_offset1 = -900\r\n"
+                       "; inside\r\nString_Crs_mini1 = $0B1\r\n",
+                       0),
+            0u)
+      << text;
+  EXPECT_NE(text.find("Combo_2_type = -1\r\n"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("String_ANParam1 = $0B28\r\n[tail]\r\ny = 2\r\n")) << text;
+
+  HeadlessToolkit other;
+  build_window(other);
+  other.set_selection(52, 3);
+  other.queue_file_choice(file);
+  import_gauge_config(other);
+  EXPECT_EQ(fields(other), exported);
+  EXPECT_EQ(other.file_dialogs().at(0).title, "Importe la configuration");
+  EXPECT_FALSE(other.file_dialogs().at(0).save);
+  EXPECT_EQ(read_file(file), text);  // import writes nothing
+  EXPECT_TRUE(other.messages().empty());
+  EXPECT_EQ(other.pending_events(), 0u);  // like a program's change, not a user's choice
+}
+
+TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule) {
+  const std::string file = path("partial.jcf");
+  write_file(file,
+             "[jauge]\r\nString_offset1 = $0D0C  \r\nCombo_1_type = abc\r\n"
+             "Combo_2_type = 99\r\nCombo_Type_Out1 = $1\r\nCombo_TypeAN1 = %10\r\n"
+             "CheckBox_invert_1 = 7\r\nCheckBox_invert_2 = -1\r\n"
+             "CheckBox_inversion_OUT1 = 4294967296\r\nCombo_Type_Out2 = -1\r\n");
+  fill_distinct(ui);
+  ui.queue_file_choice(file);
+  import_gauge_config(ui);
+  EXPECT_EQ(ui.text(33), "$0D0C");
+  EXPECT_EQ(ui.text(19), "");  // missing text: empty
+  EXPECT_EQ(ui.text(81), "");
+  EXPECT_EQ(ui.selection(29), 0);   // not a number: 0
+  EXPECT_EQ(ui.selection(52), -1);  // beyond the 40 entries: no selection
+  EXPECT_EQ(ui.selection(75), 1);
+  EXPECT_EQ(ui.selection(80), 2);
+  EXPECT_EQ(ui.selection(76), -1);
+  EXPECT_EQ(ui.value(24), 1);  // any non-zero value ticks
+  EXPECT_EQ(ui.value(25), 1);
+  EXPECT_EQ(ui.value(85), 1);  // non-zero even where its low 32 bits are not
+  EXPECT_EQ(ui.value(86), 0);  // missing: cleared
+
+  // A file without the group: every text empty, every state 0.
+  write_file(file, "[other]\r\nString_offset1 = $0D0C\r\n");
+  fill_distinct(ui);
+  ui.queue_file_choice(file);
+  import_gauge_config(ui);
+  for (const auto& [key, value] : fields(ui)) {
+    const bool is_text = key.starts_with("String_");
+    EXPECT_EQ(value, is_text ? "" : "0") << key;
+  }
+}
+
+TEST_F(GaugeConfigFile, CancelledDialogsChangeNothing) {
+  fill_distinct(ui);
+  const auto before = fields(ui);
+  export_gauge_config(ui);  // no choice queued: cancelled
+  import_gauge_config(ui);
+  EXPECT_EQ(ui.file_dialogs().size(), 2u);
+  EXPECT_EQ(fields(ui), before);
+  EXPECT_TRUE(ui.messages().empty());
+  EXPECT_EQ(files_in_dir(), 0u);
+}
+
+TEST_F(GaugeConfigFile, ExportToAFileThatCannotBeReadOrWrittenIsReportedAndLeavesItAlone) {
+  const std::string file = path("panel.jcf");
+  const std::string original = "[other]\r\nx = 1\r\n";
+  for (const auto mode : {std::filesystem::perms(0444), std::filesystem::perms(0222)}) {
+    if (mode == std::filesystem::perms(0222) && !testing::FILES_CAN_BE_WRITE_ONLY) continue;
+    write_file(file, original);
+    std::filesystem::permissions(file, mode);
+    EXPECT_TRUE(testing::run_unprivileged([&] {
+      HeadlessToolkit fresh;  // one window a mode
+      build_window(fresh);
+      fresh.queue_file_choice(file);
+      export_gauge_config(fresh);
+      return fresh.messages() ==
+             std::vector<std::pair<std::string, std::string>>{
+                 {"Erreur", "Je ne peux pas écrire la configuration dans le fichier " + file}};
+    }));
+    EXPECT_EQ(read_file(file), original);
+  }
+}
+
+TEST_F(GaugeConfigFile, ImportOfAPathThatCannotBeOpenedIsReported) {
+  fill_distinct(ui);
+  const auto before = fields(ui);
+  const std::string missing = path("absent.jcf");
+  ui.queue_file_choice(missing);
+  import_gauge_config(ui);
+  ASSERT_EQ(ui.messages().size(), 1u);
+  EXPECT_EQ(ui.messages()[0].first, "Erreur");
+  EXPECT_EQ(ui.messages()[0].second, "Le fichier " + missing + " n'existe pas ?");
+  EXPECT_EQ(fields(ui), before);
+  EXPECT_FALSE(file_exists(missing));
+}
+
+}  // namespace
+}  // namespace kavri

@@ -1,0 +1,235 @@
+#include "procedures/parameter_window.h"
+
+#include <array>
+
+#include "base/number_text.h"
+#include "bus_model/gauge_types.h"
+#include "procedures/calibration_windows.h"
+#include "procedures/control_numbers.h"
+#include "procedures/eeprom_write.h"
+#include "procedures/export_import.h"
+#include "procedures/position_slider.h"
+
+namespace kavri {
+
+namespace {
+
+constexpr ControlKind kLabel = ControlKind::label;
+constexpr ControlKind kField = ControlKind::text_field;
+constexpr ControlKind kList = ControlKind::drop_down;
+constexpr ControlKind kButton = ControlKind::button;
+constexpr ControlKind kBox = ControlKind::check_box;
+constexpr Align kCentre = Align::center;
+
+constexpr auto kControls = std::to_array<ControlPlace>({
+    {13, kLabel, {15, 20, 80, 30}, "Adresse du module"},
+    {14, kLabel, {95, 10, 90, 20}, "Ancienne", kCentre},
+    {15, kLabel, {225, 10, 90, 20}, "Nouvelle", kCentre},
+    {PARAM_ADDRESS_FIELD, kField, {95, 30, 90, 20}, ""},
+    {PARAM_NEW_ADDRESS_FIELD, kField, {225, 30, 90, 20}, ""},
+    {17, kLabel, {95, 60, 90, 20}, "Mini", kCentre},
+    {18, kLabel, {225, 60, 90, 20}, "Maxi", kCentre},
+    {16, kLabel, {15, 80, 80, 20}, "Course 1"},
+    {19, kField, {95, 80, 90, 20}, "0"},
+    {20, kField, {225, 80, 90, 20}, "255"},
+    {PARAM_CALIBRATE_1_BUTTON, kButton, {350, 80, 90, 20}, "calibrage"},
+    {21, kLabel, {15, 100, 80, 20}, "Course 2"},
+    {22, kField, {95, 100, 90, 20}, "0"},
+    {23, kField, {225, 100, 90, 20}, "255"},
+    {PARAM_CALIBRATE_2_BUTTON, kButton, {350, 100, 90, 20}, "calibrage"},
+    {40, kLabel, {15, 140, 80, 20}, "Course FS 1"},
+    {36, kField, {95, 140, 90, 20}, "0"},
+    {38, kField, {225, 140, 90, 20}, "16383"},
+    {41, kLabel, {15, 160, 80, 20}, "Course FS 2"},
+    {37, kField, {95, 160, 90, 20}, "0"},
+    {39, kField, {225, 160, 90, 20}, "16383"},
+    {34, kLabel, {75, 200, 50, 20}, "Offset"},
+    {45, kLabel, {135, 200, 100, 20}, "Longeur de l'Offset"},
+    {32, kLabel, {240, 200, 80, 20}, "Type", kCentre},
+    {26, kLabel, {395, 200, 50, 20}, "inversion", kCentre},
+    {83, kLabel, {15, 240, 40, 15}, "Sortie A"},
+    {33, kField, {70, 235, 80, 20}, "$0000"},
+    {46, kField, {160, 235, 20, 20}, "2"},
+    {PARAM_GAUGE1_TYPE_LIST, kList, {190, 235, 180, 20}},
+    {24, kBox, {410, 235, 20, 20}},
+    {84, kLabel, {15, 260, 45, 15}, "Sortie B"},
+    {35, kField, {70, 255, 80, 20}, "$0000"},
+    {47, kField, {160, 255, 20, 20}, "2"},
+    {PARAM_GAUGE2_TYPE_LIST, kList, {190, 255, 180, 20}},
+    {25, kBox, {410, 260, 20, 20}},
+    {69, kLabel, {15, 290, 40, 15}, "Sortie 1"},
+    {71, kField, {70, 285, 80, 20}, "$0000"},
+    {73, kField, {160, 285, 20, 20}, "2"},
+    {75, kList, {190, 285, 180, 20}},
+    {85, kBox, {410, 285, 20, 20}},
+    {70, kLabel, {15, 310, 45, 15}, "Sortie 2"},
+    {72, kField, {70, 305, 80, 20}, "$0000"},
+    {74, kField, {160, 305, 20, 20}, "2"},
+    {76, kList, {190, 305, 180, 20}},
+    {86, kBox, {410, 310, 20, 20}},
+    {77, kLabel, {100, 340, 220, 20}, "Utilisation de la valeur  analogique"},
+    {82, kLabel, {400, 340, 65, 15}, "Paramètre"},
+    {78, kField, {70, 365, 80, 20}, "$0000"},
+    {79, kField, {160, 365, 20, 20}, "2"},
+    {80, kList, {190, 365, 180, 20}},
+    {81, kField, {385, 365, 80, 20}, "16383"},
+    {PARAM_EXPORT_BUTTON, kButton, {65, 425, 105, 20}, "Exporte"},
+    {PARAM_WRITE_BUTTON, kButton, {295, 425, 120, 20}, "Ecrit EEPROM"},
+    {PARAM_IMPORT_BUTTON, kButton, {65, 455, 105, 20}, "Importe"},
+    {PARAM_CANCEL_BUTTON, kButton, {295, 455, 120, 20}, "Annule"},
+});
+
+constexpr const char* WRITE_CUT_TITLE = "Erreur";
+constexpr const char* WRITE_CUT_TEXT = "Écriture interrompue : la carte Kavri a été débranchée";
+
+bool has_calibration_table(int type_index) {
+  return calibration_kind_of_type(type_index + 1).has_value();
+}
+
+void fill_list(Toolkit& ui, int control, std::span<const std::string_view> names) {
+  ui.clear_items(control);
+  for (std::string_view name : names) ui.add_item(control, name);
+}
+
+void show_record(Toolkit& ui, const ModuleRecord& record) {
+  for (const ParamInfo& field : param_infos()) {
+    const std::int64_t value = read_param(record, field.param);
+    switch (field.kind) {
+      case ParamKind::number:
+        ui.set_text(field.control, format_decimal(value));
+        break;
+      case ParamKind::offset:
+        ui.set_text(field.control, format_offset(static_cast<std::uint16_t>(value)));
+        break;
+      case ParamKind::type_list:
+        ui.set_selection(field.control,
+                         list_index_of_type(static_cast<int>(value), ui.item_count(field.control)));
+        break;
+      case ParamKind::inversion_box:
+        ui.set_value(field.control, value == 255 ? 1 : 0);
+        break;
+    }
+  }
+}
+
+void open_parameter_window(WindowContext& ctx) {
+  Toolkit& ui = ctx.ui;
+  // While a write runs, its window stays as it is: the record is only half written.
+  if (ctx.eeprom.running()) return;
+  // Entry "50" names every module and no record: there is nothing to edit.
+  const auto module = selected_module(ui);
+  if (!module) return;
+  ui.destroy_window(PARAMETER_WINDOW);
+  WindowSpec spec;
+  spec.number = PARAMETER_WINDOW;
+  spec.title = "Paramétrages";
+  spec.geometry = {344, 145, 489, 505};
+  spec.sizable = true;
+  ui.create_window(spec);
+  add_controls(ui, PARAMETER_WINDOW, kControls);
+  fill_list(ui, PARAM_GAUGE1_TYPE_LIST, gauge1_type_names());
+  fill_list(ui, PARAM_GAUGE2_TYPE_LIST, gauge2_type_names());
+  fill_list(ui, 75, output_type_names());
+  fill_list(ui, 76, output_type_names());
+  fill_list(ui, 80, analog_type_names());
+
+  ctx.editor_module = static_cast<std::uint8_t>(module->index);
+  show_record(ui, ctx.modules.records[static_cast<std::size_t>(module->index)]);
+  ui.set_enabled(PARAM_CALIBRATE_1_BUTTON,
+                 has_calibration_table(ui.selection(PARAM_GAUGE1_TYPE_LIST)));
+  ui.set_enabled(PARAM_CALIBRATE_2_BUTTON,
+                 has_calibration_table(ui.selection(PARAM_GAUGE2_TYPE_LIST)));
+  ui.set_text(PARAM_ADDRESS_FIELD, module->address_text);
+  ui.set_text(PARAM_NEW_ADDRESS_FIELD, module->address_text);
+}
+
+void on_gauge1_type_chosen(WindowContext& ctx) {
+  Toolkit& ui = ctx.ui;
+  const int index = ui.selection(PARAM_GAUGE1_TYPE_LIST);
+  if (has_calibration_table(index)) {
+    ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, true);
+    return;  // the slider keeps its range
+  }
+  const int max = position_slider_max(index + 1, SliderRangeCause::type_chosen);
+  // A full-turn type leaves the "calibrage" button as it was.
+  if (max == 255) ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, false);
+  set_position_slider_max(ui, max);
+}
+
+void set_write_buttons_enabled(Toolkit& ui, bool enabled) {
+  ui.set_enabled(PARAM_WRITE_BUTTON, enabled);
+  ui.set_enabled(PARAM_CANCEL_BUTTON, enabled);
+}
+
+// A write that the card's removal cut short is never taken for done: the window stays, with
+// what the user typed, for a new write once the card is back.
+void on_write_ended(Toolkit& ui, EepromWriteEnd how) {
+  if (how == EepromWriteEnd::written) {
+    ui.destroy_window(PARAMETER_WINDOW);
+    return;
+  }
+  set_write_buttons_enabled(ui, true);
+  ui.message_box(WRITE_CUT_TITLE, WRITE_CUT_TEXT);
+}
+
+void on_write_pressed(WindowContext& ctx) {
+  Toolkit& ui = ctx.ui;
+  if (ctx.eeprom.running() || !ui.window_exists(PARAMETER_WINDOW)) return;
+  ui.message_box("Configuration de la jauge", "Mettre le strap de configuration");
+  // Every value is taken now, as the write goes on while the loop runs.
+  const EepromWritePlan plan = read_eeprom_plan(ui);
+  set_write_buttons_enabled(ui, false);
+  ctx.eeprom.start(plan, ctx.editor_module, [&ui](EepromWriteEnd how) { on_write_ended(ui, how); });
+}
+
+void on_import_pressed(Toolkit& ui) {
+  // An import sets the type lists as data, not as choices: the "calibrage" buttons keep
+  // their state.
+  const bool calibrate1 = ui.enabled(PARAM_CALIBRATE_1_BUTTON);
+  const bool calibrate2 = ui.enabled(PARAM_CALIBRATE_2_BUTTON);
+  import_gauge_config(ui);
+  ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, calibrate1);
+  ui.set_enabled(PARAM_CALIBRATE_2_BUTTON, calibrate2);
+}
+
+}  // namespace
+
+void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places) {
+  for (const ControlPlace& place : places) {
+    ControlSpec spec;
+    spec.number = place.number;
+    spec.kind = place.kind;
+    spec.rect = place.rect;
+    spec.text = std::string(place.text);
+    spec.align = place.align;
+    spec.font = place.font;
+    ui.add_control(window, spec);
+  }
+}
+
+void install_parameter_window(WindowContext& ctx) {
+  auto& handlers = ctx.dispatch.control_handlers;
+  handlers[MAIN_PARAMETERS_BUTTON] = [&ctx] { open_parameter_window(ctx); };
+  handlers[PARAM_GAUGE1_TYPE_LIST] = [&ctx] { on_gauge1_type_chosen(ctx); };
+  handlers[PARAM_GAUGE2_TYPE_LIST] = [&ctx] {
+    ctx.ui.set_enabled(PARAM_CALIBRATE_2_BUTTON,
+                       has_calibration_table(ctx.ui.selection(PARAM_GAUGE2_TYPE_LIST)));
+  };
+  handlers[PARAM_CALIBRATE_1_BUTTON] = [&ctx] {
+    calibrate_gauge(ctx, 0, ctx.ui.selection(PARAM_GAUGE1_TYPE_LIST));
+  };
+  handlers[PARAM_CALIBRATE_2_BUTTON] = [&ctx] {
+    calibrate_gauge(ctx, 1, ctx.ui.selection(PARAM_GAUGE2_TYPE_LIST));
+  };
+  handlers[PARAM_CANCEL_BUTTON] = [&ctx] {
+    // A write under way cannot be called back: its window stays until the write ends.
+    if (!ctx.eeprom.running()) ctx.ui.destroy_window(PARAMETER_WINDOW);
+  };
+  handlers[PARAM_WRITE_BUTTON] = [&ctx] { on_write_pressed(ctx); };
+  handlers[PARAM_EXPORT_BUTTON] = [&ctx] { export_gauge_config(ctx.ui); };
+  handlers[PARAM_IMPORT_BUTTON] = [&ctx] { on_import_pressed(ctx.ui); };
+  ctx.dispatch.pass_hooks.push_back([&ctx] { ctx.eeprom.step(); });
+  install_calibration_windows(ctx);
+}
+
+}  // namespace kavri

@@ -1,0 +1,143 @@
+#include "procedures/parameter_window.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/editor_test_bench.h"
+
+namespace kavri {
+namespace {
+
+using testing::EditorBench;
+
+class ParameterWindowTest : public ::testing::Test {
+ protected:
+  // What `read` gives for each control, in order.
+  template <typename Value>
+  std::vector<Value> each(const std::vector<int>& controls, Value (Toolkit::*read)(int) const) {
+    std::vector<Value> values;
+    for (int control : controls) values.push_back((ui.*read)(control));
+    return values;
+  }
+
+  EditorBench bench{{7, 12}};
+  HeadlessToolkit& ui = bench.ui;
+};
+
+TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
+  ModuleRecord& r = bench.record(1);
+  r.gauges[0].offset = 0x0BC0;
+  r.gauges[0].offset_length = 2;
+  r.analog_param = 16383;
+  r.gauges[0].sim_min = -100;
+  r.gauges[1].sim_max = 70000;  // shown as the signed 32-bit value it holds
+  r.gauges[0].type = 18;
+  r.gauges[1].type = 41;  // past the list: no entry
+  r.outputs[0].type = 2;
+  r.analog_type = 0;  // no entry
+  r.gauges[0].inverted = 255;
+  r.gauges[1].inverted = 1;  // only 255 ticks the box
+  bench.open_editor(2);
+
+  const auto* window = ui.window(PARAMETER_WINDOW);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->spec.title, "Paramétrages");
+  EXPECT_FALSE(window->spec.close_box);
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+  const std::vector<int> fields{
+      33, 46, 81, 36, 39, 35, PARAM_ADDRESS_FIELD, PARAM_NEW_ADDRESS_FIELD};
+  EXPECT_EQ(each(fields, &Toolkit::text), (std::vector<std::string>{"$0BC0", "2", "16383", "-100",
+                                                                    "70000", "$0000", "12", "12"}));
+  const std::vector<int> lists{PARAM_GAUGE1_TYPE_LIST, PARAM_GAUGE2_TYPE_LIST, 75, 80};
+  EXPECT_EQ(each(lists, &Toolkit::item_count), (std::vector<int>{40, 40, 2, 3}));
+  EXPECT_EQ(each(lists, &Toolkit::selection), (std::vector<int>{17, -1, 1, -1}));
+  EXPECT_EQ(ui.item_count(76), 2);
+  EXPECT_EQ(ui.value(24), 1);
+  EXPECT_EQ(ui.value(25), 0);
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+}
+
+TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
+  bench.ctx.editor_module = 1;
+  bench.open_editor(0);
+  EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+  // No selection at all (during the exploration) is refused alike.
+  bench.open_editor(-1);
+  EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
+}
+
+TEST_F(ParameterWindowTest, ChoosingAGauge1TypeSetsItsButtonAndTheMainSlider) {
+  bench.open_editor(1);
+  bench.choose(PARAM_GAUGE1_TYPE_LIST, 17);  // type 18: a calibration table
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+
+  bench.choose(PARAM_GAUGE1_TYPE_LIST, 16);  // type 17: a full-turn needle
+  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 359);
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+
+  ui.set_value(MAIN_POSITION_SLIDER_1, 300);
+  bench.choose(PARAM_GAUGE1_TYPE_LIST, 0);  // type 1
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_1), 255);
+  EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_1), "255");
+  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);
+
+  bench.choose(PARAM_GAUGE2_TYPE_LIST, 13);  // type 14
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+  bench.choose(PARAM_GAUGE2_TYPE_LIST, 15);
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);  // gauge 2 leaves the slider alone
+}
+
+TEST_F(ParameterWindowTest, CancelClosesAndChangesNothing) {
+  bench.record(0).gauges[0].course_min = 5;
+  bench.open_editor(1);
+  ui.user_type(19, "99");
+  ui.user_type(PARAM_NEW_ADDRESS_FIELD, "30");
+  bench.card.clear_received();
+  bench.press(PARAM_CANCEL_BUTTON);
+  bench.run_until([] { return false; }, 100);
+  EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
+  EXPECT_EQ(bench.record(0).gauges[0].course_min, 5);
+  EXPECT_TRUE(bench.card.received().empty());
+}
+
+TEST_F(ParameterWindowTest, OpeningAgainRebuildsTheWindowForTheNewSelection) {
+  bench.record(0).gauges[0].course_min = 5;
+  bench.record(1).gauges[0].course_min = 6;
+  bench.open_editor(1);
+  ui.user_type(19, "99");  // lost: never written
+  bench.open_editor(2);
+  EXPECT_EQ(ui.text(19), "6");
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+  // editor_module stays with the window, not with the selector.
+  ui.set_selection(MAIN_MODULE_SELECTOR, 1);
+  EXPECT_EQ(bench.ctx.editor_module, 1);
+}
+
+TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
+  bench.record(0).gauges[0].type = 18;
+  bench.open_editor(1);
+  const auto jcf = bench.dir / "Jauge.jcf";
+  testing::write_file(jcf.string(), "[jauge]\r\nCombo_1_type = 0\r\nCombo_2_type = 11\r\n");
+  ui.queue_file_choice(jcf.string());
+  bench.press(PARAM_IMPORT_BUTTON);
+  EXPECT_EQ(ui.selection(PARAM_GAUGE1_TYPE_LIST), 0);
+  EXPECT_EQ(ui.selection(PARAM_GAUGE2_TYPE_LIST), 11);
+  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+}
+
+TEST_F(ParameterWindowTest, ExportWritesTheWindowsFields) {
+  bench.record(0).gauges[0].offset = 0x0BC0;
+  bench.open_editor(1);
+  const auto jcf = bench.dir / "out.jcf";
+  ui.queue_file_choice(jcf.string());
+  bench.press(PARAM_EXPORT_BUTTON);
+  const std::string text = testing::read_file(jcf.string());
+  EXPECT_NE(text.find("String_offset1 = $0BC0"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace kavri

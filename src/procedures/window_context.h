@@ -1,0 +1,46 @@
+// What the windows of the main thread share: the toolkit, the bus, the module and calibration
+// tables, and the few variables that one window sets and another reads. Main thread only,
+// except the tables, whose fields are safe to share (see module_record.h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/env.h"
+#include "bus_model/module_record.h"
+#include "config/calibration_tables.h"
+#include "device/bus_messages.h"
+#include "device/bus_sender.h"
+#include "procedures/eeprom_write.h"
+#include "ui/dispatch.h"
+#include "ui/toolkit.h"
+
+namespace kavri {
+
+// The gauge that the open calibration window calibrates, fixed when the window opened: neither
+// the module selector nor another "calibrage" button can send its points elsewhere.
+struct CalibrationBinding {
+  int window = 0;
+  CalibrationGauge gauge;
+};
+
+struct WindowContext {
+  Env& env;
+  Toolkit& ui;
+  BusSender& bus;
+  ModuleTable& modules;
+  CalibrationTables& calibration;
+  Dispatch& dispatch;
+
+  std::uint8_t editor_module = 0;  // table index last opened in the parameter window
+  std::optional<CalibrationBinding> calibrating{};  // while a calibration window is open
+  // The last load found the calibration file unreadable and the user was told; told again
+  // only after a load that could read it.
+  bool calibration_file_unreadable = false;
+  std::string calibration_file = CALIBRATION_FILE;
+  // The parameter window's EEPROM write: the program must not end while it runs.
+  EepromWriter eeprom{env, bus, modules};
+};
+
+}  // namespace kavri

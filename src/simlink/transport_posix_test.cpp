@@ -1,0 +1,308 @@
+// The POSIX transport end to end, against the virtual simulator's server in a scratch
+// directory.
+#include "simlink/transport_posix.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "simlink/endpoint_posix.h"
+#include "simlink/ipc_client.h"
+#include "simlink/ipc_records.h"
+#include "simlink/ipc_transport.h"
+#include "testing/fake_env.h"
+#include "testing/files.h"
+#include "testing/stand_in_server.h"
+#include "virtual/simulator/virtual_simulator.h"
+
+namespace kavri {
+namespace {
+
+std::string area_object(std::uint32_t counter) {
+  char name[64];
+  std::snprintf(name, sizeof name, "/FsasmLib:IPC:%X:%X", static_cast<unsigned>(getpid()), counter);
+  return name;
+}
+
+bool area_exists(std::uint32_t counter) {
+  const int fd = shm_open(area_object(counter).c_str(), O_RDONLY, 0);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+class PosixTransportTest : public ::testing::Test {
+ protected:
+  SimOptions options(IpcServerClass server_class = IpcServerClass::uipcmain) {
+    SimOptions o;
+    o.server_class = server_class;
+    o.directory = scratch.path();
+    o.fly = false;
+    return o;
+  }
+
+  FakeEnv env;
+  ScratchDirectory scratch;
+  std::unique_ptr<IpcTransport> transport = make_posix_transport({scratch.path()});
+  IpcClient client{env, *transport};
+  IpcResult result = IpcResult::ok;
+};
+
+TEST_F(PosixTransportTest, ExchangesReachTheServerAndLeaveNoAreaBehind) {
+  VirtualSimulator sim(env, options());
+  ASSERT_TRUE(sim.start()) << sim.error();
+  sim.offsets().set(0x0BC0, 2, 12345);
+  ASSERT_TRUE(client.ipc_open(0, result)) << static_cast<int>(result);
+
+  struct stat status {};
+  ASSERT_EQ(stat(("/dev/shm" + area_object(1)).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_EQ(status.st_size, static_cast<off_t>(IPC_AREA_SIZE));
+
+  std::uint16_t trim = 0;
+  const std::uint16_t lights = 4;
+  ASSERT_TRUE(client.ipc_read(0x0BC0, 2, &trim, result));
+  ASSERT_TRUE(client.ipc_write(0x0D0C, 2, &lights, result));
+  ASSERT_TRUE(client.ipc_process(result));
+  EXPECT_EQ(trim, 12345);
+  EXPECT_EQ(sim.offsets().get(0x0D0C, 2), 4u);
+  EXPECT_EQ(sim.offsets().client_version(), CLIENT_VERSION);
+
+  client.ipc_close();
+  EXPECT_FALSE(area_exists(1));
+  // A failed open removes its area too.
+  sim.offsets().pin(OFFSET_SERVER_VERSION, 4, 0x19980004);
+  EXPECT_FALSE(client.ipc_open(0, result));
+  EXPECT_EQ(result, IpcResult::version_uipcmain);
+  EXPECT_FALSE(area_exists(2));
+}
+
+TEST_F(PosixTransportTest, AnAreaNameInUseFailsTheOpenAndIsNotRemoved) {
+  VirtualSimulator sim(env, options());
+  ASSERT_TRUE(sim.start()) << sim.error();
+  const int fd = shm_open(area_object(1).c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  EXPECT_FALSE(client.ipc_open(0, result));
+  EXPECT_EQ(result, IpcResult::area_failed);
+  EXPECT_TRUE(area_exists(1));
+  shm_unlink(area_object(1).c_str());
+  EXPECT_TRUE(client.ipc_open(0, result)) << "the next open takes the next name";
+}
+
+void shrink_area(std::uint32_t counter) {
+  const int fd = shm_open(area_object(counter).c_str(), O_RDWR, 0);
+  EXPECT_EQ(ftruncate(fd, 0), 0);
+  close(fd);
+}
+
+// Another process of this user shrinks the area: during an exchange (here while the server
+// carries out a write), or between exchanges. Those exchanges fail; neither side may die.
+TEST_F(PosixTransportTest, AShrunkAreaFailsExchangesButCrashesNeitherSide) {
+  SimOptions shrinking = options();
+  std::atomic<std::uint32_t> shrink_at_write{0};  // the area to shrink; 0: none
+  shrinking.on_write = [&shrink_at_write](std::uint32_t, std::span<const std::uint8_t>) {
+    if (const std::uint32_t counter = shrink_at_write.exchange(0)) shrink_area(counter);
+  };
+  VirtualSimulator sim(env, shrinking);
+  ASSERT_TRUE(sim.start()) << sim.error();
+  std::uint16_t trim = 0x1111;
+  const std::uint16_t lights = 4;
+  for (std::uint32_t counter : {1, 2}) {
+    ASSERT_TRUE(client.ipc_open(0, result));
+    if (counter == 1) shrink_at_write = counter;
+    if (counter == 2) shrink_area(counter);
+    ASSERT_TRUE(client.ipc_write(0x0D0C, 2, &lights, result));
+    ASSERT_TRUE(client.ipc_read(0x0BC0, 2, &trim, result));
+    EXPECT_FALSE(client.ipc_process(result)) << counter;
+    EXPECT_EQ(result, IpcResult::send_error) << counter;
+    EXPECT_EQ(trim, 0x1111) << counter;
+    client.ipc_close();
+  }
+  ASSERT_TRUE(client.ipc_open(0, result)) << "a new link, a new area";
+  ASSERT_TRUE(client.ipc_read(0x0BC0, 2, &trim, result));
+  EXPECT_TRUE(client.ipc_process(result));
+}
+
+// A driver killed before it could close its link leaves its area behind; the next open of any
+// driver of this user removes it, and only areas whose process is gone.
+TEST_F(PosixTransportTest, AreasOfEndedProcessesAreRemovedAtTheNextOpen) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  char left[64];
+  std::snprintf(left, sizeof left, "/FsasmLib:IPC:%X:3", static_cast<unsigned>(ended));
+  const std::string live = "/FsasmLib:IPC:1:3";  // process 1 runs as long as the system
+  for (const std::string& name : {std::string(left), live}) {
+    const int fd = shm_open(name.c_str(), O_CREAT | O_RDWR, 0600);
+    ASSERT_GE(fd, 0);
+    close(fd);
+  }
+  VirtualSimulator sim(env, options());
+  ASSERT_TRUE(sim.start()) << sim.error();
+  ASSERT_TRUE(client.ipc_open(0, result));
+  EXPECT_NE(shm_unlink(left), 0) << "removed by the open";
+  EXPECT_EQ(shm_unlink(live.c_str()), 0) << "kept";
+}
+
+TEST_F(PosixTransportTest, ServersAreFoundByClassUipcmainFirst) {
+  EXPECT_FALSE(client.ipc_open(0, result));
+  EXPECT_EQ(result, IpcResult::no_server);
+
+  VirtualSimulator fs98(env, options(IpcServerClass::fs98main));
+  ASSERT_TRUE(fs98.start()) << fs98.error();
+  EXPECT_EQ(transport->find_server(), IpcServerClass::fs98main);
+  VirtualSimulator uipc(env, options(IpcServerClass::uipcmain));
+  ASSERT_TRUE(uipc.start()) << uipc.error();
+  EXPECT_EQ(transport->find_server(), IpcServerClass::uipcmain);
+  transport->close();
+
+  // A second server cannot take a socket that a live one holds.
+  VirtualSimulator intruder(env, options(IpcServerClass::uipcmain));
+  EXPECT_FALSE(intruder.start());
+  EXPECT_EQ(transport->find_server(), IpcServerClass::uipcmain);
+  transport->close();
+}
+
+TEST_F(PosixTransportTest, ADirectoryOthersMayEnterOrAServerOfAnotherUserIsNotTrusted) {
+  VirtualSimulator sim(env, options());
+  ASSERT_TRUE(sim.start()) << sim.error();
+  for (const mode_t mode : {0770, 0701, 0777}) {
+    ASSERT_EQ(chmod(scratch.path().c_str(), mode), 0);
+    EXPECT_FALSE(client.ipc_open(0, result)) << std::oct << mode;
+    EXPECT_EQ(result, IpcResult::no_server) << std::oct << mode;
+  }
+  ASSERT_EQ(chmod(scratch.path().c_str(), 0700), 0);
+  EXPECT_TRUE(client.ipc_open(0, result));
+  client.ipc_close();
+  sim.stop();
+
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the directory away";
+  ASSERT_EQ(chown(scratch.path().c_str(), 65534, 65534), 0);
+  EXPECT_FALSE(client.ipc_open(0, result));
+  EXPECT_EQ(result, IpcResult::no_server);
+  std::string error;
+  EXPECT_FALSE(prepare_ipc_directory(scratch.path(), error));
+  ASSERT_EQ(chown(scratch.path().c_str(), 0, 0), 0);
+
+  // A server that listens as nobody in our own directory: it bound the socket as root, then
+  // gave up root before it listened.
+  const std::string path = ipc_socket_path(scratch.path(), IpcServerClass::uipcmain);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const pid_t impostor = fork();
+  if (impostor == 0) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        setuid(65534) != 0 || listen(fd, 4) != 0) {
+      _exit(1);
+    }
+    pause();
+    _exit(0);
+  }
+  ASSERT_GT(impostor, 0);
+  bool listening = false;  // and refused for its user
+  for (int i = 0; i < 5000 && !listening; ++i) {
+    listening = connect_ipc_socket(path) < 0 && errno == EACCES;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(listening);
+  EXPECT_FALSE(client.ipc_open(0, result));
+  EXPECT_EQ(result, IpcResult::no_server);
+  kill(impostor, SIGKILL);
+  waitpid(impostor, nullptr, 0);
+}
+
+TEST_F(PosixTransportTest, AServerThatDiesFailsTheExchangeWithASystemError) {
+  VirtualSimulator sim(env, options());
+  ASSERT_TRUE(sim.start()) << sim.error();
+  ASSERT_TRUE(client.ipc_open(0, result));
+  std::uint32_t version = 0;
+  sim.stop();
+  env.clear_sleeps();
+  ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &version, result));
+  EXPECT_FALSE(client.ipc_process(result));
+  EXPECT_EQ(result, IpcResult::send_error);
+  EXPECT_EQ(env.sleeps(), std::vector<std::int64_t>(9, 100));
+  EXPECT_EQ(version, 0u);
+
+  // A lost link stays lost, even with a server back, until it is reopened (as the link
+  // monitor does); the reopened link reaches the new server.
+  ASSERT_TRUE(sim.start()) << sim.error();
+  ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &version, result));
+  EXPECT_FALSE(client.ipc_process(result));
+  EXPECT_EQ(result, IpcResult::send_error);
+  client.ipc_close();
+  ASSERT_TRUE(client.ipc_open(0, result));
+  ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &version, result));
+  EXPECT_TRUE(client.ipc_process(result));
+  EXPECT_EQ(version, VIRTUAL_SERVER_VERSION);
+}
+
+TEST_F(PosixTransportTest, ASilentServerTimesOutWithoutSystemErrorAndIsDropped) {
+  testing::StandInServer silent(scratch.path());
+  ASSERT_EQ(transport->find_server(), IpcServerClass::uipcmain);
+  ASSERT_EQ(transport->create_area("FsasmLib:IPC:silent:1"), IpcResult::ok);
+  IpcReply reply = transport->exchange(4, Millis(20), {});
+  EXPECT_FALSE(reply.answered);
+  EXPECT_FALSE(reply.system_error);
+  // The next attempt makes a new connection: a late reply on the old one is never taken for
+  // its own.
+  const int first = silent.accept_client();
+  ASSERT_GE(first, 0);
+  std::uint8_t late[IPC_REPLY_SIZE] = {1, 0, 0, 0, 1, 0, 0, 0};
+  ASSERT_EQ(send(first, late, sizeof late, MSG_NOSIGNAL), -1) << "the client had dropped it";
+  reply = transport->exchange(4, Millis(20), {});
+  EXPECT_FALSE(reply.answered);
+  const int second = silent.accept_client();
+  EXPECT_GE(second, 0);
+  transport->close();
+  close(first);
+  close(second);
+}
+
+// A server that answers each request twice, the second time with 0: the surplus reply waits on
+// the connection when the next request goes out, and must not be taken for that one's.
+TEST_F(PosixTransportTest, ASurplusReplyIsNeverTakenForTheNextRequests) {
+  testing::StandInServer doubling(scratch.path());
+  ASSERT_EQ(transport->find_server(), IpcServerClass::uipcmain);
+  const std::string name = "FsasmLib:IPC:surplus:1";
+  ASSERT_EQ(transport->create_area(name), IpcResult::ok);
+  Worker server = env.start_thread([&doubling, &name](std::stop_token) {
+    const int fd = doubling.accept_client();
+    std::vector<std::uint8_t> frame(IPC_FRAME_HEADER + name.size());
+    while (recv(fd, frame.data(), frame.size(), MSG_WAITALL) ==
+           static_cast<ssize_t>(frame.size())) {
+      std::uint8_t replies[2 * IPC_REPLY_SIZE] = {};
+      std::memcpy(replies, &frame[4], 4);
+      std::memcpy(replies + IPC_REPLY_SIZE, &frame[4], 4);
+      replies[4] = 1;
+      if (send(fd, replies, sizeof replies, MSG_NOSIGNAL) < 0) break;
+    }
+    close(fd);
+  });
+  for (int request = 0; request < 3; ++request) {
+    const IpcReply reply = transport->exchange(4, Millis(2000), {});
+    EXPECT_TRUE(reply.answered) << request;
+    EXPECT_EQ(reply.value, 1u) << request;
+  }
+  transport->close();
+}
+
+}  // namespace
+}  // namespace kavri

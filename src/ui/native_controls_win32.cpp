@@ -1,0 +1,134 @@
+#include "ui/native_controls_win32.h"
+
+// windows.h (through the header) first: the common controls header needs its types.
+#include <commctrl.h>
+
+#include <string>
+
+#include "base/utf16_text.h"
+
+namespace kavri::win32_ui {
+namespace {
+
+struct Native {
+  const wchar_t* window_class;
+  DWORD style;
+  DWORD extended_style = 0;
+};
+
+DWORD label_alignment(Align align) {
+  switch (align) {
+    case Align::center:
+      return SS_CENTER;
+    case Align::right:
+      return SS_RIGHT;
+    case Align::left:
+      break;
+  }
+  return SS_LEFT;
+}
+
+// The class and styles of each kind. Labels show '&' as it is; a drop-down list offers a fixed
+// choice; a trackbar with a tick step carries a mark at every step.
+Native native_of(const ControlSpec& spec) {
+  switch (spec.kind) {
+    case ControlKind::label:
+      return {L"STATIC", SS_NOPREFIX | label_alignment(spec.align)};
+    case ControlKind::text_field:
+      return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE};
+    case ControlKind::drop_down:
+      return {L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST};
+    case ControlKind::slider:
+      return {TRACKBAR_CLASSW,
+              static_cast<DWORD>(WS_TABSTOP | TBS_HORZ |
+                                 (spec.tick_step > 0 ? TBS_AUTOTICKS | TBS_BOTTOM : TBS_NOTICKS))};
+    case ControlKind::button:
+      return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON};
+    case ControlKind::check_box:
+      return {L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX};
+    case ControlKind::progress_bar:
+      return {PROGRESS_CLASSW, PBS_SMOOTH};
+    case ControlKind::dial:
+    case ControlKind::lamp:
+      return {gauge_face_class(), 0};
+  }
+  return {L"STATIC", SS_LEFT};
+}
+
+bool face_installed(const wchar_t* face) {
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(
+      screen, &wanted,
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM seen) -> int {
+        *reinterpret_cast<bool*>(seen) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+LOGFONTW message_font() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(LOGFONTW), &metrics.lfMessageFont);
+  }
+  return metrics.lfMessageFont;
+}
+
+// `face` at a cell height of `height` pixels, or the message font's face at that height.
+HFONT font_or_fallback(const wchar_t* face, LONG height) {
+  LOGFONTW font = message_font();
+  font.lfHeight = height;
+  font.lfWidth = 0;
+  if (face_installed(face)) wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+  return CreateFontIndirectW(&font);
+}
+
+}  // namespace
+
+Fonts::Fonts() {
+  const LOGFONTW message = message_font();
+  standard_ = CreateFontIndirectW(&message);
+  small_ = font_or_fallback(L"@Dotum", 16);
+  large_ = font_or_fallback(L"Arial", 20);
+}
+
+Fonts::~Fonts() {
+  for (HFONT font : {standard_, small_, large_}) {
+    if (font != nullptr) DeleteObject(font);
+  }
+}
+
+HFONT Fonts::get(FontId font) const {
+  switch (font) {
+    case FontId::small:
+      return small_;
+    case FontId::large:
+      return large_;
+    case FontId::standard:
+      break;
+  }
+  return standard_;
+}
+
+HWND create_native_control(HWND parent, const ControlSpec& spec, GaugeFace* face) {
+  const Native native = native_of(spec);
+  const Rect& r = spec.rect;
+  // A drop-down list's height is that of its open list; closed, it is as tall as its font.
+  const int height = spec.kind == ControlKind::drop_down ? r.h + 200 : r.h;
+  const std::wstring caption = spec.kind == ControlKind::drop_down ? L"" : to_wide(spec.text);
+  DWORD style = WS_CHILD | WS_VISIBLE | native.style;
+  if (!spec.enabled) style |= WS_DISABLED;
+  return CreateWindowExW(native.extended_style, native.window_class, caption.c_str(), style, r.x,
+                         r.y, r.w, height, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.number)),
+                         GetModuleHandleW(nullptr), face);
+}
+
+}  // namespace kavri::win32_ui
