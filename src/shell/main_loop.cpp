@@ -3,6 +3,7 @@
 #include "modules/calibration_windows.h"
 #include "modules/control_numbers.h"
 #include "shell/card_supervision.h"
+#include "shell/worker_start.h"
 
 namespace kavri {
 
@@ -39,10 +40,6 @@ bool handle_event(AppState& state, const Event& event) {
 
 void handle_exploration_over(AppState& state) {
   state.ui.destroy_window(PROGRESS_WINDOW);
-  if (!state.link_monitor_thread.joinable()) {
-    state.link_monitor_thread = state.env.start_thread(
-        [&monitor = state.link_monitor](std::stop_token stop) { monitor.run(stop); });
-  }
   if (state.backlight_pending.exchange(false)) {
     const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
     state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, static_cast<std::uint8_t>(level * 17));
@@ -50,14 +47,27 @@ void handle_exploration_over(AppState& state) {
   follow_explored_bus(state);
 }
 
+void supervise_link_monitor(AppState& state) {
+  if (state.card_session.bus_explored && !state.link_monitor_thread.joinable()) {
+    start_worker(
+        state, state.link_monitor_thread,
+        [&monitor = state.link_monitor](std::stop_token stop) { monitor.run(stop); },
+        "link monitor");
+  }
+}
+
 void supervise_transfer(AppState& state) {
   const bool running = state.transfer_thread.joinable();
   const bool link_up = state.link_up.load(std::memory_order_acquire);
   const bool bus_ready = state.card_session.bus_explored;
-  if (link_up && bus_ready && !running) {
+  if (link_up && bus_ready && !running && worker_start_due(state)) {
     const PrefsOpening calibration_file = reload_calibration_tables(state.windows);
-    state.transfer_thread = state.env.start_thread(
-        [&transfer = state.transfer](std::stop_token stop) { transfer.run(stop); });
+    if (!start_worker(
+            state, state.transfer_thread,
+            [&transfer = state.transfer](std::stop_token stop) { transfer.run(stop); },
+            "transfer")) {
+      return;
+    }
     state.ui.set_background(MAIN_STATUS_LABEL, LINK_UP_GREEN);
     state.ui.set_text(MAIN_STATUS_LABEL, "Connecté");
     // Told once the transfer runs, so that the message box does not hold up the gauges.
@@ -81,6 +91,7 @@ bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd&
   }
   if (exploration_over) handle_exploration_over(state);
   supervise_card(state);
+  supervise_link_monitor(state);
   supervise_transfer(state);
 
   // Once the end is asked for, events are taken (the windows stay drawn) but not acted on.

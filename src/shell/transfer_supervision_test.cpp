@@ -83,5 +83,22 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
   EXPECT_FALSE(state->transfer_thread.joinable());
 }
 
+// A system out of threads refuses one of the three workers (started in this order:
+// exploration, link monitor, transfer): the driver goes on and starts it a second later.
+TEST(TransferSupervision, AWorkerTheSystemRefusesIsStartedAgainLater) {
+  for (const int refused : {1, 2, 3}) {
+    SCOPED_TRACE(refused);
+    ShellRig rig;
+    rig.serve_simulator();
+    rig.env.refuse_start(refused);
+    std::unique_ptr<AppState> state = start_up(rig.ports());
+    ASSERT_NE(state, nullptr);
+    EXPECT_TRUE(ShellRig::pass_until(*state, [&] {
+      return state->link_monitor_thread.joinable() && state->transfer_thread.joinable();
+    }));
+    shut_down(*state);
+  }
+}
+
 }  // namespace
 }  // namespace kavri
