@@ -198,11 +198,19 @@ void close_window(WindowContext& ctx, int window) {
   ctx.calibration.hand_driven_gauge = -1;
 }
 
+// Drives the held needle to the position of `slider`.
+std::uint8_t send_slider_position(WindowContext& ctx, int slider) {
+  const CalibrationGauge& target = ctx.calibrating->gauge;
+  const auto p = static_cast<std::uint8_t>(ctx.ui.value(slider));
+  ctx.bus.send(target.gauge == 0 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2, address_of(target), p);
+  return p;
+}
+
 void on_slider_moved(WindowContext& ctx, CalibrationKind kind, const SliderPlace& slider) {
   if (!ctx.calibrating || ctx.calibrating->window != layout_of(kind).window) return;
   const CalibrationGauge& target = ctx.calibrating->gauge;
-  const auto p = static_cast<std::uint8_t>(ctx.ui.value(slider.control));
-  ctx.bus.send(target.gauge == 0 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2, address_of(target), p);
+  ctx.calibrating->moved_slider = slider.control;
+  const std::uint8_t p = send_slider_position(ctx, slider.control);
   calibration_slot(ctx.calibration, kind,
                    target.module_index)[static_cast<std::size_t>(2 * slider.point + target.gauge)] =
       p;
@@ -282,6 +290,12 @@ void calibrate_gauge(WindowContext& ctx, int gauge, int type_index) {
     return;
   }
   open_calibration_window(ctx, *kind, target);
+}
+
+void resend_calibration_needle(WindowContext& ctx) {
+  if (ctx.calibrating && ctx.calibrating->moved_slider != 0) {
+    send_slider_position(ctx, ctx.calibrating->moved_slider);
+  }
 }
 
 void install_calibration_windows(WindowContext& ctx) {

@@ -36,6 +36,10 @@ void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
 // points are never moved to another gauge.
 void calibrate_gauge(WindowContext& ctx, int gauge, int type_index);
 
+// After the bus was explored again (a module may have lost power meanwhile), the open window
+// drives its needle again to the slider that last moved: the transfer cycle leaves it alone.
+void resend_calibration_needle(WindowContext& ctx);
+
 // Registers the handlers of the calibration windows' sliders and buttons.
 void install_calibration_windows(WindowContext& ctx);
 

@@ -45,6 +45,7 @@ void handle_exploration_over(AppState& state) {
     state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, static_cast<std::uint8_t>(level * 17));
   }
   follow_explored_bus(state);
+  resend_calibration_needle(state.windows);
 }
 
 void supervise_link_monitor(AppState& state) {
