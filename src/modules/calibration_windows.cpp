@@ -314,7 +314,7 @@ void install_calibration_windows(WindowContext& ctx) {
   }
 }
 
-PrefsOpening reload_calibration_tables(WindowContext& ctx) {
+std::vector<CalibrationGauge> gauges_to_reload(const WindowContext& ctx) {
   std::vector<CalibrationGauge> gauges;
   const int count = std::min<int>(ctx.modules.module_count, MAX_MODULES);
   for (int i = 0; i < count; ++i) {
@@ -327,7 +327,7 @@ PrefsOpening reload_calibration_tables(WindowContext& ctx) {
       if (!held && calibration_kind_of_type(type)) gauges.push_back({i, address, g});
     }
   }
-  return load_calibrations(ctx.calibration, gauges, ctx.calibration_file);
+  return gauges;
 }
 
 void report_calibration_file(WindowContext& ctx, PrefsOpening opening) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "modules/window_context.h"
 
@@ -43,10 +44,10 @@ void resend_calibration_needle(WindowContext& ctx);
 // Registers the handlers of the calibration windows' sliders and buttons.
 void install_calibration_windows(WindowContext& ctx);
 
-// The reload before each start of the transfer thread: the points of every gauge of type 12,
-// 14 or 18 of the module table, from one reading of the calibration file, but for the gauge
-// that an open calibration window holds (its points are the window's until it closes).
-PrefsOpening reload_calibration_tables(WindowContext& ctx);
+// What the reload before each start of the transfer thread reads again from the calibration
+// file: every gauge of type 12, 14 or 18 of the module table, but for the gauge that an open
+// calibration window holds (its points are the window's until it closes). Main thread.
+std::vector<CalibrationGauge> gauges_to_reload(const WindowContext& ctx);
 
 // Tells the user, once, that a load found the calibration file unreadable (it is left as it
 // is); once the file reads again, a later failure is told again.

@@ -62,17 +62,20 @@ void supervise_transfer(AppState& state) {
   const bool link_up = state.link_up.load(std::memory_order_acquire);
   const bool bus_ready = state.card_session.bus_explored;
   if (link_up && bus_ready && !running && worker_start_due(state)) {
-    const PrefsOpening calibration_file = reload_calibration_tables(state.windows);
-    if (!start_worker(
-            state, state.transfer_thread,
-            [&transfer = state.transfer](std::stop_token stop) { transfer.run(stop); },
-            "transfer")) {
-      return;
-    }
+    // The transfer thread reads the calibration file again before its first pass: a large file
+    // never holds up the windows. It tells of an unreadable file through the main loop, once
+    // the transfer runs, so that the message box does not hold up the gauges either.
+    const auto reload_then_run = [&windows = state.windows, &posts = state.posts,
+                                  &transfer = state.transfer,
+                                  gauges = gauges_to_reload(state.windows),
+                                  path = state.windows.calibration_file](std::stop_token stop) {
+      const PrefsOpening opening = load_calibrations(windows.calibration, gauges, path);
+      posts.post([&windows, opening](Toolkit&) { report_calibration_file(windows, opening); });
+      transfer.run(std::move(stop));
+    };
+    if (!start_worker(state, state.transfer_thread, reload_then_run, "transfer")) return;
     state.ui.set_background(MAIN_STATUS_LABEL, LINK_UP_GREEN);
     state.ui.set_text(MAIN_STATUS_LABEL, "Connecté");
-    // Told once the transfer runs, so that the message box does not hold up the gauges.
-    report_calibration_file(state.windows, calibration_file);
   } else if ((!link_up || !bus_ready) && running) {
     // The label is the link monitor's to change. The thread ends at its next step; it is
     // joined here so that it can never run twice.
