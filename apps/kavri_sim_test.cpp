@@ -140,9 +140,7 @@ TEST_F(KavriSim, PrintedWritesIntoAnUnreadPipeNeverStopServing) {
   ASSERT_TRUE(client.ipc_open(0, result));
   const std::uint16_t value = 0;
   for (int block = 0; block < 200; ++block) {  // some 400 KiB of lines: the pipe holds 64
-    for (std::uint32_t at = 0x4000; at < 0x4000 + 200; at += 2) {
-      client.ipc_write(at, 2, &value, result);
-    }
+    for (int at = 0x4000; at < 0x4000 + 200; at += 2) client.ipc_write(at, 2, &value, result);
     ASSERT_TRUE(client.ipc_process(result)) << "block " << block;
   }
   sim.signal(SIGINT);
