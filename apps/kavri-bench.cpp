@@ -20,6 +20,7 @@
 #include "virtual/bench_modules_file.h"
 #include "virtual/bench_options.h"
 #include "virtual/lent_card_layer.h"
+#include "virtual/quiet_saver.h"
 #include "virtual/simulator/virtual_simulator.h"
 #include "virtual/tracing_card.h"
 #include "virtual/virtual_card.h"
@@ -27,6 +28,9 @@
 
 namespace kavri {
 namespace {
+
+// How often a bench whose simulator found the link served by another tries to serve it.
+constexpr Millis SIMULATOR_RETRY{1000};
 
 std::unique_ptr<Toolkit> make_toolkit(bool headless) {
   if (!headless) return make_platform_toolkit();
@@ -38,12 +42,16 @@ std::unique_ptr<Toolkit> make_toolkit(bool headless) {
 }
 
 // A virtual module keeps its EEPROM across power cycles: what the driver writes goes back into
-// the modules file, so the next run explores it.
-void save_modules_on_change(VirtualCard& card, const std::string& path) {
-  card.set_on_eeprom_change([&card, path] {
+// the modules file, so the next run explores it. Saved off the thread that writes, once the
+// writes have stopped.
+std::unique_ptr<QuietSaver> save_modules_on_change(Env& env, VirtualCard& card,
+                                                   const std::string& path) {
+  auto saver = std::make_unique<QuietSaver>(env, [&card, path] {
     std::string error;
     if (!save_bench_modules(path, card.modules(), error)) std::cerr << error << '\n';
   });
+  card.set_on_eeprom_change([&saver = *saver] { saver.changed(); });
+  return saver;
 }
 
 // What the bench does on its own as the main loop passes: --unplug-at and --replug-at, each once
@@ -96,7 +104,9 @@ int run_bench(const BenchOptions& options) {
   }
   VirtualCard card(std::move(modules));
   card.keep_received(false);
-  if (options.modules_file) save_modules_on_change(card, *options.modules_file);
+  std::unique_ptr<QuietSaver> modules_saver;
+  if (options.modules_file)
+    modules_saver = save_modules_on_change(env, card, *options.modules_file);
 
   std::unique_ptr<TracingCard> tracing;
   if (options.trace_file) {
@@ -120,10 +130,16 @@ int run_bench(const BenchOptions& options) {
   }
 
   std::unique_ptr<VirtualSimulator> simulator;
+  bool serving = false;
   if (!options.no_sim) {
     simulator = std::make_unique<VirtualSimulator>(env, SimOptions{});
-    // Another simulator may already serve the link; the driver then talks to that one.
-    if (!simulator->start()) std::cerr << "kavri-bench: simulator: " << simulator->error() << '\n';
+    serving = simulator->start();
+    if (!serving) {
+      std::cerr << "kavri-bench: the built-in simulator cannot serve the link ("
+                << simulator->error() << "): the driver uses the simulator that serves it now "
+                << "(another kavri-bench or kavri-sim), and this bench serves its own as soon "
+                << "as that one ends\n";
+    }
   }
   std::unique_ptr<IpcTransport> transport = make_platform_transport();
 
@@ -134,6 +150,15 @@ int run_bench(const BenchOptions& options) {
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
   ports.on_started = [&](AppState& state) {
     state.dispatch.pass_hooks.push_back([&script, &ui] { script.on_pass(*ui); });
+    if (simulator && !serving) {
+      state.dispatch.pass_hooks.push_back(
+          [&env, &simulator, &serving, next_try = env.now_ms()]() mutable {
+            if (serving || env.now_ms() < next_try) return;
+            next_try = env.now_ms() + SIMULATOR_RETRY.count();
+            serving = simulator->start();
+            if (serving) std::cerr << "kavri-bench: the built-in simulator now serves the link\n";
+          });
+    }
     if (options.headless) return;
     panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
     state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });

@@ -2,7 +2,10 @@
 // interrupted or for a given time.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,6 +13,7 @@
 #include "base/number_text.h"
 #include "base/standard_options.h"
 #include "config/file_access.h"
+#include "virtual/simulator/line_printer.h"
 #include "virtual/simulator/virtual_simulator.h"
 #if !defined(_WIN32)
 #include "simlink/endpoint_posix.h"
@@ -34,7 +38,7 @@ volatile std::sig_atomic_t interrupted = 0;
 
 void on_signal(int) { interrupted = 1; }
 
-void print_write(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
+std::string write_line(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
   std::string line = "write " + kavri::format_offset(static_cast<std::uint16_t>(offset)) + " " +
                      std::to_string(bytes.size()) + ":";
   char hex[4];
@@ -42,8 +46,7 @@ void print_write(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
     std::snprintf(hex, sizeof hex, " %02X", byte);
     line += hex;
   }
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
+  return line;
 }
 
 }  // namespace
@@ -52,11 +55,18 @@ int main(int argc, char** argv) {
   if (const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI_SIM)) return *answer;
   kavri::SimOptions options;
   std::int64_t run_for_ms = -1;
+  std::unique_ptr<kavri::LinePrinter> printer;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool has_value = i + 1 < argc;
     if (arg == "--print-writes") {
-      options.on_write = print_write;
+      // The server calls this with the offsets locked: the line is only queued, and written
+      // by the printer's thread, so a standard output nobody reads never holds a client.
+      if (!printer) printer = std::make_unique<kavri::LinePrinter>(stdout);
+      options.on_write = [printer = printer.get()](std::uint32_t offset,
+                                                   std::span<const std::uint8_t> bytes) {
+        printer->add(write_line(offset, bytes));
+      };
     } else if (arg == "--profile" && has_value) {
       const char* path = argv[++i];
       // A regular file only: a FIFO would block the start, a device could be endless.
@@ -109,10 +119,24 @@ int main(int argc, char** argv) {
   std::cerr << "kavri-sim: serving " << where << (demo ? ", flying the demo flight" : "") << "\n";
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
+#if defined(SIGHUP)
+  std::signal(SIGHUP, on_signal);  // the terminal closed: end as asked to, socket removed
+#endif
   const std::int64_t begin = env.now_ms();
   while (interrupted == 0 && (run_for_ms < 0 || env.now_ms() - begin < run_for_ms)) {
     env.sleep_for(kavri::Millis(50));
   }
   sim.stop();
+  if (printer) {
+    const bool written = printer->finish(kavri::Millis(500));
+    if (printer->dropped() > 0 || !written) {
+      std::cerr << "kavri-sim: " << printer->dropped() << " write lines dropped"
+                << (written ? "" : ", and the last ones not written") << ": standard output was "
+                << "not read fast enough\n";
+    }
+    // The printer's thread is blocked in a write that may never end, holding standard output:
+    // a normal exit would wait for it to flush.
+    if (!written) std::_Exit(0);
+  }
   return 0;
 }

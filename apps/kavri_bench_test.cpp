@@ -3,6 +3,7 @@
 // command line: anything it does not know gets the usage and exit code 2.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "device/bus_messages.h"
+#include "simlink/endpoint_posix.h"
+#include "testing/eventually.h"
 #include "testing/files.h"
 #include "testing/process.h"
 
@@ -179,6 +182,30 @@ TEST_F(KavriBench, EndSignalsEndTheRunAsACloseDoes) {
         << signals[i];
     EXPECT_FALSE(has_request_area(benches[i]->pid())) << signals[i];
   }
+}
+
+// A bench started while another simulator serves the link (here kavri-sim) says so, and serves
+// the link itself once that one ends: its driver never loses the link for good.
+TEST_F(KavriBench, ASecondSimulatorSaysSoAndServesOnceTheFirstEnds) {
+  testing::ProcessOptions options{dir.path(), {"XDG_RUNTIME_DIR=" + dir.path()}, {"DISPLAY"}};
+  testing::ChildProcess first({KAVRI_SIM_PROGRAM}, options);
+  const auto served = [this] {
+    const int fd = connect_ipc_socket(file("kavri/UIPCMAIN"));
+    return fd >= 0 && close(fd) == 0;
+  };
+  ASSERT_TRUE(testing::eventually(served, std::chrono::seconds(30)));
+  options.err_file = file("bench.err");
+  testing::ChildProcess bench({KAVRI_BENCH_PROGRAM, "--headless"}, options);
+  const auto told = [this](const char* words) {
+    return testing::eventually(
+        [&] { return read_file(file("bench.err")).find(words) != std::string::npos; },
+        std::chrono::seconds(30));
+  };
+  EXPECT_TRUE(told("this bench serves its own as soon as that one ends"));
+  first.signal(SIGTERM);
+  EXPECT_TRUE(told("the built-in simulator now serves the link") && served());
+  bench.signal(SIGTERM);
+  EXPECT_EQ(bench.wait(std::chrono::seconds(30)), 0);
 }
 
 // Unusable files are refused at once, and an error quotes a bad word by a short excerpt only.

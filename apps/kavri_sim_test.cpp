@@ -1,6 +1,7 @@
 // kavri-sim run as a process, as a user or an attacker runs it: what it refuses to read, how it
 // rests when it runs out of descriptors, and a driver that must still end, and save its
 // settings, when the simulator freezes under it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -109,6 +110,42 @@ TEST_F(KavriSim, RestsWhenItRunsOutOfDescriptorsAndServesAgainAfterwards) {
     if (!open) std::this_thread::sleep_for(10ms);
   }
   EXPECT_TRUE(open) << static_cast<int>(result);
+}
+
+TEST_F(KavriSim, EndsOnInterruptTerminateOrHangUpAndRemovesItsSocket) {
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(number);
+    const std::unique_ptr<ChildProcess> sim = start_sim();
+    ASSERT_TRUE(serving());
+    sim->signal(number);
+    EXPECT_EQ(sim->wait(3s), 0);
+    EXPECT_NE(access(socket().c_str(), F_OK), 0) << "socket left behind";
+  }
+}
+
+// Printed writes into a pipe nobody reads: the simulator drops lines instead of holding its
+// clients, and still ends when asked.
+TEST_F(KavriSim, PrintedWritesIntoAnUnreadPipeNeverStopServing) {
+  const std::string fifo = dir.file("unread");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // holds it open, never reads
+  testing::ProcessOptions unread = options();
+  unread.out_file = fifo;
+  ChildProcess sim({KAVRI_SIM_PROGRAM, "--print-writes"}, unread);
+  ASSERT_TRUE(serving());
+  auto transport = make_posix_transport({dir.file("kavri")});
+  FakeEnv env;
+  IpcClient client(env, *transport);
+  IpcResult result;
+  ASSERT_TRUE(client.ipc_open(0, result));
+  const std::uint16_t value = 0;
+  for (int block = 0; block < 200; ++block) {  // some 400 KiB of lines: the pipe holds 64
+    for (int at = 0x4000; at < 0x4000 + 200; at += 2) client.ipc_write(at, 2, &value, result);
+    ASSERT_TRUE(client.ipc_process(result)) << "block " << block;
+  }
+  sim.signal(SIGINT);
+  EXPECT_EQ(sim.wait(3s), 0);
+  close(reader);
 }
 
 // The simulator stops (SIGSTOP) while the driver exchanges with it, and its backlog fills as a

@@ -1,10 +1,12 @@
 #include "server/connection_posix.h"
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <span>
 #include <string_view>
@@ -18,6 +20,14 @@ namespace kavri {
 namespace {
 
 constexpr std::size_t MAX_FRAME = IPC_FRAME_HEADER + IPC_MAX_NAME;
+
+// Bounds each receive on `fd` to `limit` (0: no bound).
+void limit_receives(int fd, std::chrono::milliseconds limit) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
+  const timeval value{static_cast<time_t>(seconds.count()),
+                      static_cast<suseconds_t>((limit - seconds).count() * 1000)};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
+}
 
 // Carries out the first `used` bytes of the named area on a copy, which then goes back whole.
 // A client that shrank its area, even meanwhile, gets 0 and a new mapping at its next request.
@@ -56,6 +66,11 @@ void PosixConnection::serve(std::stop_token stop) {
   ended_.store(true, std::memory_order_release);
 }
 
+void PosixConnection::mark_quiet() {
+  quiet_since_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                     std::memory_order_relaxed);
+}
+
 void PosixConnection::answer_requests() {
   NamedArea area;
   std::vector<std::uint8_t> copy(IPC_AREA_SIZE);
@@ -63,6 +78,7 @@ void PosixConnection::answer_requests() {
   // client that sends the next one early lose nothing.
   std::array<std::uint8_t, 2 * MAX_FRAME> frames;
   std::size_t held = 0;
+  bool bounded = false;  // whether receives are bounded, as they are while a request is partial
   for (;;) {
     const ssize_t got = recv(fd_, frames.data() + held, frames.size() - held, 0);
     if (got < 0 && errno == EINTR) continue;
@@ -81,10 +97,17 @@ void PosixConnection::answer_requests() {
       store_le32(reply, load_le32(frame + 4));
       store_le32(reply + 4, serve_area(area, name, load_le32(frame + 8), copy, space_, on_write_));
       if (send(fd_, reply, sizeof reply, MSG_NOSIGNAL) != sizeof reply) return;
+      mark_quiet();
       at += IPC_FRAME_HEADER + length;
     }
     std::memmove(frames.data(), frames.data() + at, held - at);
     held -= at;
+    // The rest of a request comes within the client's attempt, or the connection is dropped
+    // (the receive times out): a half-sent request never holds a place for ever.
+    if ((held > 0) != bounded) {
+      bounded = held > 0;
+      limit_receives(fd_, bounded ? IPC_ATTEMPT_BOUND : std::chrono::milliseconds(0));
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -19,11 +20,13 @@ namespace kavri {
 namespace {
 
 constexpr int POLL_MS = 50;  // how soon a stop request is noticed
-// Each connection holds a thread, a descriptor and a mapping; past this many, new clients wait
-// in the listener's backlog until one leaves.
+// Each connection holds a thread, a descriptor and a mapping; past this many, a new client
+// takes the place of the connection quiet the longest, if longer than a client's attempt, or
+// waits in the listener's backlog until one leaves.
 constexpr std::size_t MAX_CONNECTIONS = 64;
-// How long the listener rests after an accept failed for want of descriptors or memory: the
-// waiting connection keeps it readable, and polling it again at once would spin.
+// How long the listener rests after an accept failed for want of descriptors or memory, or
+// found no room: the waiting connection keeps the listener readable, and polling it again at
+// once would spin.
 constexpr auto ACCEPT_PAUSE = std::chrono::milliseconds(100);
 
 struct Listener {
@@ -62,13 +65,29 @@ struct Listener {
     }
   }
 
+  // Drops the connection quiet the longest when that is longer than a client's attempt: idle
+  // connections, however many, never keep a new client out for ever.
+  bool make_room() {
+    const auto quietest =
+        std::ranges::min_element(connections, {}, [](const auto& c) { return c->quiet_since(); });
+    if (quietest == connections.end() ||
+        std::chrono::steady_clock::now() - (*quietest)->quiet_since() < IPC_ATTEMPT_BOUND) {
+      return false;
+    }
+    connections.erase(quietest);
+    return true;
+  }
+
   void serve(std::stop_token stop) {
     while (!stop.stop_requested()) {
       std::erase_if(connections, [](const auto& c) { return c->ended(); });
-      const bool accepting = connections.size() < MAX_CONNECTIONS &&
-                             std::chrono::steady_clock::now() >= accept_paused_until;
-      pollfd wait{accepting ? fd : -1, POLLIN, 0};
-      if (poll(&wait, 1, POLL_MS) > 0 && (wait.revents & POLLIN) != 0) accept_one();
+      pollfd wait{std::chrono::steady_clock::now() >= accept_paused_until ? fd : -1, POLLIN, 0};
+      if (poll(&wait, 1, POLL_MS) <= 0 || (wait.revents & POLLIN) == 0) continue;
+      if (connections.size() < MAX_CONNECTIONS || make_room()) {
+        accept_one();
+      } else {
+        accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
+      }
     }
   }
 };

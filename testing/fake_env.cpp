@@ -1,5 +1,7 @@
 #include "testing/fake_env.h"
 
+#include <system_error>
+
 namespace kavri {
 
 bool FakeEnv::sleep_for(Millis ms, std::stop_token stop) {
@@ -14,6 +16,10 @@ bool FakeEnv::sleep_for(Millis ms, std::stop_token stop) {
 }
 
 Worker FakeEnv::start_thread(std::function<void(std::stop_token)> body) {
+  int refused = threads_started_ + 1;
+  if (refused_start_.compare_exchange_strong(refused, 0)) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  }
   ++threads_started_;
   return Worker(std::jthread(std::move(body)));
 }

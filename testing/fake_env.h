@@ -28,10 +28,14 @@ class FakeEnv final : public Env {
   std::vector<std::int64_t> sleeps() const;
   void clear_sleeps();
   int threads_started() const { return threads_started_.load(); }
+  // The `number`th thread start from now (1: the next) throws std::system_error, as on a
+  // system out of threads; the ones after it succeed.
+  void refuse_start(int number) { refused_start_ = threads_started_ + number; }
 
  private:
   std::atomic<std::int64_t> now_{0};
   std::atomic<int> threads_started_{0};
+  std::atomic<int> refused_start_{0};  // counted as threads_started_ counts
   mutable std::mutex mutex_;
   std::vector<std::int64_t> sleeps_;
 };

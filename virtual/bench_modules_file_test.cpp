@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 
+#include "device/bus_messages.h"
+#include "testing/eventually.h"
 #include "testing/files.h"
+#include "virtual/quiet_saver.h"
 
 namespace kavri {
 namespace {
@@ -132,6 +137,24 @@ TEST(DemoBench, FourModulesWithVariedGaugeTypes) {
   EXPECT_TRUE(types.contains(17));                        // 16-bit positions
   EXPECT_TRUE(types.contains(14) && types.contains(18));  // calibration tables
   EXPECT_EQ(bench[0].param(Param::gauge2_sim_min), -16383);
+}
+
+// An EEPROM write is some forty reports: the modules file is saved once after the last, on the
+// saver's thread, and a change still waiting at the end is saved then.
+TEST(QuietSaverTest, SavesOnceAfterABurstOfChangesAndNeverOnTheCallersThread) {
+  SystemEnv env;
+  std::atomic<int> saves{0}, saves_on_caller{0};
+  const std::thread::id caller = std::this_thread::get_id();
+  const auto save = [&] { ++(std::this_thread::get_id() == caller ? saves_on_caller : saves); };
+  {
+    QuietSaver saver(env, save);
+    for (int report = 0; report < PARAM_COUNT; ++report) saver.changed();
+    EXPECT_TRUE(testing::eventually([&] { return saves > 0; }, std::chrono::seconds(10)));
+  }
+  EXPECT_EQ(saves, 1);
+  QuietSaver(env, save).changed();
+  EXPECT_EQ(saves, 2);
+  EXPECT_EQ(saves_on_caller, 0);
 }
 
 }  // namespace

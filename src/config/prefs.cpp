@@ -1,6 +1,7 @@
 #include "config/prefs.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 
@@ -52,28 +53,29 @@ bool nothing_at(const std::string& path) {
 }
 
 // The entries under one group header (or, for the first group, before any header), with an
-// index of their keys built on the first search.
+// index of their keys built on the first search. Kept small: a file may hold millions of
+// group lines, most of them never searched.
 struct PrefsGroup {
-  std::optional<PrefsEntry> header;  // none for the keys before the first header
-  std::vector<PrefsEntry> entries;   // comments and keys, in file order
-  std::unordered_map<std::string, std::size_t> key_index;  // lower-case key -> first entry
-  bool indexed = false;
+  std::optional<std::string> header;  // the group's name; none for the keys before the first
+  std::vector<PrefsEntry> entries;    // comments and keys, in file order
+  // Lower-case key -> first entry; made on the first search.
+  std::unique_ptr<std::unordered_map<std::string, std::size_t>> key_index;
 
   PrefsEntry* find_key(std::string_view key) {
-    if (!indexed) {
+    if (!key_index) {
+      key_index = std::make_unique<std::unordered_map<std::string, std::size_t>>();
       for (std::size_t i = 0; i < entries.size(); ++i) index_entry(i);
-      indexed = true;
     }
-    const auto found = key_index.find(ascii_lower(key));
-    return found == key_index.end() ? nullptr : &entries[found->second];
+    const auto found = key_index->find(ascii_lower(key));
+    return found == key_index->end() ? nullptr : &entries[found->second];
   }
   void append(PrefsEntry entry) {
     entries.push_back(std::move(entry));
-    if (indexed) index_entry(entries.size() - 1);
+    if (key_index) index_entry(entries.size() - 1);
   }
   void index_entry(std::size_t i) {
     if (entries[i].kind == PrefsEntry::Kind::key)
-      key_index.emplace(ascii_lower(entries[i].name), i);
+      key_index->emplace(ascii_lower(entries[i].name), i);
   }
 };
 
@@ -93,19 +95,17 @@ struct Prefs::Impl {
   std::size_t selected = 0;            // the selected group (0: no group)
   std::optional<std::string> pending;  // a selected group that does not exist yet
 
-  void add_group(PrefsEntry header) {
-    group_index.emplace(ascii_lower(header.name), groups.size());
-    groups.emplace_back().header = std::move(header);
+  void add_group(std::string name) {
+    group_index.emplace(ascii_lower(name), groups.size());
+    groups.emplace_back().header = std::move(name);
   }
 
-  // Splits the entries as read into their groups.
-  void take_entries(std::vector<PrefsEntry> entries) {
-    for (PrefsEntry& e : entries) {
-      if (e.kind == PrefsEntry::Kind::group) {
-        add_group(std::move(e));
-      } else {
-        groups.back().entries.push_back(std::move(e));
-      }
+  // Puts an entry as read into its group.
+  void take_entry(PrefsEntry&& e) {
+    if (e.kind == PrefsEntry::Kind::group) {
+      add_group(std::move(e.name));
+    } else {
+      groups.back().entries.push_back(std::move(e));
     }
   }
 
@@ -124,7 +124,7 @@ struct Prefs::Impl {
       append_prefs_line(text, {e.kind, code_page_to_utf8(e.name), code_page_to_utf8(e.value)});
     };
     for (const PrefsGroup& group : groups) {
-      if (group.header) append(*group.header);
+      if (group.header) append({PrefsEntry::Kind::group, *group.header, {}});
       for (const PrefsEntry& e : group.entries) append(e);
     }
     return text;
@@ -150,14 +150,15 @@ bool Prefs::open(const std::string& path) {
     impl_->utf8 = true;
     text.remove_prefix(UTF8_MARK.size());
   }
-  std::vector<PrefsEntry> entries = parse_prefs_text(text);
-  if (impl_->utf8) {
-    for (PrefsEntry& e : entries) {
+  // Entries go to their groups as they are read, never all at once in a list of their own.
+  impl_->groups.reserve(count_prefs_groups(text) + 1);
+  for_each_prefs_entry(text, [this](PrefsEntry&& e) {
+    if (impl_->utf8) {
       e.name = utf8_to_code_page(e.name);
       e.value = utf8_to_code_page(e.value);
     }
-  }
-  impl_->take_entries(std::move(entries));
+    impl_->take_entry(std::move(e));
+  });
   return true;
 }
 
@@ -225,7 +226,7 @@ void Prefs::write_string(std::string_view key, std::string_view value) {
     return;
   }
   if (p.pending) {
-    p.add_group({PrefsEntry::Kind::group, std::move(*p.pending), {}});
+    p.add_group(std::move(*p.pending));
     p.selected = p.groups.size() - 1;
     p.pending.reset();
   }

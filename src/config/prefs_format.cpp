@@ -30,17 +30,33 @@ PrefsEntry parse_line(std::string_view line) {
   return {PrefsEntry::Kind::key, std::string(line.substr(0, key_end)), std::string(value)};
 }
 
-}  // namespace
-
-std::vector<PrefsEntry> parse_prefs_text(std::string_view text) {
-  std::vector<PrefsEntry> entries;
+// Calls `take` with each line less its leading blanks, empty ones left out.
+template <typename Take>
+void for_each_line(std::string_view text, Take&& take) {
   while (!text.empty()) {
     const std::size_t end = text.find_first_of("\r\n");
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end == text.npos ? text.size() : end + 1);
     while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
-    if (!line.empty()) entries.push_back(parse_line(line));
+    if (!line.empty()) take(line);
   }
+}
+
+}  // namespace
+
+void for_each_prefs_entry(std::string_view text, const std::function<void(PrefsEntry&&)>& take) {
+  for_each_line(text, [&take](std::string_view line) { take(parse_line(line)); });
+}
+
+std::size_t count_prefs_groups(std::string_view text) {
+  std::size_t groups = 0;
+  for_each_line(text, [&groups](std::string_view line) { groups += line.front() == '[' ? 1 : 0; });
+  return groups;
+}
+
+std::vector<PrefsEntry> parse_prefs_text(std::string_view text) {
+  std::vector<PrefsEntry> entries;
+  for_each_prefs_entry(text, [&entries](PrefsEntry&& e) { entries.push_back(std::move(e)); });
   return entries;
 }
 

@@ -1,6 +1,8 @@
 // The text of a preferences file: how its lines become entries and how entries become lines.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,13 @@ inline constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
 // line: the key up to the first "=" less its trailing blanks, the value after it less its
 // leading blanks. Any byte sequence parses.
 std::vector<PrefsEntry> parse_prefs_text(std::string_view text);
+
+// The same entries, each handed to `take` in file order as soon as it is read: a reader that
+// sorts them into its own structure never holds a second copy of them all.
+void for_each_prefs_entry(std::string_view text, const std::function<void(PrefsEntry&&)>& take);
+
+// How many group lines `text` holds (for a reader to reserve room for them at once).
+std::size_t count_prefs_groups(std::string_view text);
 
 // The file's text: "[name]", "; text" and "key = value" lines, each ended by CR LF, after the
 // byte order mark and an empty line in UTF-8 mode.

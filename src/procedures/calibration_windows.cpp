@@ -199,11 +199,19 @@ void close_window(WindowContext& ctx, int window) {
   ctx.calibration.hand_driven_gauge = -1;
 }
 
+// Drives the held needle to the position of `slider`.
+std::uint8_t send_slider_position(WindowContext& ctx, int slider) {
+  const CalibrationGauge& target = ctx.calibrating->gauge;
+  const auto p = static_cast<std::uint8_t>(ctx.ui.value(slider));
+  ctx.bus.send(target.gauge == 0 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2, address_of(target), p);
+  return p;
+}
+
 void on_slider_moved(WindowContext& ctx, CalibrationKind kind, const SliderPlace& slider) {
   if (!ctx.calibrating || ctx.calibrating->window != layout_of(kind).window) return;
   const CalibrationGauge& target = ctx.calibrating->gauge;
-  const auto p = static_cast<std::uint8_t>(ctx.ui.value(slider.control));
-  ctx.bus.send(target.gauge == 0 ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2, address_of(target), p);
+  ctx.calibrating->moved_slider = slider.control;
+  const std::uint8_t p = send_slider_position(ctx, slider.control);
   calibration_slot(ctx.calibration, kind,
                    target.module_index)[static_cast<std::size_t>(2 * slider.point + target.gauge)] =
       p;
@@ -285,6 +293,12 @@ void calibrate_gauge(WindowContext& ctx, int gauge, int type_index) {
   open_calibration_window(ctx, *kind, target);
 }
 
+void resend_calibration_needle(WindowContext& ctx) {
+  if (ctx.calibrating && ctx.calibrating->moved_slider != 0) {
+    send_slider_position(ctx, ctx.calibrating->moved_slider);
+  }
+}
+
 void install_calibration_windows(WindowContext& ctx) {
   for (const CalibrationLayout& layout : kLayouts) {
     for (const SliderPlace& slider : layout.sliders) {
@@ -301,7 +315,7 @@ void install_calibration_windows(WindowContext& ctx) {
   }
 }
 
-PrefsOpening reload_calibration_tables(WindowContext& ctx) {
+std::vector<CalibrationGauge> gauges_to_reload(const WindowContext& ctx) {
   std::vector<CalibrationGauge> gauges;
   const int count = std::min<int>(ctx.modules.module_count, MAX_MODULES);
   for (int i = 0; i < count; ++i) {
@@ -314,7 +328,7 @@ PrefsOpening reload_calibration_tables(WindowContext& ctx) {
       if (!held && calibration_kind_of_type(type)) gauges.push_back({i, address, g});
     }
   }
-  return load_calibrations(ctx.calibration, gauges, ctx.calibration_file);
+  return gauges;
 }
 
 void report_calibration_file(WindowContext& ctx, PrefsOpening opening) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "procedures/window_context.h"
 
@@ -36,13 +37,17 @@ void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
 // points are never moved to another gauge.
 void calibrate_gauge(WindowContext& ctx, int gauge, int type_index);
 
+// After the bus was explored again (a module may have lost power meanwhile), the open window
+// drives its needle again to the slider that last moved: the transfer cycle leaves it alone.
+void resend_calibration_needle(WindowContext& ctx);
+
 // Registers the handlers of the calibration windows' sliders and buttons.
 void install_calibration_windows(WindowContext& ctx);
 
-// The reload before each start of the transfer thread: the points of every gauge of type 12,
-// 14 or 18 of the module table, from one reading of the calibration file, but for the gauge
-// that an open calibration window holds (its points are the window's until it closes).
-PrefsOpening reload_calibration_tables(WindowContext& ctx);
+// What the reload before each start of the transfer thread reads again from the calibration
+// file: every gauge of type 12, 14 or 18 of the module table, but for the gauge that an open
+// calibration window holds (its points are the window's until it closes). Main thread.
+std::vector<CalibrationGauge> gauges_to_reload(const WindowContext& ctx);
 
 // Tells the user, once, that a load found the calibration file unreadable (it is left as it
 // is); once the file reads again, a later failure is told again.

@@ -181,7 +181,8 @@ TEST_F(CalibrationWindowsTest, ReloadBeforeTheTransferLeavesTheOpenWindowsGaugeA
   bench.record(1).gauges[0].type = 18;
   calibrate(1, 0);
   bench.move(131, 99);
-  EXPECT_EQ(reload_calibration_tables(bench.ctx), PrefsOpening::opened);
+  EXPECT_EQ(load_calibrations(bench.calibration, gauges_to_reload(bench.ctx), file()),
+            PrefsOpening::opened);
   EXPECT_EQ(sliders(131, 135), (std::vector<int>{99, 20, 200, 200, 200}));
   EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);
   EXPECT_EQ(bench.calibration.fuel_calibration[1][0], 5);

@@ -176,6 +176,7 @@ void on_write_pressed(WindowContext& ctx) {
   Toolkit& ui = ctx.ui;
   if (ctx.eeprom.running() || !ui.window_exists(PARAMETER_WINDOW)) return;
   ui.message_box("Configuration de la jauge", "Mettre le strap de configuration");
+  if (ui.end_signalled()) return;  // the box was closed by the end: nothing is written
   // Every value is taken now, as the write goes on while the loop runs.
   const EepromWritePlan plan = read_eeprom_plan(ui);
   set_write_buttons_enabled(ui, false);

@@ -23,6 +23,7 @@ namespace kavri {
 struct CalibrationBinding {
   int window = 0;
   CalibrationGauge gauge;
+  int moved_slider = 0;  // the slider that last drove the needle; 0: none yet
 };
 
 struct WindowContext {

@@ -89,6 +89,9 @@ struct AppState {
   std::atomic<bool> backlight_pending{false};
   // Main thread: a close (or the time limit) came; the loop ends once no EEPROM write runs.
   bool end_requested = false;
+  // Main thread: no worker thread is started before this time (the Env's clock), the last
+  // start having been refused by the system.
+  std::int64_t worker_retry_at = 0;
   // The backlight slider's position, kept by the main thread for the transfer thread, which
   // may not read a widget.
   Relaxed<int> backlight_level;

@@ -5,6 +5,7 @@
 #include "procedures/exploration.h"
 #include "procedures/progress_window.h"
 #include "shell/main_window.h"
+#include "shell/worker_start.h"
 
 namespace kavri {
 
@@ -69,8 +70,13 @@ void start_exploration(AppState& state) {
                          [&fatal = state.fatal](std::string title, std::string text) {
                            fatal.request(std::move(title), std::move(text));
                          }};
-  state.exploration_thread = state.env.start_thread(
-      [links](std::stop_token stop) { run_exploration(links, std::move(stop)); });
+  if (!start_worker(
+          state, state.exploration_thread,
+          [links](std::stop_token stop) { run_exploration(links, std::move(stop)); },
+          "exploration")) {
+    // Tried again, command included, once the system may have a thread to give.
+    state.card_session.explore_at = state.worker_retry_at;
+  }
 }
 
 void supervise_card(AppState& state) {

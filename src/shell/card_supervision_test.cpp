@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 
+#include "procedures/calibration_windows.h"
 #include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
@@ -153,6 +154,26 @@ TEST_F(CardUnplug, EachUnplugStopsTheTrafficAndEachReplugBringsTheNeedlesBack) {
   EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 6\r\nmode_reduit = 0\r\n");
   EXPECT_FALSE(testing::file_exists(rig.file("Calibrage.ini")));
   EXPECT_TRUE(rig.ui.messages().empty());
+}
+
+// A calibration window holds module 12's first needle: after a replug it drives the needle
+// again to the slider it last moved, as the transfer does every other needle.
+TEST_F(CardUnplug, AnOpenCalibrationWindowDrivesItsNeedleAgainAfterAReplug) {
+  start();
+  ASSERT_TRUE(pass_until([&] { return needles_sent(); }));
+  open_calibration_window(state->windows, CalibrationKind::fuel, {0, "12", 0});
+  constexpr int kFuelSlider50 = 133;
+  rig.ui.user_move_slider(kFuelSlider50, 77);
+  ASSERT_TRUE(pass_until([&] { return rig.card.modules()[0].position1 == 77; }));
+
+  rig.card.set_unplugged(true);
+  ASSERT_TRUE(pass_until([&] { return card_shown_absent(); }));
+  rig.card.clear_received();
+  rig.card.set_unplugged(false);
+  ASSERT_TRUE(pass_until([&] { return positions_of(20).size() == 1; }));
+  EXPECT_EQ(positions_of(12),
+            (std::vector<std::pair<int, int>>{{CMD_SET_POSITION_1, 77}, {CMD_SET_POSITION_2, 0}}));
+  shut_down(*state);
 }
 
 TEST_F(CardUnplug, DuringTheExplorationItEndsQuietlyAndStartsAgainOnTheReturn) {

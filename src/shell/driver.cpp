@@ -37,6 +37,7 @@ void fill_output_list(Toolkit& ui, int list) {
 
 std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
   Toolkit& ui = ports.ui;
+  if (ports.end_requested) ui.watch_end(ports.end_requested);
   std::unique_ptr<HidCard> card = ports.hid.open(MASTER_CARD);
   if (!card) {
     // A card that is there but will not open (its node's permissions, say) gets the same

@@ -32,7 +32,8 @@ struct DriverPorts {
   // handlers and pass hooks here).
   std::function<void(AppState&)> on_started;
   // Polled after every pass of the main loop: true ends it as a close of the main window
-  // does (shell/end_request.h). None: only the windows end it.
+  // does (shell/end_request.h), and from then on no box waits for a click (Toolkit::
+  // watch_end). None: only the windows end it.
   std::function<bool()> end_requested{};
 };
 

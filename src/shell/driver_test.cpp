@@ -219,8 +219,8 @@ TEST(NormalEnd, TheTimeLimitEndsTheRunAsAClose) {
   EXPECT_TRUE(std::filesystem::exists(rig.file("Kavri.ini")));
 }
 
-// The user opens the parameter window of the first module and writes its EEPROM.
-void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
+// The user opens the parameter window of the first module.
+void open_parameter_window(AppState& state, HeadlessToolkit& ui) {
   const auto pass_until = [&state](const std::function<bool()>& done) {
     return ShellRig::pass_until(state, done);
   };
@@ -229,8 +229,40 @@ void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
   ASSERT_TRUE(pass_until([&] { return ui.enabled(MAIN_PARAMETERS_BUTTON); }));
   ui.user_press(MAIN_PARAMETERS_BUTTON);
   ASSERT_TRUE(pass_until([&] { return ui.window_exists(PARAMETER_WINDOW); }));
+}
+
+// ... and writes its EEPROM.
+void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
+  ASSERT_NO_FATAL_FAILURE(open_parameter_window(state, ui));
   ui.user_press(PARAM_WRITE_BUTTON);
-  ASSERT_TRUE(pass_until([&] { return state.windows.eeprom.running(); }));
+  ASSERT_TRUE(ShellRig::pass_until(state, [&] { return state.windows.eeprom.running(); }));
+}
+
+// An end by signal: nobody may be there to click. The strap box of a write asked for meanwhile
+// is cancelled (nothing is written), and a settings file that cannot be written is told on
+// standard error: no box is shown.
+TEST(EndBySignal, NoBoxWaitsAndACancelledStrapBoxWritesNothing) {
+  ShellRig rig({module_at(12, 14)});
+  std::filesystem::create_directory(rig.file("Kavri.ini"));  // in the file's place
+  bool signalled = false;
+  DriverPorts ports = rig.ports();
+  ports.end_requested = [&signalled] { return signalled; };
+  std::unique_ptr<AppState> state = start_up(ports);
+  ASSERT_NE(state, nullptr);
+  ASSERT_NO_FATAL_FAILURE(open_parameter_window(*state, rig.ui));
+  rig.card.clear_received();
+  signalled = true;
+  ::testing::internal::CaptureStderr();
+  rig.ui.user_press(PARAM_WRITE_BUTTON);
+  EXPECT_EQ(run_main_loop(*state, std::nullopt, ports.end_requested), LoopEnd::closed);
+  shut_down(*state);
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(rig.ui.messages().empty());
+  EXPECT_NE(told.find("Mettre le strap de configuration"), std::string::npos) << told;
+  EXPECT_NE(told.find("Je ne peux pas enregistrer les réglages"), std::string::npos) << told;
+  for (const BusReport& r : rig.card.received()) {
+    EXPECT_FALSE(r[1] >= CMD_WRITE_PARAM_FIRST && r[1] <= CMD_WRITE_PARAM_LAST) << int{r[1]};
+  }
 }
 
 enum class EndBy { main_window, oat_window, time_limit };

@@ -3,6 +3,7 @@
 #include "procedures/calibration_windows.h"
 #include "procedures/control_numbers.h"
 #include "shell/card_supervision.h"
+#include "shell/worker_start.h"
 
 namespace kavri {
 
@@ -39,29 +40,42 @@ bool handle_event(AppState& state, const Event& event) {
 
 void handle_exploration_over(AppState& state) {
   state.ui.destroy_window(PROGRESS_WINDOW);
-  if (!state.link_monitor_thread.joinable()) {
-    state.link_monitor_thread = state.env.start_thread(
-        [&monitor = state.link_monitor](std::stop_token stop) { monitor.run(stop); });
-  }
   if (state.backlight_pending.exchange(false)) {
     const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
     state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
   }
   follow_explored_bus(state);
+  resend_calibration_needle(state.windows);
+}
+
+void supervise_link_monitor(AppState& state) {
+  if (state.card_session.bus_explored && !state.link_monitor_thread.joinable()) {
+    start_worker(
+        state, state.link_monitor_thread,
+        [&monitor = state.link_monitor](std::stop_token stop) { monitor.run(stop); },
+        "link monitor");
+  }
 }
 
 void supervise_transfer(AppState& state) {
   const bool running = state.transfer_thread.joinable();
   const bool link_up = state.link_up.load(std::memory_order_acquire);
   const bool bus_ready = state.card_session.bus_explored;
-  if (link_up && bus_ready && !running) {
-    const PrefsOpening calibration_file = reload_calibration_tables(state.windows);
-    state.transfer_thread = state.env.start_thread(
-        [&transfer = state.transfer](std::stop_token stop) { transfer.run(stop); });
+  if (link_up && bus_ready && !running && worker_start_due(state)) {
+    // The transfer thread reads the calibration file again before its first pass: a large file
+    // never holds up the windows. It tells of an unreadable file through the main loop, once
+    // the transfer runs, so that the message box does not hold up the gauges either.
+    const auto reload_then_run = [&windows = state.windows, &posts = state.posts,
+                                  &transfer = state.transfer,
+                                  gauges = gauges_to_reload(state.windows),
+                                  path = state.windows.calibration_file](std::stop_token stop) {
+      const PrefsOpening opening = load_calibrations(windows.calibration, gauges, path);
+      posts.post([&windows, opening](Toolkit&) { report_calibration_file(windows, opening); });
+      transfer.run(std::move(stop));
+    };
+    if (!start_worker(state, state.transfer_thread, reload_then_run, "transfer")) return;
     state.ui.set_background(MAIN_STATUS_LABEL, LINK_UP_GREEN);
     state.ui.set_text(MAIN_STATUS_LABEL, "Connecté");
-    // Told once the transfer runs, so that the message box does not hold up the gauges.
-    report_calibration_file(state.windows, calibration_file);
   } else if ((!link_up || !bus_ready) && running) {
     // The label is the link monitor's to change. The thread ends at its next step; it is
     // joined here so that it can never run twice.
@@ -81,6 +95,7 @@ bool run_pass(AppState& state, std::optional<std::int64_t> close_at_ms, LoopEnd&
   }
   if (exploration_over) handle_exploration_over(state);
   supervise_card(state);
+  supervise_link_monitor(state);
   supervise_transfer(state);
 
   // Once the end is asked for, events are taken (the windows stay drawn) but not acted on.

@@ -17,14 +17,17 @@ enum class LoopEnd {
   fatal,   // a worker asked for a fatal end; its message has been shown
 };
 
-// The exploration-over step: closes the progress window, starts the link monitor (once), sends
-// the saved backlight once and lets the bus carry the transfer.
+// The exploration-over step: closes the progress window, sends the saved backlight once and
+// lets the bus carry the transfer.
 void handle_exploration_over(AppState& state);
 
+// Starts the link monitor once the first exploration is over; it runs to the end.
+void supervise_link_monitor(AppState& state);
+
 // The transfer supervision: while the link is up, the bus explored and no transfer thread
-// runs, reloads the calibration of every gauge of type 12, 14 or 18 (from one reading of the
-// file, within the pass) and starts the thread ("Connecté" on green), then tells of an
-// unreadable file; while the link is down (or the bus not explored: the card went away) and
+// runs, starts the thread ("Connecté" on green), which first reloads the calibration of every
+// gauge of type 12, 14 or 18 (from one reading of the file) and has an unreadable file told
+// by the main loop; while the link is down (or the bus not explored: the card went away) and
 // the thread runs, stops it and waits until it has ended.
 void supervise_transfer(AppState& state);
 

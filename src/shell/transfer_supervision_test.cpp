@@ -1,12 +1,13 @@
 // The main loop's supervision of the transfer thread against the link-up flag: the thread runs
 // exactly while the link is up, is stopped and waited for when it drops, and every start is
-// preceded by a reload of the calibration tables from the file.
+// followed by a reload of the calibration tables from the file, on the transfer thread.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
+#include "testing/eventually.h"
 #include "testing/shell_test_rig.h"
 
 namespace kavri {
@@ -39,6 +40,8 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
   state->link_up = true;
   supervise_transfer(*state);
   EXPECT_TRUE(state->transfer_thread.joinable());
+  // Read again by the transfer thread, first thing.
+  EXPECT_TRUE(testing::eventually([&] { return fuel[2 * 4 + 0].load() == 200; }));
   EXPECT_EQ(fuel[2 * 4 + 0].load(), 200);    // Pos100A, gauge 1
   EXPECT_EQ(suction[2 * 3 + 1].load(), 90);  // Pos5A, gauge 2
   EXPECT_EQ(oat[2 * 6 + 0].load(), 70);      // Pos50A, gauge 1 of module 1
@@ -59,7 +62,7 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
   supervise_transfer(*state);
   EXPECT_TRUE(state->transfer_thread.joinable());
   EXPECT_EQ(rig.env.threads_started(), threads + 1);
-  EXPECT_EQ(fuel[2 * 4 + 0].load(), 150);
+  EXPECT_TRUE(testing::eventually([&] { return fuel[2 * 4 + 0].load() == 150; }));
   EXPECT_EQ(suction[2 * 3 + 1].load(), 0);  // gone from the file, gone from the table
 
   // Something that cannot be read where the file should be: left as it is, told once.
@@ -71,6 +74,11 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
     state->link_up = true;
     supervise_transfer(*state);
     EXPECT_TRUE(state->transfer_thread.joinable());
+    // The main loop tells of it, from the transfer thread's post.
+    EXPECT_TRUE(testing::eventually([&] {
+      state->posts.apply_all(rig.ui);
+      return !rig.ui.messages().empty();
+    }));
   }
   EXPECT_EQ(fuel[2 * 4 + 0].load(), 0);
   ASSERT_EQ(rig.ui.messages().size(), 1u);
@@ -81,6 +89,23 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
 
   shut_down(*state);
   EXPECT_FALSE(state->transfer_thread.joinable());
+}
+
+// A system out of threads refuses one of the three workers (started in this order:
+// exploration, link monitor, transfer): the driver goes on and starts it a second later.
+TEST(TransferSupervision, AWorkerTheSystemRefusesIsStartedAgainLater) {
+  for (const int refused : {1, 2, 3}) {
+    SCOPED_TRACE(refused);
+    ShellRig rig;
+    rig.serve_simulator();
+    rig.env.refuse_start(refused);
+    std::unique_ptr<AppState> state = start_up(rig.ports());
+    ASSERT_NE(state, nullptr);
+    EXPECT_TRUE(ShellRig::pass_until(*state, [&] {
+      return state->link_monitor_thread.joinable() && state->transfer_thread.joinable();
+    }));
+    shut_down(*state);
+  }
 }
 
 }  // namespace

@@ -154,9 +154,12 @@ class PosixTransport final : public IpcTransport {
       if (got < 0) return failure();
       if (got == 0) return NO_REPLY;  // closed without answering
       received += static_cast<std::size_t>(got);
-      if (received < sizeof reply) continue;
-      if (load_le32(reply) == sequence_) return IpcReply{true, load_le32(reply + 4), false};
-      received = 0;
+      // Every piece narrows the next wait, so a reply trickled byte by byte still ends the
+      // attempt at its deadline.
+      if (received == sizeof reply) {
+        if (load_le32(reply) == sequence_) return IpcReply{true, load_le32(reply + 4), false};
+        received = 0;
+      }
       if (!narrow_to(deadline)) return NO_REPLY;
     }
   }

@@ -276,6 +276,33 @@ TEST_F(PosixTransportTest, ASilentServerTimesOutWithoutSystemErrorAndIsDropped) 
   close(second);
 }
 
+// A server that trickles its reply a byte at a time, slower than the exchange's time-out in
+// total though each piece comes well within it: the attempt still ends at its deadline.
+TEST_F(PosixTransportTest, AReplyTrickledPastTheDeadlineIsNotTaken) {
+  testing::StandInServer trickling(scratch.path());
+  ASSERT_EQ(transport->find_server(), IpcServerClass::uipcmain);
+  const std::string name = "FsasmLib:IPC:trickle:1";
+  ASSERT_EQ(transport->create_area(name), IpcResult::ok);
+  Worker server = env.start_thread([&trickling, &name](std::stop_token) {
+    const int fd = trickling.accept_client();
+    std::vector<std::uint8_t> frame(IPC_FRAME_HEADER + name.size());
+    if (recv(fd, frame.data(), frame.size(), MSG_WAITALL) == static_cast<ssize_t>(frame.size())) {
+      std::uint8_t reply[IPC_REPLY_SIZE] = {};
+      std::memcpy(reply, &frame[4], 4);
+      reply[4] = 1;
+      for (const std::uint8_t byte : reply) {
+        if (send(fd, &byte, 1, MSG_NOSIGNAL) != 1) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      }
+    }
+    close(fd);
+  });
+  const IpcReply reply = transport->exchange(4, Millis(150), {});
+  EXPECT_FALSE(reply.answered);
+  EXPECT_FALSE(reply.system_error);
+  transport->close();
+}
+
 // A server that answers each request twice, the second time with 0: the surplus reply waits on
 // the connection when the next request goes out, and must not be taken for that one's.
 TEST_F(PosixTransportTest, ASurplusReplyIsNeverTakenForTheNextRequests) {

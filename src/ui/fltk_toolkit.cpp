@@ -288,8 +288,11 @@ class FltkToolkit final : public Toolkit {
   // Events that arrive meanwhile only queue up, as in poll_event.
   void show_now() override { Fl::check(); }
 
-  void message_box(std::string_view title, std::string_view text) override {
+  void show_message_box(std::string_view title, std::string_view text) override {
+    // An end by signal closes the box as its close box would: looked for ten times a second.
+    Fl::add_timeout(END_LOOK_SECONDS, close_box_on_end, this);
     fltk_ui::show_message_box(title, text);
+    Fl::remove_timeout(close_box_on_end, this);
   }
 
   std::string choose_file(const FileDialogSpec& spec) override {
@@ -297,6 +300,17 @@ class FltkToolkit final : public Toolkit {
   }
 
  private:
+  static constexpr double END_LOOK_SECONDS = 0.1;
+
+  // The message box is the modal window: hiding it ends its wait, as a click on OK would.
+  static void close_box_on_end(void* data) {
+    if (!static_cast<FltkToolkit*>(data)->end_signalled()) {
+      Fl::repeat_timeout(END_LOOK_SECONDS, close_box_on_end, data);
+    } else if (Fl_Window* box = Fl::modal()) {
+      box->hide();
+    }
+  }
+
   static void on_window_callback(Fl_Widget*, void* data) {
     // FLTK closes a window on Escape through this same callback; only the close box counts.
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;

@@ -166,7 +166,7 @@ std::optional<Event> HeadlessToolkit::poll_event() {
   return event;
 }
 
-void HeadlessToolkit::message_box(std::string_view title, std::string_view text) {
+void HeadlessToolkit::show_message_box(std::string_view title, std::string_view text) {
   messages_.emplace_back(std::string(title), std::string(text));
   if (message_sink_) message_sink_(title, text);
 }

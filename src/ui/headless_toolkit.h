@@ -57,7 +57,6 @@ class HeadlessToolkit final : public Toolkit {
   int selection(int control) const override;
   std::optional<Event> poll_event() override;
   void show_now() override {}
-  void message_box(std::string_view title, std::string_view text) override;
   std::string choose_file(const FileDialogSpec& spec) override;
 
   // The user's side. Each of these changes the control as the user would and queues the
@@ -85,6 +84,9 @@ class HeadlessToolkit final : public Toolkit {
   const ControlState* control(int control) const;
   const WindowState* window(int window) const;
   std::size_t pending_events() const { return events_.size(); }
+
+ protected:
+  void show_message_box(std::string_view title, std::string_view text) override;
 
  private:
   ControlState* find(int control);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -132,12 +133,27 @@ class Toolkit {
   // the main thread must wait before its loop runs (the pause before the exploration).
   virtual void show_now() = 0;
 
-  // Modal message box with an OK button; returns when the user has closed it.
-  virtual void message_box(std::string_view title, std::string_view text) = 0;
+  // Modal message box with an OK button; returns when the user has closed it. Once the
+  // program is ending by signal (watch_end) nobody may be there to click: the text goes to
+  // standard error instead, and a box on show closes as if cancelled.
+  void message_box(std::string_view title, std::string_view text);
+
+  // How to tell that the program is ending by signal (`ended` may turn true on any thread, and
+  // stays true). Main thread, before any box.
+  void watch_end(std::function<bool()> ended) { end_watch_ = std::move(ended); }
+  // True once the program is ending by signal: a box that just closed was cancelled.
+  bool end_signalled() const { return end_watch_ && end_watch_(); }
 
   // The platform's open-file or save-file dialog (spec.save): a full path, or "" when
   // cancelled.
   virtual std::string choose_file(const FileDialogSpec& spec) = 0;
+
+ protected:
+  // The backend's box; a backend that can closes it once end_signalled() turns true.
+  virtual void show_message_box(std::string_view title, std::string_view text) = 0;
+
+ private:
+  std::function<bool()> end_watch_;
 };
 
 // The platform's toolkit, chosen by the build: FLTK on Linux, native windows on Windows. Null

@@ -269,7 +269,7 @@ class Win32Toolkit final : public Toolkit {
     pump_messages();
   }
 
-  void message_box(std::string_view title, std::string_view text) override {
+  void show_message_box(std::string_view title, std::string_view text) override {
     win32_ui::show_message_box(owner(), title, text);
   }
 

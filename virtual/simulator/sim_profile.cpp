@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 
 #include "base/number_text.h"
 
@@ -163,6 +164,7 @@ std::optional<SimPin> parse_pin(std::string_view text) {
 
 std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& error) {
   SimProfile profile;
+  std::unordered_map<std::uint64_t, std::size_t> track_of_place;
   int line_number = 0;
   auto fail = [&](const std::string& reason) {
     error = "line " + std::to_string(line_number) + ": " + reason;
@@ -204,11 +206,13 @@ std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& 
       return fail("bad number " + quoted(words[2]));
     }
     key.ramp = words.size() == 4;
-    auto track = std::find_if(profile.tracks_.begin(), profile.tracks_.end(), [&](const Track& t) {
-      return t.offset == place.offset && t.size == place.size && t.real == place.real;
-    });
-    if (track == profile.tracks_.end()) track = profile.tracks_.insert(track, place);
-    track->keys.push_back(key);
+    // Tracks are found by their place through an index, so a profile of many tracks parses
+    // in linear time; they keep the order of their first lines.
+    const std::uint64_t place_key =
+        (std::uint64_t{place.offset} << 8) | (place.size << 1) | (place.real ? 1 : 0);
+    const auto [found, added] = track_of_place.try_emplace(place_key, profile.tracks_.size());
+    if (added) profile.tracks_.push_back(place);
+    profile.tracks_[found->second].keys.push_back(key);
   }
   for (Track& track : profile.tracks_) {
     std::stable_sort(track.keys.begin(), track.keys.end(),

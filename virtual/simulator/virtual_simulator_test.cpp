@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "server/in_process_transport.h"
 #include "server/request_server.h"
@@ -17,6 +19,7 @@
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_records.h"
 #include "simlink/transport_posix.h"
+#include "testing/eventually.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 
@@ -225,6 +228,30 @@ TEST_F(PosixServerTest, BadRequestsAnswerZeroOrDropOnlyTheirConnection) {
   IpcClient client(env, *transport);
   IpcResult result;
   EXPECT_TRUE(client.ipc_open(0, result));
+}
+
+// Connections that hold the server without asking anything: half a request is dropped after
+// a client's attempt, and a full table of idle ones still lets a new client in.
+TEST_F(PosixServerTest, IdleOrHalfSentConnectionsNeverKeepANewClientOut) {
+  const int half = connect_to_server();
+  ASSERT_GE(half, 0);
+  const std::uint8_t header_start[5] = {0x4B, 0x49, 0x50, 0x32, 1};
+  ASSERT_EQ(send(half, header_start, sizeof header_start, MSG_NOSIGNAL), 5);
+  const timeval give_up{3 * IPC_ATTEMPT_BOUND.count() / 1000, 0};
+  ASSERT_EQ(setsockopt(half, SOL_SOCKET, SO_RCVTIMEO, &give_up, sizeof give_up), 0);
+  std::uint8_t byte = 0;
+  EXPECT_EQ(recv(half, &byte, 1, 0), 0) << "the server closes a half-sent request";
+  close(half);
+
+  std::vector<int> idle;
+  for (int i = 0; i < 64; ++i) idle.push_back(connect_to_server());
+  auto transport = make_posix_transport({scratch.path()});
+  IpcClient client(env, *transport);
+  IpcResult result;
+  EXPECT_TRUE(
+      testing::eventually([&] { return client.ipc_open(0, result); }, std::chrono::seconds(10)));
+  client.ipc_close();
+  for (const int fd : idle) close(fd);
 }
 
 TEST(SimProfileTest, RampsHoldsAndLoops) {
