@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need.
+# Installs every Debian package the build, the tests and the demo need, and the packages named
+# as arguments (scripts/install-arm64-deps.sh names the arm64 build's).
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 packages=(
@@ -12,6 +13,7 @@ packages=(
   # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer
   # their message boxes, zip to package them.
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xdotool zip
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do

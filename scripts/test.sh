@@ -2,8 +2,9 @@
 # Installs what is needed, builds, and runs every test: the three Linux presets of
 # CMakePresets.json (default, address+undefined sanitizers, thread sanitizer), each through
 # CTest, after the layering check; then the Windows programs, cross-built and tested under Wine
-# (scripts/test-windows.sh). GUI tests run under Xvfb and leave their screenshots in
-# build/screenshots/ and build-windows/screenshots/.
+# (scripts/test-windows.sh), and the arm64 programs, cross-built and tested under qemu-user
+# (scripts/test-arm64.sh). GUI tests run under Xvfb and leave their screenshots in
+# build/screenshots/, build-windows/screenshots/ and build-arm64/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -17,3 +18,4 @@ for preset in default asan tsan; do
 done
 
 ./scripts/test-windows.sh
+./scripts/test-arm64.sh
