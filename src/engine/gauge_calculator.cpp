@@ -88,7 +88,7 @@ std::string GaugeCalculator::undriven_reason() const {
   return {};
 }
 
-std::string GaugeCalculator::pass(double value) {
+GaugePosition GaugeCalculator::shown_after_pass(double value) {
   ReceiveAreas& areas = gauge_ == 1 ? record_.gauge1_value : record_.gauge2_value;
   switch (offset_length()) {
     case 8:
@@ -106,12 +106,18 @@ std::string GaugeCalculator::pass(double value) {
   }
   if (gauge_ == 2) {
     gauge2_step(record_, tables_, 0, work_);
-    return std::to_string(record_.gauge2_last_position);
+    return {record_.gauge2_last_position, 0};
   }
   const BusCommands sent = gauge1_step(record_, tables_, 0, work_);
   if (sent.count == 2) shown_high_ = sent.items[1].data;
-  if (!is_split_type(record_.gauge1_type)) return std::to_string(record_.gauge1_last_position);
-  return std::to_string(record_.gauge1_last_position) + " " + std::to_string(shown_high_);
+  return {record_.gauge1_last_position, split() ? shown_high_ : std::uint8_t{0}};
 }
+
+std::string GaugeCalculator::text_of(GaugePosition shown) const {
+  if (!split()) return std::to_string(shown.low);
+  return std::to_string(shown.low) + " " + std::to_string(shown.high);
+}
+
+bool GaugeCalculator::split() const { return gauge_ == 1 && is_split_type(record_.gauge1_type); }
 
 }  // namespace kavri

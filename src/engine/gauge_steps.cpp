@@ -31,13 +31,7 @@ ConversionInputs conversion_inputs(const ModuleRecord& m, const CalibrationTable
                                    int module_index, int gauge, const TransferWork& work) {
   ConversionInputs in;
   const bool first = gauge == 1;
-  in.gauge.type = first ? m.gauge1_type : m.gauge2_type;
-  in.gauge.ratio = first ? m.gauge1_ratio : m.gauge2_ratio;
-  in.gauge.course_min = first ? m.gauge1_course_min : m.gauge2_course_min;
-  in.gauge.course_max = first ? m.gauge1_course_max : m.gauge2_course_max;
-  in.gauge.sim_min = first ? m.gauge1_sim_min : m.gauge2_sim_min;
-  in.gauge.sim_max = first ? m.gauge1_sim_max : m.gauge2_sim_max;
-  in.gauge.offset_length = first ? m.gauge1_offset_length : m.gauge2_offset_length;
+  in.gauge = gauge_settings(m, gauge);
   in.value_u16 = first ? m.gauge1_value.value_u16 : m.gauge2_value.value_u16;
   in.gauge2_type = m.gauge2_type;
   in.output2_offset_length = m.output2_offset_length;
@@ -48,6 +42,19 @@ ConversionInputs conversion_inputs(const ModuleRecord& m, const CalibrationTable
 }
 
 }  // namespace
+
+GaugeSettings gauge_settings(const ModuleRecord& m, int gauge) {
+  const bool first = gauge == 1;
+  GaugeSettings settings;
+  settings.type = first ? m.gauge1_type : m.gauge2_type;
+  settings.ratio = first ? m.gauge1_ratio : m.gauge2_ratio;
+  settings.course_min = first ? m.gauge1_course_min : m.gauge2_course_min;
+  settings.course_max = first ? m.gauge1_course_max : m.gauge2_course_max;
+  settings.sim_min = first ? m.gauge1_sim_min : m.gauge2_sim_min;
+  settings.sim_max = first ? m.gauge1_sim_max : m.gauge2_sim_max;
+  settings.offset_length = first ? m.gauge1_offset_length : m.gauge2_offset_length;
+  return settings;
+}
 
 void* receive_area(ReceiveAreas& areas, std::uint8_t length) {
   switch (length) {

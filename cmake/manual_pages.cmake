@@ -1,0 +1,18 @@
+# The section-1 manual page of each of KAVRI_PROGRAMS, made at build time by help2man from the
+# program's own --help and --version (so a page never disagrees with its program), its NAME line
+# the program's SUMMARY, compressed as Debian wants (best, no name or time stamp). A cross build
+# makes none: its programs do not run here.
+find_program(KAVRI_HELP2MAN help2man REQUIRED)
+set(KAVRI_MAN_PAGES)
+foreach(program ${KAVRI_PROGRAMS})
+  get_target_property(summary ${program} KAVRI_SUMMARY)
+  set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+  add_custom_command(OUTPUT ${page}.gz
+                     COMMAND ${KAVRI_HELP2MAN} --no-info --section 1 --name ${summary}
+                             --output ${page} $<TARGET_FILE:${program}>
+                     COMMAND gzip -9nf ${page}
+                     DEPENDS ${program} VERBATIM)
+  list(APPEND KAVRI_MAN_PAGES ${page}.gz)
+endforeach()
+add_custom_target(man-pages ALL DEPENDS ${KAVRI_MAN_PAGES})
+install(FILES ${KAVRI_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
