@@ -3,13 +3,14 @@
 # launcher and icon, and the docs. A Windows build makes the installer and the zip's folder.
 include(GNUInstallDirs)
 
+get_property(KAVRI_PROGRAMS GLOBAL PROPERTY KAVRI_PROGRAMS)
 install(TARGETS ${KAVRI_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The list for the scripts (scripts/check-package.sh, scripts/package-windows.sh), one a line.
 string(REPLACE ";" "\n" program_lines "${KAVRI_PROGRAMS}")
 file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/programs.txt CONTENT "${program_lines}\n")
 if(WIN32)
   include(cmake/windows_installer.cmake)
-elseif(NOT CMAKE_CROSSCOMPILING)
+elseif(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR)
   include(cmake/manual_pages.cmake)
 endif()
 

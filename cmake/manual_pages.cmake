@@ -1,15 +1,17 @@
 # The section-1 manual page of each of KAVRI_PROGRAMS, made at build time by help2man from the
 # program's own --help and --version (so a page never disagrees with its program), its NAME line
 # the program's SUMMARY, compressed as Debian wants (best, no name or time stamp). A cross build
-# makes none: its programs do not run here.
+# runs its programs through its emulator (help2man hands the command to the shell).
 find_program(KAVRI_HELP2MAN help2man REQUIRED)
+list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " emulator)
 set(KAVRI_MAN_PAGES)
 foreach(program ${KAVRI_PROGRAMS})
   get_target_property(summary ${program} KAVRI_SUMMARY)
   set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+  string(STRIP "${emulator} $<TARGET_FILE:${program}>" command)
   add_custom_command(OUTPUT ${page}.gz
                      COMMAND ${KAVRI_HELP2MAN} --no-info --section 1 --name ${summary}
-                             --output ${page} $<TARGET_FILE:${program}>
+                             --output ${page} ${command}
                      COMMAND gzip -9nf ${page}
                      DEPENDS ${program} VERBATIM)
   list(APPEND KAVRI_MAN_PAGES ${page}.gz)

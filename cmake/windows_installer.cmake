@@ -15,18 +15,21 @@ foreach(program ${KAVRI_PROGRAMS} kavri-launch)
   list(APPEND staged ${stage}/${program}.exe)
   string(APPEND KAVRI_MSI_FILES
          "          <Component Id=\"${program}\" Guid=\"*\" Win64=\"yes\">\n"
-         "            <File Id=\"${program}.exe\" Source=\"${stage}/${program}.exe\" KeyPath=\"yes\" />\n"
+         "            <File Id=\"${program}.exe\" Source=\"${program}.exe\" KeyPath=\"yes\" />\n"
          "          </Component>\n")
   string(APPEND KAVRI_MSI_REFS "      <ComponentRef Id=\"${program}\" />\n")
 endforeach()
-set(KAVRI_ICON ${PROJECT_SOURCE_DIR}/packaging/icons/kavri.ico)
+set(icon ${PROJECT_SOURCE_DIR}/packaging/icons/kavri.ico)
+add_custom_command(OUTPUT ${stage}/kavri.ico COMMAND ${CMAKE_COMMAND} -E copy ${icon} ${stage}
+                   DEPENDS ${icon} VERBATIM)
 get_target_property(KAVRI_SUMMARY kavri KAVRI_SUMMARY)
-set(wxs ${PROJECT_BINARY_DIR}/kavri.wxs)
+set(wxs ${stage}/kavri.wxs)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/kavri.wxs.in ${wxs} @ONLY)
 add_custom_command(OUTPUT ${KAVRI_MSI}
                    COMMAND ${KAVRI_WIXL} -a x64 -D Version=${KAVRI_WINDOWS_VERSION}
-                           -o ${KAVRI_MSI} ${wxs}
-                   DEPENDS ${staged} ${wxs} ${KAVRI_ICON} VERBATIM)
+                           -o ${KAVRI_MSI} kavri.wxs
+                   WORKING_DIRECTORY ${stage}
+                   DEPENDS ${staged} ${stage}/kavri.ico ${wxs} VERBATIM)
 add_custom_target(kavri-msi DEPENDS ${KAVRI_MSI})
 
 # Under Wine: an upgrade, the installed programs, the Start-menu entry and its launcher, and an
@@ -41,6 +44,6 @@ if(KAVRI_TESTS)
                    ${PROJECT_VERSION} ${KAVRI_WINDOWS_VERSION})
   set_tests_properties(Windows.InstallerUpgradesRunsTheDriverInTheUsersFolderAndUninstalls
                        PROPERTIES FIXTURES_REQUIRED windows_installer
-                                  RESOURCE_LOCK "desktop;windows_installer" LABELS "package;gui"
+                                  RESOURCE_LOCK desktop LABELS "package;gui"
                                   TIMEOUT 300)
 endif()

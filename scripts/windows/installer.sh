@@ -37,7 +37,7 @@ uninstall_entries() { # the Apps list's lines for Kavri: "DisplayVersion" of eac
 }
 
 # An older version from the same description, then this one over it.
-"$wixl" -a x64 -D Version=0.1.0 -o "$work/old.msi" "$wxs"
+(cd "$(dirname "$wxs")" && "$wixl" -a x64 -D Version=0.1.0 -o "$work/old.msi" "$(basename "$wxs")")
 on_windows msiexec /i "$(windows_path "$work/old.msi")" /qn
 [[ $(uninstall_entries) == 0.1.0 ]] || fail "the older version is not in the Apps list"
 on_windows msiexec /i "$(windows_path "$msi")" /qn
@@ -52,12 +52,19 @@ for program in "${programs[@]}"; do
 done
 [[ -f $folder/kavri-launch.exe ]] || fail "no kavri-launch.exe"
 
-programs_menu=$(unix_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs')
-shortcut=$programs_menu/Kavri.lnk
-[[ -f $shortcut ]] || fail "no Start-menu entry Kavri.lnk"
-strings -e l "$shortcut" >"$work/shortcut"
-grep -qix 'C:\\Program Files\\Kavri' "$work/shortcut" || fail "the entry's start folder is not Program Files\\Kavri"
-grep -qi 'kavri-launch.exe' <(strings -a "$shortcut") "$work/shortcut" ||
+# Windows puts a per-machine entry in the common Start menu, Wine in the user's own.
+shortcut=
+for menu in '%ProgramData%' '%APPDATA%'; do
+  candidate=$(unix_path "$(on_windows cmd /c "echo $menu" | tr -d '\r')")
+  candidate+="/Microsoft/Windows/Start Menu/Programs/Kavri.lnk"
+  if [[ -f $candidate ]]; then shortcut=$candidate; fi
+done
+[[ -n $shortcut ]] || fail "no Start-menu entry Kavri.lnk"
+# The entry's target and start folder, among the shortcut's strings (UTF-16 and 8-bit).
+{ strings -e l "$shortcut" && strings -a "$shortcut"; } | tr -d '\r' >"$work/shortcut"
+grep -qix 'C:\\Program Files\\Kavri\\' "$work/shortcut" ||
+  fail "the entry's start folder is not Program Files\\Kavri"
+grep -qix 'C:\\Program Files\\Kavri\\kavri-launch.exe' "$work/shortcut" ||
   fail "the entry does not start kavri-launch.exe"
 
 # The launcher as the entry starts it, for a user with no Kavri folder yet.

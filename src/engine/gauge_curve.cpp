@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 #include "engine/gauge_calculator.h"
 #include "engine/gauge_steps.h"
@@ -137,13 +138,13 @@ struct TypedValue {
 };
 
 TypedValue typed_value(double value, std::uint8_t offset_length) {
-  char text[32];
+  char digits[32];
   if (offset_length == 8) {
-    return {value, std::string(text, std::to_chars(text, text + sizeof text, value).ptr)};
+    return {value, std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr)};
   }
-  const auto whole = static_cast<long long>(std::llround(value));
+  const long long whole = std::llround(value);
   return {static_cast<double>(whole),
-          std::string(text, std::to_chars(text, text + sizeof text, whole).ptr)};
+          std::string(digits, std::to_chars(digits, digits + sizeof digits, whole).ptr)};
 }
 
 }  // namespace
@@ -158,7 +159,8 @@ GaugeCurve trace_gauge_curve(const ModuleRecord& record, const CalibrationTables
   curve.type_name = names[static_cast<std::size_t>(settings.type - 1)];
   curve.course_min = settings.course_min;
   curve.course_max = settings.course_max;
-  curve.inverted = (gauge == 1 ? record.gauge1_inverted : record.gauge2_inverted) != 0;
+  curve.inverted =
+      (gauge == 1 ? record.gauge1_inverted.load() : record.gauge2_inverted.load()) != 0;
   curve.position_max = calculator.split() ? 65535 : 255;
   const ValueRange range = value_range(settings);
   curve.from = range.from;

@@ -3,6 +3,7 @@
 // picture of kavri-gauge --plot is drawn from it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace kavri {
 namespace {
@@ -40,10 +41,11 @@ std::string escaped(std::string_view text) {
 
 // A coordinate or a tick value: at most 6 significant digits, no exponent below 1e15.
 std::string number(double value) {
-  char text[32];
+  char digits[32];
   const double rounded = std::abs(value) < 1e-9 ? 0 : value;
-  const auto end = std::to_chars(text, text + sizeof text, rounded, std::chars_format::general, 6);
-  return std::string(text, end.ptr);
+  const auto end =
+      std::to_chars(digits, digits + sizeof digits, rounded, std::chars_format::general, 6);
+  return std::string(digits, end.ptr);
 }
 
 // Where a panel's values and positions land on the page.
