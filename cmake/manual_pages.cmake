@@ -1,8 +1,7 @@
-# The section-1 manual page of each of KAVRI_PROGRAMS, made at build time by help2man from the
-# program's own --help and --version (so a page never disagrees with its program), its NAME line
-# the program's SUMMARY, compressed as Debian wants (best, no name or time stamp). A cross build
-# runs its programs through its emulator (help2man hands the command to the shell).
-find_program(KAVRI_HELP2MAN help2man REQUIRED)
+# The section-1 manual page of each of KAVRI_PROGRAMS, made at build time by scripts/man-page.sh
+# from the program's own --help and --version (so a page never disagrees with its program), its
+# NAME line the program's SUMMARY, compressed as Debian wants (best, no name or time stamp). A
+# cross build runs its programs through its emulator (the script hands the command to the shell).
 list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " emulator)
 set(KAVRI_MAN_PAGES)
 foreach(program ${KAVRI_PROGRAMS})
@@ -10,10 +9,10 @@ foreach(program ${KAVRI_PROGRAMS})
   set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
   string(STRIP "${emulator} $<TARGET_FILE:${program}>" command)
   add_custom_command(OUTPUT ${page}.gz
-                     COMMAND ${KAVRI_HELP2MAN} --no-info --section 1 --name ${summary}
-                             --output ${page} ${command}
+                     COMMAND ${PROJECT_SOURCE_DIR}/scripts/man-page.sh ${command} ${summary}
+                             ${page}
                      COMMAND gzip -9nf ${page}
-                     DEPENDS ${program} VERBATIM)
+                     DEPENDS ${program} ${PROJECT_SOURCE_DIR}/scripts/man-page.sh VERBATIM)
   list(APPEND KAVRI_MAN_PAGES ${page}.gz)
 endforeach()
 add_custom_target(man-pages ALL DEPENDS ${KAVRI_MAN_PAGES})

@@ -8,7 +8,7 @@ packages=(
   libfltk1.3-dev libhidapi-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   jq  # scripts/bench.sh reads the benchmarks' JSON
-  dpkg-dev file lintian desktop-file-utils help2man
+  dpkg-dev file lintian desktop-file-utils
   librsvg2-bin  # scripts/readme-pictures.sh and render-icons.sh draw SVG pictures
   # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer
   # their message boxes, zip and wixl (the installer) to package them.

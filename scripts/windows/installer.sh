@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, as a user meets it: an older Kavri is installed, then this
-# one over it (one entry left in the Apps list, at this version); each program answers
-# --version from Program Files\Kavri; the Start-menu entry "Kavri" starts kavri-launch.exe
-# from the programs' folder, and the launcher makes %LOCALAPPDATA%\Kavri and runs the driver
-# in it (the driver, finding no card, shows its message box); uninstalling removes the
+# one over it (one entry left in the Apps list, at this version); each program, with its icon,
+# manifest and version, answers --version from Program Files\Kavri; the Start-menu entry
+# "Kavri" starts kavri-launch.exe from the programs' folder, and the launcher makes
+# %LOCALAPPDATA%\Kavri and runs the driver in it (the driver, finding no card, shows its message box); uninstalling removes the
 # programs, the entry and the Apps-list line and keeps the user's Kavri.ini and Calibrage.ini.
 # Any line on standard error of a Windows program fails the check.
 # Usage: installer.sh WINE WIXL WXS MSI PROGRAMS_LIST VERSION WINDOWS_VERSION
@@ -46,11 +46,19 @@ on_windows msiexec /i "$(windows_path "$msi")" /qn
 
 folder=$(unix_path 'C:\Program Files\Kavri')
 mapfile -t programs <"$programs_list"
+for program in "${programs[@]}" kavri-launch; do
+  [[ -f $folder/$program.exe ]] || fail "no $program.exe in Program Files\\Kavri"
+  # Its own resources: the icon (type 14, a group icon), the manifest, the version.
+  x86_64-w64-mingw32-objdump -p "$folder/$program.exe" | grep -Eq '^[0-9a-f]+   Entry: ID: 0x00000e,' ||
+    fail "$program.exe has no icon"
+  grep -aq 'requestedExecutionLevel level="asInvoker"' "$folder/$program.exe" ||
+    fail "$program.exe has no manifest"
+  strings -e l "$folder/$program.exe" | grep -qx "$version" || fail "$program.exe has no version"
+done
 for program in "${programs[@]}"; do
   answer=$(on_windows "C:\\Program Files\\Kavri\\$program.exe" --version | tr -d '\r')
   [[ $answer == "$program $version" ]] || fail "installed $program.exe --version said: $answer"
 done
-[[ -f $folder/kavri-launch.exe ]] || fail "no kavri-launch.exe"
 
 # Windows puts a per-machine entry in the common Start menu, Wine in the user's own.
 shortcut=
