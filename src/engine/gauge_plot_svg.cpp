@@ -12,7 +12,7 @@ constexpr double WIDTH = 760;
 constexpr double PANEL_HEIGHT = 380;
 constexpr double TITLE_HEIGHT = 40;
 constexpr double LEFT = 70;    // room for the position axis
-constexpr double RIGHT = 90;   // room for the dial's units and the course labels
+constexpr double RIGHT = 110;  // room for the dial's units and the course labels
 constexpr double TOP = 46;     // the panel's title and the inversion note
 constexpr double BOTTOM = 46;  // the value axis
 
@@ -39,12 +39,15 @@ std::string escaped(std::string_view text) {
   return out;
 }
 
-// A coordinate or a tick value: at most 6 significant digits, no exponent below 1e15.
+// A coordinate or a tick value: a whole number as it is, another with at most 6 significant
+// digits.
 std::string number(double value) {
   char digits[32];
-  const double rounded = std::abs(value) < 1e-9 ? 0 : value;
+  const double rounded = std::round(value);
   const auto end =
-      std::to_chars(digits, digits + sizeof digits, rounded, std::chars_format::general, 6);
+      std::abs(value - rounded) < 1e-6
+          ? std::to_chars(digits, digits + sizeof digits, static_cast<long long>(rounded))
+          : std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6);
   return std::string(digits, end.ptr);
 }
 
@@ -115,10 +118,13 @@ void calibration_marks(std::string& svg, const Frame& f) {
     const double y = f.y(mark.position);
     svg += "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) +
            "\" r=\"4.5\" fill=\"none\" stroke=\"#e67e22\" stroke-width=\"2\" class=\"point\"/>\n";
-    text(svg, x + 7, y - 7, "start",
+    // Labels beside the point, on its left near the right edge.
+    const bool near_edge = x > f.right() - 90;
+    text(svg, near_edge ? x - 7 : x + 7, y - 7, near_edge ? "end" : "start",
          number(mark.dial) + " " + std::string(f.curve.dial_unit) + " : " +
              std::to_string(mark.position),
-         " fill=\"#a04000\" font-size=\"11\"");
+         " fill=\"#a04000\" font-size=\"11\" stroke=\"white\" stroke-width=\"3\" "
+         "paint-order=\"stroke\"");
   }
 }
 
