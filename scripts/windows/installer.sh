@@ -18,7 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() {
-  echo "FAILED: $*"
+  echo "FAILED: $*" >&2
   exit 1
 }
 
@@ -35,6 +35,9 @@ uninstall_entries() { # the Apps list's lines for Kavri: "DisplayVersion" of eac
     tr -d '\r' | awk '/^HKEY/ { key = $0 } /DisplayName.*REG_SZ.*Kavri$/ { found[key] = 1 }
       /DisplayVersion/ { v[key] = $NF } END { for (k in found) print v[k] }'
 }
+
+# A run cut short may have left this version installed, which would refuse the older one.
+[[ -z $(uninstall_entries) ]] || on_windows msiexec /x "$(windows_path "$msi")" /qn
 
 # An older version from the same description, then this one over it.
 (cd "$(dirname "$wxs")" && "$wixl" -a x64 -D Version=0.1.0 -o "$work/old.msi" "$(basename "$wxs")")
