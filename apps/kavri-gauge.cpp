@@ -1,5 +1,6 @@
 // kavri-gauge: for a gauge configuration (".jcf"), the position the transfer cycle would give
 // each simulator value, pass after pass, without the simulator or the card running.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -14,17 +15,24 @@
 #include "config/calibration_tables.h"
 #include "config/gauge_config.h"
 #include "engine/gauge_calculator.h"
+#include "engine/gauge_curve.h"
+#include "engine/gauge_plot_svg.h"
 
 namespace {
 
 constexpr const char* USAGE =
     "usage: kavri-gauge --config FILE [--gauge 1|2] [--calibration FILE --address N]\n"
     "                   [--glide N] [--battery N] VALUE...\n"
+    "       kavri-gauge --config FILE [--gauge 1|2] [--calibration FILE --address N]\n"
+    "                   [--glide N] [--battery N] --plot PICTURE.svg\n"
     "       kavri-gauge --help | --version\n"
     "Prints, for each VALUE (successive passes of one gauge), the position the module shows\n"
     "after the transfer cycle: one byte, or for gauge-1 16-bit types the low and high byte.\n"
+    "With --plot, draws instead the position against the simulator value over the gauge's\n"
+    "range, with the course limits, the inversion and the calibration points.\n"
     "  --config FILE       the gauge configuration (.jcf) of the module\n"
-    "  --gauge 1|2         the gauge (default 1)\n"
+    "  --gauge 1|2         the gauge (default 1; for --plot, each driven gauge)\n"
+    "  --plot PICTURE.svg  the picture to write (SVG)\n"
     "  --calibration FILE  calibration points file (Calibrage.ini), with --address\n"
     "  --address N         the module address whose points to use\n"
     "  --glide N           the glide-slope flag (default 0)\n"
@@ -41,7 +49,8 @@ int fail(const std::string& message) {
 
 struct Options {
   std::string config;
-  int gauge = 1;
+  std::optional<int> gauge;  // 1 when not given, except for a picture: every driven gauge
+  std::optional<std::string> plot;
   std::optional<std::string> calibration;
   std::optional<std::string> address;
   std::int64_t glide = 0;
@@ -60,6 +69,9 @@ bool parse(int argc, char** argv, Options& options) {
       const std::string_view gauge = argv[++i];
       if (gauge != "1" && gauge != "2") return false;
       options.gauge = gauge == "1" ? 1 : 2;
+    } else if (arg == "--plot" && has_value) {
+      options.plot = argv[++i];
+      if (!options.plot->ends_with(".svg")) return false;
     } else if (arg == "--calibration" && has_value) {
       options.calibration = argv[++i];
     } else if (arg == "--address" && has_value) {
@@ -74,8 +86,31 @@ bool parse(int argc, char** argv, Options& options) {
       options.values.emplace_back(arg);
     }
   }
-  return !options.config.empty() && !options.values.empty() &&
+  return !options.config.empty() && options.values.empty() == options.plot.has_value() &&
          options.calibration.has_value() == options.address.has_value();
+}
+
+// Draws the chosen gauge, or every driven gauge of the module, into options.plot.
+int plot(const Options& options, const kavri::ModuleRecord& record,
+         const kavri::CalibrationTables& tables, std::uint8_t glide, std::uint16_t battery) {
+  std::vector<kavri::GaugeCurve> curves;
+  std::string first_reason;  // why the first gauge asked for is not driven
+  for (int gauge : {1, 2}) {
+    if (options.gauge.value_or(gauge) != gauge) continue;
+    const std::string reason =
+        kavri::GaugeCalculator(record, tables, gauge, glide, battery).undriven_reason();
+    if (reason.empty()) {
+      curves.push_back(kavri::trace_gauge_curve(record, tables, gauge, glide, battery));
+    } else if (first_reason.empty()) {
+      first_reason = reason;
+    }
+  }
+  if (curves.empty()) return fail(first_reason);
+  const std::string title = std::filesystem::path(options.config).filename().string();
+  std::ofstream out(*options.plot, std::ios::binary);
+  out << kavri::gauge_plot_svg(title, curves);
+  if (!out.flush()) return fail("cannot write the picture " + kavri::excerpt(*options.plot));
+  return 0;
 }
 
 }  // namespace
@@ -90,19 +125,22 @@ int main(int argc, char** argv) {
   kavri::ModuleRecord record;
   kavri::fill_record_from_gauge_config(*config, record);
 
+  // Both gauges' points: a picture may show both.
   kavri::CalibrationTables tables;
   if (options.calibration) {
-    // load_calibration creates a missing file; a calculator must not, so check first.
+    // load_calibrations creates a missing file; a calculator must not, so check first.
     if (!std::ifstream(*options.calibration)) {
       return fail("cannot read the calibration file " + kavri::excerpt(*options.calibration));
     }
     const std::string address = kavri::format_decimal(kavri::parse_number_text(*options.address));
-    kavri::load_calibration(tables, 0, address, options.gauge - 1, *options.calibration);
+    const kavri::CalibrationGauge gauges[] = {{0, address, 0}, {0, address, 1}};
+    kavri::load_calibrations(tables, gauges, *options.calibration);
   }
+  const auto glide = static_cast<std::uint8_t>(options.glide);
+  const auto battery = static_cast<std::uint16_t>(options.battery);
+  if (options.plot) return plot(options, record, tables, glide, battery);
 
-  kavri::GaugeCalculator calculator(record, tables, options.gauge,
-                                    static_cast<std::uint8_t>(options.glide),
-                                    static_cast<std::uint16_t>(options.battery));
+  kavri::GaugeCalculator calculator(record, tables, options.gauge.value_or(1), glide, battery);
   if (const std::string reason = calculator.undriven_reason(); !reason.empty()) {
     return fail(reason);
   }

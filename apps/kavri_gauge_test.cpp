@@ -1,6 +1,8 @@
 // kavri-gauge run as a process on a few gauge configurations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,72 @@ TEST_F(KavriGaugeTest, ClearFailures) {
   const std::string undriven =
       config("String_offset2 = $0BC0\r\nString_Loffset2 = 2\r\nCombo_2_type = 15\r\n");
   EXPECT_EQ(run({"--config", undriven, "--gauge", "2", "1"}).exit_code, 2);
+}
+
+// The value of attribute `name` in `text` from `from` on, and where that value ends.
+std::pair<std::string, std::size_t> attribute(const std::string& text, const std::string& name,
+                                              std::size_t from) {
+  const std::size_t start = text.find(" " + name + "=\"", from) + name.size() + 3;
+  const std::size_t end = text.find('"', start);
+  return {text.substr(start, end - start), end};
+}
+
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// The demo's fuel and OAT module drawn: both gauges, each curve's points the very numbers that
+// the text output gives for the same values, the calibration points and course limits marked.
+TEST_F(KavriGaugeTest, PictureOfBothGaugesHoldsTheTextOutputsNumbers) {
+  const std::string demo = KAVRI_SOURCE_DIR "/docs/demo/";
+  const Args common{"--config",      demo + "fuel-oat.jcf",
+                    "--calibration", demo + "Calibrage.ini",
+                    "--address",     "33"};
+  Args draw = common;
+  draw.insert(draw.end(), {"--plot", dir.file("fuel-oat.svg")});
+  ASSERT_EQ(run(draw).exit_code, 0);
+  const std::string svg = testing::read_file(dir.file("fuel-oat.svg"));
+  EXPECT_NE(svg.find("<title>fuel-oat.jcf</title>"), std::string::npos);
+  EXPECT_NE(svg.find("jauge 1 : Type XVIII : Fuel non linéaire"), std::string::npos);
+  EXPECT_NE(svg.find("jauge 2 : Type XIV : OAT Non Linéaire"), std::string::npos);
+  EXPECT_EQ(count_of(svg, "class=\"point\""), 5u + 7u);
+  EXPECT_EQ(count_of(svg, "class=\"course\""), 4u);
+  EXPECT_NE(svg.find("100 % : 240"), std::string::npos);
+
+  std::size_t at = 0;
+  for (const std::string gauge : {"1", "2"}) {
+    const auto [number, after_number] = attribute(svg, "data-gauge", at);
+    EXPECT_EQ(number, gauge);
+    const auto [values, after_values] = attribute(svg, "data-values", after_number);
+    const auto [shown, after_shown] = attribute(svg, "data-shown", after_values);
+    at = after_shown;
+    Args typed = common;
+    typed.insert(typed.end(), {"--gauge", gauge});
+    std::istringstream words(values);
+    for (std::string value; words >> value;) typed.push_back(value);
+    EXPECT_GT(typed.size(), common.size() + 100) << "too few points on gauge " << gauge;
+    std::string expected = run(typed).out;
+    std::replace(expected.begin(), expected.end(), '\n', ',');
+    EXPECT_EQ(shown + ",", expected) << "gauge " << gauge;
+  }
+}
+
+TEST_F(KavriGaugeTest, PictureShowsInversionAndRefusesWhatItCannotDraw) {
+  const std::string file = config(
+      "String_crs_maxi1 = 200\r\nString_Crs_maxi_FS_1 = 100\r\nString_offset1 = $0BC0\r\n"
+      "String_Loffset1 = 2\r\nCombo_1_type = 1\r\nCheckBox_invert_1 = 1\r\n");
+  ASSERT_EQ(run({"--config", file, "--plot", dir.file("g.svg")}).exit_code, 0);
+  const std::string svg = testing::read_file(dir.file("g.svg"));
+  EXPECT_NE(svg.find("inversion cochée"), std::string::npos);
+  EXPECT_EQ(count_of(svg, "class=\"curve\""), 1u);  // gauge 2 is not driven
+  EXPECT_EQ(run({"--config", file, "--plot", dir.file("g.png")}).exit_code, 2);
+  EXPECT_EQ(run({"--config", file, "--plot", dir.file("g.svg"), "1"}).exit_code, 2);
+  EXPECT_EQ(run({"--config", file, "--gauge", "2", "--plot", dir.file("g.svg")}).exit_code, 2);
+  EXPECT_EQ(run({"--config", file, "--plot", dir.path() + "/no/such/g.svg"}).exit_code, 2);
 }
 
 }  // namespace

@@ -1,9 +1,19 @@
-# What `cmake --install` lays out, and the Debian package made from it by cpack: the programs,
-# and on Linux the udev rule, the menu entry with its launcher and icon, and the docs.
+# What `cmake --install` lays out, and the Debian package made from it by cpack: the programs
+# (KAVRI_PROGRAMS) and their manual pages, and on Linux the udev rule, the menu entry with its
+# launcher and icon, and the docs. A Windows build makes the installer and the zip's folder.
 include(GNUInstallDirs)
 
-install(TARGETS kavri kavri-bench kavri-sim kavri-gauge kavri-fgfs
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+get_property(KAVRI_PROGRAMS GLOBAL PROPERTY KAVRI_PROGRAMS)
+install(TARGETS ${KAVRI_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The list for the scripts (scripts/check-package.sh, scripts/package-windows.sh), one a line.
+string(REPLACE ";" "\n" program_lines "${KAVRI_PROGRAMS}")
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/programs.txt CONTENT "${program_lines}\n")
+if(WIN32)
+  include(cmake/windows_installer.cmake)
+elseif(KAVRI_SANITIZE STREQUAL "" AND (NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR))
+  # Sanitizer builds make no package, and their programs' leak checks would fail a build.
+  include(cmake/manual_pages.cmake)
+endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(KAVRI_PACKAGE_MAINTAINER "Kavri developers <kavri-dev@example.org>"
@@ -43,7 +53,13 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   if(KAVRI_TESTS AND KAVRI_SANITIZE STREQUAL "")
     add_test(NAME debian_package
              COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-package.sh ${PROJECT_BINARY_DIR})
-    set_tests_properties(debian_package PROPERTIES FIXTURES_REQUIRED tested_programs
+    set_tests_properties(debian_package PROPERTIES FIXTURES_REQUIRED "tested_programs;manual_pages"
                                                    LABELS package)
+    if(TARGET man-pages)
+      add_test(NAME build_manual_pages
+               COMMAND ${CMAKE_COMMAND} --build ${PROJECT_BINARY_DIR} --target man-pages)
+      set_tests_properties(build_manual_pages PROPERTIES FIXTURES_SETUP manual_pages
+                                                         LABELS package)
+    endif()
   endif()
 endif()

@@ -1,3 +1,7 @@
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows_programs.cmake)
+endif()
+
 # The project's warnings, per compiler, for every target of ours (not for third-party code).
 add_library(kavri_warnings INTERFACE)
 if(MSVC)
@@ -29,6 +33,24 @@ endfunction()
 #   package  builds and checks the installable package
 # A test that names no label is `unit`: kavri_tests() and add_test() below give it.
 set(KAVRI_DEFAULT_TEST_LABEL unit)
+
+# kavri_shipped_program(name SUMMARY text SOURCES files... LIBS libraries...): a program that
+# users get. The list of these programs (global property KAVRI_PROGRAMS, in the order declared)
+# is the one that the install rules, the Debian package, the manual pages and the Windows
+# installer and zip all read; SUMMARY is the one line that says what the program is (its manual
+# page's NAME line).
+function(kavri_shipped_program name)
+  cmake_parse_arguments(P "" "SUMMARY" "SOURCES;LIBS" ${ARGN})
+  if(NOT P_SUMMARY)
+    message(FATAL_ERROR "kavri_shipped_program(${name}) needs a SUMMARY: its manual page's NAME")
+  endif()
+  kavri_program(${name} SOURCES ${P_SOURCES} LIBS ${P_LIBS})
+  if(WIN32)
+    kavri_windows_resources(${name} "${P_SUMMARY}")
+  endif()
+  set_target_properties(${name} PROPERTIES KAVRI_SUMMARY "${P_SUMMARY}")
+  set_property(GLOBAL APPEND PROPERTY KAVRI_PROGRAMS ${name})
+endfunction()
 
 # kavri_tests(name SOURCES files... LIBS libraries... [LABELS labels...]
 #             [PROPERTIES name value...]): one GoogleTest program, linked with the libraries

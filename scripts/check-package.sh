@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks what a build tree (its programs built) installs: the Debian package that cpack makes of
-# it (its files, its dependencies, lintian), the menu entry (desktop-file-validate), and the
+# Checks what a build tree (its programs and manual pages built) installs: the Debian package
+# that cpack makes of it (its files, every program of the build's programs.txt with its manual
+# page, its dependencies, lintian with no finding at all about manual pages), the menu entry (desktop-file-validate), and the
 # launcher that the entry starts, which must run the driver in the user's own Kavri folder.
 # Usage: scripts/check-package.sh BUILD_DIR
 set -euo pipefail
@@ -18,8 +19,11 @@ if ! cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.
 fi
 deb=$(echo "$work"/package/kavri_*.deb)
 dpkg-deb --contents "$deb" | awk '{ print substr($6, 2) }' >"$work/files"
-for path in /usr/bin/{kavri,kavri-bench,kavri-sim,kavri-gauge,kavri-fgfs} \
-  /usr/lib/udev/rules.d/70-kavri.rules /usr/share/applications/kavri.desktop \
+shipped=()
+while read -r program; do
+  shipped+=("/usr/bin/$program" "/usr/share/man/man1/$program.1.gz")
+done <"$build/programs.txt"
+for path in "${shipped[@]}" /usr/lib/udev/rules.d/70-kavri.rules /usr/share/applications/kavri.desktop \
   /usr/libexec/kavri/kavri-launch /usr/share/icons/hicolor/{scalable/apps/kavri.svg,48x48/apps/kavri.png} \
   /usr/share/doc/kavri/{README.md,copyright,changelog.gz} \
   /usr/share/doc/kavri/docs/images/{main_window,parameter_window,fuel_window,virtual_panel}.png; do
@@ -28,7 +32,13 @@ done
 depends=$(dpkg-deb --field "$deb" Depends)
 [[ $depends == *libfltk1.3* && $depends == *libhidapi-hidraw0* ]] ||
   fail "the package does not depend on FLTK and hidapi: $depends"
-lintian --fail-on error "$deb" 2>/dev/null || fail "lintian found errors in the package"
+lintian --fail-on error "$deb" >"$work/lintian" 2>/dev/null || {
+  cat "$work/lintian" >&2
+  fail "lintian found errors in the package"
+}
+if grep -E 'manpage|manual-page' "$work/lintian" >&2; then
+  fail "lintian finds fault with the manual pages"
+fi
 
 dpkg-deb --extract "$deb" "$work/root"
 desktop-file-validate "$work/root/usr/share/applications/kavri.desktop" ||

@@ -13,10 +13,6 @@ cd build/demo
 if [ ! -e Kavri.ini ]; then
   printf 'backlight = 10\r\nmode_reduit = 0\r\n' > Kavri.ini
 fi
-if [ ! -e Calibrage.ini ]; then
-  printf '%s\r\n' '[Essence]' 'Pos0A33S0 = 10' 'Pos25A33S0 = 60' 'Pos50A33S0 = 120' \
-    'Pos75A33S0 = 180' 'Pos100A33S0 = 240' '[OAT_NL]' 'Pos-50A33S1 = 10' 'Pos-40A33S1 = 40' \
-    'Pos-20A33S1 = 90' 'Pos0A33S1 = 128' 'Pos20A33S1 = 170' 'Pos40A33S1 = 215' \
-    'Pos50A33S1 = 245' > Calibrage.ini
-fi
+# The demo's fuel and OAT module (address 33): docs/demo/fuel-oat.jcf, and its points.
+[ -e Calibrage.ini ] || cp ../../docs/demo/Calibrage.ini Calibrage.ini
 exec ../apps/kavri-bench "$@"

@@ -10,9 +10,10 @@ packages=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   jq  # scripts/bench.sh reads the benchmarks' JSON
   dpkg-dev file lintian desktop-file-utils
+  librsvg2-bin  # scripts/readme-pictures.sh and render-icons.sh draw SVG pictures
   # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer
-  # their message boxes, zip to package them.
-  g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xdotool zip
+  # their message boxes, zip and wixl (the installer) to package them.
+  g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xdotool zip wixl
   "$@"
 )
 missing=()

@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
-# Builds build-windows/kavri-windows.zip: the four Windows programs (each runs alone: the C++
-# runtime is linked in), the French and English read-me and the license, in one folder "kavri"
-# that a Windows user unzips and runs. Needs the packages of scripts/install-deps.sh.
+# Builds what a Windows user gets: the installer build-windows/kavri-<version>.msi, and
+# build-windows/kavri-windows.zip for those who want none: the Windows programs (each runs
+# alone: the C++ runtime is linked in; the list is the build's programs.txt), the French and
+# English read-me and the license, in one folder "kavri". Needs the packages of
+# scripts/install-deps.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${KAVRI_JOBS:-$(nproc)}
-programs=(kavri kavri-bench kavri-sim kavri-gauge)
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$jobs" --target "${programs[@]}"
+cmake --build --preset windows -j "$jobs" --target kavri-msi
 
 stage=build-windows/package
 rm -rf "$stage" build-windows/kavri-windows.zip
 mkdir -p "$stage/kavri"
-for program in "${programs[@]}"; do
-  x86_64-w64-mingw32-strip -o "$stage/kavri/$program.exe" "build-windows/apps/$program.exe"
-done
+while read -r program; do
+  cp "build-windows/installed-programs/$program.exe" "$stage/kavri/"
+done <build-windows/programs.txt
 # Windows' Notepad wants CR LF; the byte order mark tells it the text is UTF-8.
 to_windows_text() { printf '\xEF\xBB\xBF'; sed 's/$/\r/' "$1"; }
 to_windows_text packaging/windows/LISEZMOI.txt >"$stage/kavri/LISEZMOI-README.txt"
@@ -23,3 +24,4 @@ to_windows_text packaging/copyright >"$stage/kavri/LICENSE.txt"
 (cd "$stage" && zip -q -r -X ../kavri-windows.zip kavri)
 echo "build-windows/kavri-windows.zip:"
 unzip -l build-windows/kavri-windows.zip
+ls -l build-windows/kavri-*.msi

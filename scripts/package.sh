@@ -6,5 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target kavri kavri-bench kavri-sim kavri-gauge
+# The programs (the build's programs.txt) and their manual pages.
+mapfile -t programs <build/programs.txt
+cmake --build --preset default -j "$(nproc)" --target "${programs[@]}" man-pages
 cpack --config build/CPackConfig.cmake -B build/package | grep 'package:'

@@ -27,7 +27,11 @@ cp "$deb" "$root/tmp/"
 
 echo "== apt-get install ./$(basename "$deb")"
 apt_in_root install "./tmp/$(basename "$deb")" | tail -3
-for program in kavri kavri-bench kavri-sim kavri-gauge; do in_root "$program" --version; done
+# Every program the package holds answers, and has its manual page.
+for program in $(dpkg-deb --contents "$deb" | awk '$6 ~ /^\.\/usr\/bin\/./ { sub(".*/", "", $6); print $6 }'); do
+  in_root "$program" --version
+  [[ -f $root/usr/share/man/man1/$program.1.gz ]] || { echo "no manual page for $program" >&2; exit 1; }
+done
 in_root kavri --help >/dev/null
 desktop-file-validate "$root/usr/share/applications/kavri.desktop"
 in_root env HOME=/tmp/user /usr/libexec/kavri/kavri-launch --version

@@ -91,7 +91,7 @@ std::string GaugeCalculator::undriven_reason() const {
   return {};
 }
 
-std::string GaugeCalculator::pass(double value) {
+GaugePosition GaugeCalculator::shown_after_pass(double value) {
   ReceiveAreas& areas = record_.gauges[static_cast<std::size_t>(gauge_ - 1)].value;
   switch (offset_length()) {
     case 8:
@@ -108,10 +108,15 @@ std::string GaugeCalculator::pass(double value) {
       break;
   }
   const BusCommands sent = gauge_step(record_, gauge_ - 1, tables_, 0, work_);
-  const std::string low = std::to_string(record_gauge().last_position);
   if (sent.count == 2) shown_high_ = sent.items[1].data;
-  if (gauge_ == 2 || !is_split_type(record_gauge().type)) return low;
-  return low + " " + std::to_string(shown_high_);
+  return {record_gauge().last_position, split() ? shown_high_ : std::uint8_t{0}};
 }
+
+std::string GaugeCalculator::text_of(GaugePosition shown) const {
+  if (!split()) return std::to_string(shown.low);
+  return std::to_string(shown.low) + " " + std::to_string(shown.high);
+}
+
+bool GaugeCalculator::split() const { return gauge_ == 1 && is_split_type(record_gauge().type); }
 
 }  // namespace kavri

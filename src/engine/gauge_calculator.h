@@ -35,9 +35,15 @@ class GaugeCalculator {
   std::string undriven_reason() const;
   std::uint8_t offset_length() const;
 
-  // One pass with `value` received at the gauge's offset. Returns what the module then shows:
-  // one position byte, or for gauge-1 split types the low and the high byte.
-  std::string pass(double value);
+  // One pass with `value` received at the gauge's offset: what the module then shows.
+  GaugePosition shown_after_pass(double value);
+  // What the module shows as text: one position byte, or for gauge-1 split types the low and
+  // the high byte.
+  std::string text_of(GaugePosition shown) const;
+  // shown_after_pass as text.
+  std::string pass(double value) { return text_of(shown_after_pass(value)); }
+  // Whether the gauge's position is 16 bits split over both position commands.
+  bool split() const;
 
  private:
   const GaugeRecord& record_gauge() const;  // the record's gauge that this calculator shows

@@ -31,13 +31,7 @@ ConversionInputs conversion_inputs(const ModuleRecord& m, const CalibrationTable
                                    int module_index, int gauge, const TransferWork& work) {
   ConversionInputs in;
   const GaugeRecord& g = m.gauges[static_cast<std::size_t>(gauge)];
-  in.gauge.type = g.type;
-  in.gauge.ratio = g.ratio;
-  in.gauge.course_min = g.course_min;
-  in.gauge.course_max = g.course_max;
-  in.gauge.sim_min = g.sim_min;
-  in.gauge.sim_max = g.sim_max;
-  in.gauge.offset_length = g.offset_length;
+  in.gauge = gauge_settings(m, gauge + 1);
   in.value_u16 = g.value.value_u16;
   in.gauge2_type = m.gauges[1].type;
   in.output2_offset_length = m.outputs[1].offset_length;
@@ -56,6 +50,19 @@ std::optional<GaugePosition> convert(const ConversionInputs& in, int gauge, doub
 }
 
 }  // namespace
+
+GaugeSettings gauge_settings(const ModuleRecord& m, int gauge) {
+  const GaugeRecord& g = m.gauges[static_cast<std::size_t>(gauge - 1)];
+  GaugeSettings settings;
+  settings.type = g.type;
+  settings.ratio = g.ratio;
+  settings.course_min = g.course_min;
+  settings.course_max = g.course_max;
+  settings.sim_min = g.sim_min;
+  settings.sim_max = g.sim_max;
+  settings.offset_length = g.offset_length;
+  return settings;
+}
 
 void* receive_area(ReceiveAreas& areas, std::uint8_t length) {
   switch (length) {

@@ -38,6 +38,9 @@ struct BusCommands {
   }
 };
 
+// The configuration fields of gauge `gauge` (1 or 2) of a module.
+GaugeSettings gauge_settings(const ModuleRecord& m, int gauge);
+
 // The receive area of a value of `length` bytes (1, 2, 4 or 8), or null for any other length:
 // such a gauge or output receives nothing and is left undriven, rather than converting
 // whatever another gauge left in the working value.
