@@ -19,7 +19,7 @@ declare -A may_use=(
   [shell]="base config device engine modules simlink ui"
   [server]="base simlink"
   [virtual]="base config device server ui modules/module_params.h"
-  [bridges]="base server simlink/ipc_records.h"
+  [bridges]="base server simlink/ipc_records.h config/file_access.h"
 )
 
 status=0

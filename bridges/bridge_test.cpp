@@ -1,8 +1,6 @@
 // The bridge on virtual time, with its real server in a private directory and a socket that
 // records what would go to FlightGear: when it serves, what bad datagrams may not do, and
 // what reaches FlightGear of the driver's writes.
-#include "bridges/fgfs_bridge.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bridges/fgfs_bridge.h"
 #include "bridges/testdata/recorded_flight.h"
 #include "simlink/ipc_client.h"
 #include "simlink/posix_transport.h"
