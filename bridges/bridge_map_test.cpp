@@ -80,6 +80,20 @@ TEST(BridgeMapParser, ReadsLinesWithCommentsBlanksAndEitherOffsetNotation) {
   EXPECT_EQ(map->write_lines(), (std::vector<const MapLine*>{&map->lines[1], &map->lines[2]}));
 }
 
+TEST(BridgeMapParser, TakesADecimalTooSmallForADoubleAsTheNearestDouble) {
+  const std::vector<std::pair<const char*, std::optional<double>>> cases{
+      {"1e-400", 0.0}, {"-1e-400", -0.0}, {"1e-310", 1e-310}, {"1e400", std::nullopt}};
+  for (const auto& [bias, expected] : cases) {
+    std::string error;
+    const auto map = parse_fgfs_map(
+        std::string("0x02BC 4 int /velocities/airspeed-kt 128 ") + bias + " read\n", "p", error);
+    ASSERT_EQ(map.has_value(), expected.has_value()) << bias << ": " << error;
+    if (map) {
+      EXPECT_EQ(map->lines[0].bias, *expected) << bias;
+    }
+  }
+}
+
 // One documented value per line of the built-in map: FlightGear's property value and what the
 // offset holds for it in the offsets list's units.
 struct Documented {

@@ -126,6 +126,9 @@ int run_bridge_program(const BridgeRun& run) {
     std::cerr << run.program << ": " << error << "\n";
     return 1;
   }
+  // Standard error is tied to standard output, which it would flush (and wait for, when nobody
+  // reads it) before each message.
+  std::cerr.tie(nullptr);
   std::unique_ptr<LinePrinter> printer;
   BridgeOptions options;
   options.on_news = [program = run.program](const std::string& sentence) {
