@@ -209,18 +209,6 @@ TEST_F(FgfsBridgeTest, ALeverMovedFasterThanFlightGearReadsSendsOneLineAPeriodTh
   EXPECT_EQ(socket.sent().back(), "0.750000,0.000000,1.000000\n");
 }
 
-// An RREF answer of (index, value) pairs.
-std::string answer(const std::vector<std::pair<std::int32_t, float>>& pairs) {
-  std::string datagram = "RREF,";
-  for (const auto& [index, value] : pairs) {
-    for (std::uint32_t word :
-         {static_cast<std::uint32_t>(index), std::bit_cast<std::uint32_t>(value)}) {
-      for (int i = 0; i < 4; ++i) datagram += static_cast<char>(word >> (8 * i) & 0xFF);
-    }
-  }
-  return datagram;
-}
-
 class XplaneBridgeTest : public FgfsBridgeTest {
  protected:
   // The RREF requests sent so far, as (frequency, index).
@@ -261,7 +249,7 @@ TEST_F(XplaneBridgeTest, SubscribesUntilAnswersComeAndAgainAfterTwoSecondsWithou
 
   const MapLine& airspeed = line_at(0x02BC);
   const MapLine& rpm = line_at(0x0898);
-  xplane.take_datagram(answer({{airspeed.line_number, 74.9f}, {rpm.line_number, 2400.0f}}));
+  xplane.take_datagram(rref_answer({{airspeed.line_number, 74.9f}, {rpm.line_number, 2400.0f}}));
   EXPECT_TRUE(xplane.serving());
   EXPECT_EQ(xplane.offsets().get(0x02BC, 4), 9587u);
   EXPECT_EQ(xplane.offsets().get(0x0898, 2), 9600u);
@@ -280,18 +268,19 @@ TEST_F(XplaneBridgeTest, SubscribesUntilAnswersComeAndAgainAfterTwoSecondsWithou
 TEST_F(XplaneBridgeTest, HostileAnswersAreRefusedWholeAndTheLeversGoBackAsDref) {
   const MapLine& airspeed = line_at(0x02BC);
   const MapLine& flag = line_at(0x0C4C);
-  xplane.take_datagram(answer({{airspeed.line_number, 74.9f}}));
+  xplane.take_datagram(rref_answer({{airspeed.line_number, 74.9f}}));
   const std::vector<std::uint8_t> before = all_offsets();
   const float inf = std::numeric_limits<float>::infinity();
   const std::vector<std::pair<const char*, std::string>> hostile{
       {"short", "RREF"},
-      {"odd length", answer({{airspeed.line_number, 80.0f}}) + "x"},
-      {"wrong header", "DREF" + answer({{airspeed.line_number, 80.0f}}).substr(4)},
-      {"unknown index", answer({{airspeed.line_number, 80.0f}, {9999, 1.0f}})},
-      {"write-only index", answer({{airspeed.line_number, 80.0f}, {-1, 1.0f}})},
-      {"NaN", answer({{airspeed.line_number, std::numeric_limits<float>::quiet_NaN()}})},
-      {"infinity", answer({{airspeed.line_number, -inf}})},
-      {"beyond the offset", answer({{airspeed.line_number, 80.0f}, {flag.line_number, -300.0f}})},
+      {"odd length", rref_answer({{airspeed.line_number, 80.0f}}) + "x"},
+      {"wrong header", "DREF" + rref_answer({{airspeed.line_number, 80.0f}}).substr(4)},
+      {"unknown index", rref_answer({{airspeed.line_number, 80.0f}, {9999, 1.0f}})},
+      {"write-only index", rref_answer({{airspeed.line_number, 80.0f}, {-1, 1.0f}})},
+      {"NaN", rref_answer({{airspeed.line_number, std::numeric_limits<float>::quiet_NaN()}})},
+      {"infinity", rref_answer({{airspeed.line_number, -inf}})},
+      {"beyond the offset",
+       rref_answer({{airspeed.line_number, 80.0f}, {flag.line_number, -300.0f}})},
       {"64 KiB", std::string(65507, 'R')},
   };
   for (const auto& [name, datagram] : hostile) {

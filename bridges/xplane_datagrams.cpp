@@ -42,6 +42,15 @@ std::string dref_datagram(float value, std::string_view name) {
   return out;
 }
 
+std::string rref_answer(const std::vector<RrefValue>& values) {
+  std::string out = "RREF,";
+  for (const RrefValue& value : values) {
+    put_u32(out, static_cast<std::uint32_t>(value.index));
+    put_u32(out, std::bit_cast<std::uint32_t>(value.value));
+  }
+  return out;
+}
+
 std::optional<std::vector<RrefValue>> decode_rref_answer(std::string_view datagram,
                                                          std::string& error) {
   constexpr std::size_t HEADER = 5, PAIR = 8;

@@ -33,6 +33,9 @@ struct RrefValue {
   float value = 0;
 };
 
+// An RREF answer as X-Plane sends it ("RREF," and the pairs): for stand-ins and benchmarks.
+std::string rref_answer(const std::vector<RrefValue>& values);
+
 // The pairs of an RREF answer, or nullopt with the reason in `error`: another header, or a
 // length that is not the header and whole pairs.
 std::optional<std::vector<RrefValue>> decode_rref_answer(std::string_view datagram,

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "bridges/xplane_datagrams.h"
+
 namespace kavri::testing {
 namespace {
 
@@ -23,10 +25,6 @@ std::uint32_t read_u32(const char* bytes) {
   std::uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[i]);
   return value;
-}
-
-void append_u32(std::string& out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out += static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
 // The zero-terminated name of a field of `size` bytes.
@@ -143,13 +141,12 @@ void XplaneStandIn::answer(std::int64_t now) {
     to.sin_addr.s_addr = address.first;
     to.sin_port = address.second;
     for (std::size_t first = 0; first < subscriptions.size(); first += PAIRS_PER_ANSWER) {
-      std::string datagram = "RREF,";
+      std::vector<RrefValue> pairs;
       for (std::size_t i = first; i < subscriptions.size() && i < first + PAIRS_PER_ANSWER; ++i) {
-        append_u32(datagram, static_cast<std::uint32_t>(subscriptions[i]->index));
         const auto found = values_.find(subscriptions[i]->name);
-        append_u32(datagram,
-                   std::bit_cast<std::uint32_t>(found == values_.end() ? 0.0f : found->second));
+        pairs.push_back({subscriptions[i]->index, found == values_.end() ? 0.0f : found->second});
       }
+      const std::string datagram = rref_answer(pairs);
       sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
              sizeof to);
     }
