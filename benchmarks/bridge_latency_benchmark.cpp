@@ -16,6 +16,7 @@
 #include "bridges/fgfs_bridge.h"
 #include "bridges/testdata/recorded_flight.h"
 #include "bridges/xplane_bridge.h"
+#include "bridges/xplane_datagrams.h"
 #include "simlink/posix_transport.h"
 #include "testing/files.h"
 #include "testing/position_latency.h"
