@@ -1,5 +1,6 @@
 #include "bridges/bridge_map.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -185,6 +186,13 @@ std::vector<const MapLine*> lines_where(const BridgeMap& map, bool (MapLine::*ke
 }
 
 }  // namespace
+
+bool name_characters_only(std::string_view name) {
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+           c == '_' || c == '-' || c == '.' || c == '[' || c == ']';
+  });
+}
 
 std::vector<const MapLine*> BridgeMap::read_lines() const {
   return lines_where(*this, &MapLine::reads);

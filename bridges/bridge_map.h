@@ -45,6 +45,11 @@ struct BridgeMap {
   std::vector<const MapLine*> write_lines() const;
 };
 
+// True when `name` holds only the characters of both simulators' variable names (letters,
+// digits, "/", "_", "-", ".", "[" and "]"): none that a map line, an XML file or a request
+// field would read otherwise.
+bool name_characters_only(std::string_view name);
+
 // What one simulator accepts as a variable's name.
 struct SimulatorNames {
   const char* simulator;  // "FlightGear", "X-Plane": for messages

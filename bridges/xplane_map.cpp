@@ -1,6 +1,5 @@
 #include "bridges/xplane_map.h"
 
-#include <algorithm>
 #include <string>
 
 #include "bridges/xplane_datagrams.h"
@@ -13,10 +12,7 @@ std::string dataref_refusal(std::string_view name) {
     return "dataref of " + std::to_string(name.size()) + " characters: X-Plane's requests hold " +
            std::to_string(RREF_NAME_FIELD - 1);
   }
-  const bool plausible = std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
-           c == '_' || c == '-' || c == '.' || c == '[' || c == ']';
-  });
+  const bool plausible = name_characters_only(name);
   if (plausible && name.front() != '/') return {};
   return "dataref \"" + std::string(name) +
          "\" is not a name such as sim/cockpit2/gauges/indicators/airspeed_kts_pilot";
