@@ -3,8 +3,11 @@
 // demo Cessna 172 panel, must put each needle where kavri-gauge puts the values kavri-fgfs
 // says it decoded, its throttle lever must reach "FlightGear", and the link must go down when
 // the stream stops and come back when it resumes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -27,6 +30,7 @@
 #include "shell/main_loop.h"
 #include "simlink/transport_posix.h"
 #include "testing/files.h"
+#include "testing/panel_positions.h"
 #include "testing/process.h"
 #include "testing/virtual_modules.h"
 #include "ui/headless_toolkit.h"
@@ -118,104 +122,6 @@ class KavriFgfs : public ::testing::Test {
   Clock::time_point last_frame_sent;
 };
 
-// --- The panel's needles against kavri-gauge.
-
-using Gauge = std::pair<int, int>;  // (module address, gauge 1 or 2)
-
-// The position reports after the exploration, by gauge: bytes, or "low high" for the gauges 1
-// of the modules at `split` addresses (both commands carry their 16-bit position). A cut last
-// line is skipped.
-std::map<Gauge, std::vector<std::string>> reported(const std::string& trace,
-                                                   const std::set<int>& split) {
-  std::map<Gauge, std::vector<std::string>> shown;
-  std::istringstream lines(trace);
-  bool explored = false;
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line);
-    std::string ms, direction, hex;
-    fields >> ms >> direction;
-    std::vector<int> bytes;
-    while (fields >> hex) bytes.push_back(std::stoi(hex, nullptr, 16));
-    if (bytes.size() != REPORT_SIZE) continue;
-    if (direction == "<" && bytes[1] == RSP_EXPLORATION_DONE) explored = true;
-    const int gauge = bytes[1] == CMD_SET_POSITION_1 ? 1 : bytes[1] == CMD_SET_POSITION_2 ? 2 : 0;
-    if (!explored || direction != ">" || gauge == 0) continue;
-    auto& positions = shown[{bytes[2], split.count(bytes[2]) ? 1 : gauge}];
-    if (split.count(bytes[2]) && gauge == 2 && !positions.empty()) {
-      positions.back() += " " + std::to_string(bytes[3]);
-    } else {
-      positions.push_back(std::to_string(bytes[3]));
-    }
-  }
-  return shown;
-}
-
-// The value the frame printed as "$OFFSET:SIZE=VALUE ..." gives `length` bytes at `offset`, as
-// kavri-gauge takes it: an integer (the bytes read as signed), or the decimal of a double.
-std::string value_in(const std::string& printed, std::uint32_t offset, std::uint32_t length) {
-  std::istringstream items(printed);
-  for (std::string item; items >> item;) {
-    const auto start = static_cast<std::uint32_t>(std::stoul(item.substr(1, 4), nullptr, 16));
-    const auto size = static_cast<std::uint32_t>(std::stoul(item.substr(6, 1)));
-    const std::string value = item.substr(8);
-    if (offset < start || offset + length > start + size) continue;
-    if (value.find_first_of(".e") != std::string::npos) return value;  // a double, whole
-    const std::uint64_t bytes =
-        static_cast<std::uint64_t>(std::stoll(value)) >> (8 * (offset - start));
-    const unsigned unused = 64 - 8 * length;
-    return std::to_string(static_cast<std::int64_t>(bytes << unused) >> unused);
-  }
-  ADD_FAILURE() << "no value at " << offset << " in " << printed;
-  return "0";
-}
-
-// The module's configuration as a ".jcf" file, which kavri-gauge reads.
-void write_jcf(const std::string& path, const VirtualModule& module) {
-  std::vector<GaugeConfigLine> lines;
-  for (Param param : gauge_config_order()) {
-    const ParamInfo& info = param_info(param);
-    std::int64_t value = module.param(param);
-    if (info.kind == ParamKind::type_list) value -= 1;
-    if (info.kind == ParamKind::inversion_box) value = value != 0 ? 1 : 0;
-    lines.emplace_back(info.jcf_key, std::to_string(value));
-  }
-  write_gauge_config(path, lines);
-}
-
-// kavri-gauge's positions for `values`, one line per value ("low" or "low high").
-std::vector<std::string> gauge_positions(const std::string& jcf, int gauge, int address,
-                                         int battery, const std::vector<std::string>& values) {
-  std::vector<std::string> args{KAVRI_GAUGE_PROGRAM, "--calibration",
-                                DEMO + "c172-calibration.ini"};
-  for (const auto& [option, value] : {std::pair<const char*, std::string>{"--config", jcf},
-                                      {"--gauge", std::to_string(gauge)},
-                                      {"--address", std::to_string(address)},
-                                      {"--battery", std::to_string(battery)}}) {
-    args.insert(args.end(), {option, value});
-  }
-  args.insert(args.end(), values.begin(), values.end());
-  const auto result = testing::run_process(args);
-  EXPECT_EQ(result.exit_code, 0) << result.err;
-  std::vector<std::string> positions;
-  std::istringstream lines(result.out);
-  for (std::string line; std::getline(lines, line);) positions.push_back(line);
-  EXPECT_EQ(positions.size(), values.size());
-  return positions;
-}
-
-// True when `shown` is `expected` with some elements left out: the driver sees the stream at
-// its own passes, and reports a position only when it changes.
-bool is_subsequence(const std::vector<std::string>& shown,
-                    const std::vector<std::string>& expected) {
-  std::size_t at = 0;
-  for (const std::string& s : shown) {
-    while (at < expected.size() && expected[at] != s) ++at;
-    if (at == expected.size()) return false;
-    ++at;
-  }
-  return true;
-}
-
 TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
   std::string panel = read_file(DEMO + "c172-panel.ini");
   const std::string lever = "analog_value = 13926";
@@ -239,7 +145,8 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
   // The stream holds its first frame until the driver's first pass (500 ms per module) is over.
   ASSERT_TRUE(wait_until(
       [&] {
-        return reported(read_file(file("trace.txt")), {}).count({modules->back().address, 1});
+        return testing::reported(read_file(file("trace.txt")), {})
+            .count({modules->back().address, 1});
       },
       &flight[0]))
       << read_file(file("bench-err.txt"));
@@ -260,42 +167,9 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
   std::istringstream out(read_file(file("fgfs-out.txt")));
   for (std::string line; std::getline(out, line);) printed.push_back(line);
   ASSERT_GT(printed.size(), 300u);
-  std::set<int> split;
-  for (const VirtualModule& m : *modules) {
-    if (is_split_type(static_cast<int>(m.param(Param::gauge1_type)))) split.insert(m.address);
-  }
-  const auto shown_by_gauge = reported(read_file(file("trace.txt")), split);
-  int gauges = 0;
-  for (const VirtualModule& m : *modules) {
-    const std::string jcf = file(("module" + std::to_string(m.address) + ".jcf").c_str());
-    write_jcf(jcf, m);
-    for (int gauge = 1; gauge <= 2; ++gauge) {
-      const auto offset = m.param(gauge == 1 ? Param::gauge1_offset : Param::gauge2_offset);
-      const auto length =
-          m.param(gauge == 1 ? Param::gauge1_offset_length : Param::gauge2_offset_length);
-      if (offset == 0) continue;
-      std::vector<std::string> values, batteries;
-      for (const std::string& frame : printed) {
-        values.push_back(value_in(frame, static_cast<std::uint32_t>(offset),
-                                  static_cast<std::uint32_t>(length)));
-        batteries.push_back(value_in(frame, 0x281C, 2));
-      }
-      // The fuel gauges read the battery word: each frame's position under its own battery.
-      const auto on = gauge_positions(jcf, gauge, m.address, 1, values);
-      const auto off = gauge_positions(jcf, gauge, m.address, 0, values);
-      std::vector<std::string> expected;
-      for (std::size_t i = 0; i < on.size() && i < off.size(); ++i) {
-        expected.push_back(batteries[i] == "0" ? off[i] : on[i]);
-      }
-      const auto shown = shown_by_gauge.count({m.address, gauge})
-                             ? shown_by_gauge.at({m.address, gauge})
-                             : std::vector<std::string>{};
-      ASSERT_FALSE(shown.empty()) << "module " << m.address << " gauge " << gauge;
-      EXPECT_TRUE(is_subsequence(shown, expected)) << "module " << m.address << " gauge " << gauge;
-      EXPECT_EQ(shown.back(), expected.back()) << "module " << m.address << " gauge " << gauge;
-      ++gauges;
-    }
-  }
+  const int gauges = testing::expect_needles_follow(
+      *modules, printed, read_file(file("trace.txt")),
+      {KAVRI_GAUGE_PROGRAM, DEMO + "c172-calibration.ini", dir.path()});
   EXPECT_EQ(gauges, 11);
 
   // The lever's 8192 of 16384, with FlightGear's own propeller and mixture values of the time.
@@ -352,6 +226,88 @@ TEST_F(KavriFgfs, MisusesExitWith2AndTheProtocolFileComesFromTheMap) {
   EXPECT_TRUE(output < trim && trim < throttle && throttle < input) << xml;
   EXPECT_NE(xml.find("<node>/controls/engines/engine[0]/throttle</node>", input), std::string::npos)
       << xml;
+}
+
+// --- Files: only regular ones are read or replaced, and the protocol file is always XML.
+
+TEST_F(KavriFgfs, ReadsAndReplacesRegularFilesOnly) {
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), KAVRI_FGFS_PROGRAM);
+    return testing::run_process(args, {dir.path(), {}, {}}, 20s);
+  };
+  ASSERT_EQ(mkfifo(file("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(file("folder").c_str(), 0700), 0);
+  for (const std::string& map : {std::string("/dev/zero"), file("fifo"), file("folder")}) {
+    const auto result = run({"--map", map, "--write-protocol", "."});
+    EXPECT_EQ(result.exit_code, 1) << map << ": " << result.err;
+  }
+  EXPECT_EQ(run({"--write-protocol", ""}).exit_code, 2) << "no folder: not the root";
+  // Something other than a file where kavri.xml goes: a FIFO, a folder, a symbolic link.
+  write_file(file("victim"), "kept");
+  for (const char* target : {"fifo", "folder", "link"}) {
+    const std::string out = file((std::string("out-") + target).c_str());
+    ASSERT_EQ(mkdir(out.c_str(), 0700), 0);
+    const std::string xml = out + "/kavri.xml";
+    ASSERT_EQ(target == std::string("fifo")     ? mkfifo(xml.c_str(), 0600)
+              : target == std::string("folder") ? mkdir(xml.c_str(), 0700)
+                                                : symlink(file("victim").c_str(), xml.c_str()),
+              0);
+    EXPECT_EQ(run({"--write-protocol", out}).exit_code, 1) << target;
+  }
+  EXPECT_EQ(read_file(file("victim")), "kept");
+}
+
+TEST_F(KavriFgfs, MapCommentsNeverMakeTheProtocolFileIllFormed) {
+  const std::vector<std::string> comments{"control \x01\x1b",
+                                          "Latin-1 \xe9t\xe9",
+                                          "markup <b>&amp;</b> ]]>",
+                                          "UTF-8 \xc3\xa9t\xc3\xa9",
+                                          "not a character \xef\xbf\xbe",
+                                          "cut \xe2\x82"};
+  std::string map;
+  for (std::size_t i = 0; i < comments.size(); ++i) {
+    map += "0x0B" + std::to_string(10 + 2 * i) + " 2 int /a/b 1 0 read # " + comments[i] + "\n";
+  }
+  write_file(file("panel.map"), map);
+  const auto written = testing::run_process(
+      {KAVRI_FGFS_PROGRAM, "--map", "panel.map", "--write-protocol", "."}, {dir.path(), {}, {}});
+  ASSERT_EQ(written.exit_code, 0) << written.err;
+  const auto parsed = testing::run_process({"/usr/bin/xmllint", "--noout", file("kavri.xml")});
+  EXPECT_EQ(parsed.exit_code, 0) << parsed.err;
+  EXPECT_NE(read_file(file("kavri.xml")).find("UTF-8 \xc3\xa9t\xc3\xa9"), std::string::npos);
+}
+
+// --- Ends and output that nobody reads.
+
+TEST_F(KavriFgfs, AnUnreadPrintNeitherKeepsServingNorHoldsTheEnd) {
+  ASSERT_EQ(mkfifo(file("fgfs-out.txt").c_str(), 0600), 0);
+  const int reader = open(file("fgfs-out.txt").c_str(), O_RDONLY | O_NONBLOCK);  // never read
+  ASSERT_GE(reader, 0);
+  start_bridge();
+  // Far more printed lines than a pipe holds.
+  for (std::size_t i = 0; i < 400; ++i) {
+    send_frame(flight[i]);
+    std::this_thread::sleep_for(2ms);
+  }
+  EXPECT_TRUE(wait_until(
+      [&] {
+        return read_file(file("fgfs-err.txt")).find("no frame from FlightGear for 2 s") !=
+               std::string::npos;
+      },
+      nullptr, 10s))
+      << read_file(file("fgfs-err.txt"));
+  bridge->signal(SIGINT);
+  EXPECT_EQ(bridge->wait(10s), 0);
+  close(reader);
+}
+
+TEST_F(KavriFgfs, SighupEndsItAsSigtermAndTakesItsSocketAway) {
+  start_bridge();
+  const std::string socket_file = dir.path() + "/kavri/UIPCMAIN";
+  ASSERT_TRUE(wait_until([&] { return testing::file_exists(socket_file); }, &flight[0]));
+  bridge->signal(SIGHUP);
+  EXPECT_EQ(bridge->wait(10s), 0);
+  EXPECT_FALSE(testing::file_exists(socket_file));
 }
 
 // --- The link's state, as the driver's main window shows it.

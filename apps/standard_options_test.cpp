@@ -38,7 +38,8 @@ TEST_F(StandardOptions, EveryProgramAnswersHelpAndVersionAndRefusesMisuse) {
       {KAVRI_BENCH_PROGRAM, "kavri-bench", {"--headless", "--help"}},
       {KAVRI_SIM_PROGRAM, "kavri-sim", {"--run-for", "soon"}},
       {KAVRI_GAUGE_PROGRAM, "kavri-gauge", {"--gauge"}},
-      {KAVRI_FGFS_PROGRAM, "kavri-fgfs", {"--listen", "nowhere"}}};
+      {KAVRI_FGFS_PROGRAM, "kavri-fgfs", {"--listen", "nowhere"}},
+      {KAVRI_XPLANE_PROGRAM, "kavri-xplane", {"--rate", "fast"}}};
   for (const Program& program : programs) {
     SCOPED_TRACE(program.name);
     const auto help = run(program.path, {"--help"});

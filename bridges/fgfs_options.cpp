@@ -1,21 +1,8 @@
 #include "bridges/fgfs_options.h"
 
+#include "bridges/bridge_options.h"
+
 namespace kavri {
-namespace {
-
-// Whole seconds, at most nine digits, as milliseconds.
-std::optional<std::int64_t> parse_whole_seconds(std::string_view text) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  std::int64_t seconds = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    seconds = seconds * 10 + (c - '0');
-  }
-  return seconds * 1000;
-}
-
-}  // namespace
-
 std::optional<FgfsOptions> parse_fgfs_options(std::span<const std::string_view> args) {
   FgfsOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -29,6 +16,7 @@ std::optional<FgfsOptions> parse_fgfs_options(std::span<const std::string_view> 
     if (arg == "--map") {
       options.map_file = std::string(value);
     } else if (arg == "--write-protocol") {
+      if (value.empty()) return std::nullopt;  // "" would name the root folder
       options.protocol_dir = std::string(value);
     } else if (arg == "--listen" || arg == "--send") {
       const auto endpoint = parse_udp_endpoint(value);

@@ -1,23 +1,50 @@
 #include "bridges/fgfs_protocol.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace kavri {
 namespace {
 
-std::string escaped(const std::string& text) {
+// The length of the well-formed UTF-8 sequence at the start of `text` that XML 1.0 allows
+// as character data, or 0: a control character, a byte of another encoding (Latin-1), an
+// overlong form, a surrogate, or U+FFFE and U+FFFF.
+std::size_t xml_character_length(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned first = byte(0);
+  if (first < 0x80) return first >= 0x20 || first == '\t' ? 1 : 0;
+  const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC2 ? 2 : 0;
+  if (length == 0 || first > 0xF4 || text.size() < length) return 0;
+  std::uint32_t code = first & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte(i) & 0x3F);
+  }
+  const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  const bool allowed = code >= smallest[length] && code <= 0x10FFFF &&
+                       !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF;
+  return allowed ? length : 0;
+}
+
+// `text` as XML character data: markup characters escaped, and every byte that XML may not
+// hold (see above) replaced by "?", so that no map comment can make the file ill-formed.
+std::string escaped(std::string_view text) {
   std::string out;
-  for (char c : text) {
-    if (c == '&') {
-      out += "&amp;";
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else {
-      out += c;
+  while (!text.empty()) {
+    const std::size_t length = xml_character_length(text);
+    if (length == 0) {
+      out += '?';
+      text.remove_prefix(1);
+      continue;
     }
+    const char c = text[0];
+    out += c == '&'   ? "&amp;"
+           : c == '<' ? "&lt;"
+           : c == '>' ? "&gt;"
+                      : std::string(text, 0, length);
+    text.remove_prefix(length);
   }
   return out;
 }
@@ -41,7 +68,7 @@ std::string section(const char* name, const std::vector<const MapLine*>& lines) 
 
 }  // namespace
 
-std::string fgfs_protocol_xml(const FgfsMap& map) {
+std::string fgfs_protocol_xml(const BridgeMap& map) {
   std::string text =
       "<?xml version=\"1.0\"?>\n<PropertyList>\n"
       " <comment>Written by kavri-fgfs --write-protocol from its map: output = the map's read "
@@ -51,6 +78,21 @@ std::string fgfs_protocol_xml(const FgfsMap& map) {
   text += section("output", map.read_lines());
   if (!map.write_lines().empty()) text += section("input", map.write_lines());
   return text + " </generic>\n</PropertyList>\n";
+}
+
+std::optional<std::string> fgfs_input_line(const WriteBack& writes) {
+  if (!writes.reported_once()) return std::nullopt;
+  std::string text;
+  for (const WriteBack::Field& field : writes.fields()) {
+    const std::optional<double> value = field.written ? field.written : field.reported;
+    char number[64];
+    // A value too large to print whole is no value: a cut number would mean another one.
+    if (!value || std::snprintf(number, sizeof number, "%.6f", *value) >= 64) break;
+    if (!text.empty()) text += ',';
+    text += number;
+  }
+  if (text.empty()) return std::nullopt;
+  return text + "\n";
 }
 
 }  // namespace kavri

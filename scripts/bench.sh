@@ -27,6 +27,7 @@ reload=$(run prefs_benchmark --benchmark_filter=Reload "${repeated[@]}")
 exchange=$(run ipc_exchange_benchmark --benchmark_filter=Posix --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true)
 latency=$(run kavri_sim_latency_benchmark)
+bridges=$(run bridge_latency_benchmark)
 idle=$(scripts/idle-cpu.sh build 30)
 floor=$(scripts/idle-cpu.sh --floor build 30)
 idle_figure() { awk -v name="$2" '$1 == name {print $2}' <<< "$1"; }
@@ -56,6 +57,11 @@ row "value change in kavri-sim → position report, 99th percentile of ${changes
   "< 6 ms" "$(field "$latency" "$latency_name" p99_ms)" ms 6
 row "value change in kavri-sim → position report, median" "-" \
   "$(field "$latency" "$latency_name" median_ms)" ms
+xplane_name=BM_XplaneAnswerToPosition/iterations:1
+row "X-Plane RREF answer → kavri-xplane → position report, median of $(field "$bridges" \
+  "$xplane_name" changes | cut -d. -f1) changes" "-" "$(field "$bridges" "$xplane_name" median_ms)" ms
+row "X-Plane RREF answer → position report, 99th percentile" "-" \
+  "$(field "$bridges" "$xplane_name" p99_ms)" ms
 row "driver at rest (kavri-bench, 51 modules, 30 s), processor" "< 0.5 % of a core" \
   "$(idle_figure "$idle" idle_cpu_percent)" "% of a core" 0.5
 row "driver at rest, wake-ups" "-" "$(idle_figure "$idle" idle_wakeups_per_s)" "/ s"

@@ -9,6 +9,7 @@ packages=(
   libfltk1.3-dev libhidapi-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   jq  # scripts/bench.sh reads the benchmarks' JSON
+  libxml2-utils  # xmllint: the FlightGear protocol file must parse as XML
   dpkg-dev file lintian desktop-file-utils
   librsvg2-bin  # scripts/readme-pictures.sh and render-icons.sh draw SVG pictures
   # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer

@@ -1,11 +1,10 @@
-#include "bridges/fgfs_input.h"
+#include "bridges/write_back.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace kavri {
 
-FgfsInput::FgfsInput(const FgfsMap& map) {
+WriteBack::WriteBack(const BridgeMap& map) {
   const std::vector<const MapLine*> reads = map.read_lines();
   for (const MapLine* line : map.write_lines()) {
     Field field;
@@ -16,8 +15,8 @@ FgfsInput::FgfsInput(const FgfsMap& map) {
   }
 }
 
-void FgfsInput::take_frame(std::span<const double> properties) {
-  frame_seen_ = true;
+void WriteBack::take_reported(std::span<const double> properties) {
+  reported_once_ = true;
   for (Field& field : fields_) {
     if (field.read_index && *field.read_index < properties.size()) {
       field.reported = properties[*field.read_index];
@@ -25,7 +24,7 @@ void FgfsInput::take_frame(std::span<const double> properties) {
   }
 }
 
-FgfsInput::WriteEffect FgfsInput::take_client_write(std::uint32_t offset,
+WriteBack::WriteEffect WriteBack::take_client_write(std::uint32_t offset,
                                                     std::span<const std::uint8_t> bytes) {
   WriteEffect effect = WriteEffect::none;
   const std::uint64_t end = std::uint64_t{offset} + bytes.size();
@@ -49,21 +48,6 @@ FgfsInput::WriteEffect FgfsInput::take_client_write(std::uint32_t offset,
     }
   }
   return effect;
-}
-
-std::optional<std::string> FgfsInput::datagram() const {
-  if (!frame_seen_) return std::nullopt;
-  std::string text;
-  for (const Field& field : fields_) {
-    const std::optional<double> value = field.written ? field.written : field.reported;
-    char number[64];
-    // A value too large to print whole is no value: a cut number would mean another one.
-    if (!value || std::snprintf(number, sizeof number, "%.6f", *value) >= 64) break;
-    if (!text.empty()) text += ',';
-    text += number;
-  }
-  if (text.empty()) return std::nullopt;
-  return text + "\n";
 }
 
 }  // namespace kavri

@@ -1,16 +1,21 @@
 // The bridge on virtual time, with its real server in a private directory and a socket that
 // records what would go to FlightGear: when it serves, what bad datagrams may not do, and
 // what reaches FlightGear of the driver's writes.
-#include "bridges/fgfs_bridge.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bridges/fgfs_bridge.h"
 #include "bridges/testdata/recorded_flight.h"
+#include "bridges/xplane_bridge.h"
+#include "bridges/xplane_datagrams.h"
 #include "simlink/ipc_client.h"
 #include "simlink/transport_posix.h"
 #include "testing/fake_env.h"
@@ -40,6 +45,12 @@ class RecordingSocket final : public UdpSocket {
 
 class FgfsBridgeTest : public ::testing::Test {
  protected:
+  FgfsBridgeOptions options() {
+    return {IpcServerClass::uipcmain, dir.path(), {}, [this](const std::string& n) {
+              news.push_back(n);
+            }};
+  }
+
   bool socket_file_exists() const { return testing::file_exists(dir.file("UIPCMAIN")); }
 
   // The whole offset space, to compare before and after.
@@ -63,11 +74,7 @@ class FgfsBridgeTest : public ::testing::Test {
   FakeEnv env;
   RecordingSocket socket;
   std::vector<std::string> news;
-  FgfsBridge bridge{
-      env, builtin_fgfs_map(), socket,
-      FgfsBridgeOptions{IpcServerClass::uipcmain, dir.path(), {}, [this](const std::string& n) {
-                          news.push_back(n);
-                        }}};
+  FgfsBridge bridge{env, builtin_fgfs_map(), socket, options()};
   std::vector<std::string> flight = testing::recorded_flight();
   std::unique_ptr<IpcTransport> transport = make_posix_transport({dir.path()});
   IpcClient client{env, *transport};
@@ -185,6 +192,109 @@ TEST_F(FgfsBridgeTest, DriverLeverWritesReachFlightGearAsInputLines) {
 
   driver_writes(0x0890, 12288);  // mixture at three quarters; the throttle stays the driver's
   EXPECT_EQ(socket.sent().back(), "0.500000,0.000000,0.750000\n");
+}
+
+TEST_F(FgfsBridgeTest, ALeverMovedFasterThanFlightGearReadsSendsOneLineAPeriodTheLastWinning) {
+  env.advance(Millis(3000));
+  bridge.take_datagram(flight[0]);
+  for (std::uint16_t i = 0; i < 50; ++i) driver_writes(0x088C, i % 2 == 0 ? 8192 : 4096);
+  driver_writes(0x088C, 12288);
+  ASSERT_EQ(socket.sent().size(), 1u) << "the first change at once, the others wait";
+  env.advance(FgfsBridge::INPUT_PERIOD - Millis(1));
+  bridge.tick();
+  EXPECT_EQ(socket.sent().size(), 1u);
+  env.advance(Millis(1));
+  bridge.tick();
+  ASSERT_EQ(socket.sent().size(), 2u);
+  EXPECT_EQ(socket.sent().back(), "0.750000,0.000000,1.000000\n");
+}
+
+class XplaneBridgeTest : public FgfsBridgeTest {
+ protected:
+  // The RREF requests sent so far, as (frequency, index).
+  std::vector<std::pair<std::int32_t, std::int32_t>> requests() const {
+    std::vector<std::pair<std::int32_t, std::int32_t>> found;
+    for (const std::string& d : socket.sent()) {
+      if (d.size() != RREF_REQUEST_SIZE) continue;
+      std::int32_t words[2];
+      std::memcpy(words, d.data() + 5, 8);
+      found.emplace_back(words[0], words[1]);
+    }
+    return found;
+  }
+
+  const MapLine& line_at(std::uint32_t offset) const {
+    for (const MapLine& line : map.lines) {
+      if (line.offset == offset) return line;
+    }
+    throw std::logic_error("no line");
+  }
+
+  BridgeMap map = builtin_xplane_map();
+  XplaneBridge xplane{env, map, socket, 10, options()};
+};
+
+TEST_F(XplaneBridgeTest, SubscribesUntilAnswersComeAndAgainAfterTwoSecondsWithout) {
+  const std::size_t reads = map.read_lines().size();
+  xplane.tick();
+  ASSERT_EQ(requests().size(), reads);
+  EXPECT_EQ(requests().front(),
+            (std::pair<std::int32_t, std::int32_t>{10, map.lines[0].line_number}));
+  env.advance(Millis(999));
+  xplane.tick();
+  EXPECT_EQ(requests().size(), reads);
+  env.advance(Millis(1));
+  xplane.tick();
+  EXPECT_EQ(requests().size(), 2 * reads) << "once a second while nothing answers";
+
+  const MapLine& airspeed = line_at(0x02BC);
+  const MapLine& rpm = line_at(0x0898);
+  xplane.take_datagram(rref_answer({{airspeed.line_number, 74.9f}, {rpm.line_number, 2400.0f}}));
+  EXPECT_TRUE(xplane.serving());
+  EXPECT_EQ(xplane.offsets().get(0x02BC, 4), 9587u);
+  EXPECT_EQ(xplane.offsets().get(0x0898, 2), 9600u);
+  EXPECT_EQ(xplane.offsets().get(0x08C8, 2), 16384u) << "the RPM scaler, from no answer of its own";
+  env.advance(Millis(1999));
+  xplane.tick();
+  EXPECT_EQ(requests().size(), 2 * reads);
+  env.advance(Millis(1));
+  xplane.tick();
+  EXPECT_FALSE(xplane.serving());
+  EXPECT_EQ(requests().size(), 3 * reads) << "a restarted X-Plane has forgotten them";
+  EXPECT_EQ(news.back(),
+            "no answer from X-Plane for 2 s: the driver is no longer served; subscribing again");
+}
+
+TEST_F(XplaneBridgeTest, HostileAnswersAreRefusedWholeAndTheLeversGoBackAsDref) {
+  const MapLine& airspeed = line_at(0x02BC);
+  const MapLine& flag = line_at(0x0C4C);
+  xplane.take_datagram(rref_answer({{airspeed.line_number, 74.9f}}));
+  const std::vector<std::uint8_t> before = all_offsets();
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<std::pair<const char*, std::string>> hostile{
+      {"short", "RREF"},
+      {"odd length", rref_answer({{airspeed.line_number, 80.0f}}) + "x"},
+      {"wrong header", "DREF" + rref_answer({{airspeed.line_number, 80.0f}}).substr(4)},
+      {"unknown index", rref_answer({{airspeed.line_number, 80.0f}, {9999, 1.0f}})},
+      {"write-only index", rref_answer({{airspeed.line_number, 80.0f}, {-1, 1.0f}})},
+      {"NaN", rref_answer({{airspeed.line_number, std::numeric_limits<float>::quiet_NaN()}})},
+      {"infinity", rref_answer({{airspeed.line_number, -inf}})},
+      {"beyond the offset",
+       rref_answer({{airspeed.line_number, 80.0f}, {flag.line_number, -300.0f}})},
+      {"64 KiB", std::string(65507, 'R')},
+  };
+  for (const auto& [name, datagram] : hostile) {
+    xplane.take_datagram(datagram);
+    EXPECT_EQ(all_offsets(), before) << name;
+  }
+  xplane.tick();
+  EXPECT_EQ(news.back().rfind("9 datagram(s) refused, the last one: not an RREF answer", 0), 0u)
+      << news.back();
+
+  driver_writes(0x088C, 8192);
+  const std::string half_throttle =
+      dref_datagram(0.5f, "sim/cockpit2/engine/actuators/throttle_ratio[0]");
+  EXPECT_EQ(socket.sent().back(), half_throttle);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 // The map: its parser names the file and line of whatever it refuses, and every line of the
 // built-in map converts, both ways, values whose units the offsets list documents.
-#include "bridges/fgfs_map.h"
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -10,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "bridges/fgfs_map.h"
+
 namespace kavri {
 namespace {
 
 constexpr const char* GOOD_LINE = "0x0BC0 2 int /controls/flight/elevator-trim 16383 0 read\n";
 
-TEST(FgfsMapParser, RefusesABadLineNamingItsFileAndLine) {
+TEST(BridgeMapParser, RefusesABadLineNamingItsFileAndLine) {
   struct Case {
     const char* line;
     const char* reason;  // a part of the message
@@ -60,7 +60,7 @@ TEST(FgfsMapParser, RefusesABadLineNamingItsFileAndLine) {
   EXPECT_EQ(error, "p: no read or both line: FlightGear would send nothing");
 }
 
-TEST(FgfsMapParser, ReadsLinesWithCommentsBlanksAndEitherOffsetNotation) {
+TEST(BridgeMapParser, ReadsLinesWithCommentsBlanksAndEitherOffsetNotation) {
   std::string error;
   const auto map = parse_fgfs_map(
       "# heading\r\n\r\n$0D0C 2 bit9 /controls/switches/dome-white 1 0 read # cabin\r\n"
@@ -78,6 +78,20 @@ TEST(FgfsMapParser, ReadsLinesWithCommentsBlanksAndEitherOffsetNotation) {
   EXPECT_EQ(map->lines[1].offset, 0x088Cu);
   EXPECT_EQ(map->read_lines(), (std::vector<const MapLine*>{&map->lines[0], &map->lines[2]}));
   EXPECT_EQ(map->write_lines(), (std::vector<const MapLine*>{&map->lines[1], &map->lines[2]}));
+}
+
+TEST(BridgeMapParser, TakesADecimalTooSmallForADoubleAsTheNearestDouble) {
+  const std::vector<std::pair<const char*, std::optional<double>>> cases{
+      {"1e-400", 0.0}, {"-1e-400", -0.0}, {"1e-310", 1e-310}, {"1e400", std::nullopt}};
+  for (const auto& [bias, expected] : cases) {
+    std::string error;
+    const auto map = parse_fgfs_map(
+        std::string("0x02BC 4 int /velocities/airspeed-kt 128 ") + bias + " read\n", "p", error);
+    ASSERT_EQ(map.has_value(), expected.has_value()) << bias << ": " << error;
+    if (map) {
+      EXPECT_EQ(map->lines[0].bias, *expected) << bias;
+    }
+  }
 }
 
 // One documented value per line of the built-in map: FlightGear's property value and what the
@@ -141,7 +155,7 @@ const std::vector<Documented> DOCUMENTED{
     {0x0890, -1, 0.75, 12288},          // mixture lever
 };
 
-const MapLine* find_line(const FgfsMap& map, const Documented& d) {
+const MapLine* find_line(const BridgeMap& map, const Documented& d) {
   for (const MapLine& line : map.lines) {
     const bool bit_matches =
         line.kind == MapKind::bit ? static_cast<int>(line.bit) == d.bit : d.bit < 0;
@@ -151,7 +165,7 @@ const MapLine* find_line(const FgfsMap& map, const Documented& d) {
 }
 
 TEST(FgfsBuiltinMap, EveryLineConvertsDocumentedValuesBothWays) {
-  const FgfsMap& map = builtin_fgfs_map();
+  const BridgeMap& map = builtin_fgfs_map();
   std::set<const MapLine*> covered;
   for (const Documented& d : DOCUMENTED) {
     const MapLine* line = find_line(map, d);
@@ -178,7 +192,7 @@ TEST(FgfsBuiltinMap, EveryLineConvertsDocumentedValuesBothWays) {
   EXPECT_EQ(covered.size(), map.lines.size()) << "a built-in line without a documented value";
 }
 
-TEST(FgfsMapConversion, RefusesValuesTheOffsetCannotHold) {
+TEST(BridgeMapConversion, RefusesValuesTheOffsetCannotHold) {
   std::string error;
   const auto map = parse_fgfs_map(
       "0x0C4C 1 int /a 1 0 read\n0x0580 4 int /b 11930464.711111 0 read\n"
