@@ -111,17 +111,18 @@ int main(int argc, char** argv) {
   const std::string where = "in " + options.directory;
 #endif
   const bool demo = !options.profile;
+  // Before the socket is served: a client may signal the end as soon as it finds it.
+  std::signal(SIGINT, on_signal);
+  std::signal(SIGTERM, on_signal);
+#if defined(SIGHUP)
+  std::signal(SIGHUP, on_signal);  // the terminal closed: end as asked to, socket removed
+#endif
   kavri::VirtualSimulator sim(env, std::move(options));
   if (!sim.start()) {
     std::cerr << "kavri-sim: " << sim.error() << "\n";
     return 1;
   }
   std::cerr << "kavri-sim: serving " << where << (demo ? ", flying the demo flight" : "") << "\n";
-  std::signal(SIGINT, on_signal);
-  std::signal(SIGTERM, on_signal);
-#if defined(SIGHUP)
-  std::signal(SIGHUP, on_signal);  // the terminal closed: end as asked to, socket removed
-#endif
   const std::int64_t begin = env.now_ms();
   while (interrupted == 0 && (run_for_ms < 0 || env.now_ms() - begin < run_for_ms)) {
     env.sleep_for(kavri::Millis(50));
@@ -129,10 +130,11 @@ int main(int argc, char** argv) {
   sim.stop();
   if (printer) {
     const bool written = printer->finish(kavri::Millis(500));
+    // Through stdio: std::cerr would flush std::cout first, and wait on standard output.
     if (printer->dropped() > 0 || !written) {
-      std::cerr << "kavri-sim: " << printer->dropped() << " write lines dropped"
-                << (written ? "" : ", and the last ones not written") << ": standard output was "
-                << "not read fast enough\n";
+      std::fprintf(stderr, "kavri-sim: %llu write lines dropped%s: standard output was not read\n",
+                   static_cast<unsigned long long>(printer->dropped()),
+                   written ? "" : ", and the last ones not written");
     }
     // The printer's thread is blocked in a write that may never end, holding standard output:
     // a normal exit would wait for it to flush.

@@ -96,7 +96,7 @@ struct Prefs::Impl {
   std::optional<std::string> pending;  // a selected group that does not exist yet
 
   void add_group(std::string name) {
-    group_index.emplace(ascii_lower(name), groups.size());
+    group_index.try_emplace(ascii_lower(name), groups.size());  // the first of that name
     groups.emplace_back().header = std::move(name);
   }
 
