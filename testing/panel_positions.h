@@ -13,10 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "bus_model/gauge_types.h"
+#include "bus_model/module_params.h"
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
 #include "procedures/control_numbers.h"
-#include "bus_model/module_params.h"
 #include "testing/process.h"
 #include "virtual/bench_modules_file.h"
 
