@@ -8,6 +8,7 @@ packages=(
   libfltk1.3-dev libhidapi-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   jq  # scripts/bench.sh reads the benchmarks' JSON
+  clang-14 libfuzzer-14-dev libclang-rt-14-dev  # the fuzz preset (scripts/fuzz.sh)
   dpkg-dev file lintian desktop-file-utils
   # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer
   # their message boxes, zip to package them.
