@@ -31,9 +31,10 @@ void fuzz_fgfs_frame(Bytes input) {
   static FakeEnv env;
   static SilentSocket socket;
   static bool accepted = false;
-  static FgfsBridge bridge(
-      env, builtin_fgfs_map(), socket,
-      {.directory = scratch.path(), .on_frame = [](const Frame&) { accepted = true; }});
+  static FgfsBridge bridge(env, builtin_fgfs_map(), socket,
+                           {.directory = scratch.path(),
+                            .on_frame = [](const Frame&) { accepted = true; },
+                            .on_news = {}});
   static auto before = std::make_unique<Offsets>();
   static auto after = std::make_unique<Offsets>();
   bridge.offsets().read(0, *before);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <vector>
 
 #include "fuzz/fuzz_target.h"
@@ -21,6 +22,8 @@ std::vector<fs::path> files_in(const fs::path& dir) {
   for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path());
   return files;
 }
+
+void PrintTo(const FuzzTarget& target, std::ostream* out) { *out << target.name; }
 
 class Replay : public ::testing::TestWithParam<FuzzTarget> {};
 
@@ -42,7 +45,7 @@ TEST_P(Replay, EverySeedAndRegressionKeepsItsProperties) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, Replay, ::testing::ValuesIn(fuzz_targets()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& target) { return std::string(target.param.name); });
 
 TEST(Replay, EverySeedFolderNamesATarget) {
   for (const fs::path& dir : files_in(FUZZ_DIR / "corpus")) {
