@@ -11,6 +11,10 @@
 #include "fuzz/fuzz_target.h"
 
 namespace kavri::fuzz {
+
+// A target's name in the tests' names and messages.
+void PrintTo(const FuzzTarget& target, std::ostream* out) { *out << target.name; }
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -22,8 +26,6 @@ std::vector<fs::path> files_in(const fs::path& dir) {
   for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path());
   return files;
 }
-
-void PrintTo(const FuzzTarget& target, std::ostream* out) { *out << target.name; }
 
 class Replay : public ::testing::TestWithParam<FuzzTarget> {};
 
