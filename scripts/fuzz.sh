@@ -49,8 +49,10 @@ for target in "${targets[@]}"; do
   else
     result=ok
   fi
+  new_cov=-  # a run that did not finish has no final coverage
+  [ -n "$done_cov" ] && new_cov="+$((done_cov - ${inited:-0}))"
   rows+=("$(printf '%-18s %12s %10s %8s  %s' "$target" "$(stat number_of_executed_units)" \
-    "$(stat average_exec_per_sec)" "+$((${done_cov:-0} - ${inited:-0}))" "$result")")
+    "$(stat average_exec_per_sec)" "$new_cov" "$result")")
   echo "${rows[-1]}" >&2
 done
 
