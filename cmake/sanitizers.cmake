@@ -6,6 +6,12 @@ if(KAVRI_SANITIZE STREQUAL "address")
 elseif(KAVRI_SANITIZE STREQUAL "thread")
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
+elseif(KAVRI_SANITIZE STREQUAL "fuzz")
+  # The fuzz build (clang): the address and undefined sanitizers, and libFuzzer's coverage in
+  # every translation unit; fuzz/ links the fuzzer's own main into its harnesses.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined,float-cast-overflow
+                      -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined,float-cast-overflow)
 elseif(NOT KAVRI_SANITIZE STREQUAL "")
   message(FATAL_ERROR "KAVRI_SANITIZE must be empty, address or thread")
 endif()

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   jq  # scripts/bench.sh reads the benchmarks' JSON
   libxml2-utils  # xmllint: the FlightGear protocol file must parse as XML
+  clang-14 libfuzzer-14-dev libclang-rt-14-dev  # the fuzz preset (scripts/fuzz.sh)
   dpkg-dev file lintian desktop-file-utils
   librsvg2-bin  # scripts/readme-pictures.sh and render-icons.sh draw SVG pictures
   # The Windows programs: cross compilers, Wine to test them (and its fonts), xdotool to answer

@@ -127,6 +127,10 @@ struct Prefs::Impl {
       if (group.header) append({PrefsEntry::Kind::group, *group.header, {}});
       for (const PrefsEntry& e : group.entries) append(e);
     }
+    // A first key that begins with the byte order mark's bytes would switch the file into UTF-8
+    // mode when read back and lose those bytes: an empty first line (dropped on reading) keeps
+    // the file as it was.
+    if (!utf8 && text.starts_with(UTF8_MARK)) text.insert(0, "\r\n");
     return text;
   }
 };

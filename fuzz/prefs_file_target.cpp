@@ -1,0 +1,65 @@
+// A preferences file as another program or an older version left it: whatever it holds,
+// every key reads the same once the file is written back, and what is written reads back.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/code_page.h"
+#include "config/prefs.h"
+#include "config/prefs_format.h"
+#include "fuzz/fuzz_target.h"
+#include "testing/files.h"
+
+namespace kavri::fuzz {
+namespace {
+
+using Group = std::pair<std::string, std::vector<std::pair<std::string, std::string>>>;
+
+// Every key of every group, as read: the keys before the first group under "".
+std::vector<Group> read_all(Prefs& prefs, std::string_view text) {
+  const bool utf8 = text.starts_with(UTF8_MARK);
+  if (utf8) text.remove_prefix(UTF8_MARK.size());
+  std::vector<Group> groups{{"", {}}};
+  for (const PrefsEntry& e : parse_prefs_text(text)) {
+    if (e.kind == PrefsEntry::Kind::group) {
+      groups.push_back({utf8 ? utf8_to_code_page(e.name) : e.name, {}});
+    }
+  }
+  for (auto& [name, keys] : groups) {
+    prefs.select_group(name);
+    for (const std::string& key : prefs.keys()) keys.emplace_back(key, prefs.read_string(key, ""));
+  }
+  return groups;
+}
+
+}  // namespace
+
+void fuzz_prefs_file(Bytes input) {
+  static const ScratchDirectory scratch;
+  const std::string path = scratch.file("Kavri.ini");
+  const std::string text(as_text(input));
+  testing::write_file(path, text);
+  Prefs prefs;
+  expect(prefs.open(path), "a file that can be read opens");
+  const std::vector<Group> before = read_all(prefs, text);
+  for (const auto& [name, keys] : before) {
+    prefs.select_group(name);
+    for (const auto& [key, value] : keys) prefs.write_string(key, value);
+  }
+  const auto number = static_cast<std::int32_t>(input.size() * 2654435761u);
+  prefs.select_group("fuzz");
+  prefs.write_int("written", number);
+  expect(prefs.close(), "the file is written back");
+
+  expect(prefs.open(path), "the written file opens");
+  for (const auto& [name, keys] : before) {
+    prefs.select_group(name);
+    for (const auto& [key, value] : keys) {
+      expect(prefs.read_string(key, "\x01missing") == value, "a key reads back the same");
+    }
+  }
+  prefs.select_group("fuzz");
+  expect(prefs.read_int("written", 0) == number, "a written number reads back");
+}
+
+}  // namespace kavri::fuzz
