@@ -14,86 +14,66 @@
 namespace kavri {
 namespace {
 
-using testing::read_file;
-using testing::write_file;
+constexpr std::string_view TEXT = "[suction]\r\nPos0A3S0 = 12\r\nnote = \xC3\xA9t\xC3\xA9\r\n";
 
-// "[suction]", "Pos0A3S0 = 12" and "é" in each encoding.
-struct EncodedFile {
-  const char* name;
-  FileEncoding encoding;
-  std::string bytes;
-};
-
-std::string utf16(std::string_view ascii_or_e_acute, bool big_endian) {
+std::string utf16(std::u16string_view text, bool big_endian) {
   std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
-  for (std::size_t i = 0; i < ascii_or_e_acute.size(); ++i) {
-    char16_t unit = static_cast<unsigned char>(ascii_or_e_acute[i]);
-    if (ascii_or_e_acute.substr(i, 2) == "\xC3\xA9") {
-      unit = 0xE9;
-      ++i;
-    }
+  for (const char16_t unit : text) {
     const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    bytes += big_endian ? high : low;
-    bytes += big_endian ? low : high;
+    bytes += big_endian ? std::string{high, low} : std::string{low, high};
   }
   return bytes;
 }
 
-constexpr std::string_view TEXT = "[suction]\r\nPos0A3S0 = 12\r\nnote = \xC3\xA9t\xC3\xA9\r\n";
+struct EncodedFile {
+  FileEncoding encoding;
+  std::string bytes;  // TEXT in that encoding
+};
 
-std::vector<EncodedFile> encoded_files() {
-  return {
-      {"utf8", FileEncoding::utf8, "\xEF\xBB\xBF\r\n" + std::string(TEXT)},
-      {"utf16le", FileEncoding::utf16le, utf16(TEXT, false)},
-      {"utf16be", FileEncoding::utf16be, utf16(TEXT, true)},
-  };
-}
+const std::vector<EncodedFile> ENCODED_FILES = {
+    {FileEncoding::utf8, "\xEF\xBB\xBF\r\n" + std::string(TEXT)},
+    {FileEncoding::utf16le,
+     utf16(u"[suction]\r\nPos0A3S0 = 12\r\nnote = \u00E9t\u00E9\r\n", false)},
+    {FileEncoding::utf16be, utf16(u"[suction]\r\nPos0A3S0 = 12\r\nnote = \u00E9t\u00E9\r\n", true)},
+};
 
-TEST(FileText, EachMarkedEncodingReadsAsTheSameTextAndWritesBackByteForByte) {
-  for (const EncodedFile& file : encoded_files()) {
-    const auto decoded = decode_file_text(file.bytes);
-    ASSERT_TRUE(decoded) << file.name;
-    EXPECT_EQ(decoded->encoding, file.encoding) << file.name;
-    EXPECT_TRUE(decoded->text.ends_with(TEXT)) << file.name;  // after an empty line in UTF-8
-    FileEncoding encoding = decoded->encoding;
-    EXPECT_EQ(encode_file_text(TEXT, encoding), file.bytes) << file.name;
-  }
-}
-
-TEST(FileText, UnpairedOrCutUtf16IsNoText) {
-  for (const std::string& bytes :
-       {std::string("\xFF\xFEk\0=", 5), std::string("\xFF\xFE\x00\xDC", 4),
-        std::string("\xFE\xFF\xD8\x00\x00k", 6)}) {
-    EXPECT_FALSE(decode_file_text(bytes)) << ::testing::PrintToString(bytes);
-  }
-}
-
-// What "Valider" does to a UTF-16 "Calibrage.ini": its points are read, and the new ones go
-// into it as UTF-16, beside what it held.
-TEST(FileText, AUtf16PreferencesFileIsReadAndUpdatedInUtf16) {
+// What "Valider" does to a "Calibrage.ini" that Notepad saved: its points are read, and the new
+// one goes in beside them, in the file's own encoding.
+TEST(FileText, EachMarkedEncodingIsReadAndUpdatedInItsOwnEncoding) {
   ScratchDirectory dir;
-  for (const EncodedFile& file : encoded_files()) {
-    const std::string path = dir.file(std::string(file.name) + ".ini");
-    write_file(path, file.bytes);
+  for (const EncodedFile& file : ENCODED_FILES) {
+    const int kind = static_cast<int>(file.encoding);
+    FileEncoding encoding = file.encoding;
+    EXPECT_EQ(encode_file_text(TEXT, encoding), file.bytes) << kind;
+    const std::string path = dir.file("Calibrage.ini");
+    testing::write_file(path, file.bytes);
     Prefs prefs;
-    ASSERT_TRUE(prefs.open(path)) << file.name;
+    ASSERT_TRUE(prefs.open(path)) << kind;
     ASSERT_TRUE(prefs.select_group("suction"));
-    EXPECT_EQ(prefs.read_int("Pos0A3S0", 0), 12) << file.name;
+    EXPECT_EQ(prefs.read_int("Pos0A3S0", 0), 12) << kind;
+    EXPECT_EQ(prefs.read_string("note", ""), "\xC3\xA9t\xC3\xA9") << kind;
     prefs.write_int("Pos3A3S0", 40);
     ASSERT_TRUE(prefs.close());
-    const auto decoded = decode_file_text(read_file(path));
-    ASSERT_TRUE(decoded) << file.name;
-    EXPECT_EQ(decoded->encoding, file.encoding) << file.name;
-    EXPECT_TRUE(decoded->text.ends_with(std::string(TEXT) + "Pos3A3S0 = 40\r\n")) << file.name;
+    const auto decoded = decode_file_text(testing::read_file(path));
+    ASSERT_TRUE(decoded) << kind;
+    EXPECT_EQ(decoded->encoding, file.encoding) << kind;
+    EXPECT_TRUE(decoded->text.ends_with(std::string(TEXT) + "Pos3A3S0 = 40\r\n")) << kind;
   }
-  // One that is no UTF-16 is left as it is, whatever is written.
-  const std::string cut = dir.file("cut.ini");
-  write_file(cut, std::string("\xFF\xFE[\0g\0]", 7));
-  Prefs prefs;
-  EXPECT_EQ(prefs.open_or_create(cut), PrefsOpening::unreadable);
-  prefs.write_int("k", 1);
-  EXPECT_FALSE(prefs.close());
-  EXPECT_EQ(read_file(cut), std::string("\xFF\xFE[\0g\0]", 7));
+}
+
+// Cut or unpaired UTF-16 could not be written back as it was: the file is left alone.
+TEST(FileText, Utf16ThatIsNoTextIsLeftAsItIs) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("Kavri.ini");
+  for (const std::string& bytes : {std::string("\xFF\xFEk\0=", 5), std::string("\xFF\xFE\0\xDC", 4),
+                                   std::string("\xFE\xFF\xD8\0\0k", 6)}) {
+    testing::write_file(path, bytes);
+    Prefs prefs;
+    EXPECT_EQ(prefs.open_or_create(path), PrefsOpening::unreadable);
+    prefs.write_int("backlight", 1);
+    EXPECT_FALSE(prefs.close());
+    EXPECT_EQ(testing::read_file(path), bytes);
+  }
 }
 
 // A file without a mark is in the system's code page: Windows' ANSI code page (1252 in Western

@@ -23,10 +23,12 @@ TEST(Win32Card, EachReadTakesOneReportOfABurst) {
 
   // Three parameter answers queued before the read: report id 0, code 0xFD, address, data.
   std::string burst;
-  for (char data : {'\x11', '\x22', '\x33'}) burst += std::string("\0\xFD\x07", 3) + data + "00000";
+  const int answers[] = {0x11, 0x22, 0x33};
+  for (int data : answers)
+    burst += std::string("\0\xFD\x07", 3) + static_cast<char>(data) + "00000";
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(driver, burst.data(), 27, &written, nullptr));
-  for (std::uint8_t data : {0x11, 0x22, 0x33}) {
+  for (int data : answers) {
     std::array<std::uint8_t, 9> report{};
     ASSERT_EQ(card->read_report(report, 2000), HidStatus::ok);
     EXPECT_EQ(report[1], 0xFD);
