@@ -13,8 +13,10 @@
 #include "base/standard_options.h"
 #include "base/text_excerpt.h"
 #include "shell/driver.h"
+#include "shell/driver_lock.h"
 #include "shell/end_request.h"
 #include "shell/main_window.h"
+#include "shell/parent_console.h"
 #include "simlink/ipc_transport.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
@@ -146,6 +148,8 @@ int run_bench(const BenchOptions& options) {
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
   ports.end_requested = end_requested;
+  // The modules file is the bench's card: two benches on one file would share its EEPROM.
+  if (options.modules_file) ports.card_lock = bench_lock_name(*options.modules_file);
   BenchScript script(env, card, options);
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
   ports.on_started = [&](AppState& state) {
@@ -171,6 +175,7 @@ int run_bench(const BenchOptions& options) {
 }  // namespace kavri
 
 int main(int argc, char** argv) {
+  kavri::use_parent_console();  // a windowed program on Windows
   const kavri::ProgramUsage program{"kavri-bench", kavri::BENCH_USAGE};
   if (const auto answer = kavri::answer_help_or_version(argc, argv, program)) return *answer;
   kavri::watch_end_requests();  // before the simulator's and the driver's threads start

@@ -122,8 +122,11 @@ int main(int argc, char** argv) {
 
   const auto config = kavri::read_gauge_config(options.config, kavri::gauge_config_keys());
   if (!config) return fail("cannot read the configuration file " + kavri::excerpt(options.config));
+  if (!config->found) {
+    return fail(kavri::excerpt(options.config) + " is not a gauge configuration (no [jauge] keys)");
+  }
   kavri::ModuleRecord record;
-  kavri::fill_record_from_gauge_config(*config, record);
+  kavri::fill_record_from_gauge_config(config->texts, record);
 
   // Both gauges' points: a picture may show both.
   kavri::CalibrationTables tables;

@@ -8,7 +8,9 @@
 #include "base/standard_options.h"
 #include "device/hid.h"
 #include "shell/driver.h"
+#include "shell/driver_lock.h"
 #include "shell/end_request.h"
+#include "shell/parent_console.h"
 #include "simlink/ipc_transport.h"
 #include "ui/toolkit.h"
 
@@ -27,6 +29,7 @@ constexpr kavri::ProgramUsage KAVRI{
 }  // namespace
 
 int main(int argc, char** argv) {
+  kavri::use_parent_console();  // a windowed program on Windows
   if (argc > 1) {
     const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI);
     return answer ? *answer : kavri::usage_error(KAVRI);
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<kavri::IpcTransport> transport = kavri::make_platform_transport();
   kavri::DriverPorts ports{env, *ui, *hid, *transport, "", {}, {}};
   ports.end_requested = kavri::end_requested;
+  ports.card_lock = kavri::card_lock_name();
   kavri::run_driver(ports);
   return 0;
 }

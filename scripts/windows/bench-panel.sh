@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kavri-bench.exe with its own virtual simulator, under Wine on the X display of the test run:
 # the FSUIPC label must turn to "Connecté" on pure green, and the virtual panel's needles must
-# move as the demo flight goes on. Pictures of the screen go to SCREENSHOTS.
+# move as the demo flight goes on, with nothing said on standard error. Pictures of the screen go
+# to SCREENSHOTS.
 # Usage: bench-panel.sh WINE KAVRI_BENCH_EXE SCREENSHOTS
 set -euo pipefail
 wine=$1 bench=$2 screenshots=$3
@@ -20,7 +21,7 @@ green_pixels() {
     -format '%[fx:round(mean*w*h)]' info:
 }
 
-"$wine" "$bench" --run-for 40 &
+"$wine" "$bench" --run-for 40 2>said.txt &
 pid=$!
 first=$screenshots/win32_bench_connected.png
 second=$screenshots/win32_bench_a_second_later.png
@@ -43,3 +44,4 @@ echo "connected; pixels changed in a second of flight: $changed"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
+[[ ! -s said.txt ]] || { echo "FAILED: said on standard error:"; cat said.txt; exit 1; }

@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # kavri.exe on a machine with no card: only the message box "Je ne trouve pas la carte Kavri"
 # shows; once it is dismissed the program ends with 0 and leaves Kavri.ini as it was, byte for
-# byte. Runs under Wine on the X display of the test run; pictures the box in SCREENSHOTS.
+# byte, having said nothing on standard error. Runs under Wine on the X display of the test run;
+# pictures the box in SCREENSHOTS.
 # Usage: kavri-without-card.sh WINE KAVRI_EXE SCREENSHOTS
 set -euo pipefail
 wine=$1 kavri=$2 screenshots=$3
 work=$(mktemp -d)
+said=$(mktemp)
 pid=
 cleanup() {
   [[ -n $pid ]] && kill "$pid" 2>/dev/null
-  rm -rf "$work"
+  rm -rf "$work" "$said"
 }
 trap cleanup EXIT
 cd "$work"
 printf 'backlight = 7\r\nmode_reduit = 1\r\n' >Kavri.ini
 cp Kavri.ini expected.ini
 
-"$wine" "$kavri" &
+"$wine" "$kavri" 2>"$said" &
 pid=$!
 box=
 for _ in $(seq 300); do
@@ -39,5 +41,6 @@ wait "$pid" || status=$?
 pid=
 [[ $status -eq 0 ]] || { echo "FAILED: exit code $status"; exit 1; }
 cmp Kavri.ini expected.ini || { echo "FAILED: Kavri.ini changed"; exit 1; }
+[[ ! -s $said ]] || { echo "FAILED: said on standard error:"; cat "$said"; exit 1; }
 [[ $(ls | sort | tr '\n' ' ') == "Kavri.ini expected.ini " ]] || { echo "FAILED: files left:"; ls; exit 1; }
 echo "message box only, exit code 0, Kavri.ini unchanged"

@@ -1,5 +1,7 @@
 // The file operations on Windows. Paths are UTF-8 and go to the "W" functions, so a folder
-// name with accents works whatever the system's code page.
+// name with accents works whatever the system's code page, and are made absolute first: the
+// system calls then never depend on the current directory, which some of them (ReplaceFileW
+// under Wine) refuse to resolve.
 #include <windows.h>
 
 #include <algorithm>
@@ -121,10 +123,22 @@ bool has_other_links(const std::wstring& target) {
          information.nNumberOfLinks > 1;
 }
 
+// `path` as an absolute path; as it is when the system cannot make one of it.
+std::wstring full_path(const std::string& path) {
+  const std::wstring wide = to_wide(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  return full;
+}
+
 }  // namespace
 
 FileContents read_whole_file(const std::string& path) {
-  const std::wstring wide = to_wide(path);
+  const std::wstring wide = full_path(path);
   FileContents result;
   result.access = FileAccess::read_write;
   HANDLE handle = open_regular(wide, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
@@ -145,12 +159,12 @@ FileContents read_whole_file(const std::string& path) {
 }
 
 bool prepare_file_for_writing(const std::string& path) {
-  FileHandle file(open_regular(to_wide(path), GENERIC_WRITE, OPEN_ALWAYS));
+  FileHandle file(open_regular(full_path(path), GENERIC_WRITE, OPEN_ALWAYS));
   return file.valid();
 }
 
 bool replace_file(const std::string& path, std::string_view bytes) {
-  const std::wstring target = to_wide(path);
+  const std::wstring target = full_path(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
@@ -169,11 +183,21 @@ bool replace_file(const std::string& path, std::string_view bytes) {
   if (!file.valid()) return exists && rewrite_in_place(target, bytes);
   bool ok = write_all(file.get(), bytes) && FlushFileBuffers(file.get()) != 0;
   ok = file.close() && ok;
+  if (!ok) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
   // ReplaceFileW keeps the old file's attributes and security, as the POSIX rename keeps
-  // the permission bits; a file that did not exist yet is simply moved into place.
-  ok = ok && (exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                     : MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0);
+  // the permission bits; a file that did not exist yet is simply moved into place. Without a
+  // backup name, a failed ReplaceFileW leaves the old file under its name, whole: it is then
+  // rewritten in place, which keeps it whole as well should that fail too.
+  if (exists) {
+    ok = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                      nullptr, nullptr) != 0;
+    if (!ok) DeleteFileW(temporary.c_str());
+    return ok || rewrite_in_place(target, bytes);
+  }
+  ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
   if (!ok) DeleteFileW(temporary.c_str());
   return ok;
 }

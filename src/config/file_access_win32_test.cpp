@@ -45,6 +45,21 @@ TEST_F(FileAccessWin32, AFileHeldOpenByAnotherProgramKeepsItsWholeContent) {
   EXPECT_EQ(files_in_dir(), 1u);  // no temporary left behind
 }
 
+// As the driver names its files: relative to the current directory. A first save replaces the
+// empty file that creating it left, a second one the first.
+TEST_F(FileAccessWin32, NamesRelativeToTheCurrentDirectoryAreReplaced) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(root());
+  const bool prepared = prepare_file_for_writing("Kavri.ini");
+  const bool first = replace_file("Kavri.ini", "backlight = 3\r\n");
+  const bool second = replace_file("Kavri.ini", "backlight = 4\r\n");
+  const FileContents read = read_whole_file("Kavri.ini");
+  std::filesystem::current_path(before);
+  EXPECT_TRUE(prepared && first && second);
+  EXPECT_EQ(read.bytes, "backlight = 4\r\n");
+  EXPECT_EQ(files_in_dir(), 1u);
+}
+
 TEST_F(FileAccessWin32, DevicesAndFoldersAreNeverFiles) {
   for (const char* device : {"NUL", "CON"}) {
     EXPECT_EQ(read_whole_file(device).access, FileAccess::none) << device;

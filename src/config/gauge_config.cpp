@@ -13,16 +13,23 @@ bool write_gauge_config(const std::string& path, std::span<const GaugeConfigLine
   return prefs.close();
 }
 
-std::optional<std::vector<std::string>> read_gauge_config(const std::string& path,
-                                                          std::span<const std::string_view> keys) {
+std::optional<GaugeConfigTexts> read_gauge_config(const std::string& path,
+                                                  std::span<const std::string_view> keys) {
   Prefs prefs;
   if (!prefs.open(path)) return std::nullopt;
   prefs.select_group(GAUGE_CONFIG_GROUP);
-  std::vector<std::string> texts;
-  texts.reserve(keys.size());
-  for (std::string_view key : keys) texts.push_back(prefs.read_string(key, ""));
+  GaugeConfigTexts config;
+  config.texts.reserve(keys.size());
+  // A line break can never be part of a value: this default tells a missing key apart.
+  constexpr std::string_view MISSING = "\n";
+  for (std::string_view key : keys) {
+    std::string text = prefs.read_string(key, MISSING);
+    const bool missing = text == MISSING;
+    config.found = config.found || !missing;
+    config.texts.push_back(missing ? std::string() : std::move(text));
+  }
   prefs.close();
-  return texts;
+  return config;
 }
 
 }  // namespace kavri

@@ -24,10 +24,18 @@ using GaugeConfigLine = std::pair<std::string_view, std::string>;
 // its other content would be lost), created or written.
 bool write_gauge_config(const std::string& path, std::span<const GaugeConfigLine> lines);
 
-// The text of each of `keys` in group "jauge" of the file at `path`, in the order of `keys`,
-// matched whatever the file's letter case (the first occurrence counts); "" for a key the file
-// does not hold. nullopt when the file cannot be opened.
-std::optional<std::vector<std::string>> read_gauge_config(const std::string& path,
-                                                          std::span<const std::string_view> keys);
+// What group "jauge" of a file holds for a list of keys.
+struct GaugeConfigTexts {
+  // One text per key, in the order of the keys, matched whatever the file's letter case (the
+  // first occurrence counts); "" for a key the file does not hold.
+  std::vector<std::string> texts;
+  // The file has the group and at least one of the keys: anything else is no gauge
+  // configuration, and taking its empty texts as one would blank a whole module.
+  bool found = false;
+};
+
+// nullopt when the file cannot be opened.
+std::optional<GaugeConfigTexts> read_gauge_config(const std::string& path,
+                                                  std::span<const std::string_view> keys);
 
 }  // namespace kavri

@@ -19,9 +19,10 @@ TEST_F(GaugeConfigFile, ReadMatchesKeysInAnyCaseAndGivesEmptyTextsForMissingOnes
   write_file(file,
              "[other]\r\nCombo_1_type = 1\r\n[jauge]\r\ncombo_1_type = 15\r\n"
              "String_Crs_maxi_FS_1 =  16383 \r\nCOMBO_1_TYPE = 3\r\nextra = x\r\n");
-  const auto texts = read_gauge_config(file, keys);
-  ASSERT_TRUE(texts.has_value());
-  EXPECT_EQ(*texts, (std::vector<std::string>{"15", "16383", ""}));
+  const auto config = read_gauge_config(file, keys);
+  ASSERT_TRUE(config.has_value());
+  EXPECT_EQ(config->texts, (std::vector<std::string>{"15", "16383", ""}));
+  EXPECT_TRUE(config->found);
 }
 
 TEST_F(GaugeConfigFile, WriteUpdatesTheGroupInPlaceAndKeepsTheRestOfTheFile) {

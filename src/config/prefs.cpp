@@ -6,8 +6,8 @@
 #include <unordered_map>
 
 #include "config/ascii_names.h"
-#include "config/code_page.h"
 #include "config/file_access.h"
+#include "config/file_text.h"
 #include "config/prefs_format.h"
 
 namespace kavri {
@@ -89,7 +89,7 @@ struct Prefs::Impl {
   bool remembered = false;  // nothing was at the path: writes go to memory, close creates it
   bool read_only = false;
   bool created = false;  // the file is to hold exactly the entries at close
-  bool utf8 = false;
+  FileEncoding encoding = FileEncoding::code_page;
   bool modified = false;
   bool dropped = false;                // a write had no file to go to
   std::size_t selected = 0;            // the selected group (0: no group)
@@ -113,25 +113,15 @@ struct Prefs::Impl {
     return pending ? nullptr : groups[selected].find_key(key);
   }
 
-  std::string file_text() const {
+  // The file's bytes, in the encoding it was read in (or UTF-8, should its code page lack a
+  // character that it now holds).
+  std::string file_bytes() {
     std::string text;
-    if (utf8) {
-      text += UTF8_MARK;
-      text += "\r\n";
-    }
-    const auto append = [&](const PrefsEntry& e) {
-      if (!utf8) return append_prefs_line(text, e);
-      append_prefs_line(text, {e.kind, code_page_to_utf8(e.name), code_page_to_utf8(e.value)});
-    };
     for (const PrefsGroup& group : groups) {
-      if (group.header) append({PrefsEntry::Kind::group, *group.header, {}});
-      for (const PrefsEntry& e : group.entries) append(e);
+      if (group.header) append_prefs_line(text, {PrefsEntry::Kind::group, *group.header, {}});
+      for (const PrefsEntry& e : group.entries) append_prefs_line(text, e);
     }
-    // A first key that begins with the byte order mark's bytes would switch the file into UTF-8
-    // mode when read back and lose those bytes: an empty first line (dropped on reading) keeps
-    // the file as it was.
-    if (!utf8 && text.starts_with(UTF8_MARK)) text.insert(0, "\r\n");
-    return text;
+    return encode_file_text(text, encoding);
   }
 };
 
@@ -147,22 +137,16 @@ bool Prefs::open(const std::string& path) {
     impl_->remembered = nothing_at(path);
     return false;
   }
+  // Bytes that are not text of their encoding are a file that cannot be read, and that is
+  // left as it is.
+  const std::optional<FileText> text = decode_file_text(file.bytes);
+  if (!text) return false;
   impl_->has_file = true;
   impl_->read_only = file.access == FileAccess::read_only;
-  std::string_view text = file.bytes;
-  if (text.starts_with(UTF8_MARK)) {
-    impl_->utf8 = true;
-    text.remove_prefix(UTF8_MARK.size());
-  }
+  impl_->encoding = text->encoding;
   // Entries go to their groups as they are read, never all at once in a list of their own.
-  impl_->groups.reserve(count_prefs_groups(text) + 1);
-  for_each_prefs_entry(text, [this](PrefsEntry&& e) {
-    if (impl_->utf8) {
-      e.name = utf8_to_code_page(e.name);
-      e.value = utf8_to_code_page(e.value);
-    }
-    impl_->take_entry(std::move(e));
-  });
+  impl_->groups.reserve(count_prefs_groups(text->text) + 1);
+  for_each_prefs_entry(text->text, [this](PrefsEntry&& e) { impl_->take_entry(std::move(e)); });
   return true;
 }
 
@@ -242,7 +226,7 @@ bool Prefs::close() {
   bool kept = !p.dropped;
   const bool must_write = p.modified || p.created;
   if (must_write && (p.has_file || p.remembered)) {
-    kept = !p.read_only && replace_file(p.path, p.file_text());
+    kept = !p.read_only && replace_file(p.path, p.file_bytes());
   }
   *impl_ = Impl{};
   return kept;

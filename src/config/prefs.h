@@ -2,7 +2,8 @@
 // ".jcf" gauge configurations. One Prefs object holds one file for the span of one operation:
 // open or create, select a group, read or write keys, close. The file on disk changes only
 // at close, and a rewrite never leaves a truncated file behind (see replace_file). Groups and
-// keys are found through an index, so reading a file of n keys takes time linear in n.
+// keys are found through an index, so reading a file of n keys takes time linear in n. A file
+// is written back in the encoding it was read in (config/file_text.h).
 #pragma once
 
 #include <cstdint>

@@ -6,10 +6,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <mutex>
+#include <vector>
 
+#include "device/bus_messages.h"
 #include "device/hid.h"
 #include "device/hid_matching.h"
 #include "device/hid_open_walk.h"
@@ -64,6 +65,39 @@ HidFunctions load_hid_functions() {
   return f;
 }
 
+// The functions that tell an open interface's input report length, from hid.dll.
+struct ReportLengthFunctions {
+  BOOLEAN(WINAPI* get_preparsed_data)(HANDLE, PHIDP_PREPARSED_DATA*) = nullptr;
+  NTSTATUS(WINAPI* get_caps)(PHIDP_PREPARSED_DATA, PHIDP_CAPS) = nullptr;
+  BOOLEAN(WINAPI* free_preparsed_data)(PHIDP_PREPARSED_DATA) = nullptr;
+};
+
+ReportLengthFunctions load_report_length_functions() {
+  HMODULE hid = LoadLibraryA("hid.dll");
+  ReportLengthFunctions f;
+  resolve(hid, "HidD_GetPreparsedData", f.get_preparsed_data);
+  resolve(hid, "HidP_GetCaps", f.get_caps);
+  resolve(hid, "HidD_FreePreparsedData", f.free_preparsed_data);
+  return f;
+}
+
+// The interface's input report length, report id byte included; the card's REPORT_SIZE when
+// the system does not tell.
+std::size_t input_report_length(const ReportLengthFunctions& f, HANDLE device) {
+  std::size_t length = static_cast<std::size_t>(REPORT_SIZE);
+  PHIDP_PREPARSED_DATA data = nullptr;
+  if (f.get_preparsed_data == nullptr || f.get_caps == nullptr ||
+      f.free_preparsed_data == nullptr || !f.get_preparsed_data(device, &data)) {
+    return length;
+  }
+  HIDP_CAPS caps{};
+  if (f.get_caps(data, &caps) == HIDP_STATUS_SUCCESS && caps.InputReportByteLength > 1) {
+    length = caps.InputReportByteLength;
+  }
+  f.free_preparsed_data(data);
+  return length;
+}
+
 // One overlapped transfer at a time per direction, each with its own event.
 class Transfer {
  public:
@@ -111,7 +145,8 @@ class Transfer {
 
 class Win32Card final : public HidCard {
  public:
-  explicit Win32Card(HANDLE device) : device_(device) {}
+  Win32Card(HANDLE device, std::size_t input_report_length)
+      : device_(device), buffer_(input_report_length) {}
   ~Win32Card() override {
     CancelIoEx(device_, nullptr);
     CloseHandle(device_);
@@ -133,9 +168,10 @@ class Win32Card final : public HidCard {
   HidStatus read_report(std::span<std::uint8_t> report, int timeout_ms) override {
     if (report.empty()) return HidStatus::failed;
     std::lock_guard lock(read_mutex_);
-    // Larger than any report of the card, so that a long one is cut here, not in the caller's
-    // buffer.
-    std::array<std::uint8_t, 64> buffer{};
+    // Exactly one report's length: the HID driver fills a larger buffer with as many queued
+    // reports as fit, and all but the first would be lost.
+    std::vector<std::uint8_t>& buffer = buffer_;
+    std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
     const DWORD wait = timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms);
     const int got = read_.run(device_, wait, [&](OVERLAPPED* overlapped) {
       return ReadFile(device_, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr,
@@ -152,20 +188,27 @@ class Win32Card final : public HidCard {
 
  private:
   HANDLE device_;
+  std::vector<std::uint8_t> buffer_;  // one input report, report id first
   std::mutex write_mutex_, read_mutex_;
   Transfer write_, read_;
 };
 
 }  // namespace
 
+std::unique_ptr<HidCard> make_win32_card(HANDLE device, std::size_t input_report_length) {
+  return std::make_unique<Win32Card>(device, input_report_length);
+}
+
 std::unique_ptr<HidLayer> make_platform_hid_layer() {
   // The layer, its lists and the cards they make share the one function table.
   auto functions = std::make_shared<const HidFunctions>(load_hid_functions());
+  auto lengths = std::make_shared<const ReportLengthFunctions>(load_report_length_functions());
   return std::make_unique<ListedHidLayer>(
-      [functions](const HidSought&) -> std::unique_ptr<HidInterfaceList> {
+      [functions, lengths](const HidSought&) -> std::unique_ptr<HidInterfaceList> {
         if (!functions->complete()) return nullptr;  // no HID support on this system
-        return std::make_unique<SetupApiInterfaceList>(
-            *functions, [](HANDLE device) { return std::make_unique<Win32Card>(device); });
+        return std::make_unique<SetupApiInterfaceList>(*functions, [lengths](HANDLE device) {
+          return make_win32_card(device, input_report_length(*lengths, device));
+        });
       });
 }
 

@@ -40,6 +40,10 @@ struct HidFunctions {
 // destroyed.
 using Win32CardMaker = std::function<std::unique_ptr<HidCard>(HANDLE)>;
 
+// The card over an interface opened for overlapped I/O whose input reports are
+// `input_report_length` bytes, report id included: each read takes exactly one report.
+std::unique_ptr<HidCard> make_win32_card(HANDLE device, std::size_t input_report_length);
+
 // The present HID interfaces of the device-setup API: the paths of the first
 // MAX_HID_INTERFACES members, read when the list is made (the device set is released before
 // the constructor returns; a member whose path cannot be read is left out). Their ids are read

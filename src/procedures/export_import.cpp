@@ -61,13 +61,21 @@ void export_gauge_config(Toolkit& ui) {
 void import_gauge_config(Toolkit& ui) {
   const std::string path = ui.choose_file(dialog("Importe la configuration", false));
   if (path.empty()) return;
-  const auto texts = read_gauge_config(path, gauge_config_keys());
-  if (!texts) {
+  const auto config = read_gauge_config(path, gauge_config_keys());
+  if (!config) {
     ui.message_box("Erreur", "Le fichier " + path + " n'existe pas ?");
     return;
   }
+  // Any file may be chosen: one that holds none of the keys would blank every field, and an
+  // EEPROM write would then put that into the module.
+  if (!config->found) {
+    ui.message_box("Erreur", "Le fichier " + path + " n'est pas une configuration de jauge");
+    return;
+  }
   const auto order = gauge_config_order();
-  for (std::size_t i = 0; i < order.size(); ++i) set_field(ui, param_info(order[i]), (*texts)[i]);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    set_field(ui, param_info(order[i]), config->texts[i]);
+  }
 }
 
 }  // namespace kavri

@@ -182,16 +182,26 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
   EXPECT_EQ(ui.value(25), 1);
   EXPECT_EQ(ui.value(85), 1);  // non-zero even where its low 32 bits are not
   EXPECT_EQ(ui.value(86), 0);  // missing: cleared
+}
 
-  // A file without the group: every text empty, every state 0.
-  write_file(file, "[other]\r\nString_offset1 = $0D0C\r\n");
-  fill_distinct(ui);
-  ui.queue_file_choice(file);
-  import_gauge_config(ui);
-  for (const auto& [key, value] : fields(ui)) {
-    const bool is_text = key.starts_with("String_");
-    EXPECT_EQ(value, is_text ? "" : "0") << key;
+// A file that holds no gauge configuration changes no field and says so.
+TEST_F(GaugeConfigFile, ImportOfAFileWithoutGaugeKeysChangesNothing) {
+  const std::string file = path("other.jcf");
+  for (const std::string& text :
+       {std::string("[other]\r\nString_offset1 = $0D0C\r\n"),
+        std::string("[jauge]\r\nunknown = 1\r\n"), std::string("\x89PNG\r\n\x1A\n\0\0", 10)}) {
+    write_file(file, text);
+    fill_distinct(ui);
+    const auto before = fields(ui);
+    ui.queue_file_choice(file);
+    import_gauge_config(ui);
+    EXPECT_EQ(fields(ui), before) << text;
+    ASSERT_FALSE(ui.messages().empty()) << text;
+    const std::pair<std::string, std::string> said{
+        "Erreur", "Le fichier " + file + " n'est pas une configuration de jauge"};
+    EXPECT_EQ(ui.messages().back(), said);
   }
+  EXPECT_EQ(ui.messages().size(), 3u);
 }
 
 TEST_F(GaugeConfigFile, CancelledDialogsChangeNothing) {

@@ -8,6 +8,7 @@
 #include "procedures/parameter_window.h"
 #include "procedures/progress_window.h"
 #include "shell/card_supervision.h"
+#include "shell/driver_lock.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "shell/settings_file.h"
@@ -100,6 +101,14 @@ void shut_down(AppState& state) {
 }
 
 DriverEnd run_driver(const DriverPorts& ports) {
+  std::unique_ptr<DriverLock> lock;
+  if (!ports.card_lock.empty()) {
+    lock = take_driver_lock(ports.card_lock);
+    if (!lock) {
+      ports.ui.message_box("Erreur", "Le pilote Kavri tourne déjà pour cette carte");
+      return DriverEnd::already_running;
+    }
+  }
   std::unique_ptr<AppState> state = start_up(ports);
   if (!state) return DriverEnd::no_card;
   if (ports.on_started) ports.on_started(*state);

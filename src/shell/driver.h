@@ -35,12 +35,15 @@ struct DriverPorts {
   // does (shell/end_request.h), and from then on no box waits for a click (Toolkit::
   // watch_end). None: only the windows end it.
   std::function<bool()> end_requested{};
+  // The driver lock of the card (shell/driver_lock.h), held for the whole run; "" takes none.
+  std::string card_lock{};
 };
 
 enum class DriverEnd {
-  no_card,  // "Je ne trouve pas la carte Kavri" shown; nothing else done
-  normal,   // the main loop ended; the settings saved, the card and the link closed
-  fatal,    // the exploration's message shown; the settings not saved
+  no_card,          // "Je ne trouve pas la carte Kavri" shown; nothing else done
+  normal,           // the main loop ended; the settings saved, the card and the link closed
+  fatal,            // the exploration's message shown; the settings not saved
+  already_running,  // another driver holds the card's lock: said so, nothing else done
 };
 
 // The start-up. Null when there is no card: the message has been shown, no window opened and

@@ -1,0 +1,30 @@
+// One driver per card and user: two drivers on one card would both explore its bus and fight
+// over every report. The lock is the operating system's and dies with the process that holds
+// it, however that process ends, so a crashed driver never keeps the next one out. One
+// implementation per platform: a lock file under flock on POSIX (in the user's runtime folder),
+// a named mutex of the user's session on Windows.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kavri {
+
+// Held until destroyed (or the process ends).
+class DriverLock {
+ public:
+  virtual ~DriverLock() = default;
+};
+
+// The lock `name` (letters, digits and "-"): null when another holder has it, this process
+// included. A lock that the system cannot make at all (no folder for its file) is taken as
+// held, so that the driver still runs.
+std::unique_ptr<DriverLock> take_driver_lock(std::string_view name);
+
+// The lock of the real card, which the driver finds by its ids alone.
+std::string card_lock_name();
+// The lock of a virtual bench whose modules (their EEPROM) live in the file at `path`.
+std::string bench_lock_name(const std::string& path);
+
+}  // namespace kavri

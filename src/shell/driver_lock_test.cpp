@@ -1,0 +1,39 @@
+// One driver per card: the platform's lock, and the driver's start when another holds it.
+#include "shell/driver_lock.h"
+
+#include <gtest/gtest.h>
+
+#include "shell/driver.h"
+#include "testing/shell_test_rig.h"
+
+namespace kavri {
+namespace {
+
+TEST(DriverLock, IsHeldOncePerNameUntilItsHolderLetsGo) {
+  const ScratchDirectory dir;  // a name no other run uses
+  const std::string name = bench_lock_name(dir.file("bus.ini"));
+  std::unique_ptr<DriverLock> first = take_driver_lock(name);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(take_driver_lock(name));  // a second holder, even in the same process
+  EXPECT_TRUE(take_driver_lock(name + "-other"));
+  first.reset();
+  EXPECT_TRUE(take_driver_lock(name));
+  EXPECT_EQ(bench_lock_name("a.ini"), bench_lock_name("./a.ini"));
+  EXPECT_NE(bench_lock_name("a.ini"), bench_lock_name("b.ini"));
+}
+
+TEST(DriverLock, ASecondDriverOnTheCardSaysSoAndTouchesNothing) {
+  testing::ShellRig rig;
+  DriverPorts ports = rig.ports();
+  ports.card_lock = bench_lock_name(rig.file("bus.ini"));
+  std::unique_ptr<DriverLock> running = take_driver_lock(ports.card_lock);
+  ASSERT_TRUE(running);
+  EXPECT_EQ(run_driver(ports), DriverEnd::already_running);
+  ASSERT_EQ(rig.ui.messages().size(), 1u);
+  EXPECT_EQ(rig.ui.messages()[0].second, "Le pilote Kavri tourne déjà pour cette carte");
+  EXPECT_TRUE(rig.card.received().empty());
+  EXPECT_FALSE(testing::file_exists(rig.file("Kavri.ini")));
+}
+
+}  // namespace
+}  // namespace kavri
