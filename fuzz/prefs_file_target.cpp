@@ -1,10 +1,11 @@
 // A preferences file as another program or an older version left it: whatever it holds,
 // every key reads the same once the file is written back, and what is written reads back.
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "config/code_page.h"
+#include "config/file_text.h"
 #include "config/prefs.h"
 #include "config/prefs_format.h"
 #include "fuzz/fuzz_target.h"
@@ -16,14 +17,10 @@ namespace {
 using Group = std::pair<std::string, std::vector<std::pair<std::string, std::string>>>;
 
 // Every key of every group, as read: the keys before the first group under "".
-std::vector<Group> read_all(Prefs& prefs, std::string_view text) {
-  const bool utf8 = text.starts_with(UTF8_MARK);
-  if (utf8) text.remove_prefix(UTF8_MARK.size());
+std::vector<Group> read_all(Prefs& prefs, const FileText& text) {
   std::vector<Group> groups{{"", {}}};
-  for (const PrefsEntry& e : parse_prefs_text(text)) {
-    if (e.kind == PrefsEntry::Kind::group) {
-      groups.push_back({utf8 ? utf8_to_code_page(e.name) : e.name, {}});
-    }
+  for (const PrefsEntry& e : parse_prefs_text(text.text)) {
+    if (e.kind == PrefsEntry::Kind::group) groups.push_back({e.name, {}});
   }
   for (auto& [name, keys] : groups) {
     prefs.select_group(name);
@@ -40,8 +37,13 @@ void fuzz_prefs_file(Bytes input) {
   const std::string text(as_text(input));
   testing::write_file(path, text);
   Prefs prefs;
+  const std::optional<FileText> decoded = decode_file_text(text);
+  if (!decoded) {
+    expect(!prefs.open(path), "bytes that are not text of their encoding are not opened");
+    return;
+  }
   expect(prefs.open(path), "a file that can be read opens");
-  const std::vector<Group> before = read_all(prefs, text);
+  const std::vector<Group> before = read_all(prefs, *decoded);
   for (const auto& [name, keys] : before) {
     prefs.select_group(name);
     for (const auto& [key, value] : keys) prefs.write_string(key, value);
