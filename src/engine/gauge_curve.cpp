@@ -4,9 +4,9 @@
 #include <cmath>
 #include <optional>
 
+#include "bus_model/gauge_types.h"
 #include "engine/gauge_calculator.h"
 #include "engine/gauge_steps.h"
-#include "bus_model/gauge_types.h"
 
 namespace kavri {
 namespace {
@@ -159,8 +159,7 @@ GaugeCurve trace_gauge_curve(const ModuleRecord& record, const CalibrationTables
   curve.type_name = names[static_cast<std::size_t>(settings.type - 1)];
   curve.course_min = settings.course_min;
   curve.course_max = settings.course_max;
-  curve.inverted =
-      record.gauges[static_cast<std::size_t>(gauge - 1)].inverted.load() != 0;
+  curve.inverted = record.gauges[static_cast<std::size_t>(gauge - 1)].inverted.load() != 0;
   curve.position_max = calculator.split() ? 65535 : 255;
   const ValueRange range = value_range(settings);
   curve.from = range.from;

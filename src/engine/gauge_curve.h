@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config/calibration_tables.h"
 #include "bus_model/module_record.h"
+#include "config/calibration_tables.h"
 
 namespace kavri {
 
