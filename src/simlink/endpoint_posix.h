@@ -8,6 +8,7 @@
 #include <string>
 
 #include "simlink/ipc_records.h"
+#include "simlink/ipc_transport.h"
 
 namespace kavri {
 
@@ -20,9 +21,6 @@ constexpr std::uint32_t IPC_FRAME_TAG = 0x3250494B;  // "KIP2"
 constexpr std::size_t IPC_FRAME_HEADER = 16;
 constexpr std::size_t IPC_MAX_NAME = 255;
 constexpr std::size_t IPC_REPLY_SIZE = 8;
-// A client gives each attempt this long; a server drops a connection that left a request
-// incomplete for longer, and may drop one quiet for longer to make room for a new client.
-constexpr std::chrono::milliseconds IPC_ATTEMPT_BOUND{2000};
 
 // $XDG_RUNTIME_DIR/kavri when XDG_RUNTIME_DIR names a directory, else /tmp/kavri-<uid>.
 std::string default_ipc_directory();

@@ -14,7 +14,6 @@ namespace kavri {
 namespace {
 
 constexpr int SEND_ATTEMPTS = 9;
-constexpr Millis SEND_TIMEOUT{2000};
 constexpr Millis SEND_PAUSE{100};
 constexpr int HANDSHAKE_PASSES = 5;
 constexpr Millis HANDSHAKE_PAUSE{100};
@@ -206,7 +205,7 @@ bool IpcClient::ipc_process(IpcResult& result, std::stop_token stop) {
 
   IpcReply reply;
   for (int attempt = 0; attempt < SEND_ATTEMPTS && !stop.stop_requested(); ++attempt) {
-    reply = transport_.exchange(end + 4, SEND_TIMEOUT, stop);
+    reply = transport_.exchange(end + 4, IPC_ATTEMPT_BOUND, stop);
     if (reply.answered) break;
     env_.sleep_for(SEND_PAUSE, stop);
   }

@@ -18,6 +18,10 @@
 
 namespace kavri {
 
+// A client gives each exchange attempt this long; a server drops a connection that left a
+// request incomplete for longer, and may drop one quiet for longer to make room for a new client.
+inline constexpr Millis IPC_ATTEMPT_BOUND{2000};
+
 // The outcome of one exchange attempt.
 struct IpcReply {
   bool answered = false;      // a reply value arrived within the time-out
