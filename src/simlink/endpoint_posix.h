@@ -2,7 +2,6 @@
 // class, in a directory that only its user may enter. Client and server agree through these.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
