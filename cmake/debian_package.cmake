@@ -17,6 +17,6 @@ modules; the driver reads the flight simulator's variables through FSUIPC and
 moves the needles. Its French-language windows test gauges, edit and write
 module parameters and calibrate non-linear dials. With kavri-bench (the driver
 on a virtual card and panel), kavri-sim (a virtual simulator), kavri-gauge
-(a gauge calculator) and kavri-fgfs (the bridge that feeds the driver from
-FlightGear).")
+(a gauge calculator), kavri-fgfs and kavri-xplane (the bridges that feed the
+driver from FlightGear and X-Plane).")
 include(CPack)
