@@ -1,5 +1,6 @@
 // kavri-sim: serves the driver's simulator link on this machine and flies a profile, until
 // interrupted or for a given time.
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -34,9 +35,12 @@ constexpr const char* USAGE =
 
 constexpr kavri::ProgramUsage KAVRI_SIM{"kavri-sim", USAGE};
 
-volatile std::sig_atomic_t interrupted = 0;
+// The end signals may be taken on any of the program's threads: a lock-free atomic, not a
+// volatile flag, is what another thread reads soundly (and is safe in a signal handler).
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-void on_signal(int) { interrupted = 1; }
+void on_signal(int) { interrupted.store(true); }
 
 std::string write_line(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
   std::string line = "write " + kavri::format_offset(static_cast<std::uint16_t>(offset)) + " " +
@@ -124,7 +128,7 @@ int main(int argc, char** argv) {
   }
   std::cerr << "kavri-sim: serving " << where << (demo ? ", flying the demo flight" : "") << "\n";
   const std::int64_t begin = env.now_ms();
-  while (interrupted == 0 && (run_for_ms < 0 || env.now_ms() - begin < run_for_ms)) {
+  while (!interrupted.load() && (run_for_ms < 0 || env.now_ms() - begin < run_for_ms)) {
     env.sleep_for(kavri::Millis(50));
   }
   sim.stop();

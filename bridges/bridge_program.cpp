@@ -1,5 +1,6 @@
 #include "bridges/bridge_program.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +14,12 @@ namespace {
 
 constexpr Millis DRAIN_WAIT{1000};
 
-volatile std::sig_atomic_t interrupted = 0;
+// The end signals may be taken on any of the program's threads: a lock-free atomic, not a
+// volatile flag, is what another thread reads soundly (and is safe in a signal handler).
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-void on_signal(int) { interrupted = 1; }
+void on_signal(int) { interrupted.store(true); }
 
 }  // namespace
 
@@ -117,7 +121,7 @@ void catch_end_signals() {
 #endif
 }
 
-bool end_signal_received() { return interrupted != 0; }
+bool end_signal_received() { return interrupted.load(); }
 
 int run_bridge_program(const BridgeRun& run) {
   std::string error;
@@ -147,7 +151,7 @@ int run_bridge_program(const BridgeRun& run) {
   catch_end_signals();
   bridge->start();
   const std::int64_t begin = env.now_ms();
-  while (interrupted == 0 && (!run.run_for_ms || env.now_ms() - begin < *run.run_for_ms)) {
+  while (!interrupted.load() && (!run.run_for_ms || env.now_ms() - begin < *run.run_for_ms)) {
     env.sleep_for(Millis(50));
   }
   bridge->stop();
