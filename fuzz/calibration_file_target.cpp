@@ -6,6 +6,7 @@
 
 #include "base/number_text.h"
 #include "config/calibration_tables.h"
+#include "config/file_text.h"
 #include "fuzz/fuzz_target.h"
 #include "testing/files.h"
 
@@ -14,13 +15,22 @@ namespace kavri::fuzz {
 void fuzz_calibration_file(Bytes input) {
   static const ScratchDirectory scratch;
   const std::string path = scratch.file("Calibrage.ini");
-  testing::write_file(path, std::string(as_text(input)));
+  const std::string bytes(as_text(input));
+  testing::write_file(path, bytes);
   std::vector<CalibrationGauge> gauges;
   for (int slot = 0; slot < CALIBRATION_SLOTS; ++slot) {
     for (int gauge = 0; gauge < 2; ++gauge) gauges.push_back({slot, format_decimal(slot), gauge});
   }
   CalibrationTables tables;
-  expect(load_calibrations(tables, gauges, path) == PrefsOpening::opened, "the file opens");
+  // Bytes that are no text of their encoding (UTF-16 of an odd length, say) are a file that
+  // cannot be read, left as it is; any other file opens.
+  const PrefsOpening opening = load_calibrations(tables, gauges, path);
+  if (!decode_file_text(bytes)) {
+    expect(opening == PrefsOpening::unreadable && testing::read_file(path) == bytes,
+           "a file that is not text is left as it is");
+    return;
+  }
+  expect(opening == PrefsOpening::opened, "the file opens");
   CalibrationTables untouched;
   const CalibrationGauge outside[] = {{-1, "0", 0}, {CALIBRATION_SLOTS, "0", 0}, {0, "0", 2}};
   load_calibrations(untouched, outside, path);
