@@ -6,7 +6,8 @@
 # input is in build-fuzz/fuzz-runs/TARGET/ (crash-*, leak-*, timeout-*, oom-*), to be fixed
 # and then kept in fuzz/regressions/TARGET/.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]; KAVRI_FUZZ_RUNS=N also ends each run after N
-# executions.
+# executions; KAVRI_FUZZ_SEED=N starts every run from the same random seed, so that a short run
+# (the test command's) tries the same inputs each time instead of new ones on each machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -30,6 +31,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$work/corpus"
   options=(-max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$work/" -runs="${KAVRI_FUZZ_RUNS:--1}")
+  [ -n "${KAVRI_FUZZ_SEED:-}" ] && options+=(-seed="$KAVRI_FUZZ_SEED")
   [ -f "fuzz/dictionaries/$target.dict" ] && options+=(-dict="fuzz/dictionaries/$target.dict")
   inputs=("$work/corpus" "fuzz/corpus/$target")
   [ -d "fuzz/regressions/$target" ] && inputs+=("fuzz/regressions/$target")
