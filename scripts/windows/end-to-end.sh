@@ -73,10 +73,7 @@ run() {
 }
 
 # The position reports after the exploration's end: code, address, position.
-positions() {
-  awk '$2 == "<" && $4 == "FE" { explored = 1 }
-       explored && $2 == ">" && ($4 == "03" || $4 == "04") { print $4, $5, $6 }' "$1"
-}
+source "$(dirname "$0")/position-reports.sh"
 
 bench_args=(--headless --no-sim --modules bus.ini --trace trace.txt --run-for 6)
 
@@ -114,14 +111,5 @@ wait "$sim_pid" 2>/dev/null || true
 sim_pid=
 check_run linux
 
-windows=$(positions "$work/windows/trace.txt")
-linux=$(positions "$work/linux/trace.txt")
-echo "position reports (code, address, position), Windows:"
-echo "$windows"
-if [[ -z $linux || $windows != "$linux" ]]; then
-  echo "Linux:"
-  echo "$linux"
-  echo "FAILED: the Windows trace does not hold the Linux run's position reports"
-  exit 1
-fi
+same_positions "$work/windows/trace.txt" "$work/linux/trace.txt" || exit 1
 echo "the same position reports as on Linux"

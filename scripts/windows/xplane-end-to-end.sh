@@ -75,10 +75,7 @@ run() {
 }
 
 # The position reports after the exploration's end: code, address, position.
-positions() {
-  awk '$2 == "<" && $4 == "FE" { explored = 1 }
-       explored && $2 == ">" && ($4 == "03" || $4 == "04") { print $4, $5, $6 }' "$1"
-}
+source "$(dirname "$0")/position-reports.sh"
 
 run windows "$windows_apps/kavri-xplane.exe" "$windows_apps/kavri-bench.exe" "$wine"
 export XDG_RUNTIME_DIR=$work/linux  # the Linux bridge's socket stays private to this run
@@ -96,15 +93,6 @@ if ! grep -qxF "DREF $throttle 0.5" "$work/windows/xplane-out.txt"; then
   grep '^DREF' "$work/windows/xplane-out.txt" || true
   status=1
 fi
-windows=$(positions "$work/windows/trace.txt")
-linux=$(positions "$work/linux/trace.txt")
-echo "position reports (code, address, position), Windows:"
-echo "$windows"
-if [[ -z $linux || $windows != "$linux" ]]; then
-  echo "Linux:"
-  echo "$linux"
-  echo "FAILED: the Windows trace does not hold the Linux run's position reports"
-  status=1
-fi
+same_positions "$work/windows/trace.txt" "$work/linux/trace.txt" || status=1
 [[ $status -eq 0 ]] && echo "the same position reports as on Linux, and the throttle's DREF"
 exit $status
