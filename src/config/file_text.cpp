@@ -67,9 +67,13 @@ std::string encode_file_text(std::string_view text, FileEncoding& encoding) {
   switch (encoding) {
     case FileEncoding::code_page:
       if (auto bytes = utf8_to_code_page(text)) {
-        // Text whose first bytes are the UTF-8 mark's would be read back as a UTF-8 file and
-        // lose them: an empty first line (dropped on reading) keeps it a code-page file.
-        if (bytes->starts_with(UTF8_MARK)) bytes->insert(0, "\r\n");
+        // Text whose first bytes are a byte order mark would be read back as a UTF-8 or UTF-16
+        // file, garbled or lost: an empty first line (dropped on reading) keeps it a code-page
+        // file.
+        if (bytes->starts_with(UTF8_MARK) || bytes->starts_with(UTF16LE_MARK) ||
+            bytes->starts_with(UTF16BE_MARK)) {
+          bytes->insert(0, "\r\n");
+        }
         return std::move(*bytes);
       }
       encoding = FileEncoding::utf8;

@@ -8,7 +8,9 @@
 #include <windows.h>
 #endif
 
+#include "config/code_page.h"
 #include "config/prefs.h"
+#include "config/prefs_format.h"
 #include "testing/files.h"
 
 namespace kavri {
@@ -86,6 +88,15 @@ TEST(FileText, UnmarkedFilesAreInTheSystemCodePage) {
   // A character that the code page lacks ("ŕ" in 1252) makes the file UTF-8 rather than be lost.
   const std::string written = encode_file_text("k = \xC5\x95", encoding);
   EXPECT_TRUE(decode_file_text(written)->text.ends_with("k = \xC5\x95"));
+  // Code-page text that starts with the bytes of a byte order mark stays code-page text.
+  for (const std::string_view mark :
+       {UTF8_MARK, std::string_view("\xFF\xFE"), std::string_view("\xFE\xFF")}) {
+    const std::string text = code_page_to_utf8(mark) + "k = 1\r\n";
+    encoding = FileEncoding::code_page;
+    const auto again = decode_file_text(encode_file_text(text, encoding));
+    ASSERT_TRUE(again && again->encoding == FileEncoding::code_page);
+    EXPECT_TRUE(again->text.ends_with(text));
+  }
 }
 
 }  // namespace
