@@ -6,6 +6,7 @@
 // windows.h first: the common controls header needs its types.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -283,10 +284,14 @@ class Win32Toolkit final : public Toolkit {
     ControlEntry* entry = find(number);
     if (entry == nullptr || entry->hwnd != control_hwnd || entry->window != window) return;
     take_user_change(*entry);
+    acted_window_ = window;
     events_.push_back(Event{Event::Kind::control, window, number});
   }
 
-  void on_close(int window) { events_.push_back(Event{Event::Kind::close, window, 0}); }
+  void on_close(int window) {
+    acted_window_ = window;
+    events_.push_back(Event{Event::Kind::close, window, 0});
+  }
 
   // The brush and colours of a label with a background of its own; null for the others.
   HBRUSH background_of(HWND control_hwnd, HDC dc) const {
@@ -297,12 +302,36 @@ class Win32Toolkit final : public Toolkit {
   }
 
  private:
-  static void pump_messages() {
+  void pump_messages() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (take_keyboard_navigation(message)) continue;
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
+  }
+
+  // Tab and Shift+Tab move between the fields, lists, sliders and buttons of a window in the
+  // order they were added, and Ctrl+A selects a field's whole text, as in any Windows dialog.
+  // Only those keys take the dialog manager's path: Enter and Escape keep their own meaning
+  // (the dialog manager would turn them into a click on control number 1 or 2).
+  bool take_keyboard_navigation(MSG& message) const {
+    const bool key =
+        message.message == WM_KEYDOWN || message.message == WM_KEYUP || message.message == WM_CHAR;
+    if (!key) return false;
+    if (message.message == WM_KEYDOWN && message.wParam == 'A' && GetKeyState(VK_CONTROL) < 0 &&
+        (SendMessageW(message.hwnd, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0) {
+      SendMessageW(message.hwnd, EM_SETSEL, 0, -1);
+      return true;
+    }
+    const bool tab =
+        message.message == WM_CHAR ? message.wParam == L'\t' : message.wParam == VK_TAB;
+    if (!tab) return false;
+    const HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    const bool ours = std::any_of(windows_.begin(), windows_.end(), [root](const auto& window) {
+      return window.second->hwnd == root;
+    });
+    return ours && IsDialogMessageW(root, &message) != FALSE;
   }
 
   // The user changed the control: bring the entry's copy of its state up to date.
@@ -328,8 +357,14 @@ class Win32Toolkit final : public Toolkit {
 
   static void show_value(ControlEntry& entry);
 
-  // Message boxes and dialogs belong to the first window, so they stand in front of it.
-  HWND owner() const { return windows_.empty() ? nullptr : windows_.begin()->second->hwnd; }
+  // Message boxes and file dialogs belong to the window the user last acted in, which they
+  // disable and stand in front of: a box owned by a window behind it would leave the user
+  // facing a window that no longer answers. Before any action, and once that window is gone,
+  // the first window owns them.
+  HWND owner() const {
+    if (HWND acted = window_handle(acted_window_)) return acted;
+    return windows_.empty() ? nullptr : windows_.begin()->second->hwnd;
+  }
 
   HWND window_handle(int number) const {
     auto it = windows_.find(number);
@@ -353,6 +388,7 @@ class Win32Toolkit final : public Toolkit {
   std::map<int, std::unique_ptr<WindowEntry>> windows_;
   std::map<int, ControlEntry> controls_;
   std::deque<Event> events_;
+  int acted_window_ = -1;  // the window of the user's last event; -1 before any
 };
 
 void Win32Toolkit::add_control(int window_number, const ControlSpec& spec) {

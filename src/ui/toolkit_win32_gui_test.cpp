@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,12 +51,40 @@ void click(HWND window, int x, int y) {
   send_inputs({down, up});
 }
 
-void press_key(WORD key) {
-  INPUT down{}, up{};
-  down.type = up.type = INPUT_KEYBOARD;
-  down.ki.wVk = up.ki.wVk = key;
-  up.ki.dwFlags = KEYEVENTF_KEYUP;
-  send_inputs({down, up});
+INPUT key_input(WORD key, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+void press_key(WORD key) { send_inputs({key_input(key, false), key_input(key, true)}); }
+
+// `key` pressed while `modifier` (Shift, Ctrl) is held down.
+void press_key_with(WORD modifier, WORD key) {
+  send_inputs({key_input(modifier, false), key_input(key, false), key_input(key, true),
+               key_input(modifier, true)});
+}
+
+// Runs `show`, which shows a modal box titled `title`, while a second thread acts as the user:
+// it finds the box, hands it to `look`, and presses its OK button. False when no box came.
+bool answer_box(const wchar_t* title, const std::function<void(HWND)>& look,
+                const std::function<void()>& show) {
+  std::atomic<bool> shown{false};
+  std::thread user([&] {
+    for (int i = 0; i < 2000 && !shown; ++i) {
+      if (HWND box = FindWindowW(L"#32770", title)) {
+        look(box);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        shown = true;
+      }
+      Sleep(10);
+    }
+  });
+  show();
+  user.join();
+  return shown;
 }
 
 class Win32ToolkitGuiTest : public ::testing::Test {
@@ -208,27 +237,65 @@ TEST_F(Win32ToolkitGuiTest, OnlyACloseBoxClosesAndTheWindowStays) {
 }
 
 TEST_F(Win32ToolkitGuiTest, MessageBoxShowsItsAccentsAndReturnsOnceDismissed) {
-  std::atomic<bool> shown{false};
   std::wstring seen;
-  std::thread user([&] {
-    for (int i = 0; i < 2000 && !shown; ++i) {
-      if (HWND box = FindWindowW(L"#32770", L"Erreur de lecture")) {
-        wchar_t text[256] = {};
-        GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's message
-        seen = text;
-        Sleep(200);  // let it paint
-        save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_message_box.png");
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        shown = true;
-      }
-      Sleep(10);
-    }
-  });
-  ui->message_box("Erreur de lecture",
-                  "Le module 7 n'a pas répondu correctement, relancer le driver");
-  user.join();
-  EXPECT_TRUE(shown);
+  const auto look = [&](HWND box) {
+    wchar_t text[256] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's message
+    seen = text;
+    Sleep(200);  // let it paint
+    save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_message_box.png");
+  };
+  EXPECT_TRUE(answer_box(L"Erreur de lecture", look, [&] {
+    ui->message_box("Erreur de lecture",
+                    "Le module 7 n'a pas répondu correctement, relancer le driver");
+  }));
   EXPECT_EQ(seen, L"Le module 7 n'a pas répondu correctement, relancer le driver");
+}
+
+// A box raised by a click in a second window stands in front of that window and holds it, not
+// the first one behind it: the user is never left facing a window that does not answer.
+TEST_F(Win32ToolkitGuiTest, ABoxBelongsToTheWindowTheUserActedIn) {
+  constexpr int kValider = 77;
+  ui->create_window({kPlain, "Calibrage", {383, 46, 339, 127}, true, false, false});
+  ui->add_control(kPlain, spec(kValider, ControlKind::button, {10, 10, 100, 25}, "Valider"));
+  const HWND plain = window_titled(L"Calibrage");
+  ASSERT_NE(plain, nullptr);
+  PostMessageW(plain, WM_COMMAND, MAKEWPARAM(kValider, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(plain, kValider)));
+  ASSERT_EQ(drain().size(), 1u);
+  HWND owner = nullptr;
+  BOOL owner_enabled = TRUE;
+  EXPECT_TRUE(answer_box(
+      L"Erreur",
+      [&](HWND box) {
+        owner = GetWindow(box, GW_OWNER);
+        owner_enabled = IsWindowEnabled(plain);
+      },
+      [&] { ui->message_box("Erreur", "Valeur incorrecte"); }));
+  EXPECT_EQ(owner, plain);
+  EXPECT_FALSE(owner_enabled);
+  EXPECT_TRUE(IsWindowEnabled(plain));  // and given back once the box is closed
+}
+
+// Tab and Shift+Tab move between the controls; Ctrl+A selects a field's whole text.
+TEST_F(Win32ToolkitGuiTest, TabMovesBetweenControlsAndCtrlASelectsAField) {
+  const HWND field = GetDlgItem(panel, kField);
+  ui->set_text(kField, "");
+  SetFocus(field);
+  press_key('7');
+  press_key(VK_TAB);
+  press_key('8');
+  settle();
+  EXPECT_EQ(ui->text(kField), "7");
+  EXPECT_EQ(GetFocus(), GetNextDlgTabItem(panel, field, FALSE));
+  EXPECT_NE(GetFocus(), field);
+  press_key_with(VK_SHIFT, VK_TAB);
+  press_key(VK_END);
+  press_key_with(VK_CONTROL, 'A');
+  press_key('9');
+  settle();
+  EXPECT_EQ(GetFocus(), field);
+  EXPECT_EQ(ui->text(kField), "9");
 }
 
 TEST_F(Win32ToolkitGuiTest, EveryKindOfControlShows) {
