@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "base/utf16_text.h"
 #include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
@@ -24,6 +25,34 @@ void expect_box(HWND window, LONG width, LONG height, LONG left, LONG top) {
   EXPECT_EQ(client.bottom, height);
   EXPECT_EQ(outer.left, left);
   EXPECT_EQ(outer.top, top);
+}
+
+// Every caption of the window shows whole in the font it is drawn in, whatever the system's
+// fonts: a label on the lines its height holds, a button's caption on one line in its frame.
+void expect_captions_fit(HWND window) {
+  EnumChildWindows(
+      window,
+      [](HWND control, LPARAM) -> BOOL {
+        wchar_t name[16] = {}, text[128] = {};
+        GetClassNameW(control, name, 16);
+        const int length = GetWindowTextW(control, text, 128);
+        const bool label = lstrcmpiW(name, L"Static") == 0;
+        if (length == 0 || (!label && lstrcmpiW(name, L"Button") != 0)) return TRUE;
+        RECT room;
+        GetClientRect(control, &room);
+        const bool check_box = (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) != BS_PUSHBUTTON;
+        room.right -= label ? 0 : check_box ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 4;
+        RECT needed = room;
+        HDC dc = GetDC(control);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, text, length, &needed,
+                  DT_CALCRECT | DT_NOPREFIX | (label ? DT_WORDBREAK : DT_SINGLELINE));
+        ReleaseDC(control, dc);
+        EXPECT_LE(needed.right, room.right) << from_wide(text);
+        EXPECT_LE(needed.bottom, room.bottom) << from_wide(text);
+        return TRUE;
+      },
+      0);
 }
 
 // Lets the windows paint before the picture is taken.
@@ -60,6 +89,7 @@ TEST(Win32WindowsGui, MainWindowShowsTheExploredBus) {
   EXPECT_TRUE((style & WS_SYSMENU) && (style & WS_MINIMIZEBOX) && (style & WS_THICKFRAME));
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
+  expect_captions_fit(main);
   EXPECT_TRUE(
       save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_main_window.png", "Kavri"));
   shut_down(*state);
@@ -81,6 +111,7 @@ TEST(Win32WindowsGui, ParameterWindowShowsEveryControlInPlace) {
   GetDlgItemTextW(window, 33, text, 64);
   EXPECT_STREQ(text, L"$0BC0");
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, PARAM_CALIBRATE_1_BUTTON)));
+  expect_captions_fit(window);
   EXPECT_TRUE(save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_parameter_window.png",
                                      "Paramétrages"));
 }

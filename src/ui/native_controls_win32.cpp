@@ -3,6 +3,7 @@
 // windows.h (through the header) first: the common controls header needs its types.
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "base/utf16_text.h"
@@ -103,6 +104,7 @@ Fonts::~Fonts() {
   for (HFONT font : {standard_, small_, large_}) {
     if (font != nullptr) DeleteObject(font);
   }
+  for (const auto& [key, font] : smaller_) DeleteObject(font);
 }
 
 HFONT Fonts::get(FontId font) const {
@@ -115,6 +117,52 @@ HFONT Fonts::get(FontId font) const {
       break;
   }
   return standard_;
+}
+
+namespace {
+
+// Below this a caption is no longer readable; a text that still does not fit is cut there.
+constexpr LONG SMALLEST_FONT_HEIGHT = 8;
+
+// Whether `text` in `font` shows whole in `control`: a label wraps at blanks onto the lines its
+// height holds; a button's caption holds one line inside its frame, a check box's beside its box.
+bool caption_fits(HWND control, ControlKind kind, HFONT font, const std::wstring& text) {
+  RECT room;
+  GetClientRect(control, &room);
+  if (kind == ControlKind::button) room.right -= 4;
+  if (kind == ControlKind::check_box) room.right -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+  RECT needed = room;
+  HDC dc = GetDC(control);
+  HGDIOBJ previous = SelectObject(dc, font);
+  const UINT lines = kind == ControlKind::label ? DT_WORDBREAK : DT_SINGLELINE;
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+            DT_CALCRECT | DT_NOPREFIX | lines);
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  return needed.right <= room.right && needed.bottom <= room.bottom;
+}
+
+}  // namespace
+
+HFONT Fonts::fitting(FontId id, HWND control, ControlKind kind, const std::wstring& text) {
+  HFONT font = get(id);
+  const bool caption =
+      kind == ControlKind::label || kind == ControlKind::button || kind == ControlKind::check_box;
+  if (!caption || text.empty() || caption_fits(control, kind, font, text)) return font;
+  LOGFONTW shape{};
+  GetObjectW(font, sizeof shape, &shape);
+  const LONG sign = shape.lfHeight < 0 ? -1 : 1;
+  for (LONG height = std::abs(shape.lfHeight) - 1; height >= SMALLEST_FONT_HEIGHT; --height) {
+    HFONT& smaller = smaller_[{id, height}];
+    if (smaller == nullptr) {
+      shape.lfHeight = sign * height;
+      shape.lfWidth = 0;
+      smaller = CreateFontIndirectW(&shape);
+    }
+    font = smaller;
+    if (caption_fits(control, kind, font, text)) break;
+  }
+  return font;
 }
 
 HWND create_native_control(HWND parent, const ControlSpec& spec, GaugeFace* face) {

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <map>
+#include <string>
+#include <utility>
+
 #include "ui/gauge_faces_win32.h"
 #include "ui/toolkit.h"
 
@@ -18,9 +22,14 @@ class Fonts {
   Fonts(const Fonts&) = delete;
   Fonts& operator=(const Fonts&) = delete;
   HFONT get(FontId font) const;
+  // `font`, or the same face made smaller until `text` fits the caption room of `control` (a
+  // label, button or check box, already placed): a system font wider than the one the windows
+  // were laid out with must not cut or wrap a caption the layout gave one box.
+  HFONT fitting(FontId font, HWND control, ControlKind kind, const std::wstring& text);
 
  private:
   HFONT standard_, small_, large_;
+  std::map<std::pair<FontId, LONG>, HFONT> smaller_;  // by font and height, made on first use
 };
 
 // Creates the native control of `spec` in `parent` at its client rectangle, with its text and

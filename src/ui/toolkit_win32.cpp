@@ -42,6 +42,7 @@ struct ControlEntry : rules::ControlModel {
   int window = 0;
   HWND hwnd = nullptr;
   std::string text;  // captions; text fields read their control instead
+  FontId font = FontId::standard;
   std::optional<Rgb> background;
   HBRUSH background_brush = nullptr;
   std::unique_ptr<GaugeFace> face;  // dials and lamps
@@ -145,6 +146,7 @@ class Win32Toolkit final : public Toolkit {
       InvalidateRect(entry->hwnd, nullptr, FALSE);
     } else {
       SetWindowTextW(entry->hwnd, to_wide(text).c_str());
+      show_font(*entry);
     }
   }
 
@@ -187,7 +189,8 @@ class Win32Toolkit final : public Toolkit {
   void set_font(int control, FontId font) override {
     ControlEntry* entry = find(control);
     if (entry == nullptr) return;
-    SendMessageW(entry->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(font)), TRUE);
+    entry->font = font;
+    show_font(*entry);
     if (entry->face) {
       entry->face->font = fonts_.get(font);
       InvalidateRect(entry->hwnd, nullptr, FALSE);
@@ -356,6 +359,12 @@ class Win32Toolkit final : public Toolkit {
   }
 
   static void show_value(ControlEntry& entry);
+
+  // The control's font, made smaller where its caption would not fit otherwise.
+  void show_font(ControlEntry& entry) {
+    HFONT font = fonts_.fitting(entry.font, entry.hwnd, entry.kind, to_wide(entry.text));
+    SendMessageW(entry.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
 
   // Message boxes and file dialogs belong to the window the user last acted in, which they
   // disable and stand in front of: a box owned by a window behind it would leave the user
