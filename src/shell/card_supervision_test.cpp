@@ -137,7 +137,7 @@ TEST_F(CardUnplug, EachUnplugStopsTheTrafficAndEachReplugBringsTheNeedlesBack) {
     EXPECT_EQ(positions_of(12), module12);
     EXPECT_EQ(positions_of(20), (std::vector<std::pair<int, int>>{{CMD_SET_POSITION_1, half_way}}));
     EXPECT_EQ(rig.ui.text(MAIN_CARD_LABEL), "");
-    EXPECT_FALSE(rig.ui.control(MAIN_CARD_LABEL)->has_background);
+    EXPECT_FALSE(rig.ui.control(MAIN_CARD_LABEL)->background);
     EXPECT_FALSE(rig.ui.window_exists(PROGRESS_WINDOW));
     EXPECT_EQ(rig.ui.item_count(MAIN_MODULE_SELECTOR), 3);
     EXPECT_EQ(rig.ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 2");

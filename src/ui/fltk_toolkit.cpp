@@ -13,13 +13,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "ui/control_rules.h"
+#include "ui/control_registry.h"
 #include "ui/fltk_dialogs.h"
 #include "ui/fltk_display.h"
 #include "ui/fltk_widgets.h"
@@ -28,7 +27,6 @@
 namespace kavri {
 namespace {
 
-namespace rules = control_rules;
 using fltk_ui::Dial;
 using fltk_ui::Lamp;
 using fltk_ui::TickedSlider;
@@ -82,41 +80,50 @@ class ToolkitWindow : public Fl_Double_Window {
  public:
   ToolkitWindow(const WindowSpec& spec, FltkToolkit* toolkit)
       : Fl_Double_Window(spec.geometry.x, spec.geometry.y, spec.geometry.w, spec.geometry.h),
-        binding{toolkit, spec.number, 0},
-        close_box(spec.close_box) {}
+        binding{toolkit, spec.number, 0} {}
 
-  int handle(int event) override {
-    // The window manager may minimise and restore the window behind the program's back.
-    if (event == FL_SHOW) minimised = false;
-    if (event == FL_HIDE && shown()) minimised = true;
-    return Fl_Double_Window::handle(event);
-  }
+  int handle(int event) override;
 
   Binding binding;
-  bool close_box;
-  bool minimised = false;
 };
 
-struct ControlEntry : rules::ControlModel {
+// A control's widget; its state is the registry's.
+struct NativeControl {
   int window = 0;
-  Align align = Align::left;
   Fl_Widget* widget = nullptr;     // owned by its window
-  std::string text;                // captions; text fields read their widget instead
-  std::vector<Fl_Menu_Item> menu;  // points into items; rebuilt with them
+  std::vector<Fl_Menu_Item> menu;  // points into the registry's entries; rebuilt with them
   std::unique_ptr<Binding> binding;
 };
 
 void ignore_callback(Fl_Widget*, void*) {}
 
-class FltkToolkit final : public Toolkit {
+class FltkToolkit final : public ControlRegistry {
  public:
   ~FltkToolkit() override {
-    controls_.clear();
+    natives_.clear();
     windows_.clear();  // each window deletes its widgets
   }
 
-  bool create_window(const WindowSpec& spec) override {
-    destroy_window(spec.number);
+  // Events that arrive meanwhile only queue up, as in poll_event.
+  void show_now() override { Fl::check(); }
+
+  std::string choose_file(const FileDialogSpec& spec) override {
+    return fltk_ui::run_file_chooser(spec);
+  }
+
+  // The window manager minimised or restored a window.
+  void on_shown(int window, bool minimised) { take_user_minimised(window, minimised); }
+
+ protected:
+  void show_message_box(std::string_view title, std::string_view text) override {
+    // An end by signal closes the box as its close box would: looked for ten times a second.
+    Fl::add_timeout(END_LOOK_SECONDS, close_box_on_end, this);
+    fltk_ui::show_message_box(title, text);
+    Fl::remove_timeout(close_box_on_end, this);
+  }
+
+  bool show_window(const WindowState& state) override {
+    const WindowSpec& spec = state.spec;
     auto window = std::make_unique<ToolkitWindow>(spec, this);
     window->end();
     window->copy_label(spec.title.c_str());
@@ -129,175 +136,73 @@ class FltkToolkit final : public Toolkit {
     return true;
   }
 
-  void destroy_window(int number) override {
+  void hide_window(int number) override {
+    std::erase_if(natives_, [number](const auto& entry) { return entry.second.window == number; });
     auto it = windows_.find(number);
     if (it == windows_.end()) return;
-    std::erase_if(controls_, [number](const auto& entry) { return entry.second.window == number; });
-    std::erase_if(events_, [number](const Event& event) { return event.window == number; });
     it->second->hide();
     windows_.erase(it);
   }
 
-  bool window_exists(int number) const override { return windows_.contains(number); }
-
-  void set_minimised(int number, bool minimised) override {
-    ToolkitWindow* window = find_window(number);
+  void show_minimised(int number, bool minimised) override {
+    ToolkitWindow* window = native_window(number);
     if (window == nullptr) return;
     if (minimised) {
       window->iconize();
     } else {
       window->show();
     }
-    window->minimised = minimised;
   }
 
-  bool minimised(int number) const override {
-    const ToolkitWindow* window = find_window(number);
-    return window != nullptr && window->minimised;
+  void show_title(const WindowState& state) override {
+    if (ToolkitWindow* window = native_window(state.spec.number)) {
+      window->copy_label(state.spec.title.c_str());
+    }
   }
 
-  void set_window_title(int number, std::string_view title) override {
-    if (ToolkitWindow* window = find_window(number)) window->copy_label(std::string(title).c_str());
-  }
+  bool show_control(const ControlState& state) override;
+  void drop_control(const ControlState& old, bool same_window) override;
 
-  void add_control(int window_number, const ControlSpec& spec) override;
-
-  bool control_exists(int control) const override { return controls_.contains(control); }
-
-  void set_text(int control, std::string_view text) override {
-    ControlEntry* entry = find(control);
-    if (entry == nullptr || entry->kind == ControlKind::drop_down) return;
-    entry->text = text;
-    if (entry->kind == ControlKind::text_field) {
-      static_cast<Fl_Input*>(entry->widget)->value(entry->text.c_str());
+  void show_text(const ControlState& state) override {
+    Fl_Widget* widget = widget_of(state);
+    if (state.kind == ControlKind::text_field) {
+      static_cast<Fl_Input*>(widget)->value(state.spec.text.c_str());
     } else {
-      entry->widget->copy_label(entry->text.c_str());
-      repaint(*entry);
+      widget->copy_label(state.spec.text.c_str());
+      repaint(state);
     }
   }
 
-  std::string text(int control) const override {
-    const ControlEntry* entry = find(control);
-    if (entry == nullptr) return "";
-    switch (entry->kind) {
-      case ControlKind::text_field:
-        return static_cast<const Fl_Input*>(entry->widget)->value();
-      case ControlKind::drop_down:
-        return item_text(control, entry->selection);
-      default:
-        return entry->text;
+  std::optional<std::string> typed_text(const ControlState& state) const override {
+    return std::string(static_cast<const Fl_Input*>(widget_of(state))->value());
+  }
+
+  void show_enabled(const ControlState& state) override {
+    Fl_Widget* widget = widget_of(state);
+    if (state.spec.enabled) {
+      widget->activate();
+    } else {
+      widget->deactivate();
     }
+    repaint(state);
   }
 
-  void set_enabled(int control, bool enabled) override {
-    if (ControlEntry* entry = find(control)) {
-      if (enabled) {
-        entry->widget->activate();
-      } else {
-        entry->widget->deactivate();
-      }
-      repaint(*entry);
-    }
+  void show_background(const ControlState& state) override {
+    Fl_Widget* widget = widget_of(state);
+    if (state.kind == ControlKind::label) widget->box(FL_FLAT_BOX);
+    widget->color(fl_rgb_color(state.background->r, state.background->g, state.background->b));
+    repaint(state);
   }
 
-  bool enabled(int control) const override {
-    const ControlEntry* entry = find(control);
-    return entry != nullptr && entry->widget->active();
+  void show_font(const ControlState& state) override;
+  void show_value(const ControlState& state) override;
+  void show_items_cleared(const ControlState& state) override { show_items(state); }
+  void show_item_inserted(const ControlState& state, int) override { show_items(state); }
+  void show_selection(const ControlState& state) override {
+    static_cast<Fl_Choice*>(widget_of(state))->value(state.selection);
   }
 
-  void set_background(int control, Rgb colour) override {
-    ControlEntry* entry = find(control);
-    if (entry == nullptr) return;
-    if (entry->kind == ControlKind::label) entry->widget->box(FL_FLAT_BOX);
-    entry->widget->color(fl_rgb_color(colour.r, colour.g, colour.b));
-    repaint(*entry);
-  }
-
-  void set_font(int control, FontId font) override {
-    if (ControlEntry* entry = find(control)) apply_font(*entry, font);
-  }
-
-  void set_range(int control, int min, int max) override {
-    ControlEntry* entry = find(control);
-    if (entry != nullptr && entry->set_range(min, max)) show_value(*entry);
-  }
-
-  int range_max(int control) const override {
-    const ControlEntry* entry = find(control);
-    return entry != nullptr ? entry->range.max : 0;
-  }
-
-  void set_value(int control, int value) override {
-    ControlEntry* entry = find(control);
-    if (entry != nullptr && entry->set_value(value)) show_value(*entry);
-  }
-
-  int value(int control) const override {
-    const ControlEntry* entry = find(control);
-    return entry != nullptr ? entry->value : 0;
-  }
-
-  void clear_items(int control) override {
-    ControlEntry* entry = find_list(control);
-    if (entry == nullptr) return;
-    entry->clear_items();
-    show_items(*entry);
-  }
-
-  void add_item(int control, std::string_view text) override {
-    insert_item(control, item_count(control), text);
-  }
-
-  void insert_item(int control, int position, std::string_view text) override {
-    ControlEntry* entry = find_list(control);
-    if (entry == nullptr) return;
-    entry->insert_item(position, text);
-    show_items(*entry);
-  }
-
-  int item_count(int control) const override {
-    const ControlEntry* entry = find(control);
-    return entry != nullptr ? entry->item_count() : 0;
-  }
-
-  std::string item_text(int control, int index) const override {
-    const ControlEntry* entry = find(control);
-    return entry != nullptr ? entry->item_text(index) : "";
-  }
-
-  void set_selection(int control, int index) override {
-    ControlEntry* entry = find_list(control);
-    if (entry == nullptr) return;
-    entry->select(index);
-    static_cast<Fl_Choice*>(entry->widget)->value(entry->selection);
-  }
-
-  int selection(int control) const override {
-    const ControlEntry* entry = find(control);
-    return entry != nullptr ? entry->selection : -1;
-  }
-
-  std::optional<Event> poll_event() override {
-    Fl::check();
-    if (events_.empty()) return std::nullopt;
-    Event event = events_.front();
-    events_.pop_front();
-    return event;
-  }
-
-  // Events that arrive meanwhile only queue up, as in poll_event.
-  void show_now() override { Fl::check(); }
-
-  void show_message_box(std::string_view title, std::string_view text) override {
-    // An end by signal closes the box as its close box would: looked for ten times a second.
-    Fl::add_timeout(END_LOOK_SECONDS, close_box_on_end, this);
-    fltk_ui::show_message_box(title, text);
-    Fl::remove_timeout(close_box_on_end, this);
-  }
-
-  std::string choose_file(const FileDialogSpec& spec) override {
-    return fltk_ui::run_file_chooser(spec);
-  }
+  void deliver_input() override { Fl::check(); }
 
  private:
   static constexpr double END_LOOK_SECONDS = 0.1;
@@ -315,70 +220,58 @@ class FltkToolkit final : public Toolkit {
     // FLTK closes a window on Escape through this same callback; only the close box counts.
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
     const auto* binding = static_cast<const Binding*>(data);
-    FltkToolkit& self = *binding->toolkit;
-    const ToolkitWindow* window = self.find_window(binding->window);
-    if (window != nullptr && window->close_box) {
-      self.events_.push_back(Event{Event::Kind::close, binding->window, 0});
-    }
+    binding->toolkit->take_user_close(binding->window);
   }
 
+  // The user changed the widget: the registry takes its new state and queues the event.
   static void on_control_callback(Fl_Widget* widget, void* data) {
     const auto* binding = static_cast<const Binding*>(data);
     FltkToolkit& self = *binding->toolkit;
-    ControlEntry* entry = self.find(binding->control);
-    if (entry == nullptr || entry->widget != widget) return;
-    self.take_user_change(*entry);
-    self.events_.push_back(Event{Event::Kind::control, binding->window, binding->control});
-  }
-
-  // The user changed the widget: bring the entry's copy of its state up to date.
-  static void take_user_change(ControlEntry& entry) {
-    switch (entry.kind) {
+    const ControlState* state = self.control(binding->control);
+    if (state == nullptr || self.widget_of(*state) != widget) return;
+    switch (state->kind) {
       case ControlKind::slider: {
-        const double position = static_cast<TickedSlider*>(entry.widget)->value();
-        entry.value =
-            rules::stored_value(entry.kind, entry.range, static_cast<int>(std::lround(position)));
+        const double position = static_cast<TickedSlider*>(widget)->value();
+        self.take_user_value(binding->control, state->kind,
+                             static_cast<int>(std::lround(position)));
         break;
       }
       case ControlKind::check_box:
-        entry.value = static_cast<Fl_Check_Button*>(entry.widget)->value() != 0 ? 1 : 0;
+        self.take_user_value(binding->control, state->kind,
+                             static_cast<Fl_Check_Button*>(widget)->value());
         break;
       case ControlKind::drop_down:
-        entry.selection = static_cast<Fl_Choice*>(entry.widget)->value();
+        self.take_user_selection(binding->control, static_cast<Fl_Choice*>(widget)->value());
         break;
       default:
+        self.take_user_press(binding->control, state->kind);
         break;
     }
   }
 
   static Fl_Widget* make_widget(const ControlSpec& spec);
-  static void apply_font(ControlEntry& entry, FontId font);
-  static void repaint(ControlEntry& entry);
-  static void show_value(ControlEntry& entry);
-  static void show_items(ControlEntry& entry);
+  void repaint(const ControlState& state);
+  void show_items(const ControlState& state);
 
-  ToolkitWindow* find_window(int number) const {
+  ToolkitWindow* native_window(int number) const {
     auto it = windows_.find(number);
     return it != windows_.end() ? it->second.get() : nullptr;
   }
-  ControlEntry* find(int control) {
-    auto it = controls_.find(control);
-    return it != controls_.end() ? &it->second : nullptr;
+  // Every control in the registry has its widget.
+  Fl_Widget* widget_of(const ControlState& state) const {
+    return natives_.at(state.spec.number).widget;
   }
-  const ControlEntry* find(int control) const {
-    auto it = controls_.find(control);
-    return it != controls_.end() ? &it->second : nullptr;
-  }
-  ControlEntry* find_list(int control) {
-    ControlEntry* entry = find(control);
-    return entry != nullptr && entry->kind == ControlKind::drop_down ? entry : nullptr;
-  }
-  void forget_control(int control, int new_window);
 
   std::map<int, std::unique_ptr<ToolkitWindow>> windows_;
-  std::map<int, ControlEntry> controls_;
-  std::deque<Event> events_;
+  std::map<int, NativeControl> natives_;
 };
+
+int ToolkitWindow::handle(int event) {
+  // The window manager may minimise and restore the window behind the program's back.
+  if (event == FL_SHOW) binding.toolkit->on_shown(binding.window, false);
+  if (event == FL_HIDE && shown()) binding.toolkit->on_shown(binding.window, true);
+  return Fl_Double_Window::handle(event);
+}
 
 Fl_Widget* FltkToolkit::make_widget(const ControlSpec& spec) {
   const Rect& r = spec.rect;
@@ -422,120 +315,115 @@ Fl_Widget* FltkToolkit::make_widget(const ControlSpec& spec) {
   return new Fl_Box(r.x, r.y, r.w, r.h);
 }
 
-void FltkToolkit::add_control(int window_number, const ControlSpec& spec) {
-  ToolkitWindow* window = find_window(window_number);
-  if (window == nullptr) return;
-  forget_control(spec.number, window_number);
-
-  ControlEntry entry;
-  entry.window = window_number;
-  entry.kind = spec.kind;
-  entry.align = spec.align;
-  entry.text = spec.text;
-  entry.range = rules::ordered(spec.range_min, spec.range_max);
-  entry.value = rules::stored_value(spec.kind, entry.range, 0);
-  entry.binding = std::make_unique<Binding>(Binding{this, window_number, spec.number});
-  entry.widget = make_widget(spec);
-  if (spec.kind != ControlKind::text_field) entry.widget->copy_label(spec.text.c_str());
-  entry.widget->callback(on_control_callback, entry.binding.get());
-  if (!spec.enabled) entry.widget->deactivate();
-  apply_font(entry, spec.font);
-  show_value(entry);
-  show_items(entry);
-  window->add(entry.widget);
-  entry.widget->redraw();
-  controls_[spec.number] = std::move(entry);
+bool FltkToolkit::show_control(const ControlState& state) {
+  ToolkitWindow* window = native_window(state.window);
+  if (window == nullptr) return false;
+  const ControlSpec& spec = state.spec;
+  NativeControl& native = natives_[spec.number];
+  native.window = state.window;
+  native.binding = std::make_unique<Binding>(Binding{this, state.window, spec.number});
+  native.widget = make_widget(spec);
+  if (spec.kind != ControlKind::text_field) native.widget->copy_label(spec.text.c_str());
+  native.widget->callback(on_control_callback, native.binding.get());
+  if (!spec.enabled) native.widget->deactivate();
+  window->add(native.widget);
+  show_font(state);
+  show_value(state);
+  show_items(state);
+  native.widget->redraw();
+  return true;
 }
 
-// A number given again replaces the control. In its own window the old widget goes; in another
-// window (two windows that share caption numbers) it stays on show there, but no longer speaks
-// or answers for the number.
-void FltkToolkit::forget_control(int control, int new_window) {
-  auto it = controls_.find(control);
-  if (it == controls_.end()) return;
-  Fl_Widget* old = it->second.widget;
-  ToolkitWindow* window = find_window(it->second.window);
-  if (it->second.window == new_window && window != nullptr) {
-    window->remove(old);
+void FltkToolkit::drop_control(const ControlState& old, bool same_window) {
+  auto it = natives_.find(old.spec.number);
+  if (it == natives_.end()) return;
+  Fl_Widget* widget = it->second.widget;
+  ToolkitWindow* window = native_window(old.window);
+  if (same_window && window != nullptr) {
+    window->remove(widget);
     window->redraw();
-    delete old;
+    delete widget;
   } else {
-    old->callback(ignore_callback);
-    old->when(FL_WHEN_NEVER);
+    widget->callback(ignore_callback);
+    widget->when(FL_WHEN_NEVER);
   }
-  controls_.erase(it);
+  natives_.erase(it);
 }
 
-void FltkToolkit::apply_font(ControlEntry& entry, FontId font) {
-  const Face f = face(font);
-  entry.widget->labelfont(f.font);
-  entry.widget->labelsize(f.size);
-  if (entry.kind == ControlKind::label) {
-    entry.widget->align(label_alignment(entry.align, entry.widget->h(), f.size));
-  } else if (entry.kind == ControlKind::text_field) {
-    static_cast<Fl_Input*>(entry.widget)->textfont(f.font);
-    static_cast<Fl_Input*>(entry.widget)->textsize(f.size);
-  } else if (entry.kind == ControlKind::drop_down) {
-    static_cast<Fl_Choice*>(entry.widget)->textfont(f.font);
-    static_cast<Fl_Choice*>(entry.widget)->textsize(f.size);
+void FltkToolkit::show_font(const ControlState& state) {
+  const Face f = face(state.spec.font);
+  Fl_Widget* widget = widget_of(state);
+  widget->labelfont(f.font);
+  widget->labelsize(f.size);
+  if (state.kind == ControlKind::label) {
+    widget->align(label_alignment(state.spec.align, widget->h(), f.size));
+  } else if (state.kind == ControlKind::text_field) {
+    static_cast<Fl_Input*>(widget)->textfont(f.font);
+    static_cast<Fl_Input*>(widget)->textsize(f.size);
+  } else if (state.kind == ControlKind::drop_down) {
+    static_cast<Fl_Choice*>(widget)->textfont(f.font);
+    static_cast<Fl_Choice*>(widget)->textsize(f.size);
   }
-  repaint(entry);
+  repaint(state);
 }
 
 // A label without a box of its own, or with a text that runs past it, is repainted by its
 // window, so that nothing of its old look stays behind.
-void FltkToolkit::repaint(ControlEntry& entry) {
-  Fl_Window* window = entry.widget->window();
-  if (entry.kind == ControlKind::label && window != nullptr) {
+void FltkToolkit::repaint(const ControlState& state) {
+  Fl_Widget* widget = widget_of(state);
+  Fl_Window* window = widget->window();
+  if (state.kind == ControlKind::label && window != nullptr) {
     window->redraw();
   } else {
-    entry.widget->redraw();
+    widget->redraw();
   }
 }
 
-void FltkToolkit::show_value(ControlEntry& entry) {
-  switch (entry.kind) {
+void FltkToolkit::show_value(const ControlState& state) {
+  Fl_Widget* widget = widget_of(state);
+  switch (state.kind) {
     case ControlKind::slider: {
-      auto* slider = static_cast<TickedSlider*>(entry.widget);
-      slider->bounds(entry.range.min, entry.range.max);
-      slider->value(entry.value);
+      auto* slider = static_cast<TickedSlider*>(widget);
+      slider->bounds(state.range.min, state.range.max);
+      slider->value(state.value);
       slider->redraw();
       break;
     }
     case ControlKind::progress_bar: {
-      auto* bar = static_cast<Fl_Progress*>(entry.widget);
-      bar->minimum(static_cast<float>(entry.range.min));
-      bar->maximum(static_cast<float>(entry.range.max));
-      bar->value(static_cast<float>(entry.value));
+      auto* bar = static_cast<Fl_Progress*>(widget);
+      bar->minimum(static_cast<float>(state.range.min));
+      bar->maximum(static_cast<float>(state.range.max));
+      bar->value(static_cast<float>(state.value));
       break;
     }
     case ControlKind::dial: {
-      auto* dial = static_cast<Dial*>(entry.widget);
-      dial->range(entry.range.min, entry.range.max);
-      dial->value(entry.value);
+      auto* dial = static_cast<Dial*>(widget);
+      dial->range(state.range.min, state.range.max);
+      dial->value(state.value);
       break;
     }
     case ControlKind::check_box:
-      static_cast<Fl_Check_Button*>(entry.widget)->value(entry.value);
+      static_cast<Fl_Check_Button*>(widget)->value(state.value);
       break;
     case ControlKind::lamp:
-      static_cast<Lamp*>(entry.widget)->value(entry.value);
+      static_cast<Lamp*>(widget)->value(state.value);
       break;
     default:
       break;
   }
 }
 
-void FltkToolkit::show_items(ControlEntry& entry) {
-  if (entry.kind != ControlKind::drop_down) return;
+void FltkToolkit::show_items(const ControlState& state) {
+  if (state.kind != ControlKind::drop_down) return;
   // Items are given to FLTK as a plain array, not through add(), which would read '/', '&'
   // and '_' in a text as menu structure.
-  std::vector<Fl_Menu_Item> menu(entry.items.size() + 1, Fl_Menu_Item{});
-  for (std::size_t i = 0; i < entry.items.size(); ++i) menu[i].text = entry.items[i].c_str();
-  auto* choice = static_cast<Fl_Choice*>(entry.widget);
-  entry.menu = std::move(menu);
-  choice->menu(entry.menu.data());
-  choice->value(entry.selection);
+  NativeControl& native = natives_.at(state.spec.number);
+  std::vector<Fl_Menu_Item> menu(state.items.size() + 1, Fl_Menu_Item{});
+  for (std::size_t i = 0; i < state.items.size(); ++i) menu[i].text = state.items[i].c_str();
+  auto* choice = static_cast<Fl_Choice*>(native.widget);
+  native.menu = std::move(menu);
+  choice->menu(native.menu.data());
+  choice->value(state.selection);
   choice->redraw();
 }
 

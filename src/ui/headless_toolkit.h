@@ -1,61 +1,20 @@
-// The toolkit with no display: it keeps every window's and control's state, and lets tests
-// (and kavri-bench --headless) act as the user would and read everything back.
+// The toolkit with no display: the control registry alone, which keeps every window's and
+// control's state and lets tests (and kavri-bench --headless) act as the user would and read
+// everything back.
 #pragma once
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "ui/toolkit.h"
+#include "ui/control_registry.h"
 
 namespace kavri {
 
-class HeadlessToolkit final : public Toolkit {
+class HeadlessToolkit final : public ControlRegistry {
  public:
-  struct ControlState {
-    int window = 0;
-    ControlSpec spec;  // spec.text, spec.enabled, spec.range_* follow later changes
-    Rgb background{};
-    bool has_background = false;
-    int value = 0;
-    std::vector<std::string> items;
-    int selection = -1;
-  };
-  struct WindowState {
-    WindowSpec spec;
-    bool minimised = false;
-  };
-
-  // Toolkit
-  bool create_window(const WindowSpec& spec) override;
-  void destroy_window(int window) override;
-  bool window_exists(int window) const override;
-  void set_minimised(int window, bool minimised) override;
-  bool minimised(int window) const override;
-  void set_window_title(int window, std::string_view title) override;
-  void add_control(int window, const ControlSpec& spec) override;
-  bool control_exists(int control) const override;
-  void set_text(int control, std::string_view text) override;
-  std::string text(int control) const override;
-  void set_enabled(int control, bool enabled) override;
-  bool enabled(int control) const override;
-  void set_background(int control, Rgb colour) override;
-  void set_font(int control, FontId font) override;
-  void set_range(int control, int min, int max) override;
-  int range_max(int control) const override;
-  void set_value(int control, int value) override;
-  int value(int control) const override;
-  void clear_items(int control) override;
-  void add_item(int control, std::string_view text) override;
-  void insert_item(int control, int position, std::string_view text) override;
-  int item_count(int control) const override;
-  std::string item_text(int control, int index) const override;
-  void set_selection(int control, int index) override;
-  int selection(int control) const override;
-  std::optional<Event> poll_event() override;
   void show_now() override {}
   std::string choose_file(const FileDialogSpec& spec) override;
 
@@ -64,12 +23,16 @@ class HeadlessToolkit final : public Toolkit {
   // disabled, or not of the kind the action needs, ignores the action and raises nothing; a
   // selection must name an existing entry; a window closes only through its close box (none:
   // no event).
-  void user_move_slider(int control, int value);
-  void user_select(int control, int index);
-  void user_type(int control, std::string_view text);
-  void user_press(int control);
-  void user_toggle(int control);  // check box
-  void user_close(int window);
+  void user_move_slider(int control, int value) {
+    take_user_value(control, ControlKind::slider, value);
+  }
+  void user_select(int control, int index) { take_user_selection(control, index); }
+  void user_type(int control, std::string_view text) { take_user_text(control, text); }
+  void user_press(int control) { take_user_press(control, ControlKind::button); }
+  void user_toggle(int control) {  // check box
+    take_user_value(control, ControlKind::check_box, value(control) != 0 ? 0 : 1);
+  }
+  void user_close(int window) { take_user_close(window); }
 
   // Every message box shown so far: (title, text). Each is answered OK at once.
   const std::vector<std::pair<std::string, std::string>>& messages() const { return messages_; }
@@ -81,20 +44,10 @@ class HeadlessToolkit final : public Toolkit {
   void queue_file_choice(std::string path) { file_choices_.push_back(std::move(path)); }
   const std::vector<FileDialogSpec>& file_dialogs() const { return file_dialogs_; }
 
-  const ControlState* control(int control) const;
-  const WindowState* window(int window) const;
-  std::size_t pending_events() const { return events_.size(); }
-
  protected:
   void show_message_box(std::string_view title, std::string_view text) override;
 
  private:
-  ControlState* find(int control);
-  ControlState* user_control(int control, ControlKind kind);  // null when the user cannot act
-  void queue_control_event(const ControlState& state);
-  std::map<int, WindowState> windows_;
-  std::map<int, ControlState> controls_;
-  std::deque<Event> events_;
   std::vector<std::pair<std::string, std::string>> messages_;
   std::function<void(std::string_view, std::string_view)> message_sink_;
   std::deque<std::string> file_choices_;
