@@ -60,19 +60,6 @@ std::vector<PrefsEntry> parse_prefs_text(std::string_view text) {
   return entries;
 }
 
-std::string format_prefs_text(const std::vector<PrefsEntry>& entries, bool utf8) {
-  std::size_t size = utf8 ? UTF8_MARK.size() + 2 : 0;
-  for (const PrefsEntry& e : entries) size += e.name.size() + e.value.size() + 5;
-  std::string text;
-  text.reserve(size);
-  if (utf8) {
-    text += UTF8_MARK;
-    text += "\r\n";
-  }
-  for (const PrefsEntry& e : entries) append_prefs_line(text, e);
-  return text;
-}
-
 void append_prefs_line(std::string& text, const PrefsEntry& entry) {
   switch (entry.kind) {
     case PrefsEntry::Kind::group:

@@ -33,10 +33,6 @@ void for_each_prefs_entry(std::string_view text, const std::function<void(PrefsE
 // How many group lines `text` holds (for a reader to reserve room for them at once).
 std::size_t count_prefs_groups(std::string_view text);
 
-// The file's text: "[name]", "; text" and "key = value" lines, each ended by CR LF, after the
-// byte order mark and an empty line in UTF-8 mode.
-std::string format_prefs_text(const std::vector<PrefsEntry>& entries, bool utf8);
-
 // Appends the line of one entry, CR LF included.
 void append_prefs_line(std::string& text, const PrefsEntry& entry);
 
