@@ -23,7 +23,7 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
     ASSERT_NE(ui, nullptr);
     rig = std::make_unique<testing::EditorRig>(*ui, std::vector<std::uint8_t>{12});
     ui->set_minimised(MAIN_WINDOW, true);
-    ui->set_selection(MAIN_MODULE_SELECTOR, 1);
+    ui->set_selection(MainControl::module_selector, 1);
     rig->record(0).gauges[0].course_min = 20;
     rig->record(0).gauges[0].course_max = 230;
   }

@@ -25,7 +25,8 @@ class CalibrationWindowsTest : public ::testing::Test {
   // of gauge `gauge` (0 or 1).
   void calibrate(int entry, int gauge) {
     bench.open_editor(entry);
-    bench.press(gauge == 0 ? PARAM_CALIBRATE_1_BUTTON : PARAM_CALIBRATE_2_BUTTON);
+    bench.press(gauge == 0 ? ParameterControl::calibrate_1_button
+                           : ParameterControl::calibrate_2_button);
   }
 
   std::vector<int> sliders(int first, int last) const {
@@ -123,8 +124,8 @@ TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
 TEST_F(CalibrationWindowsTest, NothingOpensWhileEntry50IsSelected) {
   bench.record(0).gauges[0].type = 18;
   bench.open_editor(1);
-  ui.set_selection(MAIN_MODULE_SELECTOR, 0);
-  bench.press(PARAM_CALIBRATE_1_BUTTON);
+  ui.set_selection(MainControl::module_selector, 0);
+  bench.press(ParameterControl::calibrate_1_button);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
 }
 
@@ -139,8 +140,8 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
   EXPECT_EQ(bench.calibration.hand_driven_gauge, 0);
   bench.move(133, 77);
 
-  ui.set_selection(MAIN_MODULE_SELECTOR, 0);  // "50": no module
-  calibrate(2, 1);                            // module 12's suction gauge
+  ui.set_selection(MainControl::module_selector, 0);  // "50": no module
+  calibrate(2, 1);                                    // module 12's suction gauge
   EXPECT_FALSE(ui.window_exists(SUCTION_WINDOW));
   ASSERT_EQ(ui.messages().size(), 1u);
   EXPECT_EQ(ui.messages()[0].second,
@@ -192,13 +193,13 @@ TEST_F(CalibrationWindowsTest, OneWindowAtATimeEachWithItsOwnLabels) {
   bench.record(0).gauges[0].type = 12;
   bench.record(0).gauges[1].type = 18;
   calibrate(1, 0);
-  bench.press(PARAM_CALIBRATE_2_BUTTON);
+  bench.press(ParameterControl::calibrate_2_button);
   ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.control(104)->window, SUCTION_WINDOW);
   EXPECT_EQ(ui.text(99), "0");
   bench.press(96);
-  bench.press(PARAM_CALIBRATE_2_BUTTON);
+  bench.press(ParameterControl::calibrate_2_button);
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.text(1103), "100");
 }

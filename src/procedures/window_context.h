@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "device/bus_messages.h"
 #include "device/bus_sender.h"
 #include "procedures/eeprom_write.h"
+#include "procedures/position_slider.h"
 #include "ui/dispatch.h"
 #include "ui/toolkit.h"
 
@@ -26,6 +28,24 @@ struct CalibrationBinding {
   int moved_slider = 0;  // the slider that last drove the needle; 0: none yet
 };
 
+// A module of the table as the main window's module selector names it: its table index and
+// its address as the selector shows it.
+struct SelectedModule {
+  int index = 0;
+  std::string address_text;
+};
+
+// What the parameter and calibration windows use of the main window, handed to them by the
+// main window's owner: they never name its controls.
+struct MainWindowLink {
+  int parameters_button = 0;  // opens the parameter window of the selected module
+  // Its range follows the gauge-1 type chosen in the parameter window.
+  PositionSlider position_slider_1;
+  // The module selected now; none for the entry that names every module, or no selection.
+  std::function<std::optional<SelectedModule>()> selected_module =
+      []() -> std::optional<SelectedModule> { return std::nullopt; };
+};
+
 struct WindowContext {
   Env& env;
   Toolkit& ui;
@@ -33,6 +53,7 @@ struct WindowContext {
   ModuleTable& modules;
   CalibrationTables& calibration;
   Dispatch& dispatch;
+  MainWindowLink main_window{};
 
   std::uint8_t editor_module = 0;  // table index last opened in the parameter window
   std::optional<CalibrationBinding> calibrating{};  // while a calibration window is open
