@@ -44,11 +44,11 @@ class EepromWriteTest : public ::testing::Test {
 
   // The user's edits of the tests below.
   void edit_fields() {
-    bench.ui.user_type(33, "$0BC0");
-    bench.ui.user_type(35, "3008");
-    bench.ui.user_type(36, "-100");
+    bench.ui.user_type(param_control(Param::gauge1_offset), "$0BC0");
+    bench.ui.user_type(param_control(Param::gauge2_offset), "3008");
+    bench.ui.user_type(param_control(Param::gauge1_sim_min), "-100");
     bench.ui.user_type(ParameterControl::new_address_field, "12");
-    bench.ui.user_select(75, 1);  // "Type II : -1/0/1"
+    bench.ui.user_select(param_control(Param::output1_type), 1);  // "Type II : -1/0/1"
     bench.pass();
   }
 
@@ -142,7 +142,7 @@ TEST_F(EepromWriteTest, RefusesASecondWriteAndARebuildUntilTheFirstHasEnded) {
   bench.open_editor(1);
   EXPECT_EQ(bench.ui.text(ParameterControl::new_address_field),
             "12");  // as typed, not the record's 7
-  EXPECT_EQ(bench.ui.text(36), "-100");
+  EXPECT_EQ(bench.ui.text(param_control(Param::gauge1_sim_min)), "-100");
   bench.press(ParameterControl::write_button);
   bench.press(ParameterControl::cancel_button);
   ASSERT_TRUE(bench.run_until([&] { return !window_open(); }));
@@ -150,7 +150,8 @@ TEST_F(EepromWriteTest, RefusesASecondWriteAndARebuildUntilTheFirstHasEnded) {
   EXPECT_EQ(bench.ui.messages().size(), 1u);
   EXPECT_EQ(bench.card.received().size(), 39u);
   bench.open_editor(1);
-  EXPECT_EQ(bench.ui.text(36), "-100");  // from the record the whole write has updated
+  EXPECT_EQ(bench.ui.text(param_control(Param::gauge1_sim_min)),
+            "-100");  // from the record the whole write has updated
   bench.press(ParameterControl::write_button);
   EXPECT_EQ(bench.ui.messages().size(), 2u);
 }

@@ -22,9 +22,6 @@ constexpr Align kCentre = Align::center;
 
 using C = ParameterControl;
 
-// The control that shows a module parameter, as the parameter table numbers it.
-int param_control(Param param) { return param_info(param).control; }
-
 const std::vector<ControlPlace>& layout() {
   static const std::vector<ControlPlace> controls{
       {C::address_caption, kLabel, {15, 20, 80, 30}, "Adresse du module"},
@@ -199,6 +196,8 @@ void on_import_pressed(Toolkit& ui) {
 }
 
 }  // namespace
+
+int param_control(Param param) { return param_info(param).control; }
 
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places) {
   for (const ControlPlace& place : places) {

@@ -60,6 +60,9 @@ struct ControlPlace {
   FontId font = FontId::standard;
 };
 
+// The parameter window's control that shows `param`, as the parameter table numbers it.
+int param_control(Param param);
+
 // Adds the controls to `window`.
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places);
 

@@ -20,7 +20,7 @@ TEST(ParameterWindowGuiTest, ShowsEveryControlInPlace) {
   testing::EditorRig rig(*ui, {12});
   rig.open_filled_editor();
   ASSERT_TRUE(ui->window_exists(PARAMETER_WINDOW));
-  EXPECT_EQ(ui->text(33), "$0BC0");
+  EXPECT_EQ(ui->text(param_control(Param::gauge1_offset)), "$0BC0");
   EXPECT_TRUE(ui->enabled(ParameterControl::calibrate_1_button));
 
   XSync(fl_display, False);

@@ -44,16 +44,20 @@ TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
   EXPECT_FALSE(window->spec.close_box);
   EXPECT_EQ(bench.ctx.editor_module, 1);
   const std::vector<int> fields{
-      33, 46, 81, 36, 39, 35, ParameterControl::address_field, ParameterControl::new_address_field};
+      param_control(Param::gauge1_offset),  param_control(Param::gauge1_offset_length),
+      param_control(Param::analog_param),   param_control(Param::gauge1_sim_min),
+      param_control(Param::gauge2_sim_max), param_control(Param::gauge2_offset),
+      ParameterControl::address_field,      ParameterControl::new_address_field};
   EXPECT_EQ(each(fields, &Toolkit::text), (std::vector<std::string>{"$0BC0", "2", "16383", "-100",
                                                                     "70000", "$0000", "12", "12"}));
-  const std::vector<int> lists{ParameterControl::gauge1_type_list,
-                               ParameterControl::gauge2_type_list, 75, 80};
+  const std::vector<int> lists{
+      ParameterControl::gauge1_type_list, ParameterControl::gauge2_type_list,
+      param_control(Param::output1_type), param_control(Param::analog_type)};
   EXPECT_EQ(each(lists, &Toolkit::item_count), (std::vector<int>{40, 40, 2, 3}));
   EXPECT_EQ(each(lists, &Toolkit::selection), (std::vector<int>{17, -1, 1, -1}));
-  EXPECT_EQ(ui.item_count(76), 2);
-  EXPECT_EQ(ui.value(24), 1);
-  EXPECT_EQ(ui.value(25), 0);
+  EXPECT_EQ(ui.item_count(param_control(Param::output2_type)), 2);
+  EXPECT_EQ(ui.value(param_control(Param::gauge1_inverted)), 1);
+  EXPECT_EQ(ui.value(param_control(Param::gauge2_inverted)), 0);
   EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
   EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_2_button));
 }
@@ -94,7 +98,7 @@ TEST_F(ParameterWindowTest, ChoosingAGauge1TypeSetsItsButtonAndTheMainSlider) {
 TEST_F(ParameterWindowTest, CancelClosesAndChangesNothing) {
   bench.record(0).gauges[0].course_min = 5;
   bench.open_editor(1);
-  ui.user_type(19, "99");
+  ui.user_type(param_control(Param::gauge1_course_min), "99");
   ui.user_type(ParameterControl::new_address_field, "30");
   bench.card.clear_received();
   bench.press(ParameterControl::cancel_button);
@@ -108,9 +112,9 @@ TEST_F(ParameterWindowTest, OpeningAgainRebuildsTheWindowForTheNewSelection) {
   bench.record(0).gauges[0].course_min = 5;
   bench.record(1).gauges[0].course_min = 6;
   bench.open_editor(1);
-  ui.user_type(19, "99");  // lost: never written
+  ui.user_type(param_control(Param::gauge1_course_min), "99");  // lost: never written
   bench.open_editor(2);
-  EXPECT_EQ(ui.text(19), "6");
+  EXPECT_EQ(ui.text(param_control(Param::gauge1_course_min)), "6");
   EXPECT_EQ(bench.ctx.editor_module, 1);
   // editor_module stays with the window, not with the selector.
   ui.set_selection(MainControl::module_selector, 1);

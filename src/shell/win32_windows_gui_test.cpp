@@ -110,7 +110,7 @@ TEST(Win32WindowsGui, ParameterWindowShowsEveryControlInPlace) {
   expect_box(window, 489, 505, 344, 145);
   EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU);  // left by "Annule" only
   wchar_t text[64] = {};
-  GetDlgItemTextW(window, 33, text, 64);
+  GetDlgItemTextW(window, param_control(Param::gauge1_offset), text, 64);
   EXPECT_STREQ(text, L"$0BC0");
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, ParameterControl::calibrate_1_button)));
   expect_captions_fit(window);
