@@ -5,8 +5,6 @@
 #pragma once
 
 #include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "procedures/window_context.h"
