@@ -22,6 +22,11 @@ constexpr Align kCentre = Align::center;
 
 using C = ParameterControl;
 
+// Gauge `gauge`'s type list (0 or 1), as the parameter table numbers it.
+int type_list(int gauge) {
+  return param_control(gauge == 0 ? Param::gauge1_type : Param::gauge2_type);
+}
+
 const std::vector<ControlPlace>& layout() {
   static const std::vector<ControlPlace> controls{
       {C::address_caption, kLabel, {15, 20, 80, 30}, "Adresse du module"},
@@ -52,12 +57,12 @@ const std::vector<ControlPlace>& layout() {
       {C::output_a_caption, kLabel, {15, 240, 40, 15}, "Sortie A"},
       {param_control(Param::gauge1_offset), kField, {70, 235, 80, 20}, "$0000"},
       {param_control(Param::gauge1_offset_length), kField, {160, 235, 20, 20}, "2"},
-      {C::gauge1_type_list, kList, {190, 235, 180, 20}},
+      {type_list(0), kList, {190, 235, 180, 20}},
       {param_control(Param::gauge1_inverted), kBox, {410, 235, 20, 20}},
       {C::output_b_caption, kLabel, {15, 260, 45, 15}, "Sortie B"},
       {param_control(Param::gauge2_offset), kField, {70, 255, 80, 20}, "$0000"},
       {param_control(Param::gauge2_offset_length), kField, {160, 255, 20, 20}, "2"},
-      {C::gauge2_type_list, kList, {190, 255, 180, 20}},
+      {type_list(1), kList, {190, 255, 180, 20}},
       {param_control(Param::gauge2_inverted), kBox, {410, 260, 20, 20}},
       {C::output_1_caption, kLabel, {15, 290, 40, 15}, "Sortie 1"},
       {param_control(Param::output1_offset), kField, {70, 285, 80, 20}, "$0000"},
@@ -131,23 +136,23 @@ void open_parameter_window(WindowContext& ctx) {
   spec.sizable = true;
   ui.create_window(spec);
   add_controls(ui, PARAMETER_WINDOW, layout());
-  fill_list(ui, C::gauge1_type_list, gauge1_type_names());
-  fill_list(ui, C::gauge2_type_list, gauge2_type_names());
+  fill_list(ui, type_list(0), gauge1_type_names());
+  fill_list(ui, type_list(1), gauge2_type_names());
   fill_list(ui, param_control(Param::output1_type), output_type_names());
   fill_list(ui, param_control(Param::output2_type), output_type_names());
   fill_list(ui, param_control(Param::analog_type), analog_type_names());
 
   ctx.editor_module = static_cast<std::uint8_t>(module->index);
   show_record(ui, ctx.modules.records[static_cast<std::size_t>(module->index)]);
-  ui.set_enabled(C::calibrate_1_button, has_calibration_table(ui.selection(C::gauge1_type_list)));
-  ui.set_enabled(C::calibrate_2_button, has_calibration_table(ui.selection(C::gauge2_type_list)));
+  ui.set_enabled(C::calibrate_1_button, has_calibration_table(ui.selection(type_list(0))));
+  ui.set_enabled(C::calibrate_2_button, has_calibration_table(ui.selection(type_list(1))));
   ui.set_text(C::address_field, module->address_text);
   ui.set_text(C::new_address_field, module->address_text);
 }
 
 void on_gauge1_type_chosen(WindowContext& ctx) {
   Toolkit& ui = ctx.ui;
-  const int index = ui.selection(C::gauge1_type_list);
+  const int index = ui.selection(type_list(0));
   if (has_calibration_table(index)) {
     ui.set_enabled(C::calibrate_1_button, true);
     return;  // the slider keeps its range
@@ -215,16 +220,16 @@ void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places)
 void install_parameter_window(WindowContext& ctx) {
   auto& handlers = ctx.dispatch.control_handlers;
   handlers[ctx.main_window.parameters_button] = [&ctx] { open_parameter_window(ctx); };
-  handlers[C::gauge1_type_list] = [&ctx] { on_gauge1_type_chosen(ctx); };
-  handlers[C::gauge2_type_list] = [&ctx] {
+  handlers[type_list(0)] = [&ctx] { on_gauge1_type_chosen(ctx); };
+  handlers[type_list(1)] = [&ctx] {
     ctx.ui.set_enabled(C::calibrate_2_button,
-                       has_calibration_table(ctx.ui.selection(C::gauge2_type_list)));
+                       has_calibration_table(ctx.ui.selection(type_list(1))));
   };
   handlers[C::calibrate_1_button] = [&ctx] {
-    calibrate_gauge(ctx, 0, ctx.ui.selection(C::gauge1_type_list));
+    calibrate_gauge(ctx, 0, ctx.ui.selection(type_list(0)));
   };
   handlers[C::calibrate_2_button] = [&ctx] {
-    calibrate_gauge(ctx, 1, ctx.ui.selection(C::gauge2_type_list));
+    calibrate_gauge(ctx, 1, ctx.ui.selection(type_list(1)));
   };
   handlers[C::cancel_button] = [&ctx] {
     // A write under way cannot be called back: its window stays until the write ends.

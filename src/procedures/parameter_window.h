@@ -13,9 +13,8 @@ namespace kavri {
 constexpr int PARAMETER_WINDOW = 4;
 
 // The parameter window's controls but for the 28 that show module parameters, which the
-// parameter table numbers (bus_model/module_params.h); the two type lists are among those and
-// are named here as well, as the window acts on them. A control number names one control
-// across every window: the values are fixed.
+// parameter table numbers (bus_model/module_params.h; see param_control). A control number
+// names one control across every window: the values are fixed.
 struct ParameterControl {
   enum : int {
     write_button = 9,
@@ -29,14 +28,12 @@ struct ParameterControl {
     max_caption = 18,
     course_2_caption = 21,
     inversion_caption = 26,
-    gauge1_type_list = 29,
     type_caption = 32,
     offset_caption = 34,
     sim_course_1_caption = 40,
     sim_course_2_caption = 41,
     offset_length_caption = 45,
     cancel_button = 48,
-    gauge2_type_list = 52,
     output_1_caption = 69,
     output_2_caption = 70,
     analog_caption = 77,

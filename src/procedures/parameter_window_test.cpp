@@ -50,9 +50,9 @@ TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
       ParameterControl::address_field,      ParameterControl::new_address_field};
   EXPECT_EQ(each(fields, &Toolkit::text), (std::vector<std::string>{"$0BC0", "2", "16383", "-100",
                                                                     "70000", "$0000", "12", "12"}));
-  const std::vector<int> lists{
-      ParameterControl::gauge1_type_list, ParameterControl::gauge2_type_list,
-      param_control(Param::output1_type), param_control(Param::analog_type)};
+  const std::vector<int> lists{param_control(Param::gauge1_type), param_control(Param::gauge2_type),
+                               param_control(Param::output1_type),
+                               param_control(Param::analog_type)};
   EXPECT_EQ(each(lists, &Toolkit::item_count), (std::vector<int>{40, 40, 2, 3}));
   EXPECT_EQ(each(lists, &Toolkit::selection), (std::vector<int>{17, -1, 1, -1}));
   EXPECT_EQ(ui.item_count(param_control(Param::output2_type)), 2);
@@ -74,23 +74,23 @@ TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
 
 TEST_F(ParameterWindowTest, ChoosingAGauge1TypeSetsItsButtonAndTheMainSlider) {
   bench.open_editor(1);
-  bench.choose(ParameterControl::gauge1_type_list, 17);  // type 18: a calibration table
+  bench.choose(param_control(Param::gauge1_type), 17);  // type 18: a calibration table
   EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
 
-  bench.choose(ParameterControl::gauge1_type_list, 16);  // type 17: a full-turn needle
+  bench.choose(param_control(Param::gauge1_type), 16);  // type 17: a full-turn needle
   EXPECT_EQ(ui.range_max(MainControl::position_slider_1), 359);
   EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
 
   ui.set_value(MainControl::position_slider_1, 300);
-  bench.choose(ParameterControl::gauge1_type_list, 0);  // type 1
+  bench.choose(param_control(Param::gauge1_type), 0);  // type 1
   EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_1_button));
   EXPECT_EQ(ui.value(MainControl::position_slider_1), 255);
   EXPECT_EQ(ui.text(MainControl::value_field_1), "255");
   EXPECT_EQ(ui.range_max(MainControl::position_slider_1), 255);
 
-  bench.choose(ParameterControl::gauge2_type_list, 13);  // type 14
+  bench.choose(param_control(Param::gauge2_type), 13);  // type 14
   EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_2_button));
-  bench.choose(ParameterControl::gauge2_type_list, 15);
+  bench.choose(param_control(Param::gauge2_type), 15);
   EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_2_button));
   EXPECT_EQ(ui.range_max(MainControl::position_slider_1), 255);  // gauge 2 leaves the slider alone
 }
@@ -128,8 +128,8 @@ TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
   testing::write_file(jcf.string(), "[jauge]\r\nCombo_1_type = 0\r\nCombo_2_type = 11\r\n");
   ui.queue_file_choice(jcf.string());
   bench.press(ParameterControl::import_button);
-  EXPECT_EQ(ui.selection(ParameterControl::gauge1_type_list), 0);
-  EXPECT_EQ(ui.selection(ParameterControl::gauge2_type_list), 11);
+  EXPECT_EQ(ui.selection(param_control(Param::gauge1_type)), 0);
+  EXPECT_EQ(ui.selection(param_control(Param::gauge2_type)), 11);
   EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
   EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_2_button));
 }
