@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "procedures/calibration_windows.h"
 #include "procedures/parameter_window.h"
 #include "shell/main_window.h"
 #include "testing/fake_env.h"

@@ -246,12 +246,6 @@ void on_validate(WindowContext& ctx, const CalibrationLayout& layout) {
 
 }  // namespace
 
-std::optional<SelectedModule> selected_module(const Toolkit& ui, int selector) {
-  const int entry = ui.selection(selector);
-  if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
-  return SelectedModule{entry - 1, ui.item_text(selector, entry)};
-}
-
 void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
                              const CalibrationGauge& gauge) {
   if (gauge.module_index < 0 || gauge.module_index >= MAX_MODULES) return;
@@ -279,11 +273,10 @@ void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
   refresh_sliders(ctx, layout, gauge);
 }
 
-void calibrate_gauge(WindowContext& ctx, int gauge, int type_index) {
-  const auto module = ctx.main_window.selected_module();
+void calibrate_gauge(WindowContext& ctx, const SelectedModule& module, int gauge, int type_index) {
   const auto kind = calibration_kind_of_type(type_index + 1);
-  if (!module || !kind) return;
-  const CalibrationGauge target{module->index, module->address_text, gauge == 0 ? 0 : 1};
+  if (!kind) return;
+  const CalibrationGauge target{module.index, module.address_text, gauge == 0 ? 0 : 1};
   if (ctx.calibrating) {
     const CalibrationGauge& open = ctx.calibrating->gauge;
     const bool same = ctx.calibrating->window == layout_of(*kind).window &&

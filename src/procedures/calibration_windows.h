@@ -4,7 +4,6 @@
 // a time.
 #pragma once
 
-#include <optional>
 #include <vector>
 
 #include "procedures/window_context.h"
@@ -83,11 +82,6 @@ struct FuelControl {
   };
 };
 
-// The module that a module selector names: entry i >= 1 is table index i - 1, with the entry's
-// text as its address. None for entry 0 ("50", every module), no selection, or an entry past
-// the table.
-std::optional<SelectedModule> selected_module(const Toolkit& ui, int selector);
-
 // Opens the calibration window of `kind` for one gauge of one module and binds it to that
 // gauge: its title names the module's address and the gauge, its sliders drive that needle
 // alone (the transfer cycle leaves it to them), and "Valider" saves that gauge's points. The
@@ -96,12 +90,11 @@ std::optional<SelectedModule> selected_module(const Toolkit& ui, int selector);
 void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
                              const CalibrationGauge& gauge);
 
-// A "calibrage" button of gauge `gauge` (0 or 1) whose type list shows entry `type_index`:
-// opens the window of the type for the module that the main window selects (as
-// ctx.main_window hands it). Refused (nothing happens) when no module is selected. While a
-// calibration window is open, the same button leaves it as it is, and any other is refused with a
-// message: the open window's unsaved points are never moved to another gauge.
-void calibrate_gauge(WindowContext& ctx, int gauge, int type_index);
+// A "calibrage" button of gauge `gauge` (0 or 1) of `module` whose type list shows entry
+// `type_index`: opens the window of the type. While a calibration window is open, the same
+// button leaves it as it is, and any other is refused with a message: the open window's
+// unsaved points are never moved to another gauge.
+void calibrate_gauge(WindowContext& ctx, const SelectedModule& module, int gauge, int type_index);
 
 // After the bus was explored again (a module may have lost power meanwhile), the open window
 // drives its needle again to the slider that last moved: the transfer cycle leaves it alone.

@@ -200,6 +200,14 @@ void on_import_pressed(Toolkit& ui) {
   ui.set_enabled(C::calibrate_2_button, calibrate2);
 }
 
+// A "calibrage" button calibrates the gauge of the module that the main window selects now;
+// with none selected, nothing happens.
+void on_calibrate_pressed(WindowContext& ctx, int gauge) {
+  if (const auto module = ctx.main_window.selected_module()) {
+    calibrate_gauge(ctx, *module, gauge, ctx.ui.selection(type_list(gauge)));
+  }
+}
+
 }  // namespace
 
 int param_control(Param param) { return param_info(param).control; }
@@ -225,12 +233,8 @@ void install_parameter_window(WindowContext& ctx) {
     ctx.ui.set_enabled(C::calibrate_2_button,
                        has_calibration_table(ctx.ui.selection(type_list(1))));
   };
-  handlers[C::calibrate_1_button] = [&ctx] {
-    calibrate_gauge(ctx, 0, ctx.ui.selection(type_list(0)));
-  };
-  handlers[C::calibrate_2_button] = [&ctx] {
-    calibrate_gauge(ctx, 1, ctx.ui.selection(type_list(1)));
-  };
+  handlers[C::calibrate_1_button] = [&ctx] { on_calibrate_pressed(ctx, 0); };
+  handlers[C::calibrate_2_button] = [&ctx] { on_calibrate_pressed(ctx, 1); };
   handlers[C::cancel_button] = [&ctx] {
     // A write under way cannot be called back: its window stays until the write ends.
     if (!ctx.eeprom.running()) ctx.ui.destroy_window(PARAMETER_WINDOW);

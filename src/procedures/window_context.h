@@ -35,6 +35,15 @@ struct SelectedModule {
   std::string address_text;
 };
 
+// The module that module selector `selector` names: entry i >= 1 is table index i - 1, with the
+// entry's text as its address. None for entry 0 ("50", every module), no selection, or an
+// entry past the table.
+inline std::optional<SelectedModule> selected_module(const Toolkit& ui, int selector) {
+  const int entry = ui.selection(selector);
+  if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
+  return SelectedModule{entry - 1, ui.item_text(selector, entry)};
+}
+
 // What the parameter and calibration windows use of the main window, handed to them by the
 // main window's owner: they never name its controls.
 struct MainWindowLink {

@@ -5,7 +5,6 @@
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
-#include "procedures/calibration_windows.h"
 #include "procedures/position_slider.h"
 #include "shell/main_window.h"
 
