@@ -135,13 +135,13 @@ TEST_F(EepromWriteTest, PausesBetweenReportsWithoutHoldingTheLoop) {
 TEST_F(EepromWriteTest, RefusesASecondWriteAndARebuildUntilTheFirstHasEnded) {
   edit_fields();
   bench.ui.user_press(ParameterControl::write_button);
-  bench.ui.user_press(
-      ParameterControl::write_button);  // pressed twice before the loop took the first
+  // Pressed twice before the loop took the first.
+  bench.ui.user_press(ParameterControl::write_button);
   bench.pass();
   bench.pass();
   bench.open_editor(1);
-  EXPECT_EQ(bench.ui.text(ParameterControl::new_address_field),
-            "12");  // as typed, not the record's 7
+  // As typed, not the record's 7.
+  EXPECT_EQ(bench.ui.text(ParameterControl::new_address_field), "12");
   EXPECT_EQ(bench.ui.text(param_control(Param::gauge1_sim_min)), "-100");
   bench.press(ParameterControl::write_button);
   bench.press(ParameterControl::cancel_button);
@@ -150,8 +150,8 @@ TEST_F(EepromWriteTest, RefusesASecondWriteAndARebuildUntilTheFirstHasEnded) {
   EXPECT_EQ(bench.ui.messages().size(), 1u);
   EXPECT_EQ(bench.card.received().size(), 39u);
   bench.open_editor(1);
-  EXPECT_EQ(bench.ui.text(param_control(Param::gauge1_sim_min)),
-            "-100");  // from the record the whole write has updated
+  // From the record the whole write has updated.
+  EXPECT_EQ(bench.ui.text(param_control(Param::gauge1_sim_min)), "-100");
   bench.press(ParameterControl::write_button);
   EXPECT_EQ(bench.ui.messages().size(), 2u);
 }

@@ -173,15 +173,15 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
   EXPECT_EQ(ui.text(param_control(Param::gauge1_course_min)), "");  // missing text: empty
   EXPECT_EQ(ui.text(param_control(Param::analog_param)), "");
   EXPECT_EQ(ui.selection(param_control(Param::gauge1_type)), 0);  // not a number: 0
-  EXPECT_EQ(ui.selection(param_control(Param::gauge2_type)),
-            -1);  // beyond the 40 entries: no selection
+  // Beyond the 40 entries: no selection.
+  EXPECT_EQ(ui.selection(param_control(Param::gauge2_type)), -1);
   EXPECT_EQ(ui.selection(param_control(Param::output1_type)), 1);
   EXPECT_EQ(ui.selection(param_control(Param::analog_type)), 2);
   EXPECT_EQ(ui.selection(param_control(Param::output2_type)), -1);
   EXPECT_EQ(ui.value(param_control(Param::gauge1_inverted)), 1);  // any non-zero value ticks
   EXPECT_EQ(ui.value(param_control(Param::gauge2_inverted)), 1);
-  EXPECT_EQ(ui.value(param_control(Param::output1_inverted)),
-            1);  // non-zero even where its low 32 bits are not
+  // Non-zero even where its low 32 bits are not.
+  EXPECT_EQ(ui.value(param_control(Param::output1_inverted)), 1);
   EXPECT_EQ(ui.value(param_control(Param::output2_inverted)), 0);  // missing: cleared
 }
 
