@@ -45,11 +45,12 @@ inline std::optional<SelectedModule> selected_module(const Toolkit& ui, int sele
 }
 
 // What the parameter and calibration windows use of the main window, handed to them by the
-// main window's owner: they never name its controls.
+// main window's owner: they never name its controls. Until it is handed, it names no control
+// (-1) and no module.
 struct MainWindowLink {
-  int parameters_button = 0;  // opens the parameter window of the selected module
+  int parameters_button = -1;  // opens the parameter window of the selected module
   // Its range follows the gauge-1 type chosen in the parameter window.
-  PositionSlider position_slider_1;
+  PositionSlider position_slider_1{-1, -1};
   // The module selected now; none for the entry that names every module, or no selection.
   std::function<std::optional<SelectedModule>()> selected_module =
       []() -> std::optional<SelectedModule> { return std::nullopt; };
