@@ -69,7 +69,7 @@ class BenchScript {
     if (take_due(unplug_at_ms_, now_ms)) card_.set_unplugged(true);
     if (take_due(replug_at_ms_, now_ms)) card_.set_unplugged(false);
     if (!options_.headless) return;
-    const std::string label = ui.text(MAIN_CARD_LABEL);
+    const std::string label = ui.text(MainControl::card_label);
     if (label == label_shown_) return;
     label_shown_ = label;
     std::cerr << "kavri-bench: " << now_ms << " ms: main window shows "

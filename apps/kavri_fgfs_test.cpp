@@ -25,9 +25,9 @@
 #include "bus_model/module_params.h"
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
-#include "procedures/control_numbers.h"
 #include "shell/driver.h"
 #include "shell/main_loop.h"
+#include "shell/main_window.h"
 #include "simlink/transport_posix.h"
 #include "testing/files.h"
 #include "testing/panel_positions.h"
@@ -325,7 +325,7 @@ TEST_F(KavriFgfs, StreamThatStopsShowsDeconnecteAndOneThatResumesConnecte) {
   LoopEnd end;
   const auto status_is = [&](const char* text) {
     run_pass(*state, std::nullopt, end);
-    return ui.text(MAIN_STATUS_LABEL) == text;
+    return ui.text(MainControl::status_label) == text;
   };
   EXPECT_TRUE(wait_until([&] { return status_is("Connecté"); }, &flight[0]));
   EXPECT_TRUE(wait_until([&] { return status_is("Déconnecté"); }));

@@ -7,7 +7,7 @@
 
 #include "bus_model/module_params.h"
 #include "fuzz/fuzz_target.h"
-#include "procedures/control_numbers.h"
+#include "procedures/parameter_window.h"
 #include "testing/editor_test_bench.h"
 
 namespace kavri::fuzz {
@@ -44,10 +44,10 @@ void fuzz_jcf_import(Bytes input) {
     bench.ui.queue_file_choice(path);
     bench.dispatch.control_handlers.at(button)();
   };
-  press(PARAM_IMPORT_BUTTON, imported);
+  press(ParameterControl::import_button, imported);
   const std::vector<std::string> shown = fields(bench.ui);
-  press(PARAM_EXPORT_BUTTON, exported);
-  press(PARAM_IMPORT_BUTTON, exported);
+  press(ParameterControl::export_button, exported);
+  press(ParameterControl::import_button, exported);
   expect(fields(bench.ui) == shown, "an exported configuration imports as it was");
 }
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "procedures/control_numbers.h"
 #include "procedures/parameter_window.h"
+#include "shell/main_window.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "ui/headless_toolkit.h"
@@ -28,20 +28,24 @@ class EditorRig {
   EditorRig(Toolkit& toolkit, std::vector<std::uint8_t> addresses)
       : ui(toolkit), card(virtual_modules(addresses)) {
     ui.create_window({MAIN_WINDOW, "Kavri", {355, 124, 557, 378}, true, true, true});
-    ControlSpec slider = control(MAIN_POSITION_SLIDER_1, ControlKind::slider);
+    ControlSpec slider = control(MainControl::position_slider_1, ControlKind::slider);
     slider.range_max = 255;
     ui.add_control(MAIN_WINDOW, slider);
-    ui.add_control(MAIN_WINDOW, control(MAIN_VALUE_FIELD_1, ControlKind::text_field, "127"));
-    ui.add_control(MAIN_WINDOW, control(MAIN_MODULE_SELECTOR, ControlKind::drop_down));
-    ui.add_control(MAIN_WINDOW, control(MAIN_PARAMETERS_BUTTON, ControlKind::button));
-    ui.set_value(MAIN_POSITION_SLIDER_1, 127);
-    ui.add_item(MAIN_MODULE_SELECTOR, "50");
+    ui.add_control(MAIN_WINDOW,
+                   control(MainControl::value_field_1, ControlKind::text_field, "127"));
+    ui.add_control(MAIN_WINDOW, control(MainControl::module_selector, ControlKind::drop_down));
+    ui.add_control(MAIN_WINDOW, control(MainControl::parameters_button, ControlKind::button));
+    ui.set_value(MainControl::position_slider_1, 127);
+    ui.add_item(MainControl::module_selector, "50");
     for (std::size_t i = 0; i < addresses.size(); ++i) {
       modules.records[i].address = addresses[i];
-      ui.add_item(MAIN_MODULE_SELECTOR, std::to_string(addresses[i]));
+      ui.add_item(MainControl::module_selector, std::to_string(addresses[i]));
     }
     modules.module_count = static_cast<std::uint8_t>(addresses.size());
-    ui.set_selection(MAIN_MODULE_SELECTOR, 0);
+    ui.set_selection(MainControl::module_selector, 0);
+    ctx.main_window = {MainControl::parameters_button,
+                       {MainControl::position_slider_1, MainControl::value_field_1},
+                       [this] { return selected_module(ui, MainControl::module_selector); }};
     ctx.calibration_file = (dir / "Calibrage.ini").string();
     install_parameter_window(ctx);
   }
@@ -64,8 +68,8 @@ class EditorRig {
     r.analog_type = 2;
     r.analog_param = 16383;
     r.gauges[0].inverted = 255;
-    ui.set_selection(MAIN_MODULE_SELECTOR, 1);
-    dispatch.control_handlers.at(MAIN_PARAMETERS_BUTTON)();
+    ui.set_selection(MainControl::module_selector, 1);
+    dispatch.control_handlers.at(MainControl::parameters_button)();
   }
 
   Toolkit& ui;
@@ -109,8 +113,8 @@ class EditorBench : private HeadlessUi, public EditorRig {
 
   // Selects module selector entry `entry` (0 is "50") and presses "Paramètres".
   void open_editor(int entry) {
-    ui.set_selection(MAIN_MODULE_SELECTOR, entry);
-    ui.user_press(MAIN_PARAMETERS_BUTTON);
+    ui.set_selection(MainControl::module_selector, entry);
+    ui.user_press(MainControl::parameters_button);
     pass();
   }
 

@@ -17,7 +17,6 @@
 #include "bus_model/module_params.h"
 #include "config/gauge_config.h"
 #include "device/bus_messages.h"
-#include "procedures/control_numbers.h"
 #include "testing/process.h"
 #include "virtual/bench_modules_file.h"
 

@@ -9,7 +9,6 @@
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
 #include "config/prefs.h"
-#include "procedures/control_numbers.h"
 #include "procedures/parameter_window.h"
 
 namespace kavri {
@@ -40,73 +39,78 @@ struct CalibrationLayout {
   int preset_min_sliders;
 };
 
+using Suction = SuctionControl;
+using Oat = OatControl;
+using Fuel = FuelControl;
+constexpr ControlKind kLabel = ControlKind::label;
+constexpr ControlKind kButton = ControlKind::button;
+constexpr FontId kLarge = FontId::large;
+
 constexpr auto kSuctionSliders = std::to_array<SliderPlace>({
-    {89, {165, 210, 200, 30}, 0},
-    {90, {165, 175, 200, 30}, 1},
-    {91, {165, 140, 200, 30}, 2},
-    {92, {165, 105, 200, 35}, 3},
-    {93, {165, 65, 200, 35}, 4},
-    {94, {165, 30, 200, 35}, 5},
+    {Suction::slider_0, {165, 210, 200, 30}, 0},
+    {Suction::slider_3, {165, 175, 200, 30}, 1},
+    {Suction::slider_4, {165, 140, 200, 30}, 2},
+    {Suction::slider_5, {165, 105, 200, 35}, 3},
+    {Suction::slider_6, {165, 65, 200, 35}, 4},
+    {Suction::slider_7, {165, 30, 200, 35}, 5},
 });
 
 constexpr auto kSuctionControls = std::to_array<ControlPlace>({
-    {95, ControlKind::button, {145, 255, 90, 20}, "Valider"},
-    {96, ControlKind::button, {260, 255, 90, 20}, "Annuler"},
-    {97, ControlKind::label, {95, 10, 85, 20}, "repère de position"},
-    {98, ControlKind::label, {190, 10, 150, 15}, "Position", Align::center},
-    {99, ControlKind::label, {130, 205, 25, 30}, "0", Align::left, FontId::large},
-    {100, ControlKind::label, {130, 170, 25, 30}, "3", Align::left, FontId::large},
-    {101, ControlKind::label, {130, 135, 25, 30}, "4", Align::left, FontId::large},
-    {102, ControlKind::label, {130, 100, 25, 30}, "5", Align::left, FontId::large},
-    {103, ControlKind::label, {130, 65, 25, 30}, "6", Align::left, FontId::large},
-    {104, ControlKind::label, {130, 30, 25, 30}, "7", Align::left, FontId::large},
+    {Suction::validate_button, kButton, {145, 255, 90, 20}, "Valider"},
+    {Suction::cancel_button, kButton, {260, 255, 90, 20}, "Annuler"},
+    {Suction::marker_caption, kLabel, {95, 10, 85, 20}, "repère de position"},
+    {Suction::position_caption, kLabel, {190, 10, 150, 15}, "Position", Align::center},
+    {Suction::graduation_0, kLabel, {130, 205, 25, 30}, "0", Align::left, kLarge},
+    {Suction::graduation_3, kLabel, {130, 170, 25, 30}, "3", Align::left, kLarge},
+    {Suction::graduation_4, kLabel, {130, 135, 25, 30}, "4", Align::left, kLarge},
+    {Suction::graduation_5, kLabel, {130, 100, 25, 30}, "5", Align::left, kLarge},
+    {Suction::graduation_6, kLabel, {130, 65, 25, 30}, "6", Align::left, kLarge},
+    {Suction::graduation_7, kLabel, {130, 30, 25, 30}, "7", Align::left, kLarge},
 });
 
-// The graduations run from 50 at the bottom up to -50: slider 122 + i sets point 6 - i.
+// The graduations run from 50 at the bottom up to -50: the slider of graduation 50 sets point 6.
 constexpr auto kOatSliders = std::to_array<SliderPlace>({
-    {122, {170, 290, 200, 30}, 6},
-    {123, {170, 255, 200, 30}, 5},
-    {124, {170, 220, 200, 30}, 4},
-    {125, {170, 185, 200, 30}, 3},
-    {126, {170, 150, 200, 30}, 2},
-    {127, {170, 115, 200, 30}, 1},
-    {128, {170, 80, 200, 30}, 0},
+    {Oat::slider_50, {170, 290, 200, 30}, 6},
+    {Oat::slider_40, {170, 255, 200, 30}, 5},
+    {Oat::slider_20, {170, 220, 200, 30}, 4},
+    {Oat::slider_0, {170, 185, 200, 30}, 3},
+    {Oat::slider_minus_20, {170, 150, 200, 30}, 2},
+    {Oat::slider_minus_40, {170, 115, 200, 30}, 1},
+    {Oat::slider_minus_50, {170, 80, 200, 30}, 0},
 });
 
 constexpr auto kOatControls = std::to_array<ControlPlace>({
-    {113, ControlKind::label, {75, 20, 100, 15}, "Repère de position"},
-    {114, ControlKind::label, {265, 15, 90, 15}, "Position"},
-    {115, ControlKind::label, {100, 285, 50, 35}, "50", Align::center, FontId::large},
-    {116, ControlKind::label, {100, 250, 50, 35}, "40", Align::center, FontId::large},
-    {117, ControlKind::label, {100, 215, 50, 35}, "20", Align::center, FontId::large},
-    {118, ControlKind::label, {100, 180, 50, 35}, "0", Align::center, FontId::large},
-    {119, ControlKind::label, {100, 145, 50, 35}, "-20", Align::center, FontId::large},
-    {120, ControlKind::label, {100, 110, 50, 35}, "-40", Align::center, FontId::large},
-    {121, ControlKind::label, {100, 75, 50, 35}, "-50", Align::center, FontId::large},
-    {129, ControlKind::button, {115, 335, 90, 20}, "Valider"},
-    {130, ControlKind::button, {255, 335, 90, 20}, "Annuler"},
+    {Oat::marker_caption, kLabel, {75, 20, 100, 15}, "Repère de position"},
+    {Oat::position_caption, kLabel, {265, 15, 90, 15}, "Position"},
+    {Oat::graduation_50, kLabel, {100, 285, 50, 35}, "50", Align::center, kLarge},
+    {Oat::graduation_40, kLabel, {100, 250, 50, 35}, "40", Align::center, kLarge},
+    {Oat::graduation_20, kLabel, {100, 215, 50, 35}, "20", Align::center, kLarge},
+    {Oat::graduation_0, kLabel, {100, 180, 50, 35}, "0", Align::center, kLarge},
+    {Oat::graduation_minus_20, kLabel, {100, 145, 50, 35}, "-20", Align::center, kLarge},
+    {Oat::graduation_minus_40, kLabel, {100, 110, 50, 35}, "-40", Align::center, kLarge},
+    {Oat::graduation_minus_50, kLabel, {100, 75, 50, 35}, "-50", Align::center, kLarge},
+    {Oat::validate_button, kButton, {115, 335, 90, 20}, "Valider"},
+    {Oat::cancel_button, kButton, {255, 335, 90, 20}, "Annuler"},
 });
 
 constexpr auto kFuelSliders = std::to_array<SliderPlace>({
-    {131, {165, 210, 200, 30}, 0},
-    {132, {165, 175, 200, 30}, 1},
-    {133, {165, 140, 200, 30}, 2},
-    {134, {165, 105, 200, 35}, 3},
-    {135, {165, 60, 200, 35}, 4},
+    {Fuel::slider_0, {165, 210, 200, 30}, 0},
+    {Fuel::slider_25, {165, 175, 200, 30}, 1},
+    {Fuel::slider_50, {165, 140, 200, 30}, 2},
+    {Fuel::slider_75, {165, 105, 200, 35}, 3},
+    {Fuel::slider_100, {165, 60, 200, 35}, 4},
 });
 
-// The fuel window's labels take their own numbers (the suction window's plus 1000): both
-// windows may be open at once, and a control number names one control only.
 constexpr auto kFuelControls = std::to_array<ControlPlace>({
-    {136, ControlKind::button, {145, 255, 90, 20}, "Valider"},
-    {137, ControlKind::button, {260, 255, 90, 20}, "Annuler"},
-    {1097, ControlKind::label, {95, 40, 85, 20}, "repère de position"},
-    {1098, ControlKind::label, {190, 40, 150, 15}, "Position", Align::center},
-    {1099, ControlKind::label, {110, 205, 50, 30}, "0", Align::right, FontId::large},
-    {1100, ControlKind::label, {110, 170, 50, 30}, "25", Align::right, FontId::large},
-    {1101, ControlKind::label, {110, 135, 50, 30}, "50", Align::right, FontId::large},
-    {1102, ControlKind::label, {110, 100, 50, 30}, "75", Align::right, FontId::large},
-    {1103, ControlKind::label, {110, 65, 50, 30}, "100", Align::right, FontId::large},
+    {Fuel::validate_button, kButton, {145, 255, 90, 20}, "Valider"},
+    {Fuel::cancel_button, kButton, {260, 255, 90, 20}, "Annuler"},
+    {Fuel::marker_caption, kLabel, {95, 40, 85, 20}, "repère de position"},
+    {Fuel::position_caption, kLabel, {190, 40, 150, 15}, "Position", Align::center},
+    {Fuel::graduation_0, kLabel, {110, 205, 50, 30}, "0", Align::right, kLarge},
+    {Fuel::graduation_25, kLabel, {110, 170, 50, 30}, "25", Align::right, kLarge},
+    {Fuel::graduation_50, kLabel, {110, 135, 50, 30}, "50", Align::right, kLarge},
+    {Fuel::graduation_75, kLabel, {110, 100, 50, 30}, "75", Align::right, kLarge},
+    {Fuel::graduation_100, kLabel, {110, 65, 50, 30}, "100", Align::right, kLarge},
 });
 
 constexpr auto kLayouts = std::to_array<CalibrationLayout>({
@@ -117,8 +121,8 @@ constexpr auto kLayouts = std::to_array<CalibrationLayout>({
      false,
      kSuctionSliders,
      kSuctionControls,
-     95,
-     96,
+     SuctionControl::validate_button,
+     SuctionControl::cancel_button,
      3,
      3},
     {CalibrationKind::oat,
@@ -128,8 +132,8 @@ constexpr auto kLayouts = std::to_array<CalibrationLayout>({
      true,
      kOatSliders,
      kOatControls,
-     129,
-     130,
+     OatControl::validate_button,
+     OatControl::cancel_button,
      6,
      3},
     {CalibrationKind::fuel,
@@ -139,8 +143,8 @@ constexpr auto kLayouts = std::to_array<CalibrationLayout>({
      false,
      kFuelSliders,
      kFuelControls,
-     136,
-     137,
+     FuelControl::validate_button,
+     FuelControl::cancel_button,
      4,
      2},
 });
@@ -242,12 +246,6 @@ void on_validate(WindowContext& ctx, const CalibrationLayout& layout) {
 
 }  // namespace
 
-std::optional<SelectedModule> selected_module(const Toolkit& ui) {
-  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
-  if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
-  return SelectedModule{entry - 1, ui.item_text(MAIN_MODULE_SELECTOR, entry)};
-}
-
 void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
                              const CalibrationGauge& gauge) {
   if (gauge.module_index < 0 || gauge.module_index >= MAX_MODULES) return;
@@ -275,11 +273,10 @@ void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
   refresh_sliders(ctx, layout, gauge);
 }
 
-void calibrate_gauge(WindowContext& ctx, int gauge, int type_index) {
-  const auto module = selected_module(ctx.ui);
+void calibrate_gauge(WindowContext& ctx, const SelectedModule& module, int gauge, int type_index) {
   const auto kind = calibration_kind_of_type(type_index + 1);
-  if (!module || !kind) return;
-  const CalibrationGauge target{module->index, module->address_text, gauge == 0 ? 0 : 1};
+  if (!kind) return;
+  const CalibrationGauge target{module.index, module.address_text, gauge == 0 ? 0 : 1};
   if (ctx.calibrating) {
     const CalibrationGauge& open = ctx.calibrating->gauge;
     const bool same = ctx.calibrating->window == layout_of(*kind).window &&

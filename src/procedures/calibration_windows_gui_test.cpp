@@ -23,7 +23,7 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
     ASSERT_NE(ui, nullptr);
     rig = std::make_unique<testing::EditorRig>(*ui, std::vector<std::uint8_t>{12});
     ui->set_minimised(MAIN_WINDOW, true);
-    ui->set_selection(MAIN_MODULE_SELECTOR, 1);
+    ui->set_selection(MainControl::module_selector, 1);
     rig->record(0).gauges[0].course_min = 20;
     rig->record(0).gauges[0].course_max = 230;
   }
@@ -46,19 +46,19 @@ class CalibrationWindowsGuiTest : public ::testing::Test {
 TEST_F(CalibrationWindowsGuiTest, Suction) {
   picture(CalibrationKind::suction, SUCTION_WINDOW, "Calibrage jauge suction - module 12, jauge 1",
           "suction_window.png");
-  EXPECT_EQ(ui->value(94), 230);
+  EXPECT_EQ(ui->value(SuctionControl::slider_7), 230);
 }
 
 TEST_F(CalibrationWindowsGuiTest, Oat) {
   picture(CalibrationKind::oat, OAT_WINDOW, "Calibrage Jauge OAT - module 12, jauge 1",
           "oat_window.png");
-  EXPECT_EQ(ui->value(122), 20);
+  EXPECT_EQ(ui->value(OatControl::slider_50), 20);
 }
 
 TEST_F(CalibrationWindowsGuiTest, Fuel) {
   picture(CalibrationKind::fuel, FUEL_WINDOW, "Calibrage jauge essence - module 12, jauge 1",
           "fuel_window.png");
-  EXPECT_EQ(ui->value(135), 230);
+  EXPECT_EQ(ui->value(FuelControl::slider_100), 230);
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ class CalibrationWindowsTest : public ::testing::Test {
   // of gauge `gauge` (0 or 1).
   void calibrate(int entry, int gauge) {
     bench.open_editor(entry);
-    bench.press(gauge == 0 ? PARAM_CALIBRATE_1_BUTTON : PARAM_CALIBRATE_2_BUTTON);
+    bench.press(gauge == 0 ? ParameterControl::calibrate_1_button
+                           : ParameterControl::calibrate_2_button);
   }
 
   std::vector<int> sliders(int first, int last) const {
@@ -45,7 +46,7 @@ TEST_F(CalibrationWindowsTest, SliderDrivesTheNeedleAndSetsThePoint) {
   calibrate(2, 1);
   ASSERT_TRUE(ui.window_exists(OAT_WINDOW));
   bench.card.clear_received();
-  bench.move(125, 128);
+  bench.move(OatControl::slider_0, 128);
   const auto received = bench.card.received();
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0], (BusReport{0, CMD_SET_POSITION_2, 12, 128, 0, 0, 0, 0, 0}));
@@ -60,8 +61,8 @@ TEST_F(CalibrationWindowsTest, ValidateWritesTheWindowsKeysInSliderOrderAndNothi
                       "[Essence]\r\nPos0A12S0 = 9\r\n");
   bench.record(1).gauges[0].type = 14;
   calibrate(2, 0);
-  bench.move(128, 33);  // point Pos-50A
-  bench.press(129);
+  bench.move(OatControl::slider_minus_50, 33);  // point Pos-50A
+  bench.press(OatControl::validate_button);
 
   EXPECT_FALSE(ui.window_exists(OAT_WINDOW));
   const std::string text = testing::read_file(file());
@@ -91,14 +92,16 @@ TEST_F(CalibrationWindowsTest, FuelSlidersComeFromThePointsOrFromTheCourseLimits
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_TRUE(std::filesystem::exists(file()));  // created empty on the first load
   for (int k = 0; k < FUEL_POINTS; ++k) EXPECT_EQ(bench.calibration.fuel_calibration[0][2 * k], 0);
-  EXPECT_EQ(sliders(131, 135), (std::vector<int>{20, 20, 200, 200, 200}));
-  bench.press(137);
+  EXPECT_EQ(sliders(FuelControl::slider_0, FuelControl::slider_100),
+            (std::vector<int>{20, 20, 200, 200, 200}));
+  bench.press(FuelControl::cancel_button);
 
   testing::write_file(file(),
                       "[Essence]\r\nPos0A7S0 = 10\r\nPos25A7S0 = 60\r\nPos50A7S0 = 110\r\n"
                       "Pos75A7S0 = 160\r\nPos100A7S0 = 210\r\n");
   calibrate(1, 0);
-  EXPECT_EQ(sliders(131, 135), (std::vector<int>{10, 60, 110, 160, 210}));
+  EXPECT_EQ(sliders(FuelControl::slider_0, FuelControl::slider_100),
+            (std::vector<int>{10, 60, 110, 160, 210}));
 }
 
 TEST_F(CalibrationWindowsTest, SuctionPresetUsesTheGaugesOwnLimits) {
@@ -106,15 +109,16 @@ TEST_F(CalibrationWindowsTest, SuctionPresetUsesTheGaugesOwnLimits) {
   calibrate(1, 1);
   ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
   EXPECT_EQ(ui.window(SUCTION_WINDOW)->spec.title, "Calibrage jauge suction - module 7, jauge 2");
-  EXPECT_EQ(sliders(89, 94), (std::vector<int>{30, 30, 30, 210, 210, 210}));
+  EXPECT_EQ(sliders(SuctionControl::slider_0, SuctionControl::slider_7),
+            (std::vector<int>{30, 30, 30, 210, 210, 210}));
 }
 
 TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
   testing::write_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
   bench.record(0).gauges[0].type = 18;
   calibrate(1, 0);
-  bench.move(131, 99);
-  bench.press(137);
+  bench.move(FuelControl::slider_0, 99);
+  bench.press(FuelControl::cancel_button);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(testing::read_file(file()), "[Essence]\r\nPos0A7S0 = 10\r\n");
   EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);
@@ -123,8 +127,8 @@ TEST_F(CalibrationWindowsTest, CancelLeavesTheFileAndKeepsThePointsMoved) {
 TEST_F(CalibrationWindowsTest, NothingOpensWhileEntry50IsSelected) {
   bench.record(0).gauges[0].type = 18;
   bench.open_editor(1);
-  ui.set_selection(MAIN_MODULE_SELECTOR, 0);
-  bench.press(PARAM_CALIBRATE_1_BUTTON);
+  ui.set_selection(MainControl::module_selector, 0);
+  bench.press(ParameterControl::calibrate_1_button);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
 }
 
@@ -137,23 +141,24 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.title, "Calibrage jauge essence - module 7, jauge 1");
   EXPECT_EQ(bench.calibration.hand_driven_gauge, 0);
-  bench.move(133, 77);
+  bench.move(FuelControl::slider_50, 77);
 
-  ui.set_selection(MAIN_MODULE_SELECTOR, 0);  // "50": no module
-  calibrate(2, 1);                            // module 12's suction gauge
+  ui.set_selection(MainControl::module_selector, 0);  // "50": no module
+  calibrate(2, 1);                                    // module 12's suction gauge
   EXPECT_FALSE(ui.window_exists(SUCTION_WINDOW));
   ASSERT_EQ(ui.messages().size(), 1u);
   EXPECT_EQ(ui.messages()[0].second,
             "Un calibrage est déjà en cours (module 7, jauge 1) : validez-le ou annulez-le "
             "d'abord.");
   bench.card.clear_received();
-  bench.move(134, 88);
+  bench.move(FuelControl::slider_75, 88);
   EXPECT_EQ(bench.card.received(),
             (std::vector<BusReport>{{0, CMD_SET_POSITION_1, 7, 88, 0, 0, 0, 0, 0}}));
-  EXPECT_EQ(sliders(131, 135), (std::vector<int>{20, 20, 77, 88, 200}));
+  EXPECT_EQ(sliders(FuelControl::slider_0, FuelControl::slider_100),
+            (std::vector<int>{20, 20, 77, 88, 200}));
   EXPECT_EQ(bench.calibration.fuel_calibration[0][6], 88);
 
-  bench.press(136);
+  bench.press(FuelControl::validate_button);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(bench.calibration.hand_driven_gauge, -1);
   EXPECT_NE(testing::read_file(file()).find("Pos75A7S0 = 88"), std::string::npos);
@@ -165,10 +170,11 @@ TEST_F(CalibrationWindowsTest, ValidateThatCannotSaveKeepsTheWindowAndSaysSo) {
   std::filesystem::permissions(bench.dir, std::filesystem::perms(0755));
   bench.record(0).gauges[0].type = 18;
   calibrate(1, 0);
-  bench.move(131, 99);
+  bench.move(FuelControl::slider_0, 99);
   EXPECT_TRUE(testing::run_unprivileged([&] {
-    bench.press(136);
-    return ui.window_exists(FUEL_WINDOW) && ui.value(131) == 99 && ui.messages().size() == 1 &&
+    bench.press(FuelControl::validate_button);
+    return ui.window_exists(FUEL_WINDOW) && ui.value(FuelControl::slider_0) == 99 &&
+           ui.messages().size() == 1 &&
            ui.messages()[0].second == "Je ne peux pas enregistrer le calibrage dans le fichier " +
                                           file() + " : les points restent dans la fenêtre.";
   }));
@@ -180,10 +186,11 @@ TEST_F(CalibrationWindowsTest, ReloadBeforeTheTransferLeavesTheOpenWindowsGaugeA
   bench.record(0).gauges[0].type = 18;
   bench.record(1).gauges[0].type = 18;
   calibrate(1, 0);
-  bench.move(131, 99);
+  bench.move(FuelControl::slider_0, 99);
   EXPECT_EQ(load_calibrations(bench.calibration, gauges_to_reload(bench.ctx), file()),
             PrefsOpening::opened);
-  EXPECT_EQ(sliders(131, 135), (std::vector<int>{99, 20, 200, 200, 200}));
+  EXPECT_EQ(sliders(FuelControl::slider_0, FuelControl::slider_100),
+            (std::vector<int>{99, 20, 200, 200, 200}));
   EXPECT_EQ(bench.calibration.fuel_calibration[0][0], 99);
   EXPECT_EQ(bench.calibration.fuel_calibration[1][0], 5);
 }
@@ -192,15 +199,15 @@ TEST_F(CalibrationWindowsTest, OneWindowAtATimeEachWithItsOwnLabels) {
   bench.record(0).gauges[0].type = 12;
   bench.record(0).gauges[1].type = 18;
   calibrate(1, 0);
-  bench.press(PARAM_CALIBRATE_2_BUTTON);
+  bench.press(ParameterControl::calibrate_2_button);
   ASSERT_TRUE(ui.window_exists(SUCTION_WINDOW));
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
-  EXPECT_EQ(ui.control(104)->window, SUCTION_WINDOW);
-  EXPECT_EQ(ui.text(99), "0");
-  bench.press(96);
-  bench.press(PARAM_CALIBRATE_2_BUTTON);
+  EXPECT_EQ(ui.control(SuctionControl::graduation_7)->window, SUCTION_WINDOW);
+  EXPECT_EQ(ui.text(SuctionControl::graduation_0), "0");
+  bench.press(SuctionControl::cancel_button);
+  bench.press(ParameterControl::calibrate_2_button);
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
-  EXPECT_EQ(ui.text(1103), "100");
+  EXPECT_EQ(ui.text(FuelControl::graduation_100), "100");
 }
 
 }  // namespace

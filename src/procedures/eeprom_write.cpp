@@ -3,14 +3,16 @@
 #include <utility>
 
 #include "base/number_text.h"
-#include "procedures/control_numbers.h"
+#include "procedures/parameter_window.h"
 
 namespace kavri {
 
 EepromWritePlan read_eeprom_plan(const Toolkit& ui) {
   EepromWritePlan plan;
-  plan.address = static_cast<std::uint8_t>(parse_number_text(ui.text(PARAM_ADDRESS_FIELD)));
-  plan.new_address = static_cast<std::uint8_t>(parse_number_text(ui.text(PARAM_NEW_ADDRESS_FIELD)));
+  plan.address =
+      static_cast<std::uint8_t>(parse_number_text(ui.text(ParameterControl::address_field)));
+  plan.new_address =
+      static_cast<std::uint8_t>(parse_number_text(ui.text(ParameterControl::new_address_field)));
   for (const ParamInfo& field : param_infos()) {
     std::int64_t value = 0;
     switch (field.kind) {

@@ -44,11 +44,11 @@ class EepromWriteTest : public ::testing::Test {
 
   // The user's edits of the tests below.
   void edit_fields() {
-    bench.ui.user_type(33, "$0BC0");
-    bench.ui.user_type(35, "3008");
-    bench.ui.user_type(36, "-100");
-    bench.ui.user_type(PARAM_NEW_ADDRESS_FIELD, "12");
-    bench.ui.user_select(75, 1);  // "Type II : -1/0/1"
+    bench.ui.user_type(param_control(Param::gauge1_offset), "$0BC0");
+    bench.ui.user_type(param_control(Param::gauge2_offset), "3008");
+    bench.ui.user_type(param_control(Param::gauge1_sim_min), "-100");
+    bench.ui.user_type(ParameterControl::new_address_field, "12");
+    bench.ui.user_select(param_control(Param::output1_type), 1);  // "Type II : -1/0/1"
     bench.pass();
   }
 
@@ -68,7 +68,7 @@ class EepromWriteTest : public ::testing::Test {
 
 TEST_F(EepromWriteTest, SendsEveryParameterThenTheAddressAndStoresWhatItSent) {
   edit_fields();
-  bench.press(PARAM_WRITE_BUTTON);
+  bench.press(ParameterControl::write_button);
   ASSERT_TRUE(bench.run_until([&] { return !window_open(); }));
 
   ASSERT_EQ(bench.ui.messages().size(), 1u);
@@ -97,7 +97,7 @@ TEST_F(EepromWriteTest, SendsEveryParameterThenTheAddressAndStoresWhatItSent) {
 
 TEST_F(EepromWriteTest, StoresATwoByteValueOnlyOnceBothBytesAreSent) {
   edit_fields();
-  bench.press(PARAM_WRITE_BUTTON);
+  bench.press(ParameterControl::write_button);
   // Up to the low byte of gauge1_offset (report 9): the record still holds the old value.
   ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 9; }));
   EXPECT_EQ(bench.record(0).gauges[0].offset, 0x1234);
@@ -106,7 +106,7 @@ TEST_F(EepromWriteTest, StoresATwoByteValueOnlyOnceBothBytesAreSent) {
 }
 
 TEST_F(EepromWriteTest, PausesBetweenReportsWithoutHoldingTheLoop) {
-  bench.press(PARAM_WRITE_BUTTON);
+  bench.press(ParameterControl::write_button);
   std::vector<std::int64_t> times{bench.env.now_ms() - 3};  // the first report, before the sleep
   std::size_t seen = 1;
   std::int64_t closed_at = -1;
@@ -134,22 +134,25 @@ TEST_F(EepromWriteTest, PausesBetweenReportsWithoutHoldingTheLoop) {
 // rebuilt from a record that the write has only half updated.
 TEST_F(EepromWriteTest, RefusesASecondWriteAndARebuildUntilTheFirstHasEnded) {
   edit_fields();
-  bench.ui.user_press(PARAM_WRITE_BUTTON);
-  bench.ui.user_press(PARAM_WRITE_BUTTON);  // pressed twice before the loop took the first
+  bench.ui.user_press(ParameterControl::write_button);
+  // Pressed twice before the loop took the first.
+  bench.ui.user_press(ParameterControl::write_button);
   bench.pass();
   bench.pass();
   bench.open_editor(1);
-  EXPECT_EQ(bench.ui.text(PARAM_NEW_ADDRESS_FIELD), "12");  // as typed, not the record's 7
-  EXPECT_EQ(bench.ui.text(36), "-100");
-  bench.press(PARAM_WRITE_BUTTON);
-  bench.press(PARAM_CANCEL_BUTTON);
+  // As typed, not the record's 7.
+  EXPECT_EQ(bench.ui.text(ParameterControl::new_address_field), "12");
+  EXPECT_EQ(bench.ui.text(param_control(Param::gauge1_sim_min)), "-100");
+  bench.press(ParameterControl::write_button);
+  bench.press(ParameterControl::cancel_button);
   ASSERT_TRUE(bench.run_until([&] { return !window_open(); }));
 
   EXPECT_EQ(bench.ui.messages().size(), 1u);
   EXPECT_EQ(bench.card.received().size(), 39u);
   bench.open_editor(1);
-  EXPECT_EQ(bench.ui.text(36), "-100");  // from the record the whole write has updated
-  bench.press(PARAM_WRITE_BUTTON);
+  // From the record the whole write has updated.
+  EXPECT_EQ(bench.ui.text(param_control(Param::gauge1_sim_min)), "-100");
+  bench.press(ParameterControl::write_button);
   EXPECT_EQ(bench.ui.messages().size(), 2u);
 }
 
@@ -157,7 +160,7 @@ TEST_F(EepromWriteTest, RefusesASecondWriteAndARebuildUntilTheFirstHasEnded) {
 // more, says so, and leaves the window for another try.
 TEST_F(EepromWriteTest, ACardPulledOutStopsTheWriteWhichNeverPassesForDone) {
   edit_fields();
-  bench.press(PARAM_WRITE_BUTTON);
+  bench.press(ParameterControl::write_button);
   ASSERT_TRUE(bench.run_until([&] { return bench.card.received().size() == 12; }));
   bench.card.set_unplugged(true);
   bench.run_until([] { return false; }, 100);
@@ -171,14 +174,14 @@ TEST_F(EepromWriteTest, ACardPulledOutStopsTheWriteWhichNeverPassesForDone) {
       {"Erreur", "Écriture interrompue : la carte Kavri a été débranchée"}};
   EXPECT_EQ(bench.ui.messages(), messages);
   EXPECT_TRUE(window_open());
-  EXPECT_TRUE(bench.ui.enabled(PARAM_WRITE_BUTTON));
-  EXPECT_TRUE(bench.ui.enabled(PARAM_CANCEL_BUTTON));
+  EXPECT_TRUE(bench.ui.enabled(ParameterControl::write_button));
+  EXPECT_TRUE(bench.ui.enabled(ParameterControl::cancel_button));
   EXPECT_FALSE(bench.ctx.eeprom.running());
 }
 
 TEST_F(EepromWriteTest, ANewExplorationFindsWhatTheWriteStored) {
   edit_fields();
-  bench.press(PARAM_WRITE_BUTTON);
+  bench.press(ParameterControl::write_button);
   ASSERT_TRUE(bench.run_until([&] { return !window_open(); }));
 
   // The next start: the same modules, a fresh table, a full exploration.

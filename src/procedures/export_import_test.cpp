@@ -6,6 +6,7 @@
 #include <set>
 
 #include "bus_model/module_params.h"
+#include "procedures/parameter_window.h"
 #include "testing/files.h"
 #include "ui/headless_toolkit.h"
 
@@ -16,14 +17,12 @@ using testing::file_exists;
 using testing::read_file;
 using testing::write_file;
 
-constexpr int WINDOW = 4;
-
-int list_entries(int control) {
-  switch (control) {
-    case 29:
-    case 52:
+int list_entries(Param param) {
+  switch (param) {
+    case Param::gauge1_type:
+    case Param::gauge2_type:
       return 40;  // gauge types
-    case 80:
+    case Param::analog_type:
       return 3;  // analog input types
     default:
       return 2;  // output types
@@ -32,7 +31,7 @@ int list_entries(int control) {
 
 // The parameter window's 28 configuration fields, with their initial texts and states.
 void build_window(HeadlessToolkit& ui) {
-  ui.create_window({WINDOW, "Paramétrages", {344, 145, 489, 505}, false, false, true});
+  ui.create_window({PARAMETER_WINDOW, "Paramétrages", {344, 145, 489, 505}, false, false, true});
   for (const ParamInfo& row : param_infos()) {
     ControlSpec spec;
     spec.number = row.control;
@@ -44,9 +43,9 @@ void build_window(HeadlessToolkit& ui) {
     } else {
       spec.kind = ControlKind::drop_down;
     }
-    ui.add_control(WINDOW, spec);
+    ui.add_control(PARAMETER_WINDOW, spec);
     if (spec.kind == ControlKind::drop_down) {
-      for (int i = 0; i < list_entries(row.control); ++i) {
+      for (int i = 0; i < list_entries(row.param); ++i) {
         ui.add_item(row.control, "Type " + std::to_string(i + 1));
       }
       ui.set_selection(row.control, 0);
@@ -85,10 +84,10 @@ void fill_distinct(HeadlessToolkit& ui) {
     } else if (row.kind == ParamKind::inversion_box) {
       ui.set_value(row.control, n % 2);
     } else {
-      ui.set_selection(row.control, list_entries(row.control) - 1);
+      ui.set_selection(row.control, list_entries(row.param) - 1);
     }
   }
-  ui.set_selection(52, -1);
+  ui.set_selection(param_control(Param::gauge2_type), -1);
 }
 
 // A scratch directory and the parameter window's fields.
@@ -99,9 +98,9 @@ class GaugeConfigFile : public testing::ScratchDir {
 };
 
 TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
-  ui.set_text(33, "$0BC0");
-  ui.set_value(85, 1);
-  ui.set_selection(29, 11);
+  ui.set_text(param_control(Param::gauge1_offset), "$0BC0");
+  ui.set_value(param_control(Param::output1_inverted), 1);
+  ui.set_selection(param_control(Param::gauge1_type), 11);
   const std::string file = path("Jauge.jcf");
   ui.queue_file_choice(file);
   export_gauge_config(ui);
@@ -149,7 +148,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
 
   HeadlessToolkit other;
   build_window(other);
-  other.set_selection(52, 3);
+  other.set_selection(param_control(Param::gauge2_type), 3);
   other.queue_file_choice(file);
   import_gauge_config(other);
   EXPECT_EQ(fields(other), exported);
@@ -170,18 +169,20 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
   fill_distinct(ui);
   ui.queue_file_choice(file);
   import_gauge_config(ui);
-  EXPECT_EQ(ui.text(33), "$0D0C");
-  EXPECT_EQ(ui.text(19), "");  // missing text: empty
-  EXPECT_EQ(ui.text(81), "");
-  EXPECT_EQ(ui.selection(29), 0);   // not a number: 0
-  EXPECT_EQ(ui.selection(52), -1);  // beyond the 40 entries: no selection
-  EXPECT_EQ(ui.selection(75), 1);
-  EXPECT_EQ(ui.selection(80), 2);
-  EXPECT_EQ(ui.selection(76), -1);
-  EXPECT_EQ(ui.value(24), 1);  // any non-zero value ticks
-  EXPECT_EQ(ui.value(25), 1);
-  EXPECT_EQ(ui.value(85), 1);  // non-zero even where its low 32 bits are not
-  EXPECT_EQ(ui.value(86), 0);  // missing: cleared
+  EXPECT_EQ(ui.text(param_control(Param::gauge1_offset)), "$0D0C");
+  EXPECT_EQ(ui.text(param_control(Param::gauge1_course_min)), "");  // missing text: empty
+  EXPECT_EQ(ui.text(param_control(Param::analog_param)), "");
+  EXPECT_EQ(ui.selection(param_control(Param::gauge1_type)), 0);  // not a number: 0
+  // Beyond the 40 entries: no selection.
+  EXPECT_EQ(ui.selection(param_control(Param::gauge2_type)), -1);
+  EXPECT_EQ(ui.selection(param_control(Param::output1_type)), 1);
+  EXPECT_EQ(ui.selection(param_control(Param::analog_type)), 2);
+  EXPECT_EQ(ui.selection(param_control(Param::output2_type)), -1);
+  EXPECT_EQ(ui.value(param_control(Param::gauge1_inverted)), 1);  // any non-zero value ticks
+  EXPECT_EQ(ui.value(param_control(Param::gauge2_inverted)), 1);
+  // Non-zero even where its low 32 bits are not.
+  EXPECT_EQ(ui.value(param_control(Param::output1_inverted)), 1);
+  EXPECT_EQ(ui.value(param_control(Param::output2_inverted)), 0);  // missing: cleared
 }
 
 // A file that holds no gauge configuration changes no field and says so.

@@ -1,11 +1,10 @@
 #include "procedures/parameter_window.h"
 
-#include <array>
+#include <vector>
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
 #include "procedures/calibration_windows.h"
-#include "procedures/control_numbers.h"
 #include "procedures/eeprom_write.h"
 #include "procedures/export_import.h"
 #include "procedures/position_slider.h"
@@ -21,63 +20,73 @@ constexpr ControlKind kButton = ControlKind::button;
 constexpr ControlKind kBox = ControlKind::check_box;
 constexpr Align kCentre = Align::center;
 
-constexpr auto kControls = std::to_array<ControlPlace>({
-    {13, kLabel, {15, 20, 80, 30}, "Adresse du module"},
-    {14, kLabel, {95, 10, 90, 20}, "Ancienne", kCentre},
-    {15, kLabel, {225, 10, 90, 20}, "Nouvelle", kCentre},
-    {PARAM_ADDRESS_FIELD, kField, {95, 30, 90, 20}, ""},
-    {PARAM_NEW_ADDRESS_FIELD, kField, {225, 30, 90, 20}, ""},
-    {17, kLabel, {95, 60, 90, 20}, "Mini", kCentre},
-    {18, kLabel, {225, 60, 90, 20}, "Maxi", kCentre},
-    {16, kLabel, {15, 80, 80, 20}, "Course 1"},
-    {19, kField, {95, 80, 90, 20}, "0"},
-    {20, kField, {225, 80, 90, 20}, "255"},
-    {PARAM_CALIBRATE_1_BUTTON, kButton, {350, 80, 90, 20}, "calibrage"},
-    {21, kLabel, {15, 100, 80, 20}, "Course 2"},
-    {22, kField, {95, 100, 90, 20}, "0"},
-    {23, kField, {225, 100, 90, 20}, "255"},
-    {PARAM_CALIBRATE_2_BUTTON, kButton, {350, 100, 90, 20}, "calibrage"},
-    {40, kLabel, {15, 140, 80, 20}, "Course FS 1"},
-    {36, kField, {95, 140, 90, 20}, "0"},
-    {38, kField, {225, 140, 90, 20}, "16383"},
-    {41, kLabel, {15, 160, 80, 20}, "Course FS 2"},
-    {37, kField, {95, 160, 90, 20}, "0"},
-    {39, kField, {225, 160, 90, 20}, "16383"},
-    {34, kLabel, {75, 200, 50, 20}, "Offset"},
-    {45, kLabel, {135, 200, 100, 20}, "Longeur de l'Offset"},
-    {32, kLabel, {240, 200, 80, 20}, "Type", kCentre},
-    {26, kLabel, {395, 200, 50, 20}, "inversion", kCentre},
-    {83, kLabel, {15, 240, 40, 15}, "Sortie A"},
-    {33, kField, {70, 235, 80, 20}, "$0000"},
-    {46, kField, {160, 235, 20, 20}, "2"},
-    {PARAM_GAUGE1_TYPE_LIST, kList, {190, 235, 180, 20}},
-    {24, kBox, {410, 235, 20, 20}},
-    {84, kLabel, {15, 260, 45, 15}, "Sortie B"},
-    {35, kField, {70, 255, 80, 20}, "$0000"},
-    {47, kField, {160, 255, 20, 20}, "2"},
-    {PARAM_GAUGE2_TYPE_LIST, kList, {190, 255, 180, 20}},
-    {25, kBox, {410, 260, 20, 20}},
-    {69, kLabel, {15, 290, 40, 15}, "Sortie 1"},
-    {71, kField, {70, 285, 80, 20}, "$0000"},
-    {73, kField, {160, 285, 20, 20}, "2"},
-    {75, kList, {190, 285, 180, 20}},
-    {85, kBox, {410, 285, 20, 20}},
-    {70, kLabel, {15, 310, 45, 15}, "Sortie 2"},
-    {72, kField, {70, 305, 80, 20}, "$0000"},
-    {74, kField, {160, 305, 20, 20}, "2"},
-    {76, kList, {190, 305, 180, 20}},
-    {86, kBox, {410, 310, 20, 20}},
-    {77, kLabel, {100, 340, 220, 20}, "Utilisation de la valeur  analogique"},
-    {82, kLabel, {400, 340, 65, 15}, "Paramètre"},
-    {78, kField, {70, 365, 80, 20}, "$0000"},
-    {79, kField, {160, 365, 20, 20}, "2"},
-    {80, kList, {190, 365, 180, 20}},
-    {81, kField, {385, 365, 80, 20}, "16383"},
-    {PARAM_EXPORT_BUTTON, kButton, {65, 425, 105, 20}, "Exporte"},
-    {PARAM_WRITE_BUTTON, kButton, {295, 425, 120, 20}, "Ecrit EEPROM"},
-    {PARAM_IMPORT_BUTTON, kButton, {65, 455, 105, 20}, "Importe"},
-    {PARAM_CANCEL_BUTTON, kButton, {295, 455, 120, 20}, "Annule"},
-});
+using C = ParameterControl;
+
+// Gauge `gauge`'s type list (0 or 1), as the parameter table numbers it.
+int type_list(int gauge) {
+  return param_control(gauge == 0 ? Param::gauge1_type : Param::gauge2_type);
+}
+
+const std::vector<ControlPlace>& layout() {
+  static const std::vector<ControlPlace> controls{
+      {C::address_caption, kLabel, {15, 20, 80, 30}, "Adresse du module"},
+      {C::old_address_caption, kLabel, {95, 10, 90, 20}, "Ancienne", kCentre},
+      {C::new_address_caption, kLabel, {225, 10, 90, 20}, "Nouvelle", kCentre},
+      {C::address_field, kField, {95, 30, 90, 20}, ""},
+      {C::new_address_field, kField, {225, 30, 90, 20}, ""},
+      {C::min_caption, kLabel, {95, 60, 90, 20}, "Mini", kCentre},
+      {C::max_caption, kLabel, {225, 60, 90, 20}, "Maxi", kCentre},
+      {C::course_1_caption, kLabel, {15, 80, 80, 20}, "Course 1"},
+      {param_control(Param::gauge1_course_min), kField, {95, 80, 90, 20}, "0"},
+      {param_control(Param::gauge1_course_max), kField, {225, 80, 90, 20}, "255"},
+      {C::calibrate_1_button, kButton, {350, 80, 90, 20}, "calibrage"},
+      {C::course_2_caption, kLabel, {15, 100, 80, 20}, "Course 2"},
+      {param_control(Param::gauge2_course_min), kField, {95, 100, 90, 20}, "0"},
+      {param_control(Param::gauge2_course_max), kField, {225, 100, 90, 20}, "255"},
+      {C::calibrate_2_button, kButton, {350, 100, 90, 20}, "calibrage"},
+      {C::sim_course_1_caption, kLabel, {15, 140, 80, 20}, "Course FS 1"},
+      {param_control(Param::gauge1_sim_min), kField, {95, 140, 90, 20}, "0"},
+      {param_control(Param::gauge1_sim_max), kField, {225, 140, 90, 20}, "16383"},
+      {C::sim_course_2_caption, kLabel, {15, 160, 80, 20}, "Course FS 2"},
+      {param_control(Param::gauge2_sim_min), kField, {95, 160, 90, 20}, "0"},
+      {param_control(Param::gauge2_sim_max), kField, {225, 160, 90, 20}, "16383"},
+      {C::offset_caption, kLabel, {75, 200, 50, 20}, "Offset"},
+      {C::offset_length_caption, kLabel, {135, 200, 100, 20}, "Longeur de l'Offset"},
+      {C::type_caption, kLabel, {240, 200, 80, 20}, "Type", kCentre},
+      {C::inversion_caption, kLabel, {395, 200, 50, 20}, "inversion", kCentre},
+      {C::output_a_caption, kLabel, {15, 240, 40, 15}, "Sortie A"},
+      {param_control(Param::gauge1_offset), kField, {70, 235, 80, 20}, "$0000"},
+      {param_control(Param::gauge1_offset_length), kField, {160, 235, 20, 20}, "2"},
+      {type_list(0), kList, {190, 235, 180, 20}},
+      {param_control(Param::gauge1_inverted), kBox, {410, 235, 20, 20}},
+      {C::output_b_caption, kLabel, {15, 260, 45, 15}, "Sortie B"},
+      {param_control(Param::gauge2_offset), kField, {70, 255, 80, 20}, "$0000"},
+      {param_control(Param::gauge2_offset_length), kField, {160, 255, 20, 20}, "2"},
+      {type_list(1), kList, {190, 255, 180, 20}},
+      {param_control(Param::gauge2_inverted), kBox, {410, 260, 20, 20}},
+      {C::output_1_caption, kLabel, {15, 290, 40, 15}, "Sortie 1"},
+      {param_control(Param::output1_offset), kField, {70, 285, 80, 20}, "$0000"},
+      {param_control(Param::output1_offset_length), kField, {160, 285, 20, 20}, "2"},
+      {param_control(Param::output1_type), kList, {190, 285, 180, 20}},
+      {param_control(Param::output1_inverted), kBox, {410, 285, 20, 20}},
+      {C::output_2_caption, kLabel, {15, 310, 45, 15}, "Sortie 2"},
+      {param_control(Param::output2_offset), kField, {70, 305, 80, 20}, "$0000"},
+      {param_control(Param::output2_offset_length), kField, {160, 305, 20, 20}, "2"},
+      {param_control(Param::output2_type), kList, {190, 305, 180, 20}},
+      {param_control(Param::output2_inverted), kBox, {410, 310, 20, 20}},
+      {C::analog_caption, kLabel, {100, 340, 220, 20}, "Utilisation de la valeur  analogique"},
+      {C::analog_param_caption, kLabel, {400, 340, 65, 15}, "Paramètre"},
+      {param_control(Param::analog_offset), kField, {70, 365, 80, 20}, "$0000"},
+      {param_control(Param::analog_offset_length), kField, {160, 365, 20, 20}, "2"},
+      {param_control(Param::analog_type), kList, {190, 365, 180, 20}},
+      {param_control(Param::analog_param), kField, {385, 365, 80, 20}, "16383"},
+      {C::export_button, kButton, {65, 425, 105, 20}, "Exporte"},
+      {C::write_button, kButton, {295, 425, 120, 20}, "Ecrit EEPROM"},
+      {C::import_button, kButton, {65, 455, 105, 20}, "Importe"},
+      {C::cancel_button, kButton, {295, 455, 120, 20}, "Annule"},
+  };
+  return controls;
+}
 
 constexpr const char* WRITE_CUT_TITLE = "Erreur";
 constexpr const char* WRITE_CUT_TEXT = "Écriture interrompue : la carte Kavri a été débranchée";
@@ -117,7 +126,7 @@ void open_parameter_window(WindowContext& ctx) {
   // While a write runs, its window stays as it is: the record is only half written.
   if (ctx.eeprom.running()) return;
   // Entry "50" names every module and no record: there is nothing to edit.
-  const auto module = selected_module(ui);
+  const auto module = ctx.main_window.selected_module();
   if (!module) return;
   ui.destroy_window(PARAMETER_WINDOW);
   WindowSpec spec;
@@ -126,39 +135,37 @@ void open_parameter_window(WindowContext& ctx) {
   spec.geometry = {344, 145, 489, 505};
   spec.sizable = true;
   ui.create_window(spec);
-  add_controls(ui, PARAMETER_WINDOW, kControls);
-  fill_list(ui, PARAM_GAUGE1_TYPE_LIST, gauge1_type_names());
-  fill_list(ui, PARAM_GAUGE2_TYPE_LIST, gauge2_type_names());
-  fill_list(ui, 75, output_type_names());
-  fill_list(ui, 76, output_type_names());
-  fill_list(ui, 80, analog_type_names());
+  add_controls(ui, PARAMETER_WINDOW, layout());
+  fill_list(ui, type_list(0), gauge1_type_names());
+  fill_list(ui, type_list(1), gauge2_type_names());
+  fill_list(ui, param_control(Param::output1_type), output_type_names());
+  fill_list(ui, param_control(Param::output2_type), output_type_names());
+  fill_list(ui, param_control(Param::analog_type), analog_type_names());
 
   ctx.editor_module = static_cast<std::uint8_t>(module->index);
   show_record(ui, ctx.modules.records[static_cast<std::size_t>(module->index)]);
-  ui.set_enabled(PARAM_CALIBRATE_1_BUTTON,
-                 has_calibration_table(ui.selection(PARAM_GAUGE1_TYPE_LIST)));
-  ui.set_enabled(PARAM_CALIBRATE_2_BUTTON,
-                 has_calibration_table(ui.selection(PARAM_GAUGE2_TYPE_LIST)));
-  ui.set_text(PARAM_ADDRESS_FIELD, module->address_text);
-  ui.set_text(PARAM_NEW_ADDRESS_FIELD, module->address_text);
+  ui.set_enabled(C::calibrate_1_button, has_calibration_table(ui.selection(type_list(0))));
+  ui.set_enabled(C::calibrate_2_button, has_calibration_table(ui.selection(type_list(1))));
+  ui.set_text(C::address_field, module->address_text);
+  ui.set_text(C::new_address_field, module->address_text);
 }
 
 void on_gauge1_type_chosen(WindowContext& ctx) {
   Toolkit& ui = ctx.ui;
-  const int index = ui.selection(PARAM_GAUGE1_TYPE_LIST);
+  const int index = ui.selection(type_list(0));
   if (has_calibration_table(index)) {
-    ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, true);
+    ui.set_enabled(C::calibrate_1_button, true);
     return;  // the slider keeps its range
   }
   const int max = position_slider_max(index + 1, SliderRangeCause::type_chosen);
   // A full-turn type leaves the "calibrage" button as it was.
-  if (max == 255) ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, false);
-  set_position_slider_max(ui, max);
+  if (max == 255) ui.set_enabled(C::calibrate_1_button, false);
+  set_position_slider_max(ui, ctx.main_window.position_slider_1, max);
 }
 
 void set_write_buttons_enabled(Toolkit& ui, bool enabled) {
-  ui.set_enabled(PARAM_WRITE_BUTTON, enabled);
-  ui.set_enabled(PARAM_CANCEL_BUTTON, enabled);
+  ui.set_enabled(C::write_button, enabled);
+  ui.set_enabled(C::cancel_button, enabled);
 }
 
 // A write that the card's removal cut short is never taken for done: the window stays, with
@@ -186,14 +193,24 @@ void on_write_pressed(WindowContext& ctx) {
 void on_import_pressed(Toolkit& ui) {
   // An import sets the type lists as data, not as choices: the "calibrage" buttons keep
   // their state.
-  const bool calibrate1 = ui.enabled(PARAM_CALIBRATE_1_BUTTON);
-  const bool calibrate2 = ui.enabled(PARAM_CALIBRATE_2_BUTTON);
+  const bool calibrate1 = ui.enabled(C::calibrate_1_button);
+  const bool calibrate2 = ui.enabled(C::calibrate_2_button);
   import_gauge_config(ui);
-  ui.set_enabled(PARAM_CALIBRATE_1_BUTTON, calibrate1);
-  ui.set_enabled(PARAM_CALIBRATE_2_BUTTON, calibrate2);
+  ui.set_enabled(C::calibrate_1_button, calibrate1);
+  ui.set_enabled(C::calibrate_2_button, calibrate2);
+}
+
+// A "calibrage" button calibrates the gauge of the module that the main window selects now;
+// with none selected, nothing happens.
+void on_calibrate_pressed(WindowContext& ctx, int gauge) {
+  if (const auto module = ctx.main_window.selected_module()) {
+    calibrate_gauge(ctx, *module, gauge, ctx.ui.selection(type_list(gauge)));
+  }
 }
 
 }  // namespace
+
+int param_control(Param param) { return param_info(param).control; }
 
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places) {
   for (const ControlPlace& place : places) {
@@ -210,25 +227,21 @@ void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places)
 
 void install_parameter_window(WindowContext& ctx) {
   auto& handlers = ctx.dispatch.control_handlers;
-  handlers[MAIN_PARAMETERS_BUTTON] = [&ctx] { open_parameter_window(ctx); };
-  handlers[PARAM_GAUGE1_TYPE_LIST] = [&ctx] { on_gauge1_type_chosen(ctx); };
-  handlers[PARAM_GAUGE2_TYPE_LIST] = [&ctx] {
-    ctx.ui.set_enabled(PARAM_CALIBRATE_2_BUTTON,
-                       has_calibration_table(ctx.ui.selection(PARAM_GAUGE2_TYPE_LIST)));
+  handlers[ctx.main_window.parameters_button] = [&ctx] { open_parameter_window(ctx); };
+  handlers[type_list(0)] = [&ctx] { on_gauge1_type_chosen(ctx); };
+  handlers[type_list(1)] = [&ctx] {
+    ctx.ui.set_enabled(C::calibrate_2_button,
+                       has_calibration_table(ctx.ui.selection(type_list(1))));
   };
-  handlers[PARAM_CALIBRATE_1_BUTTON] = [&ctx] {
-    calibrate_gauge(ctx, 0, ctx.ui.selection(PARAM_GAUGE1_TYPE_LIST));
-  };
-  handlers[PARAM_CALIBRATE_2_BUTTON] = [&ctx] {
-    calibrate_gauge(ctx, 1, ctx.ui.selection(PARAM_GAUGE2_TYPE_LIST));
-  };
-  handlers[PARAM_CANCEL_BUTTON] = [&ctx] {
+  handlers[C::calibrate_1_button] = [&ctx] { on_calibrate_pressed(ctx, 0); };
+  handlers[C::calibrate_2_button] = [&ctx] { on_calibrate_pressed(ctx, 1); };
+  handlers[C::cancel_button] = [&ctx] {
     // A write under way cannot be called back: its window stays until the write ends.
     if (!ctx.eeprom.running()) ctx.ui.destroy_window(PARAMETER_WINDOW);
   };
-  handlers[PARAM_WRITE_BUTTON] = [&ctx] { on_write_pressed(ctx); };
-  handlers[PARAM_EXPORT_BUTTON] = [&ctx] { export_gauge_config(ctx.ui); };
-  handlers[PARAM_IMPORT_BUTTON] = [&ctx] { on_import_pressed(ctx.ui); };
+  handlers[C::write_button] = [&ctx] { on_write_pressed(ctx); };
+  handlers[C::export_button] = [&ctx] { export_gauge_config(ctx.ui); };
+  handlers[C::import_button] = [&ctx] { on_import_pressed(ctx.ui); };
   ctx.dispatch.pass_hooks.push_back([&ctx] { ctx.eeprom.step(); });
   install_calibration_windows(ctx);
 }

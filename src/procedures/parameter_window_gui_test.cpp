@@ -20,8 +20,8 @@ TEST(ParameterWindowGuiTest, ShowsEveryControlInPlace) {
   testing::EditorRig rig(*ui, {12});
   rig.open_filled_editor();
   ASSERT_TRUE(ui->window_exists(PARAMETER_WINDOW));
-  EXPECT_EQ(ui->text(33), "$0BC0");
-  EXPECT_TRUE(ui->enabled(PARAM_CALIBRATE_1_BUTTON));
+  EXPECT_EQ(ui->text(param_control(Param::gauge1_offset)), "$0BC0");
+  EXPECT_TRUE(ui->enabled(ParameterControl::calibrate_1_button));
 
   XSync(fl_display, False);
   for (int i = 0; i < 20; ++i) Fl::wait(0.01);

@@ -44,17 +44,22 @@ TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
   EXPECT_FALSE(window->spec.close_box);
   EXPECT_EQ(bench.ctx.editor_module, 1);
   const std::vector<int> fields{
-      33, 46, 81, 36, 39, 35, PARAM_ADDRESS_FIELD, PARAM_NEW_ADDRESS_FIELD};
+      param_control(Param::gauge1_offset),  param_control(Param::gauge1_offset_length),
+      param_control(Param::analog_param),   param_control(Param::gauge1_sim_min),
+      param_control(Param::gauge2_sim_max), param_control(Param::gauge2_offset),
+      ParameterControl::address_field,      ParameterControl::new_address_field};
   EXPECT_EQ(each(fields, &Toolkit::text), (std::vector<std::string>{"$0BC0", "2", "16383", "-100",
                                                                     "70000", "$0000", "12", "12"}));
-  const std::vector<int> lists{PARAM_GAUGE1_TYPE_LIST, PARAM_GAUGE2_TYPE_LIST, 75, 80};
+  const std::vector<int> lists{param_control(Param::gauge1_type), param_control(Param::gauge2_type),
+                               param_control(Param::output1_type),
+                               param_control(Param::analog_type)};
   EXPECT_EQ(each(lists, &Toolkit::item_count), (std::vector<int>{40, 40, 2, 3}));
   EXPECT_EQ(each(lists, &Toolkit::selection), (std::vector<int>{17, -1, 1, -1}));
-  EXPECT_EQ(ui.item_count(76), 2);
-  EXPECT_EQ(ui.value(24), 1);
-  EXPECT_EQ(ui.value(25), 0);
-  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
-  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+  EXPECT_EQ(ui.item_count(param_control(Param::output2_type)), 2);
+  EXPECT_EQ(ui.value(param_control(Param::gauge1_inverted)), 1);
+  EXPECT_EQ(ui.value(param_control(Param::gauge2_inverted)), 0);
+  EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
+  EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_2_button));
 }
 
 TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
@@ -69,34 +74,34 @@ TEST_F(ParameterWindowTest, ParametersWithEntry50SelectedReadsNoRecord) {
 
 TEST_F(ParameterWindowTest, ChoosingAGauge1TypeSetsItsButtonAndTheMainSlider) {
   bench.open_editor(1);
-  bench.choose(PARAM_GAUGE1_TYPE_LIST, 17);  // type 18: a calibration table
-  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  bench.choose(param_control(Param::gauge1_type), 17);  // type 18: a calibration table
+  EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
 
-  bench.choose(PARAM_GAUGE1_TYPE_LIST, 16);  // type 17: a full-turn needle
-  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 359);
-  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
+  bench.choose(param_control(Param::gauge1_type), 16);  // type 17: a full-turn needle
+  EXPECT_EQ(ui.range_max(MainControl::position_slider_1), 359);
+  EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
 
-  ui.set_value(MAIN_POSITION_SLIDER_1, 300);
-  bench.choose(PARAM_GAUGE1_TYPE_LIST, 0);  // type 1
-  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
-  EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_1), 255);
-  EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_1), "255");
-  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);
+  ui.set_value(MainControl::position_slider_1, 300);
+  bench.choose(param_control(Param::gauge1_type), 0);  // type 1
+  EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_1_button));
+  EXPECT_EQ(ui.value(MainControl::position_slider_1), 255);
+  EXPECT_EQ(ui.text(MainControl::value_field_1), "255");
+  EXPECT_EQ(ui.range_max(MainControl::position_slider_1), 255);
 
-  bench.choose(PARAM_GAUGE2_TYPE_LIST, 13);  // type 14
-  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
-  bench.choose(PARAM_GAUGE2_TYPE_LIST, 15);
-  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
-  EXPECT_EQ(ui.range_max(MAIN_POSITION_SLIDER_1), 255);  // gauge 2 leaves the slider alone
+  bench.choose(param_control(Param::gauge2_type), 13);  // type 14
+  EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_2_button));
+  bench.choose(param_control(Param::gauge2_type), 15);
+  EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_2_button));
+  EXPECT_EQ(ui.range_max(MainControl::position_slider_1), 255);  // gauge 2 leaves the slider alone
 }
 
 TEST_F(ParameterWindowTest, CancelClosesAndChangesNothing) {
   bench.record(0).gauges[0].course_min = 5;
   bench.open_editor(1);
-  ui.user_type(19, "99");
-  ui.user_type(PARAM_NEW_ADDRESS_FIELD, "30");
+  ui.user_type(param_control(Param::gauge1_course_min), "99");
+  ui.user_type(ParameterControl::new_address_field, "30");
   bench.card.clear_received();
-  bench.press(PARAM_CANCEL_BUTTON);
+  bench.press(ParameterControl::cancel_button);
   bench.run_until([] { return false; }, 100);
   EXPECT_FALSE(ui.window_exists(PARAMETER_WINDOW));
   EXPECT_EQ(bench.record(0).gauges[0].course_min, 5);
@@ -107,12 +112,12 @@ TEST_F(ParameterWindowTest, OpeningAgainRebuildsTheWindowForTheNewSelection) {
   bench.record(0).gauges[0].course_min = 5;
   bench.record(1).gauges[0].course_min = 6;
   bench.open_editor(1);
-  ui.user_type(19, "99");  // lost: never written
+  ui.user_type(param_control(Param::gauge1_course_min), "99");  // lost: never written
   bench.open_editor(2);
-  EXPECT_EQ(ui.text(19), "6");
+  EXPECT_EQ(ui.text(param_control(Param::gauge1_course_min)), "6");
   EXPECT_EQ(bench.ctx.editor_module, 1);
   // editor_module stays with the window, not with the selector.
-  ui.set_selection(MAIN_MODULE_SELECTOR, 1);
+  ui.set_selection(MainControl::module_selector, 1);
   EXPECT_EQ(bench.ctx.editor_module, 1);
 }
 
@@ -122,11 +127,11 @@ TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
   const auto jcf = bench.dir / "Jauge.jcf";
   testing::write_file(jcf.string(), "[jauge]\r\nCombo_1_type = 0\r\nCombo_2_type = 11\r\n");
   ui.queue_file_choice(jcf.string());
-  bench.press(PARAM_IMPORT_BUTTON);
-  EXPECT_EQ(ui.selection(PARAM_GAUGE1_TYPE_LIST), 0);
-  EXPECT_EQ(ui.selection(PARAM_GAUGE2_TYPE_LIST), 11);
-  EXPECT_TRUE(ui.enabled(PARAM_CALIBRATE_1_BUTTON));
-  EXPECT_FALSE(ui.enabled(PARAM_CALIBRATE_2_BUTTON));
+  bench.press(ParameterControl::import_button);
+  EXPECT_EQ(ui.selection(param_control(Param::gauge1_type)), 0);
+  EXPECT_EQ(ui.selection(param_control(Param::gauge2_type)), 11);
+  EXPECT_TRUE(ui.enabled(ParameterControl::calibrate_1_button));
+  EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_2_button));
 }
 
 TEST_F(ParameterWindowTest, ExportWritesTheWindowsFields) {
@@ -134,7 +139,7 @@ TEST_F(ParameterWindowTest, ExportWritesTheWindowsFields) {
   bench.open_editor(1);
   const auto jcf = bench.dir / "out.jcf";
   ui.queue_file_choice(jcf.string());
-  bench.press(PARAM_EXPORT_BUTTON);
+  bench.press(ParameterControl::export_button);
   const std::string text = testing::read_file(jcf.string());
   EXPECT_NE(text.find("String_offset1 = $0BC0"), std::string::npos) << text;
 }

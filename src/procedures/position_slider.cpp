@@ -2,7 +2,6 @@
 
 #include "bus_model/gauge_types.h"
 #include "device/bus_messages.h"
-#include "procedures/control_numbers.h"
 
 namespace kavri {
 
@@ -18,12 +17,12 @@ int position_slider_max(int type, SliderRangeCause cause) {
   return BYTE_MAX;  // type 35 takes the x10 rule of the slider but keeps the byte range
 }
 
-void set_position_slider_max(Toolkit& ui, int max) {
-  if (max == BYTE_MAX && ui.value(MAIN_POSITION_SLIDER_1) > BYTE_MAX) {
-    ui.set_value(MAIN_POSITION_SLIDER_1, BYTE_MAX);
-    ui.set_text(MAIN_VALUE_FIELD_1, "255");
+void set_position_slider_max(Toolkit& ui, PositionSlider controls, int max) {
+  if (max == BYTE_MAX && ui.value(controls.slider) > BYTE_MAX) {
+    ui.set_value(controls.slider, BYTE_MAX);
+    ui.set_text(controls.value_field, "255");
   }
-  ui.set_range(MAIN_POSITION_SLIDER_1, 0, max);
+  ui.set_range(controls.slider, 0, max);
 }
 
 }  // namespace kavri

@@ -16,8 +16,14 @@ enum class SliderRangeCause { module_selected, type_chosen };
 // The maximum of position slider 1 for a gauge-1 `type`.
 int position_slider_max(int type, SliderRangeCause cause);
 
+// Position slider 1 and the field that shows its value.
+struct PositionSlider {
+  int slider = 0;
+  int value_field = 0;
+};
+
 // Sets slider 1's maximum; a byte-wide range first brings a slider standing above 255 back to
 // 255, and its value field with it.
-void set_position_slider_max(Toolkit& ui, int max);
+void set_position_slider_max(Toolkit& ui, PositionSlider controls, int max);
 
 }  // namespace kavri

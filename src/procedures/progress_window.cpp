@@ -1,7 +1,5 @@
 #include "procedures/progress_window.h"
 
-#include "procedures/control_numbers.h"
-
 namespace kavri {
 
 void open_progress_window(Toolkit& ui) {
@@ -13,16 +11,16 @@ void open_progress_window(Toolkit& ui) {
   ui.create_window(window);
 
   ControlSpec bar;
-  bar.number = PROGRESS_BAR;
+  bar.number = ProgressControl::bar;
   bar.kind = ControlKind::progress_bar;
   bar.rect = {20, 80, 300, 20};
   bar.range_min = 0;
   bar.range_max = 50;
   ui.add_control(PROGRESS_WINDOW, bar);
-  ui.set_value(PROGRESS_BAR, 0);
+  ui.set_value(ProgressControl::bar, 0);
 
   ControlSpec caption;
-  caption.number = PROGRESS_TEXT;
+  caption.number = ProgressControl::caption;
   caption.kind = ControlKind::label;
   caption.rect = {20, 40, 300, 30};
   caption.text = "Exploration du bus";
@@ -32,7 +30,7 @@ void open_progress_window(Toolkit& ui) {
 }
 
 void show_identification_caption(Toolkit& ui) {
-  ui.set_text(PROGRESS_TEXT, "Identification des jauges");
+  ui.set_text(ProgressControl::caption, "Identification des jauges");
 }
 
 }  // namespace kavri

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "device/bus_messages.h"
 #include "device/bus_sender.h"
 #include "procedures/eeprom_write.h"
+#include "procedures/position_slider.h"
 #include "ui/dispatch.h"
 #include "ui/toolkit.h"
 
@@ -26,6 +28,34 @@ struct CalibrationBinding {
   int moved_slider = 0;  // the slider that last drove the needle; 0: none yet
 };
 
+// A module of the table as the main window's module selector names it: its table index and
+// its address as the selector shows it.
+struct SelectedModule {
+  int index = 0;
+  std::string address_text;
+};
+
+// The module that module selector `selector` names: entry i >= 1 is table index i - 1, with the
+// entry's text as its address. None for entry 0 ("50", every module), no selection, or an
+// entry past the table.
+inline std::optional<SelectedModule> selected_module(const Toolkit& ui, int selector) {
+  const int entry = ui.selection(selector);
+  if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
+  return SelectedModule{entry - 1, ui.item_text(selector, entry)};
+}
+
+// What the parameter and calibration windows use of the main window, handed to them by the
+// main window's owner: they never name its controls. Until it is handed, it names no control
+// (-1) and no module.
+struct MainWindowLink {
+  int parameters_button = -1;  // opens the parameter window of the selected module
+  // Its range follows the gauge-1 type chosen in the parameter window.
+  PositionSlider position_slider_1{-1, -1};
+  // The module selected now; none for the entry that names every module, or no selection.
+  std::function<std::optional<SelectedModule>()> selected_module =
+      []() -> std::optional<SelectedModule> { return std::nullopt; };
+};
+
 struct WindowContext {
   Env& env;
   Toolkit& ui;
@@ -33,6 +63,7 @@ struct WindowContext {
   ModuleTable& modules;
   CalibrationTables& calibration;
   Dispatch& dispatch;
+  MainWindowLink main_window{};
 
   std::uint8_t editor_module = 0;  // table index last opened in the parameter window
   std::optional<CalibrationBinding> calibrating{};  // while a calibration window is open

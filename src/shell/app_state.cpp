@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "procedures/control_numbers.h"
+#include "shell/main_window.h"
 
 namespace kavri {
 
@@ -36,8 +36,8 @@ namespace {
 std::function<void(const LinkLabel&)> post_label(UiPosts& posts) {
   return [&posts](const LinkLabel& label) {
     posts.post([label](Toolkit& ui) {
-      ui.set_background(MAIN_STATUS_LABEL, Rgb{label.r, label.g, label.b});
-      ui.set_text(MAIN_STATUS_LABEL, label.text);
+      ui.set_background(MainControl::status_label, Rgb{label.r, label.g, label.b});
+      ui.set_text(MainControl::status_label, label.text);
     });
   };
 }

@@ -1,8 +1,8 @@
 #include "shell/card_supervision.h"
 
 #include "base/number_text.h"
-#include "procedures/control_numbers.h"
 #include "procedures/exploration.h"
+#include "procedures/parameter_window.h"
 #include "procedures/progress_window.h"
 #include "shell/main_window.h"
 #include "shell/worker_start.h"
@@ -40,11 +40,11 @@ void forget_bus(AppState& state) {
   modules.module_count = 0;
 
   Toolkit& ui = state.ui;
-  ui.clear_items(MAIN_MODULE_SELECTOR);
-  ui.add_item(MAIN_MODULE_SELECTOR, format_decimal(COMMON_ADDRESS));
-  ui.clear_items(MAIN_TYPE_BYTES_LIST);
-  ui.set_text(MAIN_MODULE_COUNT_LABEL, "Nombre de modules : 0");
-  ui.set_enabled(MAIN_PARAMETERS_BUTTON, false);
+  ui.clear_items(MainControl::module_selector);
+  ui.add_item(MainControl::module_selector, format_decimal(COMMON_ADDRESS));
+  ui.clear_items(MainControl::type_bytes_list);
+  ui.set_text(MainControl::module_count_label, "Nombre de modules : 0");
+  ui.set_enabled(MainControl::parameters_button, false);
   for (int button : MAIN_COURSE_BUTTONS) ui.set_enabled(button, false);
   open_progress_window(ui);
 }

@@ -10,7 +10,8 @@
 #include <functional>
 
 #include "procedures/calibration_windows.h"
-#include "procedures/control_numbers.h"
+#include "procedures/parameter_window.h"
+#include "procedures/progress_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/shell_test_rig.h"
@@ -79,7 +80,7 @@ class CardUnplug : public ::testing::Test {
 
   bool pass_until(const std::function<bool()>& done) { return ShellRig::pass_until(*state, done); }
 
-  bool card_shown_absent() const { return rig.ui.text(MAIN_CARD_LABEL) == "Carte absente"; }
+  bool card_shown_absent() const { return rig.ui.text(MainControl::card_label) == "Carte absente"; }
 
   // The reports the card received that set a needle of module `address`, as (code, data).
   std::vector<std::pair<int, int>> positions_of(std::uint8_t address) const {
@@ -108,20 +109,20 @@ class CardUnplug : public ::testing::Test {
 TEST_F(CardUnplug, EachUnplugStopsTheTrafficAndEachReplugBringsTheNeedlesBack) {
   start();
   ASSERT_TRUE(pass_until([&] { return needles_sent(); }));
-  EXPECT_EQ(rig.ui.text(MAIN_CARD_LABEL), "");
+  EXPECT_EQ(rig.ui.text(MainControl::card_label), "");
 
   for (int cycle = 0; cycle < 3; ++cycle) {
     SCOPED_TRACE(cycle);
     rig.card.set_unplugged(true);
     ASSERT_TRUE(pass_until([&] { return card_shown_absent(); }));
-    EXPECT_EQ(rig.ui.control(MAIN_CARD_LABEL)->background, (Rgb{255, 165, 0}));
+    EXPECT_EQ(rig.ui.control(MainControl::card_label)->background, (Rgb{255, 165, 0}));
     EXPECT_TRUE(state->link_up.load());  // the link is left alone
     EXPECT_FALSE(state->transfer_thread.joinable());
     const int writes = layer.writes;
     const std::int64_t lost_at = rig.env.now_ms();
     ASSERT_TRUE(pass_until([&] { return rig.env.now_ms() > lost_at + 5000; }));
     EXPECT_EQ(layer.writes, writes);  // nothing tried to reach a card meanwhile
-    EXPECT_EQ(rig.ui.item_count(MAIN_MODULE_SELECTOR), 3);  // the modules known stay shown
+    EXPECT_EQ(rig.ui.item_count(MainControl::module_selector), 3);  // the modules known stay shown
 
     rig.card.clear_received();
     rig.card.set_unplugged(false);
@@ -136,11 +137,11 @@ TEST_F(CardUnplug, EachUnplugStopsTheTrafficAndEachReplugBringsTheNeedlesBack) {
                                                     {CMD_SET_POSITION_2, 0}};
     EXPECT_EQ(positions_of(12), module12);
     EXPECT_EQ(positions_of(20), (std::vector<std::pair<int, int>>{{CMD_SET_POSITION_1, half_way}}));
-    EXPECT_EQ(rig.ui.text(MAIN_CARD_LABEL), "");
-    EXPECT_FALSE(rig.ui.control(MAIN_CARD_LABEL)->background);
+    EXPECT_EQ(rig.ui.text(MainControl::card_label), "");
+    EXPECT_FALSE(rig.ui.control(MainControl::card_label)->background);
     EXPECT_FALSE(rig.ui.window_exists(PROGRESS_WINDOW));
-    EXPECT_EQ(rig.ui.item_count(MAIN_MODULE_SELECTOR), 3);
-    EXPECT_EQ(rig.ui.text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 2");
+    EXPECT_EQ(rig.ui.item_count(MainControl::module_selector), 3);
+    EXPECT_EQ(rig.ui.text(MainControl::module_count_label), "Nombre de modules : 2");
     EXPECT_TRUE(state->transfer_thread.joinable());
 
     rig.space.set(kSpeedOffset, 2, 16383);  // the transfer goes on as before
@@ -189,10 +190,10 @@ TEST_F(CardUnplug, DuringTheExplorationItEndsQuietlyAndStartsAgainOnTheReturn) {
 
   rig.card.set_unplugged(false);
   ASSERT_TRUE(pass_until([&] { return needles_sent(); }));
-  EXPECT_EQ(rig.ui.item_count(MAIN_MODULE_SELECTOR), 3);  // "50", 12 and 20, each once
-  EXPECT_EQ(rig.ui.item_text(MAIN_MODULE_SELECTOR, 2), "20");
-  EXPECT_EQ(rig.ui.selection(MAIN_MODULE_SELECTOR), 0);
-  EXPECT_EQ(rig.ui.item_count(MAIN_TYPE_BYTES_LIST), 2);
+  EXPECT_EQ(rig.ui.item_count(MainControl::module_selector), 3);  // "50", 12 and 20, each once
+  EXPECT_EQ(rig.ui.item_text(MainControl::module_selector, 2), "20");
+  EXPECT_EQ(rig.ui.selection(MainControl::module_selector), 0);
+  EXPECT_EQ(rig.ui.item_count(MainControl::type_bytes_list), 2);
   EXPECT_EQ(state->modules.module_count, 2);
   EXPECT_TRUE(rig.ui.messages().empty());
   shut_down(*state);
@@ -205,9 +206,9 @@ TEST_F(CardUnplug, AParameterWindowWhoseModuleIsGoneClosesWithAMessage) {
   ASSERT_TRUE(pass_until([&] { return needles_sent(); }));
   for (int entry : {2, 1}) {
     SCOPED_TRACE(entry);
-    rig.ui.user_select(MAIN_MODULE_SELECTOR, entry);
-    ASSERT_TRUE(pass_until([&] { return rig.ui.enabled(MAIN_PARAMETERS_BUTTON); }));
-    rig.ui.user_press(MAIN_PARAMETERS_BUTTON);
+    rig.ui.user_select(MainControl::module_selector, entry);
+    ASSERT_TRUE(pass_until([&] { return rig.ui.enabled(MainControl::parameters_button); }));
+    rig.ui.user_press(MainControl::parameters_button);
     ASSERT_TRUE(pass_until([&] { return rig.ui.window_exists(PARAMETER_WINDOW); }));
     if (entry == 1) rig.card.write_report(make_report(CMD_SET_ADDRESS, 12, 30));
     rig.card.set_unplugged(true);
@@ -220,7 +221,7 @@ TEST_F(CardUnplug, AParameterWindowWhoseModuleIsGoneClosesWithAMessage) {
   const std::vector<std::pair<std::string, std::string>> messages{
       {"Erreur", "Le module 12 n'est plus sur le bus : la fenêtre Paramétrages est fermée"}};
   EXPECT_EQ(rig.ui.messages(), messages);
-  EXPECT_EQ(rig.ui.item_text(MAIN_MODULE_SELECTOR, 1), "30");
+  EXPECT_EQ(rig.ui.item_text(MainControl::module_selector, 1), "30");
   shut_down(*state);
 }
 

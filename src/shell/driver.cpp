@@ -3,7 +3,6 @@
 #include <iostream>
 
 #include "base/number_text.h"
-#include "procedures/control_numbers.h"
 #include "procedures/exploration.h"
 #include "procedures/parameter_window.h"
 #include "procedures/progress_window.h"
@@ -21,10 +20,10 @@ namespace {
 // saved 20 shows as 15); only a saved 1 starts minimised.
 void apply_settings(AppState& state, const Settings& settings) {
   Toolkit& ui = state.ui;
-  ui.set_value(MAIN_BACKLIGHT_SLIDER, settings.backlight);
-  state.backlight_level = ui.value(MAIN_BACKLIGHT_SLIDER);
+  ui.set_value(MainControl::backlight_slider, settings.backlight);
+  state.backlight_level = ui.value(MainControl::backlight_slider);
   const bool reduced = settings.reduced_start == 1;
-  ui.set_value(MAIN_REDUCED_START_BOX, reduced ? 1 : 0);
+  ui.set_value(MainControl::reduced_start_box, reduced ? 1 : 0);
   if (reduced) ui.set_minimised(MAIN_WINDOW, true);
 }
 
@@ -57,27 +56,27 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
   install_parameter_window(state->windows);
   apply_settings(*state, read_settings(state->settings_path));
   state->backlight_pending = true;
-  ui.set_text(MAIN_VERSION_LABEL, PROGRAM_VERSION);
+  ui.set_text(MainControl::version_label, PROGRAM_VERSION);
 
   open_progress_window(ui);
-  ui.set_value(PROGRESS_BAR, 0);
+  ui.set_value(ProgressControl::bar, 0);
   ui.show_now();  // the windows stay drawn through the pause, before the loop runs
   ports.env.sleep_for(Millis(1000));
   state->bus.send_explore();
 
-  ui.set_value(MAIN_POSITION_SLIDER_1, 127);
-  ui.set_value(MAIN_POSITION_SLIDER_2, 127);
-  ui.set_text(MAIN_VALUE_FIELD_1, "127");
-  ui.add_item(MAIN_MODULE_SELECTOR, format_decimal(COMMON_ADDRESS));
+  ui.set_value(MainControl::position_slider_1, 127);
+  ui.set_value(MainControl::position_slider_2, 127);
+  ui.set_text(MainControl::value_field_1, "127");
+  ui.add_item(MainControl::module_selector, format_decimal(COMMON_ADDRESS));
   state->modules.module_count = 0;
   state->exploration_done = false;
   state->transfer.set_first_pass();
   start_exploration(*state);
 
-  ui.set_enabled(MAIN_PARAMETERS_BUTTON, false);
+  ui.set_enabled(MainControl::parameters_button, false);
   for (int button : MAIN_COURSE_BUTTONS) ui.set_enabled(button, false);
-  fill_output_list(ui, MAIN_OUTPUT_LIST_1);
-  fill_output_list(ui, MAIN_OUTPUT_LIST_2);
+  fill_output_list(ui, MainControl::output_list_1);
+  fill_output_list(ui, MainControl::output_list_2);
   return state;
 }
 
@@ -85,9 +84,9 @@ void shut_down(AppState& state) {
   // No join here waits on the simulator, whatever it does: a stop cuts every wait of the link
   // short, the wait for another thread's batch included.
   state.transfer_thread.stop_and_join();
-  const bool saved = write_settings(state.settings_path,
-                                    Settings{state.ui.value(MAIN_BACKLIGHT_SLIDER),
-                                             state.ui.value(MAIN_REDUCED_START_BOX) != 0 ? 1 : 0});
+  const bool saved = write_settings(
+      state.settings_path, Settings{state.ui.value(MainControl::backlight_slider),
+                                    state.ui.value(MainControl::reduced_start_box) != 0 ? 1 : 0});
   if (!saved) {
     state.ui.message_box(
         "Erreur", "Je ne peux pas enregistrer les réglages dans le fichier " + state.settings_path);

@@ -11,7 +11,9 @@
 #include <optional>
 #include <thread>
 
-#include "procedures/control_numbers.h"
+#include "procedures/calibration_windows.h"
+#include "procedures/parameter_window.h"
+#include "procedures/progress_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/eventually.h"
@@ -76,19 +78,19 @@ TEST(StartUp, SendsOneZeroReportAfterTheOneSecondPauseThatFollowsTheProgressWind
 
   // The main window as the start-up leaves it.
   HeadlessToolkit& ui = rig.ui;
-  EXPECT_EQ(ui.text(MAIN_VERSION_LABEL), "7.074");
-  EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_1), 127);
-  EXPECT_EQ(ui.value(MAIN_POSITION_SLIDER_2), 127);
-  EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_1), "127");
-  EXPECT_EQ(ui.text(MAIN_VALUE_FIELD_2), "");
-  EXPECT_EQ(ui.item_text(MAIN_MODULE_SELECTOR, 0), "50");
-  for (int list : {MAIN_OUTPUT_LIST_1, MAIN_OUTPUT_LIST_2}) {
+  EXPECT_EQ(ui.text(MainControl::version_label), "7.074");
+  EXPECT_EQ(ui.value(MainControl::position_slider_1), 127);
+  EXPECT_EQ(ui.value(MainControl::position_slider_2), 127);
+  EXPECT_EQ(ui.text(MainControl::value_field_1), "127");
+  EXPECT_EQ(ui.text(MainControl::value_field_2), "");
+  EXPECT_EQ(ui.item_text(MainControl::module_selector, 0), "50");
+  for (int list : {MainControl::output_list_1, MainControl::output_list_2}) {
     ASSERT_EQ(ui.item_count(list), 3);
     EXPECT_EQ(ui.item_text(list, 2), "-1");
     EXPECT_EQ(ui.selection(list), 0);
   }
-  for (int button :
-       {MAIN_PARAMETERS_BUTTON, MAIN_SET_MIN_1, MAIN_SET_MAX_1, MAIN_SET_MIN_2, MAIN_SET_MAX_2}) {
+  for (int button : {MainControl::parameters_button, MainControl::set_min_1, MainControl::set_max_1,
+                     MainControl::set_min_2, MainControl::set_max_2}) {
     EXPECT_FALSE(ui.enabled(button)) << button;
   }
   shut_down(*state);
@@ -142,7 +144,7 @@ TEST_P(ReducedStart, OnlyExactlyOneMinimisesTheMainWindow) {
   std::unique_ptr<AppState> state = start_up(rig.ports());
   ASSERT_NE(state, nullptr);
   EXPECT_EQ(rig.ui.minimised(MAIN_WINDOW), GetParam().minimised);
-  EXPECT_EQ(rig.ui.value(MAIN_REDUCED_START_BOX), GetParam().minimised ? 1 : 0);
+  EXPECT_EQ(rig.ui.value(MainControl::reduced_start_box), GetParam().minimised ? 1 : 0);
   shut_down(*state);
 }
 
@@ -169,7 +171,7 @@ TEST(NormalEnd, RewritesTheSettingsWithExactlyTheTwoKeysAndSendsTheSavedBackligh
   DriverPorts ports = rig.ports();
   ports.on_started = after_exploration(
       [](HeadlessToolkit& ui) {
-        ui.user_toggle(MAIN_REDUCED_START_BOX);  // acts at the next start only
+        ui.user_toggle(MainControl::reduced_start_box);  // acts at the next start only
         ui.user_close(MAIN_WINDOW);
       },
       rig.ui);
@@ -225,16 +227,16 @@ void open_parameter_window(AppState& state, HeadlessToolkit& ui) {
     return ShellRig::pass_until(state, done);
   };
   ASSERT_TRUE(pass_until([&] { return state.card_session.bus_explored; }));
-  ui.user_select(MAIN_MODULE_SELECTOR, 1);
-  ASSERT_TRUE(pass_until([&] { return ui.enabled(MAIN_PARAMETERS_BUTTON); }));
-  ui.user_press(MAIN_PARAMETERS_BUTTON);
+  ui.user_select(MainControl::module_selector, 1);
+  ASSERT_TRUE(pass_until([&] { return ui.enabled(MainControl::parameters_button); }));
+  ui.user_press(MainControl::parameters_button);
   ASSERT_TRUE(pass_until([&] { return ui.window_exists(PARAMETER_WINDOW); }));
 }
 
 // ... and writes its EEPROM.
 void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
   ASSERT_NO_FATAL_FAILURE(open_parameter_window(state, ui));
-  ui.user_press(PARAM_WRITE_BUTTON);
+  ui.user_press(ParameterControl::write_button);
   ASSERT_TRUE(ShellRig::pass_until(state, [&] { return state.windows.eeprom.running(); }));
 }
 
@@ -253,7 +255,7 @@ TEST(EndBySignal, NoBoxWaitsAndACancelledStrapBoxWritesNothing) {
   rig.card.clear_received();
   signalled = true;
   ::testing::internal::CaptureStderr();
-  rig.ui.user_press(PARAM_WRITE_BUTTON);
+  rig.ui.user_press(ParameterControl::write_button);
   EXPECT_EQ(run_main_loop(*state, std::nullopt, ports.end_requested), LoopEnd::closed);
   shut_down(*state);
   const std::string told = ::testing::internal::GetCapturedStderr();
@@ -283,7 +285,7 @@ TEST_P(EndDuringAnEepromWrite, WaitsForTheWholeWrite) {
       rig.ui.user_close(MAIN_WINDOW);
       break;
     case EndBy::oat_window:
-      rig.ui.user_press(PARAM_CALIBRATE_1_BUTTON);
+      rig.ui.user_press(ParameterControl::calibrate_1_button);
       ASSERT_TRUE(ShellRig::pass_until(*state, [&] { return rig.ui.window_exists(OAT_WINDOW); }));
       rig.ui.user_close(OAT_WINDOW);
       break;

@@ -1,8 +1,9 @@
 #include "shell/main_loop.h"
 
 #include "procedures/calibration_windows.h"
-#include "procedures/control_numbers.h"
+#include "procedures/progress_window.h"
 #include "shell/card_supervision.h"
+#include "shell/main_window.h"
 #include "shell/worker_start.h"
 
 namespace kavri {
@@ -41,7 +42,7 @@ bool handle_event(AppState& state, const Event& event) {
 void handle_exploration_over(AppState& state) {
   state.ui.destroy_window(PROGRESS_WINDOW);
   if (state.backlight_pending.exchange(false)) {
-    const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
+    const int level = state.ui.value(MainControl::backlight_slider);
     state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
   }
   follow_explored_bus(state);
@@ -74,8 +75,8 @@ void supervise_transfer(AppState& state) {
       transfer.run(std::move(stop));
     };
     if (!start_worker(state, state.transfer_thread, reload_then_run, "transfer")) return;
-    state.ui.set_background(MAIN_STATUS_LABEL, LINK_UP_GREEN);
-    state.ui.set_text(MAIN_STATUS_LABEL, "Connecté");
+    state.ui.set_background(MainControl::status_label, LINK_UP_GREEN);
+    state.ui.set_text(MainControl::status_label, "Connecté");
   } else if ((!link_up || !bus_ready) && running) {
     // The label is the link monitor's to change. The thread ends at its next step; it is
     // joined here so that it can never run twice.

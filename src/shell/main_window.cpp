@@ -3,12 +3,13 @@
 #include <vector>
 
 #include "base/number_text.h"
-#include "procedures/control_numbers.h"
 #include "procedures/progress_window.h"
 
 namespace kavri {
 
 namespace {
+
+using C = MainControl;
 
 ControlSpec label(int number, Rect rect, const char* text, Align align = Align::left) {
   ControlSpec spec;
@@ -43,42 +44,42 @@ ControlSpec disabled_button(int number, Rect rect, const char* text) {
 }
 
 // Right of the reduced-start box's caption, above "Paramètres": room the window leaves free.
-ControlSpec card_label() { return label(MAIN_CARD_LABEL, {440, 305, 100, 15}, "", Align::center); }
+ControlSpec card_label() { return label(C::card_label, {440, 305, 100, 15}, "", Align::center); }
 
 std::vector<ControlSpec> main_window_controls() {
   constexpr Align centre = Align::center;
   return {
-      slider(MAIN_POSITION_SLIDER_1, {160, 140, 190, 20}, 255),
-      control(MAIN_VALUE_FIELD_1, ControlKind::text_field, {355, 135, 80, 20}),
-      label(2, {30, 120, 120, 20}, "Adresse du module", centre),
-      label(3, {195, 115, 120, 20}, "Position", centre),
-      label(4, {190, 0, 150, 30}, ""),
-      label(5, {390, 95, 120, 20}, "Valeur", centre),
-      control(MAIN_MODULE_SELECTOR, ControlKind::drop_down, {50, 150, 80, 20}),
-      slider(MAIN_POSITION_SLIDER_2, {160, 170, 190, 20}, 255),
-      control(MAIN_VALUE_FIELD_2, ControlKind::text_field, {355, 170, 80, 20}),
-      disabled_button(MAIN_PARAMETERS_BUTTON, {460, 340, 80, 20}, "Paramètres"),
-      label(27, {75, 280, 50, 20}, "Backlight", centre),
-      slider(MAIN_BACKLIGHT_SLIDER, {30, 310, 130, 20}, 15, 1),
-      control(MAIN_TYPE_BYTES_LIST, ControlKind::drop_down, {50, 40, 70, 20}),
-      control(MAIN_RESET_BUTTON, ControlKind::button, {70, 180, 50, 20}, "Reset"),
-      control(42, ControlKind::text_field, {370, 40, 90, 20}),
-      label(MAIN_STATUS_LABEL, {110, 10, 90, 15}, "Idle", centre),
-      label(50, {20, 10, 90, 15}, "FSUIPC :", centre),
-      label(51, {365, 115, 50, 20}, "Sortie", centre),
-      label(63, {180, 210, 30, 15}, "Out 1"),
-      label(64, {180, 245, 30, 15}, "Out 2"),
-      label(65, {270, 305, 155, 15}, "Démarre en mode réduit"),
-      control(MAIN_REDUCED_START_BOX, ControlKind::check_box, {245, 305, 15, 15}),
-      control(MAIN_OUTPUT_LIST_1, ControlKind::drop_down, {230, 205, 100, 20}),
-      control(MAIN_OUTPUT_LIST_2, ControlKind::drop_down, {230, 240, 100, 20}),
-      disabled_button(MAIN_SET_MIN_1, {440, 135, 50, 20}, "Set min."),
-      disabled_button(MAIN_SET_MAX_1, {495, 135, 50, 20}, "Set Max."),
-      disabled_button(MAIN_SET_MAX_2, {495, 170, 50, 20}, "Set Max."),
-      disabled_button(MAIN_SET_MIN_2, {440, 170, 50, 20}, "Set min."),
-      label(111, {420, 0, 85, 15}, "Kavri Version :"),
-      label(MAIN_VERSION_LABEL, {505, 0, 45, 15}, "1.00"),
-      label(MAIN_MODULE_COUNT_LABEL, {30, 100, 120, 20}, "Nombre de modules : 0"),
+      slider(C::position_slider_1, {160, 140, 190, 20}, 255),
+      control(C::value_field_1, ControlKind::text_field, {355, 135, 80, 20}),
+      label(C::module_address_caption, {30, 120, 120, 20}, "Adresse du module", centre),
+      label(C::position_caption, {195, 115, 120, 20}, "Position", centre),
+      label(C::blank_label, {190, 0, 150, 30}, ""),
+      label(C::value_caption, {390, 95, 120, 20}, "Valeur", centre),
+      control(C::module_selector, ControlKind::drop_down, {50, 150, 80, 20}),
+      slider(C::position_slider_2, {160, 170, 190, 20}, 255),
+      control(C::value_field_2, ControlKind::text_field, {355, 170, 80, 20}),
+      disabled_button(C::parameters_button, {460, 340, 80, 20}, "Paramètres"),
+      label(C::backlight_caption, {75, 280, 50, 20}, "Backlight", centre),
+      slider(C::backlight_slider, {30, 310, 130, 20}, 15, 1),
+      control(C::type_bytes_list, ControlKind::drop_down, {50, 40, 70, 20}),
+      control(C::reset_button, ControlKind::button, {70, 180, 50, 20}, "Reset"),
+      control(C::blank_field, ControlKind::text_field, {370, 40, 90, 20}),
+      label(C::status_label, {110, 10, 90, 15}, "Idle", centre),
+      label(C::link_caption, {20, 10, 90, 15}, "FSUIPC :", centre),
+      label(C::output_caption, {365, 115, 50, 20}, "Sortie", centre),
+      label(C::output_1_caption, {180, 210, 30, 15}, "Out 1"),
+      label(C::output_2_caption, {180, 245, 30, 15}, "Out 2"),
+      label(C::reduced_start_caption, {270, 305, 155, 15}, "Démarre en mode réduit"),
+      control(C::reduced_start_box, ControlKind::check_box, {245, 305, 15, 15}),
+      control(C::output_list_1, ControlKind::drop_down, {230, 205, 100, 20}),
+      control(C::output_list_2, ControlKind::drop_down, {230, 240, 100, 20}),
+      disabled_button(C::set_min_1, {440, 135, 50, 20}, "Set min."),
+      disabled_button(C::set_max_1, {495, 135, 50, 20}, "Set Max."),
+      disabled_button(C::set_max_2, {495, 170, 50, 20}, "Set Max."),
+      disabled_button(C::set_min_2, {440, 170, 50, 20}, "Set min."),
+      label(C::version_caption, {420, 0, 85, 15}, "Kavri Version :"),
+      label(C::version_label, {505, 0, 45, 15}, "1.00"),
+      label(C::module_count_label, {30, 100, 120, 20}, "Nombre de modules : 0"),
       card_label(),
   };
 }
@@ -92,8 +93,8 @@ void show_card_absent(Toolkit& ui, bool absent) {
     ui.add_control(MAIN_WINDOW, card_label());  // a fresh label: no text, no background
     return;
   }
-  ui.set_background(MAIN_CARD_LABEL, CARD_ABSENT_ORANGE);
-  ui.set_text(MAIN_CARD_LABEL, "Carte absente");
+  ui.set_background(C::card_label, CARD_ABSENT_ORANGE);
+  ui.set_text(C::card_label, "Carte absente");
 }
 
 bool build_main_window(Toolkit& ui) {
@@ -118,21 +119,21 @@ ExplorationEvents exploration_window_updates(UiPosts& posts) {
   events.module_found = [&posts](int index, std::uint8_t address, std::uint8_t type_byte) {
     posts.post(
         [index, address = format_decimal(address), type = format_decimal(type_byte)](Toolkit& ui) {
-          ui.insert_item(MAIN_MODULE_SELECTOR, index + 1, address);  // entry 0 is "50"
-          ui.insert_item(MAIN_TYPE_BYTES_LIST, 0, type);  // each new type byte goes in first place
+          ui.insert_item(C::module_selector, index + 1, address);  // entry 0 is "50"
+          ui.insert_item(C::type_bytes_list, 0, type);  // each new type byte goes in first place
         });
   };
   events.scan_complete = [&posts](int count) {
     posts.post([text = "Nombre de modules : " + format_decimal(count)](Toolkit& ui) {
-      ui.set_text(MAIN_MODULE_COUNT_LABEL, text);
+      ui.set_text(C::module_count_label, text);
       show_identification_caption(ui);
     });
   };
   events.progress = [&posts](int bar) {
-    posts.post([bar](Toolkit& ui) { ui.set_value(PROGRESS_BAR, bar); });
+    posts.post([bar](Toolkit& ui) { ui.set_value(ProgressControl::bar, bar); });
   };
   events.identified = [&posts] {
-    posts.post([](Toolkit& ui) { ui.set_selection(MAIN_MODULE_SELECTOR, 0); });
+    posts.post([](Toolkit& ui) { ui.set_selection(C::module_selector, 0); });
   };
   return events;
 }

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "procedures/control_numbers.h"
+#include "procedures/progress_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/screenshot.h"
@@ -32,20 +32,21 @@ TEST(MainWindowGui, ShowsTheExploredBusAndSavesAPicture) {
 
   // Passes until the exploration is over and the link monitor has shown the link down.
   ASSERT_TRUE(testing::ShellRig::pass_until(*state, [&] {
-    return !ui->window_exists(PROGRESS_WINDOW) && ui->text(MAIN_STATUS_LABEL) == "Déconnecté";
+    return !ui->window_exists(PROGRESS_WINDOW) &&
+           ui->text(MainControl::status_label) == "Déconnecté";
   }));
   LoopEnd end;
   for (int i = 0; i < 50; ++i) run_pass(*state, std::nullopt, end);  // time to draw
 
-  EXPECT_EQ(ui->item_count(MAIN_MODULE_SELECTOR), 4);
-  EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
-  EXPECT_EQ(ui->value(MAIN_BACKLIGHT_SLIDER), 9);
+  EXPECT_EQ(ui->item_count(MainControl::module_selector), 4);
+  EXPECT_EQ(ui->text(MainControl::module_count_label), "Nombre de modules : 3");
+  EXPECT_EQ(ui->value(MainControl::backlight_slider), 9);
   EXPECT_TRUE(save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window.png", "Kavri"));
 
   // The card pulled out: the label in the room right of the reduced-start box.
   card.set_unplugged(true);
   ASSERT_TRUE(testing::ShellRig::pass_until(
-      *state, [&] { return ui->text(MAIN_CARD_LABEL) == "Carte absente"; }));
+      *state, [&] { return ui->text(MainControl::card_label) == "Carte absente"; }));
   for (int i = 0; i < 50; ++i) run_pass(*state, std::nullopt, end);
   EXPECT_TRUE(
       save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window_card_absent.png", "Kavri"));

@@ -5,7 +5,6 @@
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
-#include "procedures/control_numbers.h"
 #include "procedures/position_slider.h"
 #include "shell/main_window.h"
 
@@ -13,20 +12,23 @@ namespace kavri {
 
 namespace {
 
+constexpr PositionSlider POSITION_SLIDER_1{MainControl::position_slider_1,
+                                           MainControl::value_field_1};
+
 std::uint8_t low_byte(std::int64_t value) { return static_cast<std::uint8_t>(value); }
 
 // The address a report goes to: the number in the selected entry's text. With no selection
 // yet (during the exploration the selector holds "50" alone) it is the common address.
 std::uint8_t selected_address(const Toolkit& ui) {
-  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
+  const int entry = ui.selection(MainControl::module_selector);
   if (entry < 0) return COMMON_ADDRESS;
-  return low_byte(parse_number_text(ui.item_text(MAIN_MODULE_SELECTOR, entry)));
+  return low_byte(parse_number_text(ui.item_text(MainControl::module_selector, entry)));
 }
 
 // The record behind the selected entry: entry i >= 1 is table index i - 1. Null for entry 0,
 // no selection, or an entry the table does not hold.
-const ModuleRecord* selected_module(const AppState& state) {
-  const int index = state.ui.selection(MAIN_MODULE_SELECTOR) - 1;
+const ModuleRecord* selected_record(const AppState& state) {
+  const int index = state.ui.selection(MainControl::module_selector) - 1;
   if (index < 0 || index >= state.modules.module_count || index >= MAX_MODULES) return nullptr;
   return &state.modules.records[static_cast<std::size_t>(index)];
 }
@@ -37,38 +39,38 @@ void set_field(Toolkit& ui, int field, std::int64_t value) {
 
 // A split position goes out high byte first, then low byte, with no pause between them.
 void send_split_position(AppState& state, std::uint8_t address, int value) {
-  set_field(state.ui, MAIN_VALUE_FIELD_2, value / 256);
+  set_field(state.ui, MainControl::value_field_2, value / 256);
   state.bus.send(CMD_SET_POSITION_2, address, low_byte(value / 256));
   state.bus.send(CMD_SET_POSITION_1, address, low_byte(value % 256));
 }
 
 void on_position_slider_1(AppState& state) {
   Toolkit& ui = state.ui;
-  const int p = ui.value(MAIN_POSITION_SLIDER_1);
+  const int p = ui.value(MainControl::position_slider_1);
   const std::uint8_t address = selected_address(ui);
-  const ModuleRecord* module = selected_module(state);
+  const ModuleRecord* module = selected_record(state);
   const int type = module ? module->gauges[0].type.load() : 0;
   if (module && is_360_degree_type(type)) {
     const int v = p * 10;
-    set_field(ui, MAIN_VALUE_FIELD_1, v);
+    set_field(ui, MainControl::value_field_1, v);
     send_split_position(state, address, v);
   } else if (module && is_16_bit_type(type)) {
-    set_field(ui, MAIN_VALUE_FIELD_1, p);
+    set_field(ui, MainControl::value_field_1, p);
     send_split_position(state, address, p);
   } else {
-    set_field(ui, MAIN_VALUE_FIELD_1, p);
+    set_field(ui, MainControl::value_field_1, p);
     state.bus.send(CMD_SET_POSITION_1, address, low_byte(p));
   }
 }
 
 void on_position_slider_2(AppState& state) {
-  const int position = state.ui.value(MAIN_POSITION_SLIDER_2);
-  set_field(state.ui, MAIN_VALUE_FIELD_2, position);
+  const int position = state.ui.value(MainControl::position_slider_2);
+  set_field(state.ui, MainControl::value_field_2, position);
   state.bus.send(CMD_SET_POSITION_2, selected_address(state.ui), low_byte(position));
 }
 
 void on_backlight_slider(AppState& state) {
-  const int level = state.ui.value(MAIN_BACKLIGHT_SLIDER);
+  const int level = state.ui.value(MainControl::backlight_slider);
   state.backlight_level = level;
   state.bus.send(CMD_SET_BACKLIGHT, COMMON_ADDRESS, backlight_brightness(level));
 }
@@ -81,28 +83,29 @@ void on_output_list(AppState& state, int list, std::uint8_t code) {
 }
 
 void set_module_buttons_enabled(Toolkit& ui, bool parameters, bool set_buttons) {
-  ui.set_enabled(MAIN_PARAMETERS_BUTTON, parameters);
+  ui.set_enabled(MainControl::parameters_button, parameters);
   for (int button : MAIN_COURSE_BUTTONS) ui.set_enabled(button, set_buttons);
 }
 
 // Nothing is sent on a selection; the sliders keep their positions.
 void on_module_selector(AppState& state) {
   Toolkit& ui = state.ui;
-  const int entry = ui.selection(MAIN_MODULE_SELECTOR);
+  const int entry = ui.selection(MainControl::module_selector);
   if (entry < 0) return;
-  if (parse_number_text(ui.item_text(MAIN_MODULE_SELECTOR, entry)) == COMMON_ADDRESS) {
-    set_position_slider_max(ui, position_slider_max(0, SliderRangeCause::module_selected));
+  if (parse_number_text(ui.item_text(MainControl::module_selector, entry)) == COMMON_ADDRESS) {
+    set_position_slider_max(ui, POSITION_SLIDER_1,
+                            position_slider_max(0, SliderRangeCause::module_selected));
     set_module_buttons_enabled(ui, false, false);
-    ui.set_enabled(MAIN_POSITION_SLIDER_2, true);
+    ui.set_enabled(MainControl::position_slider_2, true);
     return;
   }
-  const ModuleRecord* module = selected_module(state);
+  const ModuleRecord* module = selected_record(state);
   const int max = position_slider_max(module ? module->gauges[0].type.load() : 0,
                                       SliderRangeCause::module_selected);
-  set_position_slider_max(ui, max);
+  set_position_slider_max(ui, POSITION_SLIDER_1, max);
   // A slider wider than a byte drives both position commands: slider 2 has nothing left to do.
   const bool byte_wide = max == 255;
-  ui.set_enabled(MAIN_POSITION_SLIDER_2, byte_wide);
+  ui.set_enabled(MainControl::position_slider_2, byte_wide);
   set_module_buttons_enabled(ui, true, byte_wide);
 }
 
@@ -121,24 +124,33 @@ void on_set_course(AppState& state, int field, int gauge,
 void install_main_window_handlers(AppState& state) {
   auto& handlers = state.dispatch.control_handlers;
   AppState* s = &state;
-  handlers[MAIN_POSITION_SLIDER_1] = [s] { on_position_slider_1(*s); };
-  handlers[MAIN_POSITION_SLIDER_2] = [s] { on_position_slider_2(*s); };
-  handlers[MAIN_BACKLIGHT_SLIDER] = [s] { on_backlight_slider(*s); };
-  handlers[MAIN_RESET_BUTTON] = [s] { s->bus.send(CMD_RESET_MODULE, selected_address(s->ui), 0); };
-  handlers[MAIN_OUTPUT_LIST_1] = [s] { on_output_list(*s, MAIN_OUTPUT_LIST_1, CMD_SET_OUTPUT_1); };
-  handlers[MAIN_OUTPUT_LIST_2] = [s] { on_output_list(*s, MAIN_OUTPUT_LIST_2, CMD_SET_OUTPUT_2); };
-  handlers[MAIN_MODULE_SELECTOR] = [s] { on_module_selector(*s); };
-  handlers[MAIN_SET_MIN_1] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_1, 0, &GaugeRecord::course_min);
+  state.windows.main_window =
+      MainWindowLink{MainControl::parameters_button, POSITION_SLIDER_1,
+                     [s] { return selected_module(s->ui, MainControl::module_selector); }};
+  handlers[MainControl::position_slider_1] = [s] { on_position_slider_1(*s); };
+  handlers[MainControl::position_slider_2] = [s] { on_position_slider_2(*s); };
+  handlers[MainControl::backlight_slider] = [s] { on_backlight_slider(*s); };
+  handlers[MainControl::reset_button] = [s] {
+    s->bus.send(CMD_RESET_MODULE, selected_address(s->ui), 0);
   };
-  handlers[MAIN_SET_MAX_1] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_1, 0, &GaugeRecord::course_max);
+  handlers[MainControl::output_list_1] = [s] {
+    on_output_list(*s, MainControl::output_list_1, CMD_SET_OUTPUT_1);
   };
-  handlers[MAIN_SET_MIN_2] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_2, 1, &GaugeRecord::course_min);
+  handlers[MainControl::output_list_2] = [s] {
+    on_output_list(*s, MainControl::output_list_2, CMD_SET_OUTPUT_2);
   };
-  handlers[MAIN_SET_MAX_2] = [s] {
-    on_set_course(*s, MAIN_VALUE_FIELD_2, 1, &GaugeRecord::course_max);
+  handlers[MainControl::module_selector] = [s] { on_module_selector(*s); };
+  handlers[MainControl::set_min_1] = [s] {
+    on_set_course(*s, MainControl::value_field_1, 0, &GaugeRecord::course_min);
+  };
+  handlers[MainControl::set_max_1] = [s] {
+    on_set_course(*s, MainControl::value_field_1, 0, &GaugeRecord::course_max);
+  };
+  handlers[MainControl::set_min_2] = [s] {
+    on_set_course(*s, MainControl::value_field_2, 1, &GaugeRecord::course_min);
+  };
+  handlers[MainControl::set_max_2] = [s] {
+    on_set_course(*s, MainControl::value_field_2, 1, &GaugeRecord::course_max);
   };
 }
 

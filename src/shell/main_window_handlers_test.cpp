@@ -2,7 +2,7 @@
 // explored virtual bus: what the fields show, what the bus receives, and what the records hold.
 #include <gtest/gtest.h>
 
-#include "procedures/control_numbers.h"
+#include "procedures/progress_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/shell_test_rig.h"
@@ -24,8 +24,8 @@ class MainWindowTest : public ::testing::Test {
     // over step would: these tests are about the window alone.
     state->exploration_done = false;
     state->posts.apply_all(rig.ui);
-    ASSERT_EQ(rig.ui.item_count(MAIN_MODULE_SELECTOR), 5);
-    ASSERT_EQ(rig.ui.selection(MAIN_MODULE_SELECTOR), 0);
+    ASSERT_EQ(rig.ui.item_count(MainControl::module_selector), 5);
+    ASSERT_EQ(rig.ui.selection(MainControl::module_selector), 0);
     rig.card.clear_received();
   }
 
@@ -35,7 +35,7 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_FALSE(run_pass(*state, std::nullopt, end));
   }
   // The user's choice, move or press, then the pass that handles it.
-  void select(int entry) { choose(MAIN_MODULE_SELECTOR, entry); }
+  void select(int entry) { choose(MainControl::module_selector, entry); }
   void choose(int list, int entry) {
     rig.ui.user_select(list, entry);
     pass();
@@ -60,20 +60,21 @@ TEST_F(MainWindowTest, TheExplorationFillsTheWindows) {
     for (int i = 0; i < rig.ui.item_count(list); ++i) texts.push_back(rig.ui.item_text(list, i));
     return texts;
   };
-  EXPECT_EQ(items(MAIN_MODULE_SELECTOR), (std::vector<std::string>{"50", "12", "20", "33", "41"}));
+  EXPECT_EQ(items(MainControl::module_selector),
+            (std::vector<std::string>{"50", "12", "20", "33", "41"}));
   // Each type byte goes in first place: the last module found leads the list.
-  EXPECT_EQ(items(MAIN_TYPE_BYTES_LIST), (std::vector<std::string>{"35", "31", "17", "5"}));
-  EXPECT_EQ(text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 4");
-  EXPECT_EQ(text(PROGRESS_TEXT), "Identification des jauges");
-  EXPECT_EQ(rig.ui.value(PROGRESS_BAR), 50);
+  EXPECT_EQ(items(MainControl::type_bytes_list), (std::vector<std::string>{"35", "31", "17", "5"}));
+  EXPECT_EQ(text(MainControl::module_count_label), "Nombre de modules : 4");
+  EXPECT_EQ(text(ProgressControl::caption), "Identification des jauges");
+  EXPECT_EQ(rig.ui.value(ProgressControl::bar), 50);
 }
 
 TEST_F(MainWindowTest, Slider1On360DegreeModuleSendsTenfoldPositionHighByteFirst) {
   select(2);  // address 20, type 17
-  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 359);
-  move(MAIN_POSITION_SLIDER_1, 100);
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "1000");
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "3");
+  EXPECT_EQ(rig.ui.range_max(MainControl::position_slider_1), 359);
+  move(MainControl::position_slider_1, 100);
+  EXPECT_EQ(text(MainControl::value_field_1), "1000");
+  EXPECT_EQ(text(MainControl::value_field_2), "3");
   EXPECT_EQ(rig.card.received(),
             (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 20, 3),
                                     make_report(CMD_SET_POSITION_1, 20, 232)}));
@@ -81,10 +82,10 @@ TEST_F(MainWindowTest, Slider1On360DegreeModuleSendsTenfoldPositionHighByteFirst
 
 TEST_F(MainWindowTest, Type35TakesTheTenfoldRuleButKeepsTheByteRange) {
   select(4);  // address 41, type 35
-  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 255);
-  EXPECT_TRUE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
-  move(MAIN_POSITION_SLIDER_1, 255);
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "2550");
+  EXPECT_EQ(rig.ui.range_max(MainControl::position_slider_1), 255);
+  EXPECT_TRUE(rig.ui.enabled(MainControl::position_slider_2));
+  move(MainControl::position_slider_1, 255);
+  EXPECT_EQ(text(MainControl::value_field_1), "2550");
   EXPECT_EQ(rig.card.received(),
             (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 41, 9),
                                     make_report(CMD_SET_POSITION_1, 41, 246)}));
@@ -92,37 +93,37 @@ TEST_F(MainWindowTest, Type35TakesTheTenfoldRuleButKeepsTheByteRange) {
 
 TEST_F(MainWindowTest, SixteenBitModuleWidensSlider1AndCommonEntryBringsItBack) {
   select(3);  // address 33, type 31
-  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 65535);
-  EXPECT_FALSE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
-  EXPECT_TRUE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
-  EXPECT_FALSE(rig.ui.enabled(MAIN_SET_MIN_1));
-  move(MAIN_POSITION_SLIDER_1, 300);
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "300");
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "1");
+  EXPECT_EQ(rig.ui.range_max(MainControl::position_slider_1), 65535);
+  EXPECT_FALSE(rig.ui.enabled(MainControl::position_slider_2));
+  EXPECT_TRUE(rig.ui.enabled(MainControl::parameters_button));
+  EXPECT_FALSE(rig.ui.enabled(MainControl::set_min_1));
+  move(MainControl::position_slider_1, 300);
+  EXPECT_EQ(text(MainControl::value_field_1), "300");
+  EXPECT_EQ(text(MainControl::value_field_2), "1");
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_POSITION_2, 33, 1),
                                                          make_report(CMD_SET_POSITION_1, 33, 44)}));
 
   rig.card.clear_received();
   select(0);
-  EXPECT_EQ(rig.ui.value(MAIN_POSITION_SLIDER_1), 255);
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "255");
-  EXPECT_EQ(rig.ui.range_max(MAIN_POSITION_SLIDER_1), 255);
-  EXPECT_TRUE(rig.ui.enabled(MAIN_POSITION_SLIDER_2));
-  EXPECT_FALSE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
-  EXPECT_FALSE(rig.ui.enabled(MAIN_SET_MAX_2));
+  EXPECT_EQ(rig.ui.value(MainControl::position_slider_1), 255);
+  EXPECT_EQ(text(MainControl::value_field_1), "255");
+  EXPECT_EQ(rig.ui.range_max(MainControl::position_slider_1), 255);
+  EXPECT_TRUE(rig.ui.enabled(MainControl::position_slider_2));
+  EXPECT_FALSE(rig.ui.enabled(MainControl::parameters_button));
+  EXPECT_FALSE(rig.ui.enabled(MainControl::set_max_2));
   EXPECT_TRUE(rig.card.received().empty());  // a selection sends nothing
 }
 
 TEST_F(MainWindowTest, PlainModuleAndCommonEntrySendOneBytePositions) {
   select(1);  // address 12, type 5
-  EXPECT_TRUE(rig.ui.enabled(MAIN_SET_MIN_1));
-  EXPECT_TRUE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
-  move(MAIN_POSITION_SLIDER_1, 200);
-  move(MAIN_POSITION_SLIDER_2, 17);
+  EXPECT_TRUE(rig.ui.enabled(MainControl::set_min_1));
+  EXPECT_TRUE(rig.ui.enabled(MainControl::parameters_button));
+  move(MainControl::position_slider_1, 200);
+  move(MainControl::position_slider_2, 17);
   select(0);
-  move(MAIN_POSITION_SLIDER_1, 9);
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_1), "9");
-  EXPECT_EQ(text(MAIN_VALUE_FIELD_2), "17");
+  move(MainControl::position_slider_1, 9);
+  EXPECT_EQ(text(MainControl::value_field_1), "9");
+  EXPECT_EQ(text(MainControl::value_field_2), "17");
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_POSITION_1, 12, 200),
                                                          make_report(CMD_SET_POSITION_2, 12, 17),
                                                          make_report(CMD_SET_POSITION_1, 50, 9)}));
@@ -130,9 +131,9 @@ TEST_F(MainWindowTest, PlainModuleAndCommonEntrySendOneBytePositions) {
 
 TEST_F(MainWindowTest, BacklightGoesToTheCommonAddressAndReachesTheTransferMirror) {
   select(2);
-  move(MAIN_BACKLIGHT_SLIDER, 15);
+  move(MainControl::backlight_slider, 15);
   EXPECT_EQ(state->backlight_level.load(), 15);
-  move(MAIN_BACKLIGHT_SLIDER, 0);
+  move(MainControl::backlight_slider, 0);
   EXPECT_EQ(state->backlight_level.load(), 0);
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_BACKLIGHT, 50, 255),
                                                          make_report(CMD_SET_BACKLIGHT, 50, 0)}));
@@ -140,9 +141,9 @@ TEST_F(MainWindowTest, BacklightGoesToTheCommonAddressAndReachesTheTransferMirro
 
 TEST_F(MainWindowTest, OutputListsSendTheEntryIndexAndResetTheSelectedModule) {
   select(1);
-  choose(MAIN_OUTPUT_LIST_1, 2);  // "-1"
-  choose(MAIN_OUTPUT_LIST_2, 1);  // "1"
-  press(MAIN_RESET_BUTTON);
+  choose(MainControl::output_list_1, 2);  // "-1"
+  choose(MainControl::output_list_2, 1);  // "1"
+  press(MainControl::reset_button);
   EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{make_report(CMD_SET_OUTPUT_1, 12, 2),
                                                          make_report(CMD_SET_OUTPUT_2, 12, 1),
                                                          make_report(CMD_RESET_MODULE, 12, 0)}));
@@ -150,18 +151,18 @@ TEST_F(MainWindowTest, OutputListsSendTheEntryIndexAndResetTheSelectedModule) {
 
 TEST_F(MainWindowTest, CourseButtonsStoreIntoTheEditorModuleNotTheSelection) {
   select(4);  // address 41: the selection; the parameter window was never opened
-  rig.ui.user_type(MAIN_VALUE_FIELD_1, "$20");
-  rig.ui.user_type(MAIN_VALUE_FIELD_2, "300");
-  press(MAIN_SET_MIN_1);
-  press(MAIN_SET_MAX_2);
+  rig.ui.user_type(MainControl::value_field_1, "$20");
+  rig.ui.user_type(MainControl::value_field_2, "300");
+  press(MainControl::set_min_1);
+  press(MainControl::set_max_2);
   const ModuleRecord& first = state->modules.records[0];
   EXPECT_EQ(first.gauges[0].course_min.load(), 0x20);
   EXPECT_EQ(first.gauges[1].course_max.load(), 300 % 256);
   EXPECT_EQ(state->modules.records[3].gauges[0].course_min.load(), 0);
 
   state->windows.editor_module = 1;
-  rig.ui.user_type(MAIN_VALUE_FIELD_1, "not a number");
-  press(MAIN_SET_MAX_1);
+  rig.ui.user_type(MainControl::value_field_1, "not a number");
+  press(MainControl::set_max_1);
   EXPECT_EQ(state->modules.records[1].gauges[0].course_max.load(), 0);
   EXPECT_TRUE(rig.card.received().empty());  // typing and the set buttons send nothing
 }
@@ -172,14 +173,14 @@ TEST(MainWindowDuringExploration, Slider1WithoutSelectionGoesToTheCommonAddress)
   rig.card.set_silent(true);  // the exploration waits for an answer that never comes
   std::unique_ptr<AppState> state = start_up(rig.ports());
   ASSERT_NE(state, nullptr);
-  ASSERT_EQ(rig.ui.selection(MAIN_MODULE_SELECTOR), -1);
-  EXPECT_FALSE(rig.ui.enabled(MAIN_PARAMETERS_BUTTON));
+  ASSERT_EQ(rig.ui.selection(MainControl::module_selector), -1);
+  EXPECT_FALSE(rig.ui.enabled(MainControl::parameters_button));
   rig.card.clear_received();
-  rig.ui.user_move_slider(MAIN_POSITION_SLIDER_1, 40);
+  rig.ui.user_move_slider(MainControl::position_slider_1, 40);
   // Straight to the handler: the main loop would first take the fatal end that the silent card
   // leads to.
-  state->dispatch.control_handlers.at(MAIN_POSITION_SLIDER_1)();
-  EXPECT_EQ(rig.ui.text(MAIN_VALUE_FIELD_1), "40");
+  state->dispatch.control_handlers.at(MainControl::position_slider_1)();
+  EXPECT_EQ(rig.ui.text(MainControl::value_field_1), "40");
   EXPECT_EQ(rig.card.received(), std::vector<BusReport>{make_report(CMD_SET_POSITION_1, 50, 40)});
 }
 

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "procedures/control_numbers.h"
 #include "shell/main_loop.h"
+#include "shell/main_window.h"
 #include "testing/eventually.h"
 #include "testing/shell_test_rig.h"
 
@@ -35,7 +35,7 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
   supervise_transfer(*state);  // link down: nothing starts, nothing loads
   EXPECT_FALSE(state->transfer_thread.joinable());
   EXPECT_EQ(fuel[2 * 4 + 0].load(), 0);
-  EXPECT_EQ(rig.ui.text(MAIN_STATUS_LABEL), "Idle");
+  EXPECT_EQ(rig.ui.text(MainControl::status_label), "Idle");
 
   state->link_up = true;
   supervise_transfer(*state);
@@ -45,8 +45,8 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
   EXPECT_EQ(fuel[2 * 4 + 0].load(), 200);    // Pos100A, gauge 1
   EXPECT_EQ(suction[2 * 3 + 1].load(), 90);  // Pos5A, gauge 2
   EXPECT_EQ(oat[2 * 6 + 0].load(), 70);      // Pos50A, gauge 1 of module 1
-  EXPECT_EQ(rig.ui.text(MAIN_STATUS_LABEL), "Connecté");
-  EXPECT_EQ(rig.ui.control(MAIN_STATUS_LABEL)->background, (Rgb{0, 255, 0}));
+  EXPECT_EQ(rig.ui.text(MainControl::status_label), "Connecté");
+  EXPECT_EQ(rig.ui.control(MainControl::status_label)->background, (Rgb{0, 255, 0}));
 
   const int threads = rig.env.threads_started();
   supervise_transfer(*state);  // still up and running: no second thread
@@ -54,8 +54,8 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
 
   state->link_up = false;
   supervise_transfer(*state);
-  EXPECT_FALSE(state->transfer_thread.joinable());        // stopped and waited for
-  EXPECT_EQ(rig.ui.text(MAIN_STATUS_LABEL), "Connecté");  // the link monitor's to change
+  EXPECT_FALSE(state->transfer_thread.joinable());                // stopped and waited for
+  EXPECT_EQ(rig.ui.text(MainControl::status_label), "Connecté");  // the link monitor's to change
 
   write_file(rig.file("Calibrage.ini"), "[Essence]\r\nPos100A12S0 = 150\r\n");
   state->link_up = true;

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 #include "base/utf16_text.h"
-#include "procedures/control_numbers.h"
+#include "procedures/parameter_window.h"
+#include "procedures/progress_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
 #include "testing/editor_test_bench.h"
@@ -78,7 +79,8 @@ TEST(Win32WindowsGui, MainWindowShowsTheExploredBus) {
 
   // Passes until the exploration is over and the link monitor has shown the link down.
   ASSERT_TRUE(testing::ShellRig::pass_until(*state, [&] {
-    return !ui->window_exists(PROGRESS_WINDOW) && ui->text(MAIN_STATUS_LABEL) == "Déconnecté";
+    return !ui->window_exists(PROGRESS_WINDOW) &&
+           ui->text(MainControl::status_label) == "Déconnecté";
   }));
   settle(*ui);
 
@@ -88,7 +90,7 @@ TEST(Win32WindowsGui, MainWindowShowsTheExploredBus) {
   const LONG style = GetWindowLongW(main, GWL_STYLE);
   EXPECT_TRUE((style & WS_SYSMENU) && (style & WS_MINIMIZEBOX) && (style & WS_THICKFRAME));
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-  EXPECT_EQ(ui->text(MAIN_MODULE_COUNT_LABEL), "Nombre de modules : 3");
+  EXPECT_EQ(ui->text(MainControl::module_count_label), "Nombre de modules : 3");
   expect_captions_fit(main);
   EXPECT_TRUE(
       save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_main_window.png", "Kavri"));
@@ -108,9 +110,9 @@ TEST(Win32WindowsGui, ParameterWindowShowsEveryControlInPlace) {
   expect_box(window, 489, 505, 344, 145);
   EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU);  // left by "Annule" only
   wchar_t text[64] = {};
-  GetDlgItemTextW(window, 33, text, 64);
+  GetDlgItemTextW(window, param_control(Param::gauge1_offset), text, 64);
   EXPECT_STREQ(text, L"$0BC0");
-  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, PARAM_CALIBRATE_1_BUTTON)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, ParameterControl::calibrate_1_button)));
   expect_captions_fit(window);
   EXPECT_TRUE(save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_parameter_window.png",
                                      "Paramétrages"));
