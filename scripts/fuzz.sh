@@ -47,7 +47,7 @@ for target in "${targets[@]}"; do
     status=1
     # What the sanitizer or the broken property said, so that a run elsewhere tells why.
     grep -m 4 -E 'what\(\)|ERROR:|SUMMARY:|runtime error' "$work/log" | sed "s|^|$target: |" >&2 || true
-    od -A d -c "$work/$fault" | head -20 | sed "s|^|$target: |" >&2
+    head -c 320 "$work/$fault" | od -A d -c | sed "s|^|$target: |" >&2
   elif [ -z "$done_cov" ]; then
     result="FAULT: did not finish, see $work/log"
     status=1
