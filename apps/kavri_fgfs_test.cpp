@@ -66,7 +66,8 @@ class KavriFgfs : public ::testing::Test {
   // Starts kavri-fgfs on a port of the system's choice, sending to this test's input socket.
   void start_bridge() {
     std::string error;
-    flightgear_input = make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, error);
+    flightgear_input =
+        make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1", error);
     ASSERT_NE(flightgear_input, nullptr) << error;
     bridge = start({KAVRI_FGFS_PROGRAM, "--print", "--listen", "127.0.0.1:0", "--send",
                     "127.0.0.1:" + std::to_string(flightgear_input->local_port())},
@@ -80,7 +81,7 @@ class KavriFgfs : public ::testing::Test {
     const auto port = err.substr(err.find(listening) + listening.size());
     const auto bridge_port = static_cast<std::uint16_t>(std::stoi(port));
     flightgear_output =
-        make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, error);
+        make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, "127.0.0.1", error);
     ASSERT_NE(flightgear_output, nullptr) << error;
   }
 

@@ -125,7 +125,7 @@ bool end_signal_received() { return interrupted.load(); }
 
 int run_bridge_program(const BridgeRun& run) {
   std::string error;
-  const auto socket = make_platform_udp_socket(run.listen, run.peer, error);
+  const auto socket = make_platform_udp_socket(run.listen, run.peer, run.accept, error);
   if (!socket) {
     std::cerr << run.program << ": " << error << "\n";
     return 1;
