@@ -123,6 +123,13 @@ void Bridge::tell_troubles(std::int64_t now) {
 
 void Bridge::start_serving(std::int64_t now) {
   if (now < next_serve_attempt_ms_) return;
+  {
+    // What the driver wrote before is its connection of then: the lever may have moved since.
+    std::lock_guard lock(send_mutex_);
+    writes_.forget_written();
+    written_since_send_ = false;
+    new_value_pending_ = false;
+  }
   std::string error;
   if (!server_->start(options_.server_class, error)) {
     next_serve_attempt_ms_ = now + RETRY_SERVING.count();

@@ -10,7 +10,9 @@
 // without one (measured on the Env's clock), so the driver shows the link down while the
 // simulator is paused, gone or not yet started. It sends the driver's values nothing before
 // the simulator's first values, then on change (at most once per the front end's send period,
-// the last value winning) and once a second while the driver keeps writing.
+// the last value winning) and once a second while the driver keeps writing. It sends only
+// values the driver wrote whole since the serving began: never a lever value of an earlier
+// connection, nor one made of bytes the driver did not write.
 #pragma once
 
 #include <atomic>

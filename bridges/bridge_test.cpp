@@ -440,5 +440,31 @@ TEST(UdpSocket, TakesDatagramsOnlyFromItsHostAndTellsRefusedSendersAndFailedSend
   EXPECT_EQ(bridge->take_troubles().refused_senders, 0) << "told once";
 }
 
+// A lever value goes to X-Plane only when the driver wrote it whole since the serving began:
+// never one made of bytes it did not write, nor one it wrote before the serving stopped.
+TEST_F(XplaneBridgeTest, OnlyValuesTheDriverWroteWholeSinceTheServingBeganAreSent) {
+  const std::string answer = rref_answer({{line_at(0x02BC).line_number, 74.9f}});
+  xplane.take_datagram(answer);
+  driver_writes(0x088C, 8192);
+  EXPECT_EQ(socket.sent().back(),
+            dref_datagram(0.5f, "sim/cockpit2/engine/actuators/throttle_ratio[0]"));
+  env.advance(Bridge::SILENCE);
+  xplane.tick();
+  ASSERT_FALSE(xplane.serving());
+  client.ipc_close();  // the driver's link went down with the serving
+
+  xplane.take_datagram(answer);
+  ASSERT_TRUE(xplane.serving());
+  const std::size_t before = socket.sent().size();
+  driver_writes(0x088D, 0x4000);  // the throttle's high byte and the propeller's low byte
+  EXPECT_EQ(socket.sent().size(), before);
+  driver_writes(0x0890, 12288);
+  const std::vector<std::string> sent = socket.sent();
+  EXPECT_EQ(
+      std::vector<std::string>(sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()),
+      std::vector<std::string>{
+          dref_datagram(0.75f, "sim/cockpit2/engine/actuators/mixture_ratio[0]")});
+}
+
 }  // namespace
 }  // namespace kavri
