@@ -91,9 +91,10 @@ struct Prefs::Impl {
   bool created = false;  // the file is to hold exactly the entries at close
   FileEncoding encoding = FileEncoding::code_page;
   bool modified = false;
-  bool dropped = false;                // a write had no file to go to
-  std::size_t selected = 0;            // the selected group (0: no group)
-  std::optional<std::string> pending;  // a selected group that does not exist yet
+  bool dropped = false;                     // a write had no file to go to
+  FileProblem problem = FileProblem::none;  // why the last open failed
+  std::size_t selected = 0;                 // the selected group (0: no group)
+  std::optional<std::string> pending;       // a selected group that does not exist yet
 
   void add_group(std::string name) {
     group_index.try_emplace(ascii_lower(name), groups.size());  // the first of that name
@@ -135,12 +136,16 @@ bool Prefs::open(const std::string& path) {
   FileContents file = read_whole_file(path);
   if (file.access == FileAccess::none) {
     impl_->remembered = nothing_at(path);
+    impl_->problem = file.problem;
     return false;
   }
   // Bytes that are not text of their encoding are a file that cannot be read, and that is
   // left as it is.
   const std::optional<FileText> text = decode_file_text(file.bytes);
-  if (!text) return false;
+  if (!text) {
+    impl_->problem = FileProblem::not_text;
+    return false;
+  }
   impl_->has_file = true;
   impl_->read_only = file.access == FileAccess::read_only;
   impl_->encoding = text->encoding;
@@ -159,6 +164,8 @@ PrefsOpening Prefs::open_or_create(const std::string& path) {
 bool Prefs::create(const std::string& path) {
   close();
   impl_->path = path;
+  // What cannot be read cannot be known to be a preferences file: it is never replaced.
+  if (!nothing_at(path) && !Prefs().open(path)) return false;
   if (!prepare_file_for_writing(path)) return false;
   impl_->has_file = true;
   impl_->created = true;
@@ -186,6 +193,15 @@ std::int32_t Prefs::read_int(std::string_view key, std::int32_t default_value) c
 std::string Prefs::read_string(std::string_view key, std::string_view default_value) const {
   const PrefsEntry* e = impl_->find_key(key);
   return std::string(e ? trim_blanks(e->value) : default_value);
+}
+
+FileProblem Prefs::problem() const { return impl_->problem; }
+
+std::vector<std::string> Prefs::group_names() const {
+  std::vector<std::string> names;
+  names.reserve(impl_->groups.size() - 1);
+  for (std::size_t i = 1; i < impl_->groups.size(); ++i) names.push_back(*impl_->groups[i].header);
+  return names;
 }
 
 std::vector<std::string> Prefs::keys() const {
