@@ -89,31 +89,55 @@ class NameIndex {
   std::vector<std::uint32_t> places_;
 };
 
+// One comment or key line as kept in memory: its name and value in one string, a few tens of
+// bytes a line where two strings would take twice that.
+class StoredEntry {
+ public:
+  explicit StoredEntry(PrefsEntry&& e)
+      : kind_(e.kind),
+        name_size_(static_cast<std::uint32_t>(e.name.size())),
+        text_(std::move(e.name)) {
+    text_ += e.value;
+  }
+  PrefsEntry::Kind kind() const { return kind_; }
+  std::string_view name() const { return std::string_view(text_).substr(0, name_size_); }
+  std::string_view value() const { return std::string_view(text_).substr(name_size_); }
+  void set(std::string_view name, std::string_view value) {
+    text_.assign(name).append(value);
+    name_size_ = static_cast<std::uint32_t>(name.size());
+  }
+
+ private:
+  PrefsEntry::Kind kind_;
+  std::uint32_t name_size_;
+  std::string text_;
+};
+
 // The entries under one group header (or, for the first group, before any header), with an
 // index of their keys built on the first search. Kept small: a file may hold millions of
 // group lines, most of them never searched.
 struct PrefsGroup {
   std::optional<std::string> header;     // the group's name; none for the keys before the first
-  std::vector<PrefsEntry> entries;       // comments and keys, in file order
+  std::vector<StoredEntry> entries;      // comments and keys, in file order
   std::unique_ptr<NameIndex> key_index;  // the places of the keys in `entries`, once searched
 
-  std::string_view name_at(std::size_t i) const { return entries[i].name; }
+  std::string_view name_at(std::size_t i) const { return entries[i].name(); }
 
-  PrefsEntry* find_key(std::string_view key) {
+  StoredEntry* find_key(std::string_view key) {
     const auto name = [this](std::size_t i) { return name_at(i); };
     if (!key_index) {
       key_index = std::make_unique<NameIndex>();
       for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].kind == PrefsEntry::Kind::key) key_index->push(i);
+        if (entries[i].kind() == PrefsEntry::Kind::key) key_index->push(i);
       }
       key_index->sort(name);
     }
     const auto found = key_index->find(key, name);
     return found ? &entries[*found] : nullptr;
   }
-  void append(PrefsEntry entry) {
+  void append(PrefsEntry&& entry) {
     const bool key = entry.kind == PrefsEntry::Kind::key;
-    entries.push_back(std::move(entry));
+    entries.emplace_back(std::move(entry));
     if (key_index && key)
       key_index->add(entries.size() - 1, [this](std::size_t i) { return name_at(i); });
   }
@@ -158,15 +182,16 @@ struct Prefs::Impl {
   }
 
   // Puts an entry as read into its group.
-  void take_entry(PrefsEntry&& e) {
+  void take_entry(PrefsEntry&& e, const std::vector<std::uint32_t>& sizes) {
     if (e.kind == PrefsEntry::Kind::group) {
       add_group(std::move(e.name));
+      groups.back().entries.reserve(sizes[groups.size() - 1]);
     } else {
-      groups.back().entries.push_back(std::move(e));
+      groups.back().entries.emplace_back(std::move(e));
     }
   }
 
-  PrefsEntry* find_key(std::string_view key) {
+  StoredEntry* find_key(std::string_view key) {
     return pending ? nullptr : groups[selected].find_key(key);
   }
 
@@ -175,8 +200,9 @@ struct Prefs::Impl {
   std::string file_bytes() {
     std::string text;
     for (const PrefsGroup& group : groups) {
-      if (group.header) append_prefs_line(text, {PrefsEntry::Kind::group, *group.header, {}});
-      for (const PrefsEntry& e : group.entries) append_prefs_line(text, e);
+      if (group.header) append_prefs_line(text, PrefsEntry::Kind::group, *group.header, {});
+      for (const StoredEntry& e : group.entries)
+        append_prefs_line(text, e.kind(), e.name(), e.value());
     }
     return encode_file_text(text, encoding);
   }
@@ -207,8 +233,11 @@ bool Prefs::open(const std::string& path) {
   impl_->read_only = file.access == FileAccess::read_only;
   impl_->encoding = text->encoding;
   // Entries go to their groups as they are read, never all at once in a list of their own.
-  impl_->groups.reserve(count_prefs_groups(text->text) + 1);
-  for_each_prefs_entry(text->text, [this](PrefsEntry&& e) { impl_->take_entry(std::move(e)); });
+  const std::vector<std::uint32_t> sizes = count_prefs_group_entries(text->text);
+  impl_->groups.reserve(sizes.size());
+  impl_->groups[0].entries.reserve(sizes[0]);
+  for_each_prefs_entry(text->text,
+                       [this, &sizes](PrefsEntry&& e) { impl_->take_entry(std::move(e), sizes); });
   return true;
 }
 
@@ -242,13 +271,13 @@ bool Prefs::select_group(std::string_view name) {
 }
 
 std::int32_t Prefs::read_int(std::string_view key, std::int32_t default_value) const {
-  const PrefsEntry* e = impl_->find_key(key);
-  return e ? read_decimal(e->value) : default_value;
+  const StoredEntry* e = impl_->find_key(key);
+  return e ? read_decimal(e->value()) : default_value;
 }
 
 std::string Prefs::read_string(std::string_view key, std::string_view default_value) const {
-  const PrefsEntry* e = impl_->find_key(key);
-  return std::string(e ? trim_blanks(e->value) : default_value);
+  const StoredEntry* e = impl_->find_key(key);
+  return std::string(e ? trim_blanks(e->value()) : default_value);
 }
 
 FileProblem Prefs::problem() const { return impl_->problem; }
@@ -263,8 +292,8 @@ std::vector<std::string> Prefs::group_names() const {
 std::vector<std::string> Prefs::keys() const {
   std::vector<std::string> names;
   if (impl_->pending) return names;
-  for (const PrefsEntry& e : impl_->groups[impl_->selected].entries) {
-    if (e.kind == PrefsEntry::Kind::key) names.push_back(e.name);
+  for (const StoredEntry& e : impl_->groups[impl_->selected].entries) {
+    if (e.kind() == PrefsEntry::Kind::key) names.emplace_back(e.name());
   }
   return names;
 }
@@ -280,9 +309,8 @@ void Prefs::write_string(std::string_view key, std::string_view value) {
     return;
   }
   p.modified = true;
-  if (PrefsEntry* e = p.find_key(key)) {
-    e->name = single_line(key);
-    e->value = single_line(value);
+  if (StoredEntry* e = p.find_key(key)) {
+    e->set(single_line(key), single_line(value));
     return;
   }
   if (p.pending) {
