@@ -164,6 +164,21 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
   EXPECT_NE(testing::read_file(file()).find("Pos75A7S0 = 88"), std::string::npos);
 }
 
+// A calibration window belongs to the parameter window: "Annule" there closes it too, and its
+// gauge is let go (driven by the transfer cycle again, open to a new calibration).
+TEST_F(CalibrationWindowsTest, CancellingTheParameterWindowClosesItsCalibrationWindow) {
+  bench.record(0).gauges[0].type = 18;
+  calibrate(1, 0);
+  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.owner, PARAMETER_WINDOW);
+  bench.press(ParameterControl::cancel_button);
+  EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(bench.calibration.hand_driven_gauge, -1);
+  calibrate(1, 0);
+  EXPECT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_TRUE(ui.messages().empty());
+}
+
 TEST_F(CalibrationWindowsTest, ValidateThatCannotSaveKeepsTheWindowAndSaysSo) {
   testing::write_file(file(), "[Essence]\r\nPos0A7S0 = 10\r\n");
   std::filesystem::permissions(file(), std::filesystem::perms(0444));
