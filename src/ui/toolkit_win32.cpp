@@ -138,6 +138,16 @@ class Win32Toolkit final : public ControlRegistry {
     const SIZE size = outer_size(state->spec, GetWindowLongW(window.hwnd, GWL_STYLE), dpi);
     SetWindowPos(window.hwnd, nullptr, suggested.left, suggested.top, size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame as the system draws it now may differ from the one reckoned: the client area
+    // is brought to the layout's size exactly.
+    RECT client;
+    GetClientRect(window.hwnd, &client);
+    const int wider = scaled(state->spec.geometry.w, dpi) - client.right;
+    const int taller = scaled(state->spec.geometry.h, dpi) - client.bottom;
+    if (wider != 0 || taller != 0) {
+      SetWindowPos(window.hwnd, nullptr, 0, 0, size.cx + wider, size.cy + taller,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     for (const auto& [number, native] : natives_) {
       const ControlState* control = this->control(number);
       if (native.window != window.number || control == nullptr) continue;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -296,6 +297,46 @@ TEST_F(Win32ToolkitGuiTest, ABoxBelongsToTheWindowTheUserActedIn) {
   EXPECT_EQ(owner, plain);
   EXPECT_FALSE(owner_enabled);
   EXPECT_TRUE(IsWindowEnabled(plain));  // and given back once the box is closed
+}
+
+LONG font_height(HWND control) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return std::abs(font.lfHeight);
+}
+
+RECT rect_in(HWND window, HWND control) {
+  RECT at;
+  GetWindowRect(control, &at);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
+  return at;
+}
+
+// Moved to a monitor of another scale (here from 100 % to 200 %), a window takes the place
+// Windows suggests at the size of its layout at that scale, and so do its controls and fonts.
+TEST_F(Win32ToolkitGuiTest, AWindowFollowsItsMonitorToAnotherScale) {
+  HDC screen = GetDC(nullptr);
+  const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  if (screen_dpi != 96) GTEST_SKIP() << "a screen at 100 % only";
+  const LONG graduation_height = font_height(GetDlgItem(panel, kGraduation));
+  RECT suggested{100, 50, 200, 150};
+  SendMessageW(panel, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  RECT client, outer;
+  GetClientRect(panel, &client);
+  GetWindowRect(panel, &outer);
+  EXPECT_EQ(client.right, 2 * kPanelGeometry.w);
+  EXPECT_EQ(client.bottom, 2 * kPanelGeometry.h);
+  EXPECT_EQ(outer.left, 100);
+  EXPECT_EQ(outer.top, 50);
+  const RECT open = rect_in(panel, GetDlgItem(panel, kOpen));
+  EXPECT_EQ(open.left, 40);
+  EXPECT_EQ(open.top, 380);
+  EXPECT_EQ(open.right - open.left, 180);
+  EXPECT_EQ(open.bottom - open.top, 40);
+  const RECT list = rect_in(panel, GetDlgItem(panel, kList));
+  EXPECT_NEAR(list.bottom - list.top, 40, 1);  // closed
+  EXPECT_NEAR(font_height(GetDlgItem(panel, kGraduation)), 2 * graduation_height, 1);
 }
 
 // An owned window stands in front of its owner, with no taskbar button of its own.
