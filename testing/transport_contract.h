@@ -11,7 +11,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "server/ipc_server.h"
 #include "server/offset_space.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_transport.h"
@@ -49,6 +52,31 @@ class TransportRig {
   // True while anything the transport made under the area name `name` is in the system (the
   // occupant's object does not count).
   virtual bool holds_name(const std::string& name) = 0;
+};
+
+// A rig whose servers are the platform's (server/ipc_server.h), on threads of this process.
+class PlatformServerRig : public TransportRig {
+ public:
+  explicit PlatformServerRig(OffsetSpace& space) : space_(space) {}
+
+  bool serve(IpcServerClass server_class) override {
+    auto server = make_platform_ipc_server(env_, space_, {}, server_directory());
+    std::string error;
+    if (!server->start(server_class, error)) return false;
+    servers_.push_back(std::move(server));
+    return true;
+  }
+  void stop_serving() override { servers_.clear(); }
+
+ protected:
+  // Where a POSIX server's socket goes; empty: the per-user directory.
+  virtual std::string server_directory() const { return {}; }
+  bool serving() const { return !servers_.empty(); }
+
+ private:
+  OffsetSpace& space_;
+  SystemEnv env_;
+  std::vector<std::unique_ptr<IpcServer>> servers_;
 };
 
 // A backend's rig serving `space`, which outlives it.

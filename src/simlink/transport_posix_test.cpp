@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "server/ipc_server.h"
 #include "simlink/endpoint_posix.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_records.h"
@@ -48,23 +47,15 @@ bool object_exists(const std::string& object) {
 }
 
 // Servers of a scratch directory's sockets; areas are shared-memory objects named "/" + name.
-class PosixRig final : public testing::TransportRig {
+class PosixRig final : public testing::PlatformServerRig {
  public:
-  explicit PosixRig(OffsetSpace& space) : space_(space) {}
+  explicit PosixRig(OffsetSpace& space) : PlatformServerRig(space) {}
   ~PosixRig() override {
     if (!occupied_.empty()) shm_unlink(occupied_.c_str());
   }
 
   testing::TransportTraits traits() const override { return {}; }
   IpcTransport& transport() override { return *transport_; }
-  bool serve(IpcServerClass server_class) override {
-    auto server = make_platform_ipc_server(env_, space_, {}, scratch_.path());
-    std::string error;
-    if (!server->start(server_class, error)) return false;
-    servers_.push_back(std::move(server));
-    return true;
-  }
-  void stop_serving() override { servers_.clear(); }
   bool occupy_area(const std::string& name) override {
     const int fd = shm_open(("/" + name).c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
     if (fd < 0) return false;
@@ -86,11 +77,10 @@ class PosixRig final : public testing::TransportRig {
   }
 
  private:
-  OffsetSpace& space_;
-  SystemEnv env_;
+  std::string server_directory() const override { return scratch_.path(); }
+
   ScratchDirectory scratch_;
   std::unique_ptr<IpcTransport> transport_ = make_posix_transport({scratch_.path()});
-  std::vector<std::unique_ptr<IpcServer>> servers_;
   std::string occupied_;
 };
 

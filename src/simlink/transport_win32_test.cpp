@@ -70,9 +70,9 @@ class SimProcess {
 
 // Servers are windows of threads of this process; areas are file mappings whose name a global
 // atom carries.
-class Win32Rig final : public testing::TransportRig {
+class Win32Rig final : public testing::PlatformServerRig {
  public:
-  explicit Win32Rig(OffsetSpace& space) : space_(space) {}
+  explicit Win32Rig(OffsetSpace& space) : PlatformServerRig(space) {}
   ~Win32Rig() override {
     if (occupant_view_ != nullptr) UnmapViewOfFile(occupant_view_);
     if (occupant_ != nullptr) CloseHandle(occupant_);
@@ -81,14 +81,9 @@ class Win32Rig final : public testing::TransportRig {
   testing::TransportTraits traits() const override { return {}; }
   IpcTransport& transport() override { return *transport_; }
   bool serve(IpcServerClass server_class) override {
-    if (servers_.empty() && !wait_for_server(false)) return false;  // another test's is gone
-    auto server = make_platform_ipc_server(env_, space_, {});
-    std::string error;
-    if (!server->start(server_class, error)) return false;
-    servers_.push_back(std::move(server));
-    return true;
+    if (!serving() && !wait_for_server(false)) return false;  // another test's is gone
+    return PlatformServerRig::serve(server_class);
   }
-  void stop_serving() override { servers_.clear(); }
   bool occupy_area(const std::string& name) override {
     occupant_ =
         CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name.c_str());
@@ -112,10 +107,7 @@ class Win32Rig final : public testing::TransportRig {
   }
 
  private:
-  OffsetSpace& space_;
-  SystemEnv env_;
   std::unique_ptr<IpcTransport> transport_ = make_platform_transport();
-  std::vector<std::unique_ptr<IpcServer>> servers_;
   std::string occupied_;
   HANDLE occupant_ = nullptr;
   char* occupant_view_ = nullptr;
