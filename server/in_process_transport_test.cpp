@@ -25,11 +25,8 @@ class InProcessRig final : public TransportRig {
   std::unique_ptr<IpcTransport> transport_;
 };
 
-std::unique_ptr<TransportRig> make_in_process_rig(OffsetSpace& space) {
-  return std::make_unique<InProcessRig>(space);
-}
-
-INSTANTIATE_TEST_SUITE_P(InProcess, IpcTransportContract, ::testing::Values(&make_in_process_rig));
+INSTANTIATE_TEST_SUITE_P(InProcess, IpcTransportContract,
+                         ::testing::Values(TransportBackend{"in_process", &rig_of<InProcessRig>}));
 
 }  // namespace
 }  // namespace kavri::testing

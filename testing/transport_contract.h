@@ -1,8 +1,9 @@
 // The IPC transport contract: the rules every transport backend keeps for the client, whatever
 // carries its exchanges, checked by one set of tests (src/simlink/transport_contract_test.cpp)
-// on each backend. A test program runs them on a backend by instantiating the suite with a
-// factory of that backend's rig:
-//   INSTANTIATE_TEST_SUITE_P(Posix, IpcTransportContract, ::testing::Values(&make_posix_rig));
+// on each backend. A test program runs them on a backend by instantiating the suite with that
+// backend's rig (a TransportRig constructed from the offset space it serves):
+//   INSTANTIATE_TEST_SUITE_P(Posix, IpcTransportContract,
+//                            ::testing::Values(TransportBackend{"posix", &rig_of<PosixRig>}));
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,13 +81,23 @@ class PlatformServerRig : public TransportRig {
   std::vector<std::unique_ptr<IpcServer>> servers_;
 };
 
-// A backend's rig serving `space`, which outlives it.
-using TransportRigFactory = std::unique_ptr<TransportRig> (*)(OffsetSpace& space);
+// A backend under the contract: its name in the tests' names, and its rig serving `space`, which
+// outlives the rig.
+struct TransportBackend {
+  const char* name;
+  std::unique_ptr<TransportRig> (*make_rig)(OffsetSpace& space);
+};
+inline void PrintTo(const TransportBackend& backend, std::ostream* out) { *out << backend.name; }
 
-class IpcTransportContract : public ::testing::TestWithParam<TransportRigFactory> {
+template <class Rig>
+std::unique_ptr<TransportRig> rig_of(OffsetSpace& space) {
+  return std::make_unique<Rig>(space);
+}
+
+class IpcTransportContract : public ::testing::TestWithParam<TransportBackend> {
  protected:
   void SetUp() override {
-    rig = GetParam()(space);
+    rig = GetParam().make_rig(space);
     ASSERT_NE(rig, nullptr);
     client = std::make_unique<IpcClient>(env, rig->transport());
   }

@@ -86,11 +86,9 @@ class PosixRig final : public testing::PlatformServerRig {
 
 using testing::IpcTransportContract;
 
-std::unique_ptr<testing::TransportRig> make_posix_rig(OffsetSpace& space) {
-  return std::make_unique<PosixRig>(space);
-}
-
-INSTANTIATE_TEST_SUITE_P(Posix, IpcTransportContract, ::testing::Values(&make_posix_rig));
+INSTANTIATE_TEST_SUITE_P(Posix, IpcTransportContract,
+                         ::testing::Values(testing::TransportBackend{"posix",
+                                                                     &testing::rig_of<PosixRig>}));
 
 class PosixTransportTest : public ::testing::Test {
  protected:

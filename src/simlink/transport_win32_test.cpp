@@ -115,11 +115,9 @@ class Win32Rig final : public testing::PlatformServerRig {
 
 using testing::IpcTransportContract;
 
-std::unique_ptr<testing::TransportRig> make_win32_rig(OffsetSpace& space) {
-  return std::make_unique<Win32Rig>(space);
-}
-
-INSTANTIATE_TEST_SUITE_P(Win32, IpcTransportContract, ::testing::Values(&make_win32_rig));
+INSTANTIATE_TEST_SUITE_P(Win32, IpcTransportContract,
+                         ::testing::Values(testing::TransportBackend{"win32",
+                                                                     &testing::rig_of<Win32Rig>}));
 
 struct Link {
   FakeEnv env;  // the pauses between attempts take no real time
