@@ -217,7 +217,6 @@ TEST_F(Win32ToolkitGuiTest, MessageBoxShowsItsAccentsAndReturnsOnceDismissed) {
     wchar_t text[256] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's message
     seen = text;
-    Sleep(200);  // let it paint
     save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_message_box.png");
   };
   EXPECT_TRUE(answer_box(L"Erreur de lecture", look, [&] {
