@@ -66,9 +66,9 @@ void PosixConnection::serve(std::stop_token stop) {
   ended_.store(true, std::memory_order_release);
 }
 
-void PosixConnection::mark_quiet() {
-  quiet_since_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
-                     std::memory_order_relaxed);
+void PosixConnection::mark_served() {
+  served_since_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                      std::memory_order_relaxed);
 }
 
 void PosixConnection::answer_requests() {
@@ -95,9 +95,11 @@ void PosixConnection::answer_requests() {
       const std::string_view name(reinterpret_cast<const char*>(frame) + IPC_FRAME_HEADER, length);
       std::uint8_t reply[IPC_REPLY_SIZE];
       store_le32(reply, load_le32(frame + 4));
-      store_le32(reply + 4, serve_area(area, name, load_le32(frame + 8), copy, space_, on_write_));
+      const std::uint32_t result =
+          serve_area(area, name, load_le32(frame + 8), copy, space_, on_write_);
+      store_le32(reply + 4, result);
       if (send(fd_, reply, sizeof reply, MSG_NOSIGNAL) != sizeof reply) return;
-      mark_quiet();
+      if (result == 1) mark_served();
       at += IPC_FRAME_HEADER + length;
     }
     std::memmove(frames.data(), frames.data() + at, held - at);

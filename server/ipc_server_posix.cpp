@@ -21,8 +21,8 @@ namespace {
 
 constexpr int POLL_MS = 50;  // how soon a stop request is noticed
 // Each connection holds a thread, a descriptor and a mapping; past this many, a new client
-// takes the place of the connection quiet the longest, if longer than a client's attempt, or
-// waits in the listener's backlog until one leaves.
+// takes the place of the connection gone the longest without a request carried out, if longer
+// than a client's attempt, or waits in the listener's backlog until one leaves.
 constexpr std::size_t MAX_CONNECTIONS = 64;
 // How long the listener rests after an accept failed for want of descriptors or memory, or
 // found no room: the waiting connection keeps the listener readable, and polling it again at
@@ -65,16 +65,18 @@ struct Listener {
     }
   }
 
-  // Drops the connection quiet the longest when that is longer than a client's attempt: idle
-  // connections, however many, never keep a new client out for ever.
+  // Drops the connection gone the longest without a request carried out, when that is longer
+  // than a client's attempt: idle connections, or busy ones whose requests all fail, however
+  // many, never keep a new client out for ever, while one that is being served keeps its place.
   bool make_room() {
-    const auto quietest =
-        std::ranges::min_element(connections, {}, [](const auto& c) { return c->quiet_since(); });
-    if (quietest == connections.end() ||
-        std::chrono::steady_clock::now() - (*quietest)->quiet_since() < IPC_ATTEMPT_BOUND) {
+    const auto longest_unserved =
+        std::ranges::min_element(connections, {}, [](const auto& c) { return c->served_since(); });
+    if (longest_unserved == connections.end() ||
+        std::chrono::steady_clock::now() - (*longest_unserved)->served_since() <
+            IPC_ATTEMPT_BOUND) {
       return false;
     }
-    connections.erase(quietest);
+    connections.erase(longest_unserved);
     return true;
   }
 
