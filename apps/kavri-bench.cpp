@@ -93,6 +93,19 @@ class BenchScript {
 };
 
 int run_bench(const BenchOptions& options) {
+  std::unique_ptr<Toolkit> ui = make_toolkit(options.headless);
+  if (!ui) {
+    std::cerr << "kavri-bench: no display to open the windows on (try --headless)\n";
+    return 1;
+  }
+  // The modules file is the bench's card: two benches on one file would share its EEPROM. Its
+  // lock comes first, so that a bench refused leaves the running one's files and link alone.
+  std::unique_ptr<DriverLock> lock;
+  if (options.modules_file) {
+    DriverEnd refused = DriverEnd::already_running;
+    lock = take_card_lock(*ui, bench_lock_name(*options.modules_file), refused);
+    if (!lock) return exit_code_of(refused);
+  }
   SystemEnv env;
   std::vector<VirtualModule> modules = demo_bench();
   if (options.modules_file) {
@@ -125,12 +138,6 @@ int run_bench(const BenchOptions& options) {
   }
   LentCardLayer hid(&card, tracing.get());
 
-  std::unique_ptr<Toolkit> ui = make_toolkit(options.headless);
-  if (!ui) {
-    std::cerr << "kavri-bench: no display to open the windows on (try --headless)\n";
-    return 1;
-  }
-
   std::unique_ptr<VirtualSimulator> simulator;
   bool serving = false;
   if (!options.no_sim) {
@@ -148,8 +155,6 @@ int run_bench(const BenchOptions& options) {
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
   ports.end_requested = end_requested;
-  // The modules file is the bench's card: two benches on one file would share its EEPROM.
-  if (options.modules_file) ports.card_lock = bench_lock_name(*options.modules_file);
   BenchScript script(env, card, options);
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
   ports.on_started = [&](AppState& state) {
@@ -167,8 +172,7 @@ int run_bench(const BenchOptions& options) {
     panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
     state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });
   };
-  run_driver(ports);
-  return 0;
+  return exit_code_of(run_driver(ports));
 }
 
 }  // namespace
