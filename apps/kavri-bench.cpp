@@ -45,13 +45,21 @@ std::unique_ptr<Toolkit> make_toolkit(bool headless) {
 
 // A virtual module keeps its EEPROM across power cycles: what the driver writes goes back into
 // the modules file, so the next run explores it. Saved off the thread that writes, once the
-// writes have stopped.
+// writes have stopped. Null, the reason said, when the system refuses the saver's thread.
 std::unique_ptr<QuietSaver> save_modules_on_change(Env& env, VirtualCard& card,
                                                    const std::string& path) {
-  auto saver = std::make_unique<QuietSaver>(env, [&card, path] {
-    std::string error;
-    if (!save_bench_modules(path, card.modules(), error)) std::cerr << error << '\n';
-  });
+  std::string refusal;
+  auto saver = QuietSaver::start(
+      env,
+      [&card, path] {
+        std::string error;
+        if (!save_bench_modules(path, card.modules(), error)) std::cerr << error << '\n';
+      },
+      refusal);
+  if (!saver) {
+    std::cerr << "kavri-bench: " << refusal << "\n";
+    return nullptr;
+  }
   card.set_on_eeprom_change([&saver = *saver] { saver.changed(); });
   return saver;
 }
@@ -120,8 +128,11 @@ int run_bench(const BenchOptions& options) {
   VirtualCard card(std::move(modules));
   card.keep_received(false);
   std::unique_ptr<QuietSaver> modules_saver;
-  if (options.modules_file)
+  if (options.modules_file) {
+    // Without it the driver's EEPROM writes would be lost: the bench ends, the file as it was.
     modules_saver = save_modules_on_change(env, card, *options.modules_file);
+    if (!modules_saver) return 1;
+  }
 
   std::unique_ptr<TracingCard> tracing;
   if (options.trace_file) {

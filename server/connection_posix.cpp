@@ -46,12 +46,13 @@ std::uint32_t serve_area(NamedArea& area, std::string_view name, std::uint32_t u
 
 }  // namespace
 
-PosixConnection::PosixConnection(Env& env, int fd, OffsetSpace& space,
-                                 const WriteObserver& on_write)
-    : fd_(fd),
-      space_(space),
-      on_write_(on_write),
-      worker_(env.start_thread([this](std::stop_token stop) { serve(stop); })) {}
+PosixConnection::PosixConnection(int fd, OffsetSpace& space, const WriteObserver& on_write)
+    : fd_(fd), space_(space), on_write_(on_write) {}
+
+bool PosixConnection::start(Env& env, std::string& refusal) {
+  return start_worker(
+      env, worker_, [this](std::stop_token stop) { serve(stop); }, "client connection", refusal);
+}
 
 PosixConnection::~PosixConnection() {
   worker_.stop_and_join();

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 
 #include "base/env.h"
 #include "server/offset_space.h"
@@ -15,12 +16,16 @@ namespace kavri {
 
 class PosixConnection {
  public:
-  // Serves the connected socket `fd`, which it owns from now on. `space` and `on_write` must
-  // outlive the connection.
-  PosixConnection(Env& env, int fd, OffsetSpace& space, const WriteObserver& on_write);
+  // Owns the connected socket `fd` from now on. `space` and `on_write` must outlive the
+  // connection.
+  PosixConnection(int fd, OffsetSpace& space, const WriteObserver& on_write);
   PosixConnection(const PosixConnection&) = delete;
   PosixConnection& operator=(const PosixConnection&) = delete;
   ~PosixConnection();  // stops serving, waits for the thread, closes the socket
+
+  // Starts serving on a thread of `env`. False, with the reason in `refusal`, when the system
+  // refuses the thread.
+  bool start(Env& env, std::string& refusal);
 
   // True once the client has left or broken the protocol; the thread has then ended.
   bool ended() const { return ended_.load(std::memory_order_acquire); }
@@ -45,7 +50,7 @@ class PosixConnection {
   std::atomic<bool> ended_{false};
   std::atomic<std::chrono::steady_clock::rep> served_since_{
       std::chrono::steady_clock::now().time_since_epoch().count()};
-  Worker worker_;  // last: the thread starts once the rest is ready
+  Worker worker_;
 };
 
 }  // namespace kavri

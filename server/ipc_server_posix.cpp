@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iostream>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 #include "server/connection_posix.h"
@@ -40,6 +40,7 @@ struct Listener {
   std::string path;
   std::vector<std::unique_ptr<PosixConnection>> connections;
   std::chrono::steady_clock::time_point accept_paused_until{};
+  bool refusal_told = false;  // since the last connection served
 
   ~Listener() {
     connections.clear();
@@ -52,14 +53,19 @@ struct Listener {
   void accept_one() {
     const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client >= 0) {
-      try {
-        connections.push_back(std::make_unique<PosixConnection>(env, client, space, on_write));
-      } catch (const std::system_error&) {
-        // No thread to serve it (the system is out of threads or memory): the client is
-        // dropped, as a server that cannot accept would, and the others go on being served.
-        close(client);
-        accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
+      auto connection = std::make_unique<PosixConnection>(client, space, on_write);
+      std::string refusal;
+      if (connection->start(env, refusal)) {
+        connections.push_back(std::move(connection));
+        refusal_told = false;
+        return;
       }
+      // No thread to serve it (the system is out of threads or memory): the client is
+      // dropped, as a server that cannot accept would, and the others go on being served.
+      if (!refusal_told)
+        std::cerr << "kavri link server: " << refusal << "; a client is turned away\n";
+      refusal_told = true;
+      accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
     } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
       accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
     }
@@ -152,7 +158,12 @@ bool PosixIpcServer::start(IpcServerClass server_class, std::string& error) {
     return false;
   }
   listener_ = std::move(listener);
-  worker_ = env_.start_thread([this](std::stop_token stop) { listener_->serve(stop); });
+  if (!start_worker(
+          env_, worker_, [this](std::stop_token stop) { listener_->serve(stop); }, "link server",
+          error)) {
+    listener_.reset();  // the socket goes: no client waits on a server that never answers
+    return false;
+  }
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <thread>
 #include <vector>
@@ -282,6 +283,34 @@ TEST_F(PosixServerTest, BusyClientsWhoseRequestsAllFailNeverKeepANewClientOut) {
   asking.stop_and_join();
   client.ipc_close();
   for (const int fd : busy) close(fd);
+}
+
+// A system out of threads refuses one of the simulator's (the listener's, the flight's, a
+// client's connection): the simulator says why and serves at the next try; a client turned
+// away leaves the server to the next one.
+TEST(VirtualSimulatorTest, AThreadTheSystemRefusesIsSaidAndTheNextTryServes) {
+  for (const auto& [refused, reason] : {std::pair{1, "cannot start the link server thread"},
+                                        {2, "cannot start the flight thread"}}) {
+    SCOPED_TRACE(reason);
+    FakeEnv env;
+    ScratchDirectory scratch;
+    SimOptions options;
+    options.directory = scratch.path();
+    VirtualSimulator sim(env, options);
+    env.refuse_start(refused);
+    EXPECT_FALSE(sim.start());
+    EXPECT_TRUE(sim.error().starts_with(reason)) << sim.error();
+    const std::string socket = ipc_socket_path(scratch.path(), IpcServerClass::uipcmain);
+    EXPECT_FALSE(std::filesystem::exists(socket)) << "no socket that nobody answers";
+    EXPECT_TRUE(sim.start()) << sim.error();
+
+    env.refuse_start(1);  // the first client's connection
+    auto transport = make_posix_transport({scratch.path()});
+    IpcClient client(env, *transport);
+    IpcResult result;
+    EXPECT_TRUE(
+        testing::eventually([&] { return client.ipc_open(0, result); }, std::chrono::seconds(10)));
+  }
 }
 
 TEST(SimProfileTest, RampsHoldsAndLoops) {
