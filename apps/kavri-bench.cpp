@@ -45,13 +45,21 @@ std::unique_ptr<Toolkit> make_toolkit(bool headless) {
 
 // A virtual module keeps its EEPROM across power cycles: what the driver writes goes back into
 // the modules file, so the next run explores it. Saved off the thread that writes, once the
-// writes have stopped.
+// writes have stopped. Null, the reason said, when the system refuses the saver's thread.
 std::unique_ptr<QuietSaver> save_modules_on_change(Env& env, VirtualCard& card,
                                                    const std::string& path) {
-  auto saver = std::make_unique<QuietSaver>(env, [&card, path] {
-    std::string error;
-    if (!save_bench_modules(path, card.modules(), error)) std::cerr << error << '\n';
-  });
+  std::string refusal;
+  auto saver = QuietSaver::start(
+      env,
+      [&card, path] {
+        std::string error;
+        if (!save_bench_modules(path, card.modules(), error)) std::cerr << error << '\n';
+      },
+      refusal);
+  if (!saver) {
+    std::cerr << "kavri-bench: " << refusal << "\n";
+    return nullptr;
+  }
   card.set_on_eeprom_change([&saver = *saver] { saver.changed(); });
   return saver;
 }
@@ -93,6 +101,19 @@ class BenchScript {
 };
 
 int run_bench(const BenchOptions& options) {
+  std::unique_ptr<Toolkit> ui = make_toolkit(options.headless);
+  if (!ui) {
+    std::cerr << "kavri-bench: no display to open the windows on (try --headless)\n";
+    return 1;
+  }
+  // The modules file is the bench's card: two benches on one file would share its EEPROM. Its
+  // lock comes first, so that a bench refused leaves the running one's files and link alone.
+  std::unique_ptr<DriverLock> lock;
+  if (options.modules_file) {
+    DriverEnd refused = DriverEnd::already_running;
+    lock = take_card_lock(*ui, bench_lock_name(*options.modules_file), refused);
+    if (!lock) return exit_code_of(refused);
+  }
   SystemEnv env;
   std::vector<VirtualModule> modules = demo_bench();
   if (options.modules_file) {
@@ -107,8 +128,11 @@ int run_bench(const BenchOptions& options) {
   VirtualCard card(std::move(modules));
   card.keep_received(false);
   std::unique_ptr<QuietSaver> modules_saver;
-  if (options.modules_file)
+  if (options.modules_file) {
+    // Without it the driver's EEPROM writes would be lost: the bench ends, the file as it was.
     modules_saver = save_modules_on_change(env, card, *options.modules_file);
+    if (!modules_saver) return 1;
+  }
 
   std::unique_ptr<TracingCard> tracing;
   if (options.trace_file) {
@@ -124,12 +148,6 @@ int run_bench(const BenchOptions& options) {
     }
   }
   LentCardLayer hid(&card, tracing.get());
-
-  std::unique_ptr<Toolkit> ui = make_toolkit(options.headless);
-  if (!ui) {
-    std::cerr << "kavri-bench: no display to open the windows on (try --headless)\n";
-    return 1;
-  }
 
   std::unique_ptr<VirtualSimulator> simulator;
   bool serving = false;
@@ -148,8 +166,6 @@ int run_bench(const BenchOptions& options) {
   std::unique_ptr<VirtualPanel> panel;
   DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
   ports.end_requested = end_requested;
-  // The modules file is the bench's card: two benches on one file would share its EEPROM.
-  if (options.modules_file) ports.card_lock = bench_lock_name(*options.modules_file);
   BenchScript script(env, card, options);
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;
   ports.on_started = [&](AppState& state) {
@@ -167,8 +183,7 @@ int run_bench(const BenchOptions& options) {
     panel = std::make_unique<VirtualPanel>(*ui, card, state.dispatch);
     state.dispatch.pass_hooks.push_back([&panel] { panel->refresh(); });
   };
-  run_driver(ports);
-  return 0;
+  return exit_code_of(run_driver(ports));
 }
 
 }  // namespace

@@ -11,10 +11,10 @@
 #include <string_view>
 
 #include "base/env.h"
+#include "base/line_printer.h"
 #include "base/number_text.h"
 #include "base/standard_options.h"
 #include "config/file_access.h"
-#include "virtual/simulator/line_printer.h"
 #include "virtual/simulator/virtual_simulator.h"
 #if !defined(_WIN32)
 #include "simlink/endpoint_posix.h"
@@ -34,6 +34,9 @@ constexpr const char* USAGE =
     "  --version                 alone: show the program version\n";
 
 constexpr kavri::ProgramUsage KAVRI_SIM{"kavri-sim", USAGE};
+
+// Write lines waiting for standard output at most; more are dropped and counted.
+constexpr std::size_t PRINT_CAPACITY = 4096;
 
 // The end signals may be taken on any of the program's threads: a lock-free atomic, not a
 // volatile flag, is what another thread reads soundly (and is safe in a signal handler).
@@ -57,6 +60,7 @@ std::string write_line(std::uint32_t offset, std::span<const std::uint8_t> bytes
 
 int main(int argc, char** argv) {
   if (const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI_SIM)) return *answer;
+  kavri::SystemEnv env;
   kavri::SimOptions options;
   std::int64_t run_for_ms = -1;
   std::unique_ptr<kavri::LinePrinter> printer;
@@ -66,7 +70,12 @@ int main(int argc, char** argv) {
     if (arg == "--print-writes") {
       // The server calls this with the offsets locked: the line is only queued, and written
       // by the printer's thread, so a standard output nobody reads never holds a client.
-      if (!printer) printer = std::make_unique<kavri::LinePrinter>(stdout);
+      std::string refusal;
+      if (!printer) printer = kavri::LinePrinter::start(env, stdout, PRINT_CAPACITY, refusal);
+      if (!printer) {
+        std::cerr << "kavri-sim: " << refusal << "\n";
+        return 1;
+      }
       options.on_write = [printer = printer.get()](std::uint32_t offset,
                                                    std::span<const std::uint8_t> bytes) {
         printer->add(write_line(offset, bytes));
@@ -106,7 +115,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  kavri::SystemEnv env;
 #if defined(_WIN32)
   // Clients find the server by its window class.
   const std::string where =

@@ -47,6 +47,5 @@ int main(int argc, char** argv) {
   kavri::DriverPorts ports{env, *ui, *hid, *transport, "", {}, {}};
   ports.end_requested = kavri::end_requested;
   ports.card_lock = kavri::card_lock_name();
-  kavri::run_driver(ports);
-  return 0;
+  return kavri::exit_code_of(kavri::run_driver(ports));
 }

@@ -145,6 +145,26 @@ TEST_F(KavriBench, HeadlessRunTracesTheBusOfTheModulesFile) {
   EXPECT_EQ(read_file(file("Kavri.ini")), "backlight = 3\r\nmode_reduit = 0\r\n");
 }
 
+// A second bench on the modules file of a running one is refused before it opens anything: the
+// trace file it names is left as it was, the refusal is the first and only thing it says, and
+// its exit code tells scripts.
+TEST_F(KavriBench, ASecondBenchOnOneModulesFileTouchesNothingAndExitsWith1) {
+  write_file(file("bus.ini"), "[vitesse]\r\naddress = 12\r\n");
+  testing::ProcessOptions options{dir.path(), {"XDG_RUNTIME_DIR=" + dir.path()}, {"DISPLAY"}};
+  testing::ChildProcess first(
+      {KAVRI_BENCH_PROGRAM, "--headless", "--modules", "bus.ini", "--trace", "first.txt"}, options);
+  ASSERT_TRUE(testing::eventually([this] { return !read_file(file("first.txt")).empty(); },
+                                  std::chrono::seconds(30)));
+  write_file(file("trace.txt"), "kept\n");
+  EXPECT_EQ(
+      run_bench({"--headless", "--modules", "bus.ini", "--trace", "trace.txt", "--run-for", "1"}),
+      1);
+  EXPECT_EQ(err, "Erreur : Le pilote Kavri tourne déjà pour cette carte\n");
+  EXPECT_EQ(read_file(file("trace.txt")), "kept\n");
+  first.signal(SIGTERM);
+  EXPECT_EQ(first.wait(std::chrono::seconds(30)), 0);
+}
+
 // The simulator link's request area of a process, in the POSIX shared memory.
 bool has_request_area(pid_t pid) {
   char prefix[64];

@@ -48,7 +48,10 @@ void time_to_position(benchmark::State& state, Bridge& bridge, std::uint16_t bri
     state.SkipWithError(error.c_str());
     return;
   }
-  bridge.start();
+  if (!bridge.start(error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
   while (!bridge.serving()) {
     simulator->send(datagrams.sent[0]);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

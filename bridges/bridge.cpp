@@ -37,16 +37,17 @@ Bridge::Bridge(Env& env, BridgeMap map, UdpSocket& socket, const FrontEndMaker& 
 
 Bridge::~Bridge() { stop(); }
 
-void Bridge::start() {
+bool Bridge::start(std::string& error) {
   stop();
-  worker_ = env_.start_thread([this](std::stop_token stop) {
+  const auto receive = [this](std::stop_token stop) {
     std::vector<char> buffer(RECEIVE_BUFFER);
     while (!stop.stop_requested()) {
       const auto size = socket_.receive(buffer, RECEIVE_WAIT);
       if (size) take_datagram({buffer.data(), *size});
       tick();
     }
-  });
+  };
+  return start_worker(env_, worker_, receive, "bridge", error);
 }
 
 void Bridge::stop() {

@@ -103,8 +103,9 @@ class Bridge {
   Bridge(const Bridge&) = delete;
   Bridge& operator=(const Bridge&) = delete;
 
-  // Starts the thread that receives datagrams and runs the two steps below.
-  void start();
+  // Starts the thread that receives datagrams and runs the two steps below. False, with the
+  // reason in `error`, when the system refuses the thread: nothing runs then.
+  bool start(std::string& error);
   // Stops the thread and the server; the offsets stay as they are.
   void stop();
 

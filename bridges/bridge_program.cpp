@@ -7,12 +7,15 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/line_printer.h"
 #include "config/file_access.h"
 
 namespace kavri {
 namespace {
 
 constexpr Millis DRAIN_WAIT{1000};
+// Lines of --print waiting for standard output at most; more are dropped and counted.
+constexpr std::size_t PRINT_CAPACITY = 1000;
 
 // The end signals may be taken on any of the program's threads: a lock-free atomic, not a
 // volatile flag, is what another thread reads soundly (and is safe in a signal handler).
@@ -58,62 +61,6 @@ bool write_file_whole(const std::string& path, std::string_view bytes, std::stri
   return true;
 }
 
-LinePrinter::LinePrinter()
-    : thread_([this](std::stop_token stop) { write_lines(std::move(stop)); }) {}
-
-LinePrinter::~LinePrinter() {
-  if (stuck()) {
-    thread_.detach();
-    return;
-  }
-  thread_.request_stop();
-  wake_.notify_all();
-}
-
-void LinePrinter::print(std::string line) {
-  {
-    std::lock_guard lock(mutex_);
-    if (waiting_.size() >= MAX_WAITING) {
-      ++dropped_;
-      return;
-    }
-    waiting_.push_back(std::move(line));
-  }
-  wake_.notify_all();
-}
-
-bool LinePrinter::stuck() {
-  const auto give_up = std::chrono::steady_clock::now() + DRAIN_WAIT;
-  std::unique_lock lock(mutex_);
-  while (!waiting_.empty() || writing_) {
-    if (std::chrono::steady_clock::now() >= give_up) return true;
-    lock.unlock();
-    std::this_thread::sleep_for(Millis(10));
-    lock.lock();
-  }
-  return false;
-}
-
-std::int64_t LinePrinter::dropped() const {
-  std::lock_guard lock(mutex_);
-  return dropped_;
-}
-
-void LinePrinter::write_lines(std::stop_token stop) {
-  std::unique_lock lock(mutex_);
-  while (wake_.wait(lock, stop, [this] { return !waiting_.empty(); })) {
-    const std::string line = std::move(waiting_.front());
-    waiting_.pop_front();
-    writing_ = true;
-    lock.unlock();
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    lock.lock();
-    writing_ = false;
-  }
-}
-
 void catch_end_signals() {
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
@@ -134,30 +81,40 @@ int run_bridge_program(const BridgeRun& run) {
   // Standard error is tied to standard output, which it would flush (and wait for, when nobody
   // reads it) before each message.
   std::cerr.tie(nullptr);
+  SystemEnv env;
   std::unique_ptr<LinePrinter> printer;
   BridgeOptions options;
   options.on_news = [program = run.program](const std::string& sentence) {
     std::cerr << program << ": " << sentence << std::endl;
   };
   if (run.print) {
-    printer = std::make_unique<LinePrinter>();
+    std::string refusal;
+    printer = LinePrinter::start(env, stdout, PRINT_CAPACITY, refusal);
+    if (!printer) {
+      std::cerr << run.program << ": " << refusal << "\n";
+      return 1;
+    }
     options.on_values = [&printer](std::span<const OffsetValue> offsets) {
-      printer->print(offsets_text(offsets));
+      printer->add(offsets_text(offsets));
     };
   }
-  SystemEnv env;
   const std::unique_ptr<Bridge> bridge = run.make_bridge(env, *socket, std::move(options));
   std::cerr << run.program << ": listening on " << run.listen.host << ":" << socket->local_port()
             << ", " << run.peer_label << " " << run.peer.host << ":" << run.peer.port << std::endl;
   catch_end_signals();
-  bridge->start();
+  std::string refusal;
+  if (!bridge->start(refusal)) {
+    // Nothing was asked of the simulator yet: its subscriptions start on the bridge's thread.
+    std::cerr << run.program << ": " << refusal << "\n";
+    return 1;
+  }
   const std::int64_t begin = env.now_ms();
   while (!interrupted.load() && (!run.run_for_ms || env.now_ms() - begin < *run.run_for_ms)) {
     env.sleep_for(Millis(50));
   }
   bridge->stop();
   // Standard output that nobody reads would hold the exit's own flush for ever.
-  if (printer && printer->stuck()) {
+  if (printer && !printer->finish(DRAIN_WAIT)) {
     std::cerr << run.program << ": standard output takes no more lines" << std::endl;
     std::_Exit(0);
   }

@@ -2,16 +2,12 @@
 // write, the printing of --print, and a run that ends on a signal or after a time.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "bridges/bridge.h"
 
@@ -29,36 +25,6 @@ std::optional<BridgeMap> load_map_file(const char* program, const std::optional<
 // leaves the old file whole. Refuses (false, with the reason in `error`) anything at `path`
 // but a regular file or nothing: a symbolic link is never followed, a FIFO never opened.
 bool write_file_whole(const std::string& path, std::string_view bytes, std::string& error);
-
-// Lines for standard output, written by a thread of their own, so that a reader that stops
-// reading never blocks the bridge: beyond MAX_WAITING lines not yet written, new lines are
-// dropped and counted.
-class LinePrinter {
- public:
-  static constexpr std::size_t MAX_WAITING = 1000;
-
-  LinePrinter();
-  // Waits a moment for the lines still waiting; a thread stuck on a reader that never reads
-  // is left behind (end the program with std::_Exit then, see stuck()).
-  ~LinePrinter();
-  LinePrinter(const LinePrinter&) = delete;
-  LinePrinter& operator=(const LinePrinter&) = delete;
-
-  void print(std::string line);
-  // True when lines are still waiting after a moment: standard output does not take them.
-  bool stuck();
-  std::int64_t dropped() const;
-
- private:
-  void write_lines(std::stop_token stop);
-
-  mutable std::mutex mutex_;
-  std::condition_variable_any wake_;
-  std::deque<std::string> waiting_;
-  bool writing_ = false;
-  std::int64_t dropped_ = 0;
-  std::jthread thread_;
-};
 
 // From now on SIGINT, SIGTERM and SIGHUP end the program the same way (the bridge stops, its
 // server's socket goes), as soon as it looks at end_signal_received().
@@ -78,8 +44,8 @@ struct BridgeRun {
 };
 
 // Runs a bridge program: its socket, its bridge (news on standard error), until an end signal
-// (see above) or for `run_for_ms` when given. The exit code: 1 when the socket cannot be had,
-// else 0.
+// (see above) or for `run_for_ms` when given. The exit code: 1 when the socket cannot be had or
+// the system refuses a thread the program needs (said on standard error), else 0.
 int run_bridge_program(const BridgeRun& run);
 
 }  // namespace kavri

@@ -121,6 +121,26 @@ TEST_F(FgfsBridgeTest, ServesFromTheFirstFrameUntilTwoSecondsPassWithoutOne) {
                       "frames are arriving: serving the driver"}));
 }
 
+// A system out of threads refuses the server's thread at the first frame: the bridge says so
+// and serves a second later; a refused bridge thread is said and nothing runs.
+TEST_F(FgfsBridgeTest, AThreadTheSystemRefusesIsSaidAndServingTriedAgain) {
+  env.refuse_start(1);
+  bridge.take_datagram(flight[0]);
+  EXPECT_FALSE(bridge.serving());
+  ASSERT_EQ(news.size(), 1u);
+  EXPECT_TRUE(news[0].starts_with("cannot serve the driver: cannot start the link server thread"))
+      << news[0];
+  EXPECT_FALSE(socket_file_exists());
+  env.advance(Millis(1000));
+  bridge.take_datagram(flight[1]);
+  EXPECT_TRUE(bridge.serving());
+
+  std::string error;
+  env.refuse_start(1);
+  EXPECT_FALSE(bridge.start(error));
+  EXPECT_TRUE(error.starts_with("cannot start the bridge thread")) << error;
+}
+
 // `line` with its field `index` (0-based) replaced by `field`.
 std::string with_field(const std::string& line, std::size_t index, const std::string& field) {
   std::size_t start = 0;

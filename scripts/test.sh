@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: the three Linux presets of
 # CMakePresets.json (default, address+undefined sanitizers, thread sanitizer), each through
-# CTest, after the layering check; every fuzz target for ten seconds (scripts/fuzz.sh); then
-# the Windows programs, cross-built and tested under Wine
+# CTest, after the layering and thread checks; every fuzz target for ten seconds
+# (scripts/fuzz.sh); then the Windows programs, cross-built and tested under Wine
 # (scripts/test-windows.sh), and the arm64 programs, cross-built and tested under qemu-user
 # (scripts/test-arm64.sh). GUI tests run under Xvfb and leave their screenshots in
 # build/screenshots/, build-windows/screenshots/ and build-arm64/screenshots/.
@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/check-layers.sh
+./scripts/check-threads.sh
 jobs=$(nproc)
 
 for preset in default asan tsan; do

@@ -43,12 +43,13 @@ std::uint32_t serve_area(NamedArea& area, std::string_view name, std::uint32_t u
 
 }  // namespace
 
-PosixConnection::PosixConnection(Env& env, int fd, OffsetSpace& space,
-                                 const WriteObserver& on_write)
-    : fd_(fd),
-      space_(space),
-      on_write_(on_write),
-      worker_(env.start_thread([this](std::stop_token stop) { serve(stop); })) {}
+PosixConnection::PosixConnection(int fd, OffsetSpace& space, const WriteObserver& on_write)
+    : fd_(fd), space_(space), on_write_(on_write) {}
+
+bool PosixConnection::start(Env& env, std::string& refusal) {
+  return start_worker(
+      env, worker_, [this](std::stop_token stop) { serve(stop); }, "client connection", refusal);
+}
 
 PosixConnection::~PosixConnection() {
   worker_.stop_and_join();
@@ -63,9 +64,9 @@ void PosixConnection::serve(std::stop_token stop) {
   ended_.store(true, std::memory_order_release);
 }
 
-void PosixConnection::mark_quiet() {
-  quiet_since_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
-                     std::memory_order_relaxed);
+void PosixConnection::mark_served() {
+  served_since_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                      std::memory_order_relaxed);
 }
 
 void PosixConnection::answer_requests() {
@@ -86,9 +87,11 @@ void PosixConnection::answer_requests() {
       if (next == RequestFrameReader::Next::foreign) return;
       std::uint8_t reply[IPC_REPLY_SIZE];
       store_le32(reply, frame.sequence);
-      store_le32(reply + 4, serve_area(area, frame.name, frame.used, copy, space_, on_write_));
+      const std::uint32_t result =
+          serve_area(area, frame.name, frame.used, copy, space_, on_write_);
+      store_le32(reply + 4, result);
       if (send(fd_, reply, sizeof reply, MSG_NOSIGNAL) != sizeof reply) return;
-      mark_quiet();
+      if (result == 1) mark_served();
     }
     // The rest of a request comes within the client's attempt, or the connection is dropped
     // (the receive times out): a half-sent request never holds a place for ever.

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 
 #include "base/env.h"
 #include "server/offset_space.h"
@@ -15,19 +16,25 @@ namespace kavri {
 
 class PosixConnection {
  public:
-  // Serves the connected socket `fd`, which it owns from now on. `space` and `on_write` must
-  // outlive the connection.
-  PosixConnection(Env& env, int fd, OffsetSpace& space, const WriteObserver& on_write);
+  // Owns the connected socket `fd` from now on. `space` and `on_write` must outlive the
+  // connection.
+  PosixConnection(int fd, OffsetSpace& space, const WriteObserver& on_write);
   PosixConnection(const PosixConnection&) = delete;
   PosixConnection& operator=(const PosixConnection&) = delete;
   ~PosixConnection();  // stops serving, waits for the thread, closes the socket
 
+  // Starts serving on a thread of `env`. False, with the reason in `refusal`, when the system
+  // refuses the thread.
+  bool start(Env& env, std::string& refusal);
+
   // True once the client has left or broken the protocol; the thread has then ended.
   bool ended() const { return ended_.load(std::memory_order_acquire); }
-  // When the client last connected or was answered (any thread).
-  std::chrono::steady_clock::time_point quiet_since() const {
+  // When the client connected or last had a request carried out (any thread). Answers of 0
+  // (no such area, a malformed block) do not count: a client that only asks for what fails
+  // serves no one, however busy it keeps.
+  std::chrono::steady_clock::time_point served_since() const {
     return std::chrono::steady_clock::time_point(
-        std::chrono::steady_clock::duration(quiet_since_.load(std::memory_order_relaxed)));
+        std::chrono::steady_clock::duration(served_since_.load(std::memory_order_relaxed)));
   }
 
  private:
@@ -35,15 +42,15 @@ class PosixConnection {
   // Returns when the client leaves, breaks the protocol, stops reading its replies or leaves a
   // request incomplete for longer than IPC_ATTEMPT_BOUND.
   void answer_requests();
-  void mark_quiet();
+  void mark_served();
 
   int fd_;
   OffsetSpace& space_;
   const WriteObserver& on_write_;
   std::atomic<bool> ended_{false};
-  std::atomic<std::chrono::steady_clock::rep> quiet_since_{
+  std::atomic<std::chrono::steady_clock::rep> served_since_{
       std::chrono::steady_clock::now().time_since_epoch().count()};
-  Worker worker_;  // last: the thread starts once the rest is ready
+  Worker worker_;
 };
 
 }  // namespace kavri

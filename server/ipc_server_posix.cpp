@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iostream>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 #include "server/connection_posix.h"
@@ -21,8 +21,8 @@ namespace {
 
 constexpr int POLL_MS = 50;  // how soon a stop request is noticed
 // Each connection holds a thread, a descriptor and a mapping; past this many, a new client
-// takes the place of the connection quiet the longest, if longer than a client's attempt, or
-// waits in the listener's backlog until one leaves.
+// takes the place of the connection gone the longest without a request carried out, if longer
+// than a client's attempt, or waits in the listener's backlog until one leaves.
 constexpr std::size_t MAX_CONNECTIONS = 64;
 // How long the listener rests after an accept failed for want of descriptors or memory, or
 // found no room: the waiting connection keeps the listener readable, and polling it again at
@@ -40,6 +40,7 @@ struct Listener {
   std::string path;
   std::vector<std::unique_ptr<PosixConnection>> connections;
   std::chrono::steady_clock::time_point accept_paused_until{};
+  bool refusal_told = false;  // since the last connection served
 
   ~Listener() {
     connections.clear();
@@ -52,29 +53,36 @@ struct Listener {
   void accept_one() {
     const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client >= 0) {
-      try {
-        connections.push_back(std::make_unique<PosixConnection>(env, client, space, on_write));
-      } catch (const std::system_error&) {
-        // No thread to serve it (the system is out of threads or memory): the client is
-        // dropped, as a server that cannot accept would, and the others go on being served.
-        close(client);
-        accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
+      auto connection = std::make_unique<PosixConnection>(client, space, on_write);
+      std::string refusal;
+      if (connection->start(env, refusal)) {
+        connections.push_back(std::move(connection));
+        refusal_told = false;
+        return;
       }
+      // No thread to serve it (the system is out of threads or memory): the client is
+      // dropped, as a server that cannot accept would, and the others go on being served.
+      if (!refusal_told)
+        std::cerr << "kavri link server: " << refusal << "; a client is turned away\n";
+      refusal_told = true;
+      accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
     } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
       accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
     }
   }
 
-  // Drops the connection quiet the longest when that is longer than a client's attempt: idle
-  // connections, however many, never keep a new client out for ever.
+  // Drops the connection gone the longest without a request carried out, when that is longer
+  // than a client's attempt: idle connections, or busy ones whose requests all fail, however
+  // many, never keep a new client out for ever, while one that is being served keeps its place.
   bool make_room() {
-    const auto quietest =
-        std::ranges::min_element(connections, {}, [](const auto& c) { return c->quiet_since(); });
-    if (quietest == connections.end() ||
-        std::chrono::steady_clock::now() - (*quietest)->quiet_since() < IPC_ATTEMPT_BOUND) {
+    const auto longest_unserved =
+        std::ranges::min_element(connections, {}, [](const auto& c) { return c->served_since(); });
+    if (longest_unserved == connections.end() ||
+        std::chrono::steady_clock::now() - (*longest_unserved)->served_since() <
+            IPC_ATTEMPT_BOUND) {
       return false;
     }
-    connections.erase(quietest);
+    connections.erase(longest_unserved);
     return true;
   }
 
@@ -150,7 +158,12 @@ bool PosixIpcServer::start(IpcServerClass server_class, std::string& error) {
     return false;
   }
   listener_ = std::move(listener);
-  worker_ = env_.start_thread([this](std::stop_token stop) { listener_->serve(stop); });
+  if (!start_worker(
+          env_, worker_, [this](std::stop_token stop) { listener_->serve(stop); }, "link server",
+          error)) {
+    listener_.reset();  // the socket goes: no client waits on a server that never answers
+    return false;
+  }
   return true;
 }
 

@@ -81,8 +81,12 @@ class Win32IpcServer final : public IpcServer {
     // Shared with the thread, which may still be leaving set_value when start() returns.
     auto started = std::make_shared<std::promise<std::string>>();
     std::future<std::string> outcome = started->get_future();
-    worker_ = env_.start_thread(
-        [this, name, started](std::stop_token stop) { serve(name, *started, stop); });
+    if (!start_worker(
+            env_, worker_,
+            [this, name, started](std::stop_token stop) { serve(name, *started, stop); },
+            "link server", error)) {
+      return false;
+    }
     error = outcome.get();
     if (!error.empty()) worker_.stop_and_join();
     return error.empty();

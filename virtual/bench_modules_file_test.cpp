@@ -176,13 +176,15 @@ TEST(QuietSaverTest, SavesOnceAfterABurstOfChangesAndNeverOnTheCallersThread) {
   std::atomic<int> saves{0}, saves_on_caller{0};
   const std::thread::id caller = std::this_thread::get_id();
   const auto save = [&] { ++(std::this_thread::get_id() == caller ? saves_on_caller : saves); };
+  std::string refusal;
   {
-    QuietSaver saver(env, save);
-    for (int report = 0; report < PARAM_COUNT; ++report) saver.changed();
+    const auto saver = QuietSaver::start(env, save, refusal);
+    ASSERT_TRUE(saver) << refusal;
+    for (int report = 0; report < PARAM_COUNT; ++report) saver->changed();
     EXPECT_TRUE(testing::eventually([&] { return saves > 0; }, std::chrono::seconds(10)));
   }
   EXPECT_EQ(saves, 1);
-  QuietSaver(env, save).changed();
+  QuietSaver::start(env, save, refusal)->changed();
   EXPECT_EQ(saves, 2);
   EXPECT_EQ(saves_on_caller, 0);
 }

@@ -2,10 +2,13 @@
 
 namespace kavri {
 
-QuietSaver::QuietSaver(Env& env, std::function<void()> save)
-    : env_(env),
-      save_(std::move(save)),
-      worker_(env.start_thread([this](std::stop_token stop) { run(std::move(stop)); })) {}
+std::unique_ptr<QuietSaver> QuietSaver::start(Env& env, std::function<void()> save,
+                                              std::string& refusal) {
+  std::unique_ptr<QuietSaver> saver(new QuietSaver(env, std::move(save)));
+  const auto run = [&saver = *saver](std::stop_token stop) { saver.run(std::move(stop)); };
+  if (!start_worker(env, saver->worker_, run, "modules file saver", refusal)) return nullptr;
+  return saver;
+}
 
 QuietSaver::~QuietSaver() { worker_.stop_and_join(); }
 

@@ -6,7 +6,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 
 #include "base/env.h"
 
@@ -14,8 +16,10 @@ namespace kavri {
 
 class QuietSaver {
  public:
-  // `save` runs on the saver's thread, QUIET after the last change; `env` gives the clock.
-  QuietSaver(Env& env, std::function<void()> save);
+  // A saver whose `save` runs on its thread, QUIET after the last change; `env` gives the clock
+  // and the thread. Null, with the reason in `refusal`, when the system refuses the thread.
+  static std::unique_ptr<QuietSaver> start(Env& env, std::function<void()> save,
+                                           std::string& refusal);
   QuietSaver(const QuietSaver&) = delete;
   QuietSaver& operator=(const QuietSaver&) = delete;
   ~QuietSaver();  // saves a change still pending, then stops
@@ -26,6 +30,7 @@ class QuietSaver {
   void changed();
 
  private:
+  QuietSaver(Env& env, std::function<void()> save) : env_(env), save_(std::move(save)) {}
   void run(std::stop_token stop);
 
   Env& env_;
@@ -34,7 +39,7 @@ class QuietSaver {
   std::condition_variable_any woken_;
   bool pending_ = false;
   std::int64_t last_change_ms_ = 0;
-  Worker worker_;  // last: the thread starts once the rest is ready
+  Worker worker_;
 };
 
 }  // namespace kavri

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <stop_token>
+#include <string>
+#include <string_view>
 #include <thread>
 
 namespace kavri {
@@ -32,6 +34,11 @@ class Worker {
       thread_.join();
     }
   }
+  // Lets the thread run on by itself (one blocked in a call that may never return, which the
+  // program must not wait for); it must own everything it uses.
+  void detach() {
+    if (thread_.joinable()) thread_.detach();
+  }
 
  private:
   std::jthread thread_;
@@ -50,8 +57,18 @@ class Env {
   bool sleep_for(Millis ms) { return sleep_for(ms, std::stop_token{}); }
 
   // Starts `body` on a new thread; the token passed to it is stopped by Worker::request_stop.
+  // Throws std::system_error (or std::bad_alloc) when the system refuses a thread. Programs
+  // start their threads through start_worker below, never by this call.
   virtual Worker start_thread(std::function<void(std::stop_token)> body) = 0;
 };
+
+// The one way the programs start a thread. Starts `body` on a new thread of `env` into
+// `worker`, unless the system refuses one (out of threads, processes or memory): then nothing
+// starts, `worker` is left as it was, false is returned and `refusal` holds "cannot start the
+// WHAT thread (REASON)". A refusal never ends the program: the caller says so, and tries again
+// later or ends cleanly.
+bool start_worker(Env& env, Worker& worker, std::function<void(std::stop_token)> body,
+                  std::string_view what, std::string& refusal);
 
 // The real clock and real threads.
 // On Windows it raises the system timer to a 1 ms resolution while it exists, so that the

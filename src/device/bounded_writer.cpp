@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <iostream>
 #include <mutex>
 #include <vector>
 
@@ -22,10 +23,9 @@ struct BoundedWriter::Shared {
   HidStatus status = HidStatus::ok;  // of the last write ended
 };
 
-BoundedWriter::BoundedWriter(std::unique_ptr<HidCard> card, std::chrono::milliseconds limit)
-    : shared_(std::make_shared<Shared>(std::move(card))),
-      limit_(limit),
-      thread_(&BoundedWriter::run, shared_) {}
+BoundedWriter::BoundedWriter(Env& env, std::unique_ptr<HidCard> card,
+                             std::chrono::milliseconds limit)
+    : env_(env), shared_(std::make_shared<Shared>(std::move(card))), limit_(limit) {}
 
 BoundedWriter::~BoundedWriter() {
   bool left_behind = false;
@@ -38,8 +38,22 @@ BoundedWriter::~BoundedWriter() {
   if (left_behind) {
     thread_.detach();
   } else {
-    thread_.join();
+    thread_.stop_and_join();
   }
+}
+
+bool BoundedWriter::thread_ready() {
+  if (thread_.joinable()) return true;
+  std::string refusal;
+  if (start_worker(
+          env_, thread_, [shared = shared_](std::stop_token) { run(shared); }, "card writer",
+          refusal)) {
+    refusal_told_ = false;
+    return true;
+  }
+  if (!refusal_told_) std::cerr << "kavri: " << refusal << "; the report is not sent\n";
+  refusal_told_ = true;
+  return false;
 }
 
 void BoundedWriter::run(std::shared_ptr<Shared> shared) {
@@ -70,6 +84,7 @@ HidStatus BoundedWriter::write(std::span<const std::uint8_t> report) {
   // A write that cannot hang needs no guard: the hand-over to the thread and back would cost
   // two wake-ups per report, and the analog requests alone send one per module and pass.
   if (const auto written = s.card->write_report_at_once(report)) return *written;
+  if (!thread_ready()) return HidStatus::failed;
   s.report.assign(report.begin(), report.end());
   s.pending = true;
   const std::uint64_t mine = s.writes_ended + 1;

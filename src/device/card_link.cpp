@@ -5,9 +5,10 @@
 
 namespace kavri {
 
-CardLink::CardLink(std::unique_ptr<HidCard> card, std::chrono::milliseconds write_limit)
-    : write_limit_(write_limit),
-      writer_(std::make_unique<BoundedWriter>(std::move(card), write_limit)) {}
+CardLink::CardLink(Env& env, std::unique_ptr<HidCard> card, std::chrono::milliseconds write_limit)
+    : env_(env),
+      write_limit_(write_limit),
+      writer_(std::make_unique<BoundedWriter>(env, std::move(card), write_limit)) {}
 
 HidStatus CardLink::noted(HidStatus status) {
   if (status != HidStatus::gone) return status;
@@ -41,7 +42,7 @@ void CardLink::close() {
 
 void CardLink::attach(std::unique_ptr<HidCard> card) {
   std::unique_lock lock(mutex_);
-  writer_ = std::make_unique<BoundedWriter>(std::move(card), write_limit_);
+  writer_ = std::make_unique<BoundedWriter>(env_, std::move(card), write_limit_);
   present_.store(true, std::memory_order_release);
 }
 

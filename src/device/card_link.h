@@ -19,8 +19,9 @@ constexpr std::chrono::milliseconds CARD_WRITE_LIMIT{1000};
 
 class CardLink final : public HidCard {
  public:
-  explicit CardLink(std::unique_ptr<HidCard> card,
-                    std::chrono::milliseconds write_limit = CARD_WRITE_LIMIT);
+  // `env` starts the thread that bounds the writes.
+  CardLink(Env& env, std::unique_ptr<HidCard> card,
+           std::chrono::milliseconds write_limit = CARD_WRITE_LIMIT);
 
   // Any thread. While the card is absent: gone at once.
   HidStatus write_report(std::span<const std::uint8_t> report) override;
@@ -42,6 +43,7 @@ class CardLink final : public HidCard {
  private:
   HidStatus noted(HidStatus status);
 
+  Env& env_;
   const std::chrono::milliseconds write_limit_;
   // Shared by each write and read, exclusive while the card is closed or attached.
   mutable std::shared_mutex mutex_;

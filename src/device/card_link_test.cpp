@@ -20,9 +20,10 @@ constexpr BusReport kReport = make_report(CMD_SET_POSITION_1, 12, 100);
 constexpr std::chrono::milliseconds kLimit{50};
 
 struct LinkRig {
+  FakeEnv env;
   VirtualCard card{{testing::module_at(12)}};
   LentCardLayer layer{&card};
-  CardLink link{layer.open(MASTER_CARD), kLimit};
+  CardLink link{env, layer.open(MASTER_CARD), kLimit};
 };
 
 TEST(CardLink, AHangingWriteIsGivenUpAtTheLimitAndTheCardTakenAsGone) {
@@ -48,6 +49,21 @@ TEST(CardLink, AHangingWriteIsGivenUpAtTheLimitAndTheCardTakenAsGone) {
   rig.link.attach(rig.layer.open(MASTER_CARD));
   EXPECT_TRUE(rig.link.present());
   EXPECT_EQ(rig.link.write_report(kReport), HidStatus::ok);
+}
+
+// A system out of threads fails the one write that needed the writer's thread, and only it: the
+// card is not taken as gone, and the next write starts the thread.
+TEST(CardLink, AWriterThreadTheSystemRefusesFailsOnlyThatWrite) {
+  LinkRig rig;
+  rig.card.set_writes_block(true);  // every write needs the writer's thread
+  rig.env.refuse_start(1);
+  EXPECT_EQ(rig.link.write_report(kReport), HidStatus::failed);
+  EXPECT_TRUE(rig.link.present());
+  EXPECT_EQ(rig.link.write_report(kReport), HidStatus::gone);  // on the thread, hung to the limit
+  rig.card.set_writes_block(false);
+  rig.link.close();
+  EXPECT_TRUE(testing::eventually([&] { return rig.link.reopenable(); }));
+  EXPECT_EQ(rig.card.received(), (std::vector<BusReport>{kReport}));
 }
 
 TEST(CardLink, AReadThatFindsTheCardGoneIsNotedUntilTheCardIsAttachedAgain) {

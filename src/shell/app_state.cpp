@@ -49,7 +49,7 @@ AppState::AppState(Env& env_in, Toolkit& ui_in, HidLayer& hid, std::unique_ptr<H
     : env(env_in),
       ui(ui_in),
       settings_path(file_in(directory, SETTINGS_FILE)),
-      card(std::move(card_in)),
+      card(env_in, std::move(card_in)),
       card_watcher(env, hid, card),
       bus(card),
       ipc(env, transport),

@@ -112,14 +112,33 @@ void shut_down(AppState& state) {
   state.ipc.ipc_close();
 }
 
+std::unique_ptr<DriverLock> take_card_lock(Toolkit& ui, const std::string& name, DriverEnd& end) {
+  LockAttempt attempt = take_driver_lock(name);
+  if (attempt.lock) return std::move(attempt.lock);
+  if (attempt.failure.empty()) {
+    end = DriverEnd::already_running;
+    ui.message_box("Erreur", "Le pilote Kavri tourne déjà pour cette carte");
+  } else {
+    end = DriverEnd::no_lock;
+    std::cerr << "kavri: cannot take the driver's lock: " << attempt.failure << '\n';
+    ui.message_box("Erreur",
+                   "Je ne peux pas m'assurer qu'aucun autre pilote Kavri ne tourne pour cette "
+                   "carte : " +
+                       attempt.failure);
+  }
+  return nullptr;
+}
+
+int exit_code_of(DriverEnd end) {
+  return end == DriverEnd::already_running || end == DriverEnd::no_lock ? 1 : 0;
+}
+
 DriverEnd run_driver(const DriverPorts& ports) {
   std::unique_ptr<DriverLock> lock;
   if (!ports.card_lock.empty()) {
-    lock = take_driver_lock(ports.card_lock);
-    if (!lock) {
-      ports.ui.message_box("Erreur", "Le pilote Kavri tourne déjà pour cette carte");
-      return DriverEnd::already_running;
-    }
+    DriverEnd refused = DriverEnd::already_running;
+    lock = take_card_lock(ports.ui, ports.card_lock, refused);
+    if (!lock) return refused;
   }
   std::unique_ptr<AppState> state = start_up(ports);
   if (!state) return DriverEnd::no_card;

@@ -13,6 +13,7 @@
 #include "base/env.h"
 #include "device/hid.h"
 #include "shell/app_state.h"
+#include "shell/driver_lock.h"
 #include "ui/toolkit.h"
 
 namespace kavri {
@@ -35,7 +36,9 @@ struct DriverPorts {
   // does (shell/end_request.h), and from then on no box waits for a click (Toolkit::
   // watch_end). None: only the windows end it.
   std::function<bool()> end_requested{};
-  // The driver lock of the card (shell/driver_lock.h), held for the whole run; "" takes none.
+  // The driver lock of the card (shell/driver_lock.h), taken before anything else and held
+  // for the whole run; "" takes none (a caller that opens files of the card's before the
+  // driver runs takes it itself first, with take_card_lock).
   std::string card_lock{};
 };
 
@@ -44,7 +47,17 @@ enum class DriverEnd {
   normal,           // the main loop ended; the settings saved, the card and the link closed
   fatal,            // the exploration's message shown; the settings not saved
   already_running,  // another driver holds the card's lock: said so, nothing else done
+  no_lock,          // the card's lock could not be taken: said so, nothing else done
 };
+
+// The card's lock `name`, taken before anything of the card's is opened, served or written.
+// Null when it cannot be had, `end` then telling why: already_running ("Le pilote Kavri tourne
+// déjà pour cette carte" shown) or no_lock (the reason on standard error and in a box).
+std::unique_ptr<DriverLock> take_card_lock(Toolkit& ui, const std::string& name, DriverEnd& end);
+
+// A program's exit code for a driver's end: 1 when it never ran for want of its lock (so
+// that scripts see it), else 0.
+int exit_code_of(DriverEnd end);
 
 // The start-up. Null when there is no card: the message has been shown, no window opened and
 // the settings file left alone.
@@ -56,7 +69,7 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports);
 // closes the simulator link. Nothing may send on the bus afterwards: the card is gone.
 void shut_down(AppState& state);
 
-// start_up, run_main_loop, shut_down. The program's exit code is 0 on every one of its ends.
+// The lock, start_up, run_main_loop, shut_down.
 DriverEnd run_driver(const DriverPorts& ports);
 
 }  // namespace kavri

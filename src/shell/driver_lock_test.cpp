@@ -12,12 +12,14 @@ namespace {
 TEST(DriverLock, IsHeldOncePerNameUntilItsHolderLetsGo) {
   const ScratchDirectory dir;  // a name no other run uses
   const std::string name = bench_lock_name(dir.file("bus.ini"));
-  std::unique_ptr<DriverLock> first = take_driver_lock(name);
-  ASSERT_TRUE(first);
-  EXPECT_FALSE(take_driver_lock(name));  // a second holder, even in the same process
-  EXPECT_TRUE(take_driver_lock(name + "-other"));
-  first.reset();
-  EXPECT_TRUE(take_driver_lock(name));
+  LockAttempt first = take_driver_lock(name);
+  ASSERT_TRUE(first.lock) << first.failure;
+  const LockAttempt second = take_driver_lock(name);  // even in the same process
+  EXPECT_FALSE(second.lock);
+  EXPECT_EQ(second.failure, "") << "held: no failure of the system";
+  EXPECT_TRUE(take_driver_lock(name + "-other").lock);
+  first.lock.reset();
+  EXPECT_TRUE(take_driver_lock(name).lock);
   EXPECT_EQ(bench_lock_name("a.ini"), bench_lock_name("./a.ini"));
   EXPECT_NE(bench_lock_name("a.ini"), bench_lock_name("b.ini"));
 }
@@ -26,9 +28,9 @@ TEST(DriverLock, ASecondDriverOnTheCardSaysSoAndTouchesNothing) {
   testing::ShellRig rig;
   DriverPorts ports = rig.ports();
   ports.card_lock = bench_lock_name(rig.file("bus.ini"));
-  std::unique_ptr<DriverLock> running = take_driver_lock(ports.card_lock);
-  ASSERT_TRUE(running);
-  EXPECT_EQ(run_driver(ports), DriverEnd::already_running);
+  const LockAttempt running = take_driver_lock(ports.card_lock);
+  ASSERT_TRUE(running.lock);
+  EXPECT_EQ(exit_code_of(run_driver(ports)), 1) << "scripts see the refusal";
   ASSERT_EQ(rig.ui.messages().size(), 1u);
   EXPECT_EQ(rig.ui.messages()[0].second, "Le pilote Kavri tourne déjà pour cette carte");
   EXPECT_TRUE(rig.card.received().empty());

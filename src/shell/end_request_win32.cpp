@@ -8,8 +8,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <thread>
+#include <cstdio>
+#include <string>
 
+#include "base/env.h"
 #include "shell/end_request.h"
 
 namespace kavri {
@@ -68,7 +70,17 @@ void listen_for_session_end() {
 
 void watch_end_requests() {
   SetConsoleCtrlHandler(on_console_event, TRUE);
-  std::thread(listen_for_session_end).detach();
+  static SystemEnv env;  // the listener's, for the life of the process
+  Worker listener;
+  std::string refusal;
+  if (start_worker(
+          env, listener, [](std::stop_token) { listen_for_session_end(); }, "session end",
+          refusal)) {
+    listener.detach();  // it runs until the process ends
+  } else {
+    std::fprintf(stderr, "kavri: %s; a log-off ends the driver without saving its settings\n",
+                 refusal.c_str());
+  }
 }
 
 bool end_requested() { return requested.load(); }

@@ -1,7 +1,7 @@
 #include "shell/worker_start.h"
 
 #include <iostream>
-#include <system_error>
+#include <string>
 
 namespace kavri {
 namespace {
@@ -15,15 +15,11 @@ bool worker_start_due(const AppState& state) { return state.env.now_ms() >= stat
 bool start_worker(AppState& state, Worker& worker, std::function<void(std::stop_token)> body,
                   std::string_view what) {
   if (!worker_start_due(state)) return false;
-  try {
-    worker = state.env.start_thread(std::move(body));
-    return true;
-  } catch (const std::system_error& refused) {
-    std::cerr << "kavri: cannot start the " << what << " thread (" << refused.what()
-              << "); trying again in a second\n";
-    state.worker_retry_at = state.env.now_ms() + RETRY_PAUSE.count();
-    return false;
-  }
+  std::string refusal;
+  if (start_worker(state.env, worker, std::move(body), what, refusal)) return true;
+  std::cerr << "kavri: " << refusal << "; trying again in a second\n";
+  state.worker_retry_at = state.env.now_ms() + RETRY_PAUSE.count();
+  return false;
 }
 
 }  // namespace kavri

@@ -1,6 +1,6 @@
-// Worker threads started from the main loop. A system out of threads or memory refuses a new
-// thread (std::system_error): that is told on standard error and tried again a second later,
-// while the program goes on; it never ends the program.
+// Worker threads started from the main loop, through the one thread start (base/env.h). A
+// system out of threads or memory refuses a new thread: that is told on standard error and
+// tried again a second later, while the program goes on; it never ends the program.
 #pragma once
 
 #include <functional>

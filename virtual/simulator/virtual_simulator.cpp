@@ -27,11 +27,13 @@ bool VirtualSimulator::start() {
     server_.reset();
     return false;
   }
-  if (options_.fly) {
-    flight_ = env_.start_thread([this](std::stop_token stop) {
-      const std::int64_t begin = env_.now_ms();
-      while (env_.sleep_for(FLIGHT_STEP, stop)) profile_.apply(space_, env_.now_ms() - begin);
-    });
+  const auto fly = [this](std::stop_token stop) {
+    const std::int64_t begin = env_.now_ms();
+    while (env_.sleep_for(FLIGHT_STEP, stop)) profile_.apply(space_, env_.now_ms() - begin);
+  };
+  if (options_.fly && !start_worker(env_, flight_, fly, "flight", error_)) {
+    server_.reset();
+    return false;
   }
   return true;
 }

@@ -31,7 +31,8 @@ class VirtualSimulator {
   ~VirtualSimulator();  // stops
 
   // Pins the values, starts the flight and serves the socket. False, with the reason in
-  // error(), when the socket cannot be served (for instance another server holds it).
+  // error(), when the socket cannot be served (for instance another server holds it) or the
+  // system refuses a thread; start() may be tried again.
   bool start();
   // Stops serving (the socket is removed) and flying; the offsets stay as they are.
   void stop();

@@ -10,7 +10,9 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "server/in_process_transport.h"
@@ -252,6 +254,63 @@ TEST_F(PosixServerTest, IdleOrHalfSentConnectionsNeverKeepANewClientOut) {
       testing::eventually([&] { return client.ipc_open(0, result); }, std::chrono::seconds(10)));
   client.ipc_close();
   for (const int fd : idle) close(fd);
+}
+
+// A full table of busy connections whose every request names an area that does not exist
+// (each answered 0, well within a client's attempt) still gives way to a client it can serve.
+TEST_F(PosixServerTest, BusyClientsWhoseRequestsAllFailNeverKeepANewClientOut) {
+  std::vector<int> busy;
+  for (int tries = 0; busy.size() < 64 && tries < 1000; ++tries) {
+    const int fd = connect_to_server();  // one at a time, each answered: all 64 in the table
+    if (fd >= 0 && reply_to(fd, "x", 1) == 0) {
+      busy.push_back(fd);
+    } else if (fd >= 0) {
+      close(fd);
+    }
+  }
+  ASSERT_EQ(busy.size(), 64u);
+  Worker asking = env.start_thread([&](std::stop_token stop) {
+    while (!stop.stop_requested()) {
+      for (const int fd : busy) reply_to(fd, "x", 1);  // 17 bytes, answered 0
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+  });
+  auto transport = make_posix_transport({scratch.path()});
+  IpcClient client(env, *transport);
+  IpcResult result;
+  EXPECT_TRUE(
+      testing::eventually([&] { return client.ipc_open(0, result); }, std::chrono::seconds(15)));
+  asking.stop_and_join();
+  client.ipc_close();
+  for (const int fd : busy) close(fd);
+}
+
+// A system out of threads refuses one of the simulator's (the listener's, the flight's, a
+// client's connection): the simulator says why and serves at the next try; a client turned
+// away leaves the server to the next one.
+TEST(VirtualSimulatorTest, AThreadTheSystemRefusesIsSaidAndTheNextTryServes) {
+  for (const auto& [refused, reason] : {std::pair{1, "cannot start the link server thread"},
+                                        {2, "cannot start the flight thread"}}) {
+    SCOPED_TRACE(reason);
+    FakeEnv env;
+    ScratchDirectory scratch;
+    SimOptions options;
+    options.directory = scratch.path();
+    VirtualSimulator sim(env, options);
+    env.refuse_start(refused);
+    EXPECT_FALSE(sim.start());
+    EXPECT_TRUE(sim.error().starts_with(reason)) << sim.error();
+    const std::string socket = ipc_socket_path(scratch.path(), IpcServerClass::uipcmain);
+    EXPECT_FALSE(std::filesystem::exists(socket)) << "no socket that nobody answers";
+    EXPECT_TRUE(sim.start()) << sim.error();
+
+    env.refuse_start(1);  // the first client's connection
+    auto transport = make_posix_transport({scratch.path()});
+    IpcClient client(env, *transport);
+    IpcResult result;
+    EXPECT_TRUE(
+        testing::eventually([&] { return client.ipc_open(0, result); }, std::chrono::seconds(10)));
+  }
 }
 
 TEST(SimProfileTest, RampsHoldsAndLoops) {

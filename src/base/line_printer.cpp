@@ -1,17 +1,26 @@
-#include "virtual/simulator/line_printer.h"
+#include "base/line_printer.h"
 
-#include <thread>
 #include <utility>
 
 namespace kavri {
 
-LinePrinter::LinePrinter(std::FILE* out, std::size_t capacity) : capacity_(capacity) {
-  // Detached: a thread blocked in a write for good must not hold the program's end, and it
-  // keeps the queue alive for as long as it runs.
-  std::thread(write_lines, queue_, out).detach();
+std::unique_ptr<LinePrinter> LinePrinter::start(Env& env, std::FILE* out, std::size_t capacity,
+                                                std::string& refusal) {
+  std::unique_ptr<LinePrinter> printer(new LinePrinter(capacity));
+  // The thread owns the queue with the printer, so that one blocked in a write for good can be
+  // left behind without holding the program's end.
+  const auto write = [queue = printer->queue_, out](std::stop_token) { write_lines(queue, out); };
+  if (!start_worker(env, printer->writer_, write, "line printer", refusal)) return nullptr;
+  return printer;
 }
 
-LinePrinter::~LinePrinter() { finish(Millis(1000)); }
+LinePrinter::~LinePrinter() {
+  if (finish(Millis(1000))) {
+    writer_.stop_and_join();
+  } else {
+    writer_.detach();
+  }
+}
 
 void LinePrinter::add(std::string line) {
   {

@@ -17,12 +17,14 @@ namespace kavri {
 
 class LinePrinter {
  public:
-  // Writes to `out`, which must stay open for the program's life. At most `capacity` lines
-  // wait at any time.
-  explicit LinePrinter(std::FILE* out, std::size_t capacity = 4096);
+  // A printer to `out`, which must stay open for the program's life, with at most `capacity`
+  // lines waiting at any time. Null, with the reason in `refusal`, when the system refuses its
+  // thread.
+  static std::unique_ptr<LinePrinter> start(Env& env, std::FILE* out, std::size_t capacity,
+                                            std::string& refusal);
   LinePrinter(const LinePrinter&) = delete;
   LinePrinter& operator=(const LinePrinter&) = delete;
-  ~LinePrinter();  // finishes, waiting at most a second
+  ~LinePrinter();  // finishes, waiting at most a second; a writer still blocked is left behind
 
   // Queues `line` (a newline is added); any thread; never waits on the output.
   void add(std::string line);
@@ -42,10 +44,12 @@ class LinePrinter {
     bool closing = false;
     bool writing = false;  // a line is out of the queue but not yet written
   };
+  explicit LinePrinter(std::size_t capacity) : capacity_(capacity) {}
   static void write_lines(std::shared_ptr<Queue> queue, std::FILE* out);
 
   std::shared_ptr<Queue> queue_ = std::make_shared<Queue>();  // shared with the writing thread
   std::size_t capacity_;
+  Worker writer_;
 };
 
 }  // namespace kavri
