@@ -12,6 +12,7 @@
 
 #include "base/env.h"
 #include "base/number_text.h"
+#include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "config/file_access.h"
 #include "virtual/simulator/line_printer.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr const char* USAGE =
     "usage: kavri-sim [options]\n"
     "Serves the Kavri driver's simulator link on this machine and flies a profile.\n"
-    "  --profile FILE            fly FILE (see docs/sim-profile.md) instead of the demo flight\n"
+    "  --profile FILE            fly FILE (see docs{/}sim-profile.md) instead of the demo flight\n"
     "  --set OFFSET:SIZE=VALUE   hold a value (repeatable; size 1, 2, 4 or 8), e.g. $0D0C:2=4\n"
     "  --print-writes            print each client write: offset, size and bytes\n"
     "  --class UIPCMAIN|FS98MAIN the server class to go by (default UIPCMAIN)\n"
@@ -56,6 +57,7 @@ std::string write_line(std::uint32_t offset, std::span<const std::uint8_t> bytes
 }  // namespace
 
 int main(int argc, char** argv) {
+  kavri::use_console_text();
   if (const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI_SIM)) return *answer;
   kavri::SimOptions options;
   std::int64_t run_for_ms = -1;
