@@ -82,8 +82,13 @@ HANDLE console_of(std::FILE* stream) {
   const int descriptor = _fileno(stream);
   if (descriptor < 0) return nullptr;
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
-  DWORD mode = 0;
-  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_CHAR) return nullptr;
+  // GetConsoleMode wants read access, which a console opened for writing alone ("CONOUT$" of a
+  // windowed program's parent console) lacks: an empty write tells a console from NUL too.
+  DWORD mode = 0, written = 0;
+  return GetConsoleMode(handle, &mode) || WriteConsoleW(handle, L"", 0, &written, nullptr)
+             ? handle
+             : nullptr;
 }
 
 }  // namespace

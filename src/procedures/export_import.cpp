@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/number_text.h"
 #include "bus_model/module_params.h"
