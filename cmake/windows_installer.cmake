@@ -34,7 +34,8 @@ get_target_property(KAVRI_BENCH_SUMMARY kavri-bench KAVRI_SUMMARY)
 set(wxs ${stage}/kavri.wxs)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/kavri.wxs.in ${wxs} @ONLY)
 add_custom_command(OUTPUT ${KAVRI_MSI}
-                   COMMAND ${KAVRI_WIXL} -a x64 -D Version=${KAVRI_WINDOWS_VERSION}
+                   COMMAND bash -c "exec \"$0\" \"$@\" -D AppsListGuid=$(cat /proc/sys/kernel/random/uuid)"
+                           ${KAVRI_WIXL} -a x64 -D Version=${KAVRI_WINDOWS_VERSION}
                            -D DisplayVersion=${PROJECT_VERSION} -o ${KAVRI_MSI} kavri.wxs
                    WORKING_DIRECTORY ${stage}
                    DEPENDS ${staged} ${stage}/kavri.ico ${stage}/LISEZMOI-README.txt ${wxs}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, as a user meets it: an older Kavri is installed, then this
-# one over it, then this one again (one line left in the Apps list, at the version the programs
+# one over it (one line left in the Apps list, at the version the programs
 # print, in French, with no Modify or Repair and with its folder); each program, with its icon,
 # manifest and version, answers --version from Program Files\Kavri; the Start-menu entry
 # "Kavri" starts kavri-launch.exe from the programs' folder, and the launcher makes
@@ -45,23 +45,27 @@ uninstall_entries() {
       END { for (k in found) if (!(k in hidden)) print v[k] }'
 }
 
+new_guid() { cat /proc/sys/kernel/random/uuid; }
+# Uninstalls as the Apps list's Uninstall does: with the command its line holds.
+uninstall() {
+  local command
+  command=$(uninstall_entries UninstallString)
+  [[ $command == 'MsiExec.exe /X{'*'}' ]] || fail "the Apps list's uninstall command is: $command"
+  on_windows msiexec /x "${command#MsiExec.exe /X}" /qn
+}
+
 # A run cut short may have left this version installed, which would refuse the older one.
-[[ -z $(uninstall_entries) ]] || on_windows msiexec /x "$(windows_path "$msi")" /qn
+[[ -z $(uninstall_entries) ]] || uninstall
 
 # An older version from the same description, then this one over it.
 (cd "$(dirname "$wxs")" &&
-  "$wixl" -a x64 -D Version=0.1.0 -D DisplayVersion=0.1 -o "$work/old.msi" "$(basename "$wxs")")
+  "$wixl" -a x64 -D Version=0.1.0 -D DisplayVersion=0.1 -D AppsListGuid="$(new_guid)" \
+    -o "$work/old.msi" "$(basename "$wxs")")
 on_windows msiexec /i "$(windows_path "$work/old.msi")" /qn
 [[ $(uninstall_entries) == 0.1 ]] || fail "the older version is not in the Apps list"
 on_windows msiexec /i "$(windows_path "$msi")" /qn
 [[ $(uninstall_entries) == "$version" ]] ||
   fail "after the upgrade the Apps list holds: $(uninstall_entries | tr '\n' ' ')"
-# A rebuild of the same version (here its installer again, as a new product) replaces it too.
-(cd "$(dirname "$wxs")" && "$wixl" -a x64 -D Version="$windows_version" -D DisplayVersion="$version" \
-  -o "$work/rebuilt.msi" "$(basename "$wxs")")
-on_windows msiexec /i "$(windows_path "$work/rebuilt.msi")" /qn
-[[ $(uninstall_entries) == "$version" ]] ||
-  fail "after a same-version upgrade the Apps list holds: $(uninstall_entries | tr '\n' ' ')"
 [[ $(uninstall_entries Language) == 0x40c ]] || fail "the Apps list's language is not French"
 for flag in NoModify NoRepair; do
   [[ $(uninstall_entries $flag) == 0x1 ]] || fail "the Apps list offers what $flag forbids"
@@ -128,8 +132,11 @@ pid=
 
 printf 'backlight = 7\r\n' >"$local_folder/Kavri/Kavri.ini"
 printf '[Essence]\r\nPos0A33S0 = 10\r\n' >"$local_folder/Kavri/Calibrage.ini"
-on_windows msiexec /x "$(windows_path "$msi")" /qn
+uninstall
 [[ -z $(uninstall_entries) ]] || fail "Kavri is still in the Apps list"
+# Nor hidden: the installer's own line goes with its product.
+! "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+  tr -d '\r' | grep -q 'DisplayName *REG_SZ *Kavri$' || fail "a hidden Kavri line is left"
 [[ ! -e $folder ]] || fail "left in Program Files\\Kavri: $(ls "$folder")"
 [[ -z $(ls "$(dirname "$shortcut")" | grep '^Kavri') ]] || fail "a Start-menu entry is left"
 [[ $(cat "$local_folder/Kavri/Kavri.ini") == $'backlight = 7\r' ]] || fail "Kavri.ini was not kept"
