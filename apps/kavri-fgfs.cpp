@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
       load_map_file("kavri-fgfs", options->map_file, FGFS_NAMES, builtin_fgfs_map(), exit_code);
   if (!map) return exit_code;
   if (options->protocol_dir) return write_protocol(*map, *options->protocol_dir);
-  return run_bridge_program({"kavri-fgfs", options->listen, options->send, "sending to",
+  return run_bridge_program({"kavri-fgfs", options->listen, options->send,
+                             options->accept.value_or(options->send.host), "sending to",
                              options->print, options->run_for_ms,
                              [&map](Env& env, UdpSocket& socket, BridgeOptions bridge_options) {
                                return std::make_unique<FgfsBridge>(env, std::move(*map), socket,

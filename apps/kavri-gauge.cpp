@@ -1,7 +1,6 @@
 // kavri-gauge: for a gauge configuration (".jcf"), the position the transfer cycle would give
 // each simulator value, pass after pass, without the simulator or the card running.
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,6 +13,7 @@
 #include "base/text_excerpt.h"
 #include "bus_model/module_params.h"
 #include "config/calibration_tables.h"
+#include "config/file_access.h"
 #include "config/gauge_config.h"
 #include "engine/gauge_calculator.h"
 #include "engine/gauge_curve.h"
@@ -108,9 +108,12 @@ int plot(const Options& options, const kavri::ModuleRecord& record,
   }
   if (curves.empty()) return fail(first_reason);
   const std::string title = std::filesystem::path(options.config).filename().string();
-  std::ofstream out(*options.plot, std::ios::binary);
-  out << kavri::gauge_plot_svg(title, curves);
-  if (!out.flush()) return fail("cannot write the picture " + kavri::excerpt(*options.plot));
+  // Written whole beside its place and renamed there: a reader never meets half a picture, and
+  // anything but a regular file at the path (a FIFO, a device, a folder) is refused unopened.
+  if (!kavri::replace_file(*options.plot, kavri::gauge_plot_svg(title, curves))) {
+    return fail("cannot write the picture " + kavri::excerpt(*options.plot) +
+                " (it must be a regular file that can be written)");
+  }
   return 0;
 }
 
@@ -122,8 +125,12 @@ int main(int argc, char** argv) {
   Options options;
   if (!parse(argc, argv, options)) return kavri::usage_error(KAVRI_GAUGE);
 
-  const auto config = kavri::read_gauge_config(options.config, kavri::gauge_config_keys());
-  if (!config) return fail("cannot read the configuration file " + kavri::excerpt(options.config));
+  kavri::FileProblem problem = kavri::FileProblem::none;
+  const auto config = kavri::read_gauge_config(options.config, kavri::gauge_config_keys(), problem);
+  if (!config) {
+    return fail("the configuration file " + kavri::excerpt(options.config) + " " +
+                std::string(kavri::file_problem_text(problem)));
+  }
   if (!config->found) {
     return fail(kavri::excerpt(options.config) + " is not a gauge configuration (no [jauge] keys)");
   }
@@ -133,13 +140,15 @@ int main(int argc, char** argv) {
   // Both gauges' points: a picture may show both.
   kavri::CalibrationTables tables;
   if (options.calibration) {
-    // load_calibrations creates a missing file; a calculator must not, so check first.
-    if (!std::ifstream(*options.calibration)) {
-      return fail("cannot read the calibration file " + kavri::excerpt(*options.calibration));
-    }
+    // A position computed without the points asked for would be a wrong answer given as right:
+    // anything but a calibration file read whole ends the run.
     const std::string address = kavri::format_decimal(kavri::parse_number_text(*options.address));
     const kavri::CalibrationGauge gauges[] = {{0, address, 0}, {0, address, 1}};
-    kavri::load_calibrations(tables, gauges, *options.calibration);
+    problem = kavri::read_calibrations(tables, gauges, *options.calibration);
+    if (problem != kavri::FileProblem::none) {
+      return fail("the calibration file " + kavri::excerpt(*options.calibration) + " " +
+                  std::string(kavri::file_problem_text(problem)));
+    }
   }
   const auto glide = static_cast<std::uint8_t>(options.glide);
   const auto battery = static_cast<std::uint16_t>(options.battery);

@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
       // A regular file only: a FIFO would block the start, a device could be endless.
       const kavri::FileContents file = kavri::read_whole_file(path);
       if (file.access == kavri::FileAccess::none) {
-        std::cerr << "kavri-sim: cannot read " << path << " (not a readable regular file)\n";
+        std::cerr << "kavri-sim: cannot read " << path << ": it "
+                  << kavri::file_problem_text(file.problem) << "\n";
         return 1;
       }
       std::string error;

@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
   }
   const int rate = options->rate;
   return run_bridge_program(
-      {"kavri-xplane", options->listen, xplane, "X-Plane at", options->print, options->run_for_ms,
+      {"kavri-xplane", options->listen, xplane, xplane.host, "X-Plane at", options->print,
+       options->run_for_ms,
        [&map, rate](Env& env, UdpSocket& socket, BridgeOptions bridge_options) {
          return std::make_unique<XplaneBridge>(env, std::move(*map), socket, rate,
                                                std::move(bridge_options));

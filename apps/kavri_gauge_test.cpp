@@ -1,7 +1,9 @@
 // kavri-gauge run as a process on a few gauge configurations.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -101,6 +103,30 @@ TEST_F(KavriGaugeTest, ClearFailures) {
   EXPECT_EQ(run({"--config", undriven, "--gauge", "2", "1"}).exit_code, 2);
 }
 
+// The demo's fuel gauge at 4,000,000 shows 113 with its points. A calibration file that cannot
+// be read ends the run with no position at all, rather than one computed without the points:
+// a FIFO is refused without waiting for a writer.
+TEST_F(KavriGaugeTest, ACalibrationFileThatCannotBeReadGivesNoPosition) {
+  const std::string demo = KAVRI_SOURCE_DIR "/docs/demo/";
+  const auto fuel_at = [&](const std::string& calibration) {
+    return run({"--config", demo + "fuel-oat.jcf", "--calibration", calibration, "--address", "33",
+                "4000000"});
+  };
+  const ProcessResult read = fuel_at(demo + "Calibrage.ini");
+  EXPECT_EQ(read.exit_code, 0);
+  EXPECT_EQ(read.out, "113\n");
+
+  ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+  const std::string odd_utf16 = write("odd.ini", std::string("\xFF\xFE[\0E", 5));
+  for (const std::string& unreadable :
+       {dir.path(), std::string("/dev/zero"), dir.file("fifo.ini"), odd_utf16}) {
+    const ProcessResult r = fuel_at(unreadable);
+    EXPECT_EQ(r.exit_code, 2) << unreadable;
+    EXPECT_EQ(r.out, "") << unreadable;
+    EXPECT_NE(r.err.find("the calibration file " + unreadable), std::string::npos) << r.err;
+  }
+}
+
 // The value of attribute `name` in `text` from `from` on, and where that value ends.
 std::pair<std::string, std::size_t> attribute(const std::string& text, const std::string& name,
                                               std::size_t from) {
@@ -165,6 +191,11 @@ TEST_F(KavriGaugeTest, PictureShowsInversionAndRefusesWhatItCannotDraw) {
   EXPECT_EQ(run({"--config", file, "--plot", dir.file("g.svg"), "1"}).exit_code, 2);
   EXPECT_EQ(run({"--config", file, "--gauge", "2", "--plot", dir.file("g.svg")}).exit_code, 2);
   EXPECT_EQ(run({"--config", file, "--plot", dir.path() + "/no/such/g.svg"}).exit_code, 2);
+  // Anything but a regular file at the picture's place is refused, a FIFO without waiting.
+  ASSERT_EQ(::mkfifo(dir.file("fifo.svg").c_str(), 0600), 0);
+  EXPECT_EQ(run({"--config", file, "--plot", dir.file("fifo.svg")}).exit_code, 2);
+  std::filesystem::create_directory(dir.file("folder.svg"));
+  EXPECT_EQ(run({"--config", file, "--plot", dir.file("folder.svg")}).exit_code, 2);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ void time_to_position(benchmark::State& state, Bridge& bridge, std::uint16_t bri
   SystemEnv env;
   std::string error;
   const auto simulator =
-      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, error);
+      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, "127.0.0.1", error);
   if (!simulator) {
     state.SkipWithError(error.c_str());
     return;
@@ -123,7 +123,8 @@ void BM_FgfsFrameToPosition(benchmark::State& state) {
   ScratchDirectory dir;
   SystemEnv env;
   std::string error;
-  const auto socket = make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, error);
+  const auto socket =
+      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1", error);
   FgfsBridge bridge(env, builtin_fgfs_map(), *socket,
                     {IpcServerClass::uipcmain, dir.path(), {}, {}});
   time_to_position(state, bridge, socket->local_port(), datagrams, dir.path());
@@ -154,7 +155,8 @@ void BM_XplaneAnswerToPosition(benchmark::State& state) {
   ScratchDirectory dir;
   SystemEnv env;
   std::string error;
-  const auto socket = make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, error);
+  const auto socket =
+      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1", error);
   XplaneBridge bridge(env, map, *socket, 20, {IpcServerClass::uipcmain, dir.path(), {}, {}});
   time_to_position(state, bridge, socket->local_port(), datagrams, dir.path());
 }

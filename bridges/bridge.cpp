@@ -1,5 +1,7 @@
 #include "bridges/bridge.h"
 
+#include <cmath>
+
 namespace kavri {
 namespace {
 
@@ -7,7 +9,7 @@ namespace {
 // format is refused whole by the front end.
 constexpr std::size_t RECEIVE_BUFFER = 65536;
 constexpr Millis RETRY_SERVING{1000};
-constexpr Millis REFUSAL_NEWS_EVERY{1000};
+constexpr Millis TROUBLE_NEWS_EVERY{1000};
 
 bool at_least_since(std::int64_t now, const std::optional<std::int64_t>& then, Millis period) {
   return !then || now - *then >= period.count();
@@ -60,28 +62,30 @@ void Bridge::stop() {
 
 void Bridge::take_datagram(std::string_view datagram) {
   std::string error;
-  const auto values = front_end_->decode(datagram, error);
-  std::optional<std::vector<OffsetValue>> offsets;
-  std::vector<double> next;
-  if (values) {
-    next = values_;
-    for (const ReadValue& value : *values) next[value.read_index] = value.value;
-    offsets = offset_values(reads_, next, error);
-  }
-  if (!offsets) {
-    ++refused_;
-    last_refusal_ = std::move(error);
+  const auto decoded = front_end_->decode(datagram, error);
+  if (!decoded) {
+    refused_.add(1, error);
     return;
   }
-  values_ = std::move(next);
-  for (const OffsetValue& value : *offsets) space_.set(value.offset, value.size, value.bytes());
+  ignored_.add(decoded->ignored, decoded->last_ignored);
+  for (const ReadValue& value : decoded->values) {
+    if (std::isfinite(value.value)) {
+      values_[value.read_index] = value.value;
+    } else {
+      not_numbers_.add(1, reads_[value.read_index]->property + " = " + std::to_string(value.value));
+    }
+  }
+  std::vector<std::string> clamped;
+  const std::vector<OffsetValue> offsets = offset_values(reads_, values_, &clamped);
+  if (!clamped.empty()) beyond_.add(static_cast<std::int64_t>(clamped.size()), clamped.back());
+  for (const OffsetValue& value : offsets) space_.set(value.offset, value.size, value.bytes());
   {
     std::lock_guard lock(send_mutex_);
     writes_.take_reported(values_);
   }
   const std::int64_t now = env_.now_ms();
   last_values_ms_ = now;
-  if (options_.on_values) options_.on_values(*offsets);
+  if (options_.on_values) options_.on_values(offsets);
   if (!serving_) start_serving(now);
 }
 
@@ -104,15 +108,28 @@ void Bridge::tick() {
     }
     front_end_->tick(now, arriving);
   }
-  if (refused_ > 0 && now >= next_refusal_news_ms_) {
-    news(std::to_string(refused_) + " datagram(s) refused, the last one: " + last_refusal_);
-    refused_ = 0;
-    next_refusal_news_ms_ = now + REFUSAL_NEWS_EVERY.count();
+  tell_troubles(now);
+}
+
+void Bridge::tell_troubles(std::int64_t now) {
+  SocketTroubles troubles = socket_.take_troubles();
+  strangers_.add(troubles.refused_senders, std::move(troubles.last_refused_sender));
+  failed_sends_.add(troubles.failed_sends, std::move(troubles.last_send_failure));
+  for (CountedNews* kind :
+       {&refused_, &ignored_, &beyond_, &not_numbers_, &strangers_, &failed_sends_}) {
+    if (const auto sentence = kind->due(now, TROUBLE_NEWS_EVERY)) news(*sentence);
   }
 }
 
 void Bridge::start_serving(std::int64_t now) {
   if (now < next_serve_attempt_ms_) return;
+  {
+    // What the driver wrote before is its connection of then: the lever may have moved since.
+    std::lock_guard lock(send_mutex_);
+    writes_.forget_written();
+    written_since_send_ = false;
+    new_value_pending_ = false;
+  }
   std::string error;
   if (!server_->start(options_.server_class, error)) {
     next_serve_attempt_ms_ = now + RETRY_SERVING.count();

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <unordered_map>
 
@@ -239,21 +240,32 @@ BridgeMap builtin_bridge_map(std::string_view text, const SimulatorNames& names)
   return *parse_bridge_map(text, "built-in map", names, error);
 }
 
-std::optional<std::int64_t> integer_offset_value(const MapLine& line, double property) {
+std::optional<std::int64_t> integer_offset_value(const MapLine& line, double property,
+                                                 bool* clamped) {
+  if (clamped) *clamped = false;
   if (!std::isfinite(property)) return std::nullopt;
   if (line.kind == MapKind::bit) return property != 0 ? std::int64_t{1} << line.bit : 0;
   const double value = round_half_even(property * line.scale + line.bias);
-  // Both readings of the offset must hold it: signed from -2^(8n-1), unsigned up to 2^(8n)-1.
-  const double lowest = -std::ldexp(1.0, static_cast<int>(8 * line.size - 1));
-  const double beyond = std::ldexp(1.0, static_cast<int>(8 * line.size));
-  if (!(value >= lowest && value < beyond)) return std::nullopt;
-  return wrap_to_i64(value);
+  // Both readings of the offset hold it: signed from -2^(8n-1), unsigned up to 2^(8n)-1.
+  const int bits = static_cast<int>(8 * line.size);
+  const double lowest = -std::ldexp(1.0, bits - 1);
+  const double beyond = std::ldexp(1.0, bits);
+  if (value >= lowest && value < beyond) return wrap_to_i64(value);
+  if (clamped) *clamped = true;
+  // A needle beyond its scale rests at its stop: the nearest value the offset holds (all
+  // bits set is the unsigned reading's highest once cut to the offset's bytes).
+  if (value >= beyond) return bits == 64 ? -1 : (std::int64_t{1} << bits) - 1;
+  return bits == 64 ? std::numeric_limits<std::int64_t>::min() : -(std::int64_t{1} << (bits - 1));
 }
 
-std::optional<double> floating_offset_value(const MapLine& line, double property) {
+std::optional<double> floating_offset_value(const MapLine& line, double property, bool* clamped) {
+  if (clamped) *clamped = false;
+  if (!std::isfinite(property)) return std::nullopt;
   const double value = property * line.scale + line.bias;
-  if (!std::isfinite(value)) return std::nullopt;
-  return value;
+  if (std::isfinite(value)) return value;
+  if (clamped) *clamped = true;
+  constexpr double HIGHEST = std::numeric_limits<double>::max();
+  return value > 0 ? HIGHEST : -HIGHEST;
 }
 
 std::optional<double> property_value(const MapLine& line, std::uint64_t offset_bytes) {

@@ -66,11 +66,15 @@ std::optional<BridgeMap> parse_bridge_map(std::string_view text, std::string_vie
 BridgeMap builtin_bridge_map(std::string_view text, const SimulatorNames& names);
 
 // The value an integer or bit line stores for a property value, before it is cut to the
-// offset's bytes: nullopt when the property is not a finite number or the result does not fit
-// the offset's bytes, read as signed or unsigned. Bit lines give 0 or 1 << bit.
-std::optional<std::int64_t> integer_offset_value(const MapLine& line, double property);
-// The value a floating line stores; nullopt when it is not finite.
-std::optional<double> floating_offset_value(const MapLine& line, double property);
+// offset's bytes (read as signed or unsigned): nullopt when the property is not a finite
+// number; a result beyond what the bytes hold is set to the nearest limit, and `clamped`
+// (when given) tells it. Bit lines give 0 or 1 << bit.
+std::optional<std::int64_t> integer_offset_value(const MapLine& line, double property,
+                                                 bool* clamped = nullptr);
+// The value a floating line stores: nullopt when the property is not a finite number; a
+// result beyond the double range is set to its nearest limit, and `clamped` tells it.
+std::optional<double> floating_offset_value(const MapLine& line, double property,
+                                            bool* clamped = nullptr);
 
 // The property value for the offset's bytes (little-endian, `line.size` of them; integers
 // read as signed): the reverse of the two above. Nullopt for bit lines, a scale of 0, or a

@@ -4,6 +4,8 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -192,7 +194,7 @@ TEST(FgfsBuiltinMap, EveryLineConvertsDocumentedValuesBothWays) {
   EXPECT_EQ(covered.size(), map.lines.size()) << "a built-in line without a documented value";
 }
 
-TEST(BridgeMapConversion, RefusesValuesTheOffsetCannotHold) {
+TEST(BridgeMapConversion, SetsValuesBeyondTheOffsetToItsNearestLimit) {
   std::string error;
   const auto map = parse_fgfs_map(
       "0x0C4C 1 int /a 1 0 read\n0x0580 4 int /b 11930464.711111 0 read\n"
@@ -200,17 +202,41 @@ TEST(BridgeMapConversion, RefusesValuesTheOffsetCannotHold) {
       "p", error);
   ASSERT_TRUE(map) << error;
   const auto& lines = map->lines;
-  EXPECT_EQ(integer_offset_value(lines[0], 255), 255);    // unsigned reading
-  EXPECT_EQ(integer_offset_value(lines[0], -128), -128);  // signed reading
-  EXPECT_EQ(integer_offset_value(lines[0], 256), std::nullopt);
-  EXPECT_EQ(integer_offset_value(lines[0], -129), std::nullopt);
-  EXPECT_EQ(integer_offset_value(lines[1], 359.99), 4294847991);
-  EXPECT_EQ(integer_offset_value(lines[1], 360), std::nullopt);
-  EXPECT_EQ(integer_offset_value(lines[2], 1e19), static_cast<std::int64_t>(10000000000000000000u));
-  EXPECT_EQ(integer_offset_value(lines[2], 2e19), std::nullopt);
-  EXPECT_EQ(integer_offset_value(lines[0], NAN), std::nullopt);
-  EXPECT_EQ(floating_offset_value(lines[3], 1e10), std::nullopt);  // beyond the double range
-  EXPECT_EQ(property_value(lines[0], 0xFF), -1);                   // written bytes read as signed
+  constexpr double HIGHEST = std::numeric_limits<double>::max();
+  struct Case {
+    std::size_t line;
+    double property;
+    std::optional<double> stored;  // the double, or the integer (its 8 bytes read as signed)
+    bool clamped;
+  };
+  const std::vector<Case> cases{
+      {0, 255, 255, false},    // unsigned reading
+      {0, -128, -128, false},  // signed reading
+      {0, 256, 255, true},
+      {0, -152.4, -128, true},  // a CDI at -3 dots on a signed byte: at its stop
+      {1, 359.99, 4294847991, false},
+      {1, 360, 4294967295, true},
+      {2, 1e19, static_cast<double>(static_cast<std::int64_t>(10000000000000000000u)), false},
+      {2, 2e19, -1, true},  // all 8 bytes set: the unsigned reading's highest
+      {2, -1e30, static_cast<double>(std::numeric_limits<std::int64_t>::min()), true},
+      {0, NAN, std::nullopt, false},
+      {3, 1e10, HIGHEST, true},  // beyond the double range
+      {3, -1e10, -HIGHEST, true},
+      {3, INFINITY, std::nullopt, false},
+  };
+  for (const Case& c : cases) {
+    const MapLine& line = lines[c.line];
+    bool clamped = !c.clamped;
+    std::optional<double> stored;
+    if (line.kind == MapKind::floating) {
+      stored = floating_offset_value(line, c.property, &clamped);
+    } else if (const auto integer = integer_offset_value(line, c.property, &clamped)) {
+      stored = static_cast<double>(*integer);
+    }
+    EXPECT_EQ(stored, c.stored) << line.property << " " << c.property;
+    EXPECT_EQ(clamped, c.clamped) << line.property << " " << c.property;
+  }
+  EXPECT_EQ(property_value(lines[0], 0xFF), -1);  // written bytes read as signed
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ std::optional<BridgeMap> load_map_file(const char* program, const std::optional<
   if (!path) return builtin;
   const FileContents file = read_whole_file(*path);
   if (file.access == FileAccess::none) {
-    std::cerr << program << ": cannot read the map " << *path << " (not a readable file)\n";
+    std::cerr << program << ": cannot read the map " << *path << ": it "
+              << file_problem_text(file.problem) << "\n";
     exit_code = 1;
     return std::nullopt;
   }
@@ -125,7 +126,7 @@ bool end_signal_received() { return interrupted.load(); }
 
 int run_bridge_program(const BridgeRun& run) {
   std::string error;
-  const auto socket = make_platform_udp_socket(run.listen, run.peer, error);
+  const auto socket = make_platform_udp_socket(run.listen, run.peer, run.accept, error);
   if (!socket) {
     std::cerr << run.program << ": " << error << "\n";
     return 1;

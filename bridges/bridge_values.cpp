@@ -16,9 +16,16 @@ std::string offset_name(std::uint32_t offset) {
 }
 
 // Adds `line`'s value for `property` to `offsets` (a bit line to its word's value, found in
-// `words`); false when it has none.
-bool add_offset_value(const MapLine& line, double property, std::vector<OffsetValue>& offsets,
-                      std::unordered_map<std::uint32_t, std::size_t>& words) {
+// `words`), or nothing for a property that is not a finite number; `clamped` tells whether the
+// value was set to the offset's nearest limit.
+void add_offset_value(const MapLine& line, double property, std::vector<OffsetValue>& offsets,
+                      std::unordered_map<std::uint32_t, std::size_t>& words, bool& clamped) {
+  const auto integer = line.kind == MapKind::floating
+                           ? std::nullopt
+                           : integer_offset_value(line, property, &clamped);
+  const auto real = line.kind == MapKind::floating ? floating_offset_value(line, property, &clamped)
+                                                   : std::nullopt;
+  if (!integer && !real) return;
   std::size_t at = offsets.size();
   if (line.kind == MapKind::bit) at = words.try_emplace(line.offset, at).first->second;
   if (at == offsets.size()) {
@@ -28,14 +35,8 @@ bool add_offset_value(const MapLine& line, double property, std::vector<OffsetVa
     value.floating = line.kind == MapKind::floating;
   }
   OffsetValue& word = offsets[at];
-  if (line.kind == MapKind::floating) {
-    const auto value = floating_offset_value(line, property);
-    if (value) word.real = *value;
-    return value.has_value();
-  }
-  const auto value = integer_offset_value(line, property);
-  if (value) word.integer |= *value;
-  return value.has_value();
+  if (real) word.real = *real;
+  if (integer) word.integer |= *integer;
 }
 
 }  // namespace
@@ -55,16 +56,18 @@ std::string OffsetValue::text() const {
   return head + std::string(number, end);
 }
 
-std::optional<std::vector<OffsetValue>> offset_values(std::span<const MapLine* const> reads,
-                                                      std::span<const double> values,
-                                                      std::string& error) {
+std::vector<OffsetValue> offset_values(std::span<const MapLine* const> reads,
+                                       std::span<const double> values,
+                                       std::vector<std::string>* clamped) {
   std::vector<OffsetValue> offsets;
   std::unordered_map<std::uint32_t, std::size_t> words;
   for (std::size_t i = 0; i < reads.size() && i < values.size(); ++i) {
     const MapLine& line = *reads[i];
-    if (!add_offset_value(line, values[i], offsets, words)) {
-      error = line.property + " gives a value that " + offset_name(line.offset) + " cannot hold";
-      return std::nullopt;
+    bool at_limit = false;
+    add_offset_value(line, values[i], offsets, words, at_limit);
+    if (at_limit && clamped) {
+      clamped->push_back(line.property + " = " + std::to_string(values[i]) + ", beyond what " +
+                         offset_name(line.offset) + " holds");
     }
   }
   return offsets;

@@ -27,11 +27,12 @@ struct OffsetValue {
 };
 
 // The offsets of the read lines `reads` for their values `values` (one per line, same order),
-// one per offset in the order of first appearance. Nullopt, with the reason in `error`, when a
-// value is not finite or gives a value its offset cannot hold: nothing of it may be used.
-std::optional<std::vector<OffsetValue>> offset_values(std::span<const MapLine* const> reads,
-                                                      std::span<const double> values,
-                                                      std::string& error);
+// one per offset in the order of first appearance. A value that is not a finite number gives
+// its line nothing; one beyond what its offset holds is set to the offset's nearest limit and
+// described in `clamped` (when given): "PROPERTY = VALUE, beyond what 0xOFFSET holds".
+std::vector<OffsetValue> offset_values(std::span<const MapLine* const> reads,
+                                       std::span<const double> values,
+                                       std::vector<std::string>* clamped = nullptr);
 
 // The offsets as --print shows them: each one's text, separated by blanks.
 std::string offsets_text(std::span<const OffsetValue> offsets);

@@ -9,16 +9,15 @@ class FgfsFrontEnd final : public BridgeFrontEnd {
  public:
   FgfsFrontEnd(const BridgeMap& map, UdpSocket& socket) : map_(map), socket_(socket) {}
 
-  std::optional<std::vector<ReadValue>> decode(std::string_view datagram,
-                                               std::string& error) override {
+  std::optional<DecodedValues> decode(std::string_view datagram, std::string& error) override {
     const auto frame = decode_frame(map_, datagram, error);
     if (!frame) return std::nullopt;
-    std::vector<ReadValue> values;
-    values.reserve(frame->properties.size());
+    DecodedValues decoded;
+    decoded.values.reserve(frame->properties.size());
     for (std::size_t i = 0; i < frame->properties.size(); ++i) {
-      values.push_back({i, frame->properties[i]});
+      decoded.values.push_back({i, frame->properties[i]});
     }
-    return values;
+    return decoded;
   }
 
   void send_writes(const WriteBack& writes) override {

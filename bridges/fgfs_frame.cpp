@@ -1,5 +1,8 @@
 #include "bridges/fgfs_frame.h"
 
+#include <cmath>
+#include <limits>
+
 #include "bridges/decimal.h"
 
 namespace kavri {
@@ -33,6 +36,19 @@ std::optional<std::vector<std::string_view>> split_fields(std::string_view line,
   return fields;
 }
 
+// What FlightGear's printf prints for a value that is not a number: NaN or infinite, which
+// the frame carries so that it is left out alone.
+std::optional<double> not_a_number(std::string_view field) {
+  const bool negative = field.starts_with('-');
+  if (negative || field.starts_with('+')) field.remove_prefix(1);
+  if (field == "nan" || field == "NaN" || field == "NAN") return std::nan("");
+  if (field == "inf" || field == "Inf" || field == "INF" || field == "infinity") {
+    return negative ? -std::numeric_limits<double>::infinity()
+                    : std::numeric_limits<double>::infinity();
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<Frame> decode_frame(const BridgeMap& map, std::string_view datagram,
@@ -44,17 +60,16 @@ std::optional<Frame> decode_frame(const BridgeMap& map, std::string_view datagra
   frame.properties.reserve(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view field = (*fields)[i];
-    const auto property = field.size() <= MAX_FRAME_FIELD ? parse_decimal(field) : std::nullopt;
-    const std::string where = "field " + std::to_string(i + 1) + " (" + lines[i]->property + ")";
+    auto property = field.size() <= MAX_FRAME_FIELD ? parse_decimal(field) : std::nullopt;
+    if (!property) property = not_a_number(field);
     if (!property) {
-      error = where + " is not a finite decimal number";
+      error = "field " + std::to_string(i + 1) + " (" + lines[i]->property +
+              ") is not a decimal number";
       return std::nullopt;
     }
     frame.properties.push_back(*property);
   }
-  auto offsets = offset_values(lines, frame.properties, error);
-  if (!offsets) return std::nullopt;
-  frame.offsets = std::move(*offsets);
+  frame.offsets = offset_values(lines, frame.properties);
   return frame;
 }
 

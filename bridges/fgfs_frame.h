@@ -18,13 +18,15 @@ namespace kavri {
 constexpr std::size_t MAX_FRAME_FIELD = 64;
 
 struct Frame {
-  std::vector<double> properties;    // one per read line, in map order
+  std::vector<double> properties;    // one per read line, in map order; NaN or infinite ones too
   std::vector<OffsetValue> offsets;  // one per offset, in the order of first appearance
 };
 
 // The frame in `datagram` (one line; a final "\n" or "\r\n" is allowed), or nullopt with the
-// reason in `error`: not exactly one field per read line, a field that is not a finite
-// decimal number or longer than MAX_FRAME_FIELD, or a value that its offset cannot hold.
+// reason in `error`: not exactly one field per read line, or a field that is neither a decimal
+// number nor printf's "nan" or "inf" (signed or not), or longer than MAX_FRAME_FIELD. The
+// offsets leave out the values that are not finite and hold the others, those beyond their
+// offset set to its nearest limit.
 std::optional<Frame> decode_frame(const BridgeMap& map, std::string_view datagram,
                                   std::string& error);
 

@@ -18,6 +18,9 @@ std::optional<FgfsOptions> parse_fgfs_options(std::span<const std::string_view> 
     } else if (arg == "--write-protocol") {
       if (value.empty()) return std::nullopt;  // "" would name the root folder
       options.protocol_dir = std::string(value);
+    } else if (arg == "--accept") {
+      if (value.empty()) return std::nullopt;
+      options.accept = std::string(value);
     } else if (arg == "--listen" || arg == "--send") {
       const auto endpoint = parse_udp_endpoint(value);
       if (!endpoint) return std::nullopt;

@@ -15,14 +15,15 @@ struct FgfsOptions {
   std::optional<std::string> map_file;      // --map FILE; none: the built-in map
   UdpEndpoint listen{"127.0.0.1", 5510};    // --listen HOST:PORT, FlightGear's output
   UdpEndpoint send{"127.0.0.1", 5511};      // --send HOST:PORT, FlightGear's input
+  std::optional<std::string> accept;        // --accept HOST; none: --send's host
   std::optional<std::string> protocol_dir;  // --write-protocol DIR
   bool print = false;                       // --print
   std::optional<std::int64_t> run_for_ms;   // --run-for SECONDS
 };
 
 inline constexpr const char* FGFS_USAGE =
-    "usage: kavri-fgfs [--map FILE] [--listen HOST:PORT] [--send HOST:PORT] [--print]\n"
-    "                  [--run-for SECONDS]\n"
+    "usage: kavri-fgfs [--map FILE] [--listen HOST:PORT] [--send HOST:PORT] [--accept HOST]\n"
+    "                  [--print] [--run-for SECONDS]\n"
     "       kavri-fgfs --write-protocol DIR\n"
     "       kavri-fgfs --help | --version\n"
     "Feeds the Kavri driver from FlightGear: receives FlightGear's generic-protocol output,\n"
@@ -30,6 +31,7 @@ inline constexpr const char* FGFS_USAGE =
     "  --map FILE            the offset map (default: the built-in Cessna 172P map)\n"
     "  --listen HOST:PORT    where FlightGear's output arrives (default 127.0.0.1:5510)\n"
     "  --send HOST:PORT      where FlightGear reads its input (default 127.0.0.1:5511)\n"
+    "  --accept HOST         the host whose frames are taken (default: --send's host)\n"
     "  --write-protocol DIR  write DIR{/}kavri.xml, FlightGear's protocol file for the map, and "
     "exit\n"
     "  --print               print each frame's offsets: $OFFSET:SIZE=VALUE ...\n"

@@ -52,11 +52,17 @@ std::optional<sockaddr_in> resolve(const UdpEndpoint& endpoint, std::string& err
   return address;
 }
 
+std::string address_text(const sockaddr_in& address) {
+  char host[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &address.sin_addr, host, sizeof host);
+  return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
+}
+
 class Win32UdpSocket final : public UdpSocket {
  public:
   Win32UdpSocket(std::unique_ptr<WinsockUse> winsock, SOCKET s, const sockaddr_in& peer,
-                 std::uint16_t port)
-      : winsock_(std::move(winsock)), socket_(s), peer_(peer), port_(port) {}
+                 in_addr accepted, std::uint16_t port)
+      : winsock_(std::move(winsock)), socket_(s), peer_(peer), accepted_(accepted), port_(port) {}
   ~Win32UdpSocket() override { closesocket(socket_); }
 
   std::optional<std::size_t> receive(std::span<char> buffer, Millis wait) override {
@@ -66,16 +72,25 @@ class Win32UdpSocket final : public UdpSocket {
     timeval timeout{static_cast<long>(wait.count() / 1000),
                     static_cast<long>(wait.count() % 1000 * 1000)};
     if (select(0, &readable, nullptr, nullptr, &timeout) <= 0) return std::nullopt;
+    sockaddr_in sender{};
+    int length = sizeof sender;
     // A datagram larger than the buffer fails with WSAEMSGSIZE: dropped, never cut.
-    const int got = recv(socket_, buffer.data(), static_cast<int>(buffer.size()), 0);
+    const int got = recvfrom(socket_, buffer.data(), static_cast<int>(buffer.size()), 0,
+                             reinterpret_cast<sockaddr*>(&sender), &length);
     if (got < 0) return std::nullopt;
+    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != accepted_.s_addr) {
+      note_refused_sender(address_text(sender));
+      return std::nullopt;
+    }
     return static_cast<std::size_t>(got);
   }
 
   bool send(std::string_view datagram) override {
     const int sent = sendto(socket_, datagram.data(), static_cast<int>(datagram.size()), 0,
                             reinterpret_cast<const sockaddr*>(&peer_), sizeof peer_);
-    return sent == static_cast<int>(datagram.size());
+    if (sent == static_cast<int>(datagram.size())) return true;
+    note_failed_send(sent < 0 ? last_error_text("cannot send") : "sent in part");
+    return false;
   }
 
   std::uint16_t local_port() const override { return port_; }
@@ -84,13 +99,15 @@ class Win32UdpSocket final : public UdpSocket {
   std::unique_ptr<WinsockUse> winsock_;
   SOCKET socket_;
   sockaddr_in peer_;
+  in_addr accepted_;
   std::uint16_t port_;
 };
 
 }  // namespace
 
 std::unique_ptr<UdpSocket> make_platform_udp_socket(const UdpEndpoint& local,
-                                                    const UdpEndpoint& peer, std::string& error) {
+                                                    const UdpEndpoint& peer,
+                                                    const std::string& accept, std::string& error) {
   auto winsock = std::make_unique<WinsockUse>();
   if (!winsock->started()) {
     error = last_error_text("cannot start Winsock");
@@ -98,7 +115,8 @@ std::unique_ptr<UdpSocket> make_platform_udp_socket(const UdpEndpoint& local,
   }
   const auto local_address = resolve(local, error);
   const auto peer_address = local_address ? resolve(peer, error) : std::nullopt;
-  if (!peer_address) return nullptr;
+  const auto accepted = peer_address ? resolve({accept, 0}, error) : std::nullopt;
+  if (!accepted) return nullptr;
   const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (s == INVALID_SOCKET) {
     error = last_error_text("cannot create a UDP socket");
@@ -119,7 +137,7 @@ std::unique_ptr<UdpSocket> make_platform_udp_socket(const UdpEndpoint& local,
     closesocket(s);
     return nullptr;
   }
-  return std::make_unique<Win32UdpSocket>(std::move(winsock), s, *peer_address,
+  return std::make_unique<Win32UdpSocket>(std::move(winsock), s, *peer_address, accepted->sin_addr,
                                           ntohs(bound.sin_port));
 }
 

@@ -24,6 +24,14 @@ void WriteBack::take_reported(std::span<const double> properties) {
   }
 }
 
+void WriteBack::forget_written() {
+  for (Field& field : fields_) {
+    field.written_bytes = 0;
+    field.written_mask = 0;
+    field.written.reset();
+  }
+}
+
 WriteBack::WriteEffect WriteBack::take_client_write(std::uint32_t offset,
                                                     std::span<const std::uint8_t> bytes) {
   WriteEffect effect = WriteEffect::none;
@@ -38,8 +46,10 @@ WriteBack::WriteEffect WriteBack::take_client_write(std::uint32_t offset,
       const std::uint64_t byte = bytes[static_cast<std::size_t>(at - offset)];
       field.written_bytes =
           (field.written_bytes & ~(std::uint64_t{0xFF} << (8 * i))) | byte << (8 * i);
+      field.written_mask = static_cast<std::uint8_t>(field.written_mask | 1u << i);
     }
-    const auto value = property_value(line, field.written_bytes);
+    const bool whole = field.written_mask == (1u << line.size) - 1;
+    const auto value = whole ? property_value(line, field.written_bytes) : std::nullopt;
     if (value && value != field.written) {
       field.written = value;
       effect = WriteEffect::new_value;

@@ -18,8 +18,11 @@ class WriteBack {
     const MapLine* line = nullptr;
     std::optional<std::size_t> read_index;  // its place among the read lines, for "both"
     std::uint64_t written_bytes = 0;        // what the driver's writes left in its bytes
-    std::optional<double> written;          // the variable's value they give
-    std::optional<double> reported;         // the simulator's value, for "both" lines
+    std::uint8_t written_mask = 0;          // which of its bytes they reached (bit i: byte i)
+    // The variable's value they give, once they reached every byte of it: a byte the driver
+    // has not written is the server's, never part of a lever's position.
+    std::optional<double> written;
+    std::optional<double> reported;  // the simulator's value, for "both" lines
   };
 
   explicit WriteBack(const BridgeMap& map);
@@ -30,6 +33,10 @@ class WriteBack {
   // A driver's write of `bytes` at `offset`: whether it reached a write line, and whether it
   // changed the value of one.
   WriteEffect take_client_write(std::uint32_t offset, std::span<const std::uint8_t> bytes);
+
+  // The driver's writes are forgotten, the simulator's values kept: a new connection of the
+  // driver sends nothing until it writes again.
+  void forget_written();
 
   // One per write line, in map order.
   const std::vector<Field>& fields() const { return fields_; }

@@ -71,15 +71,29 @@ std::optional<std::vector<RrefValue>> decode_rref_answer(std::string_view datagr
   return values;
 }
 
+std::string becn_beacon(std::uint16_t port, std::string_view computer_name) {
+  std::string out("BECN\0\x01\x02", 7);  // major 1, minor 2
+  put_u32(out, 1);                       // X-Plane
+  put_u32(out, 120000);                  // version 12.00
+  put_u32(out, 1);                       // master
+  out += static_cast<char>(port & 0xFF);
+  out += static_cast<char>(port >> 8);
+  out.append(computer_name);
+  out += '\0';
+  return out;
+}
+
 std::optional<std::uint16_t> beacon_port(std::string_view datagram) {
   // Header 5, versions 2, host id 4, version 4, role 4, port 2.
   constexpr std::size_t PORT_AT = 19;
   if (datagram.size() < PORT_AT + 2 || datagram.substr(0, 5) != std::string_view("BECN\0", 5)) {
     return std::nullopt;
   }
+  // Version 1 is the layout read here; another major version may move its fields.
+  const auto major = static_cast<unsigned char>(datagram[5]);
   const std::uint32_t host = get_u32(datagram, 7);
   const std::uint32_t role = get_u32(datagram, 15);
-  if (host != 1 || role != 1) return std::nullopt;
+  if (major != 1 || host != 1 || role != 1) return std::nullopt;
   const auto port =
       static_cast<std::uint16_t>(static_cast<unsigned char>(datagram[PORT_AT]) |
                                  static_cast<unsigned char>(datagram[PORT_AT + 1]) << 8);

@@ -42,8 +42,11 @@ std::optional<std::vector<RrefValue>> decode_rref_answer(std::string_view datagr
                                                          std::string& error);
 
 // The port X-Plane announces in a BECN beacon (its address is the beacon's sender), or nullopt
-// for anything else: another header, too short, another application than X-Plane, or an
-// X-Plane that is not the master computer (an external visual answers nothing).
+// for anything else: another header, too short, a major version other than 1, another
+// application than X-Plane, or an X-Plane that is not the master computer (an external visual
+// answers nothing).
 std::optional<std::uint16_t> beacon_port(std::string_view datagram);
+// A beacon of a master X-Plane 12 listening on `port`: for stand-ins.
+std::string becn_beacon(std::uint16_t port, std::string_view computer_name);
 
 }  // namespace kavri

@@ -3,6 +3,21 @@
 #include "bridges/bridge_options.h"
 
 namespace kavri {
+namespace {
+
+// True for a dotted IPv4 address of 224.0.0.0 and above: multicast groups, reserved ones and
+// the broadcast address, none of which is one X-Plane.
+bool group_or_broadcast(std::string_view host) {
+  const auto dot = host.find('.');
+  const auto first = parse_whole_number(host.substr(0, dot), 3);
+  return dot != std::string_view::npos && first && *first >= 224 && *first <= 255;
+}
+
+bool is_one_xplane(const UdpEndpoint& endpoint) {
+  return endpoint.port != 0 && !group_or_broadcast(endpoint.host);
+}
+
+}  // namespace
 
 std::optional<XplaneOptions> parse_xplane_options(std::span<const std::string_view> args) {
   XplaneOptions options;
@@ -19,7 +34,7 @@ std::optional<XplaneOptions> parse_xplane_options(std::span<const std::string_vi
       options.map_file = std::string(value);
     } else if (arg == "--xplane" || arg == "--listen") {
       const auto endpoint = parse_udp_endpoint(value);
-      if (!endpoint) return std::nullopt;
+      if (!endpoint || (arg == "--xplane" && !is_one_xplane(*endpoint))) return std::nullopt;
       (arg == "--xplane" ? options.xplane : options.listen) = *endpoint;
       xplane_given = xplane_given || arg == "--xplane";
     } else if (arg == "--rate") {

@@ -67,6 +67,10 @@ TEST(XplaneBeacon, GivesTheMasterXplanesPortOnly) {
   EXPECT_EQ(beacon_port(beacon(1, 1, 0)), std::nullopt);
   EXPECT_EQ(beacon_port(beacon(1, 1, 49000).substr(0, 20)), std::nullopt);
   EXPECT_EQ(beacon_port("BECN" + beacon(1, 1, 49000).substr(5)), std::nullopt);
+  std::string major_2 = beacon(1, 1, 49000);
+  major_2[5] = 2;
+  EXPECT_EQ(beacon_port(major_2), std::nullopt) << "another layout";
+  EXPECT_EQ(becn_beacon(49000, "simulator"), beacon(1, 1, 49000));
 }
 
 TEST(XplaneMap, NamesMustFitTheRequestField) {

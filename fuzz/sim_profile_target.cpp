@@ -27,11 +27,15 @@ void fuzz_sim_profile(Bytes input) {
     expect(std::is_sorted(track.keys.begin(), track.keys.end(),
                           [](const auto& a, const auto& b) { return a.time_ms < b.time_ms; }),
            "a track's keys are in time order");
+    // At each key, past it, and halfway from the previous one, where a ramp is furthest from
+    // both its ends.
+    std::int64_t previous = 0;
     for (const auto& key : track.keys) {
-      for (std::int64_t t : {key.time_ms / 2, key.time_ms, LAST}) {
+      for (std::int64_t t : {previous + (key.time_ms - previous) / 2, key.time_ms, LAST}) {
         const auto value = profile->value_at(track, t);
         expect(!value || std::isfinite(*value), "a track's value is a number");
       }
+      previous = key.time_ms;
     }
   }
   for (std::int64_t t : {std::int64_t{0}, std::int64_t{1000}, LAST}) profile->apply(space, t);

@@ -4,19 +4,22 @@
 # that holds every value still. Once the link is up and the first pass (half a second per
 # module) is over, the driver's threads are watched for SECONDS from /proc: processor time
 # (schedstat, to the nanosecond), wake-ups (voluntary and involuntary context switches) and
-# resident memory. With --floor, a program with the driver's two waits and no work at all is
-# watched the same way: what the waits alone cost on this machine.
+# resident memory. With --no-analog, the same bus without analog inputs (no module has an
+# analog offset, so a pass sends no analog request). With --floor, a program with the driver's
+# two waits and no work at all is watched the same way: what the waits alone cost on this
+# machine.
 #
-#   scripts/idle-cpu.sh [--floor] [BUILD_DIR] [SECONDS]    (defaults: build, 30)
+#   scripts/idle-cpu.sh [--floor | --no-analog] [BUILD_DIR] [SECONDS]    (defaults: build, 30)
 #
 # Prints "name value" lines, then one line per thread: "thread TID cpu% wakeups/s".
 set -euo pipefail
 
 floor=false
-if [ "${1:-}" = --floor ]; then
-  floor=true
-  shift
-fi
+analog=true
+case "${1:-}" in
+  --floor) floor=true && shift ;;
+  --no-analog) analog=false && shift ;;
+esac
 build=$(cd "${1:-build}" && pwd)
 seconds=${2:-30}
 # The start-up pause, the exploration, the link monitor's first turn and the first pass.
@@ -88,8 +91,10 @@ for ((i = 1; i <= 51; ++i)); do
     printf 'output%d_offset = $%04X\noutput%d_offset_length = 1\n' \
       "$output" $((0x1003 + 8 * (i - 1) + output)) "$output"
   done
-  printf 'analog_offset = $%04X\nanalog_offset_length = 2\nanalog_value = 100\n' \
-    $((0x2000 + 2 * (i - 1)))
+  if $analog; then
+    printf 'analog_offset = $%04X\nanalog_offset_length = 2\nanalog_value = 100\n' \
+      $((0x2000 + 2 * (i - 1)))
+  fi
 done > "$work/bench/bus51.ini"
 printf '0 $1000:2 5000\n' > "$work/sim/steady.txt"
 

@@ -4,22 +4,19 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "simlink/area_posix.h"
 #include "simlink/endpoint_posix.h"
+#include "simlink/ipc_frames.h"
 #include "simlink/ipc_records.h"
 
 namespace kavri {
 namespace {
-
-constexpr std::size_t MAX_FRAME = IPC_FRAME_HEADER + IPC_MAX_NAME;
 
 // Bounds each receive on `fd` to `limit` (0: no bound).
 void limit_receives(int fd, std::chrono::milliseconds limit) {
@@ -74,38 +71,29 @@ void PosixConnection::mark_quiet() {
 void PosixConnection::answer_requests() {
   NamedArea area;
   std::vector<std::uint8_t> copy(IPC_AREA_SIZE);
-  // Requests arrive one at a time, each usually whole in one receive; room for two lets a
-  // client that sends the next one early lose nothing.
-  std::array<std::uint8_t, 2 * MAX_FRAME> frames;
-  std::size_t held = 0;
+  RequestFrameReader frames;
   bool bounded = false;  // whether receives are bounded, as they are while a request is partial
   for (;;) {
-    const ssize_t got = recv(fd_, frames.data() + held, frames.size() - held, 0);
+    const std::span<std::uint8_t> room = frames.room();
+    const ssize_t got = recv(fd_, room.data(), room.size(), 0);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return;
-    held += static_cast<std::size_t>(got);
-    std::size_t at = 0;
-    while (held - at >= IPC_FRAME_HEADER) {
-      const std::uint8_t* frame = frames.data() + at;
-      const std::uint32_t length = load_le32(frame + 12);
-      if (load_le32(frame) != IPC_FRAME_TAG || length == 0 || length > IPC_MAX_NAME) {
-        return;  // not this protocol, or not this version of it
-      }
-      if (held - at < IPC_FRAME_HEADER + length) break;
-      const std::string_view name(reinterpret_cast<const char*>(frame) + IPC_FRAME_HEADER, length);
+    frames.received(static_cast<std::size_t>(got));
+    for (;;) {
+      RequestFrame frame;
+      const RequestFrameReader::Next next = frames.next(frame);
+      if (next == RequestFrameReader::Next::partial) break;
+      if (next == RequestFrameReader::Next::foreign) return;
       std::uint8_t reply[IPC_REPLY_SIZE];
-      store_le32(reply, load_le32(frame + 4));
-      store_le32(reply + 4, serve_area(area, name, load_le32(frame + 8), copy, space_, on_write_));
+      store_le32(reply, frame.sequence);
+      store_le32(reply + 4, serve_area(area, frame.name, frame.used, copy, space_, on_write_));
       if (send(fd_, reply, sizeof reply, MSG_NOSIGNAL) != sizeof reply) return;
       mark_quiet();
-      at += IPC_FRAME_HEADER + length;
     }
-    std::memmove(frames.data(), frames.data() + at, held - at);
-    held -= at;
     // The rest of a request comes within the client's attempt, or the connection is dropped
     // (the receive times out): a half-sent request never holds a place for ever.
-    if ((held > 0) != bounded) {
-      bounded = held > 0;
+    if (frames.partial() != bounded) {
+      bounded = frames.partial();
       limit_receives(fd_, bounded ? IPC_ATTEMPT_BOUND : std::chrono::milliseconds(0));
     }
   }

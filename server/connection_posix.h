@@ -1,7 +1,7 @@
 // One client's connection to the POSIX server, served on a thread of its own that blocks in
 // its receive (a stop shuts the socket down, which ends the receive): no poll stands between a
 // request and its answer. Each request is carried out on a copy of the client's area and
-// answered with the request's sequence number (simlink/endpoint_posix.h).
+// answered with the request's sequence number (simlink/ipc_frames.h).
 #pragma once
 
 #include <atomic>

@@ -27,7 +27,7 @@ class EditorRig {
   // The modules found on the bus, by address, in table order; the selector shows entry 0.
   EditorRig(Toolkit& toolkit, std::vector<std::uint8_t> addresses)
       : ui(toolkit), card(virtual_modules(addresses)) {
-    ui.create_window({MAIN_WINDOW, "Kavri", {355, 124, 557, 378}, true, true, true});
+    ui.create_window({MAIN_WINDOW, "Kavri", {355, 124, 557, 378}, true, true, true, {}});
     ControlSpec slider = control(MainControl::position_slider_1, ControlKind::slider);
     slider.range_max = 255;
     ui.add_control(MAIN_WINDOW, slider);

@@ -91,9 +91,39 @@ std::vector<std::uint8_t> png_of(const std::uint8_t* bgr, int width, int height,
   return png;
 }
 
+BOOL CALLBACK paint_window(HWND window, LPARAM still_invalid) {
+  if (!IsWindowVisible(window)) return TRUE;
+  RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  if (GetUpdateRect(window, nullptr, FALSE)) *reinterpret_cast<bool*>(still_invalid) = true;
+  return TRUE;
+}
+
+// Waits until every window of this thread has painted what it had to and the painting has
+// reached the screen: GDI's batch flushed, and a display that copies the windows' pictures in
+// its own time (Wine, when the thread looks for messages) given that time. Messages stay
+// queued for the program. False when a window still had something to paint after a few
+// seconds.
+bool windows_drawn() {
+  const ULONGLONG give_up = GetTickCount64() + 10000;
+  for (;;) {
+    bool still_invalid = false;
+    EnumThreadWindows(GetCurrentThreadId(), paint_window, reinterpret_cast<LPARAM>(&still_invalid));
+    GdiFlush();
+    MSG waiting;
+    PeekMessageW(&waiting, nullptr, 0, 0, PM_NOREMOVE);
+    if (!still_invalid) break;
+    if (GetTickCount64() > give_up) return false;
+    Sleep(10);
+  }
+  Sleep(50);
+  MSG waiting;
+  PeekMessageW(&waiting, nullptr, 0, 0, PM_NOREMOVE);
+  return true;
+}
+
 // The part `area` of the screen, saved as a PNG file.
 bool save_area(const std::string& png_path, RECT area) {
-  if (png_path.empty()) return false;
+  if (png_path.empty() || !windows_drawn()) return false;
   std::error_code ignored;
   std::filesystem::remove(png_path, ignored);  // so that an old picture never passes for new
   const int width = area.right - area.left, height = area.bottom - area.top;

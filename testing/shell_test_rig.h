@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "server/in_process_transport.h"
@@ -67,8 +68,11 @@ struct ShellRig {
     return true;
   }
 
-  // From now on the link reaches a simulator whose offsets are `space`.
-  void serve_simulator() { transport = make_in_process_transport(space); }
+  // From now on the link reaches a simulator whose offsets are `space`; `on_write` sees each
+  // of the driver's writes.
+  void serve_simulator(WriteObserver on_write = {}) {
+    transport = make_in_process_transport(space, IpcServerClass::uipcmain, std::move(on_write));
+  }
 
   ScratchDirectory files;
   FakeEnv env;

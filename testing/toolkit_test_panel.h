@@ -49,7 +49,7 @@ inline ControlSpec ranged(ControlSpec s, int max, int tick_step = 0) {
 // The window "Paramètres" with its controls; the list holds "50", "12" and "7". Each toolkit's
 // tests give the backlight slider its own height.
 inline bool build_test_panel(Toolkit& ui, int backlight_height) {
-  if (!ui.create_window({kPanel, "Paramètres", kPanelGeometry, true, true, true})) return false;
+  if (!ui.create_window({kPanel, "Paramètres", kPanelGeometry, true, true, true, {}})) return false;
   using K = ControlKind;
   ControlSpec graduation = spec(kGraduation, K::label, {150, 35, 50, 30}, "-20", Align::right);
   graduation.font = FontId::large;

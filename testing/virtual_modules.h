@@ -32,6 +32,14 @@ inline VirtualModule linear_module(std::uint8_t address, std::uint16_t gauge1_of
   return module;
 }
 
+// `module` with an analog input (a lever) written as 2 bytes at `offset`, reporting `value`.
+inline VirtualModule with_lever(VirtualModule module, std::uint16_t offset, std::uint16_t value) {
+  module.set_param(Param::analog_offset, offset);
+  module.set_param(Param::analog_offset_length, 2);
+  module.analog_value = value;
+  return module;
+}
+
 // `count` modules at consecutive addresses from `first_address`, all of gauge type 1.
 inline std::vector<VirtualModule> modules_at(int first_address, int count) {
   std::vector<VirtualModule> modules;

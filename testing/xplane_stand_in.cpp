@@ -34,20 +34,25 @@ std::string field_name(const char* bytes, std::size_t size) {
 
 }  // namespace
 
-bool XplaneStandIn::start(std::uint16_t port) {
+bool XplaneStandIn::start(std::uint16_t port, const std::string& host, bool beacon) {
   stop();
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (fd_ < 0 || bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  // The beacon leaves from the interface of `host`, as X-Plane's from its network's.
+  if (fd_ < 0 || inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1 ||
+      (beacon && setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &address.sin_addr,
+                            sizeof address.sin_addr) != 0) ||
+      bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     stop();
     return false;
   }
   port_ = ntohs(address.sin_port);
+  beacon_ = beacon;
+  next_beacon_ms_ = 0;
   thread_ = std::jthread([this](std::stop_token stop) { serve(stop); });
   return true;
 }
@@ -79,7 +84,7 @@ std::size_t XplaneStandIn::subscriptions() const {
   return subscriptions_.size();
 }
 
-std::vector<std::pair<std::int32_t, std::string>> XplaneStandIn::requests() const {
+std::vector<XplaneStandIn::Request> XplaneStandIn::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
 }
@@ -103,6 +108,7 @@ void XplaneStandIn::serve(std::stop_token stop) {
       }
     }
     answer(now_ms());
+    announce(now_ms());
   }
 }
 
@@ -113,7 +119,7 @@ void XplaneStandIn::take(const char* bytes, std::size_t size, std::uint32_t host
     const auto frequency = static_cast<std::int32_t>(read_u32(bytes + 5));
     const auto index = static_cast<std::int32_t>(read_u32(bytes + 9));
     const std::string name = field_name(bytes + 13, 400);
-    requests_.emplace_back(frequency, name);
+    requests_.push_back({frequency, index, name});
     std::erase_if(subscriptions_, [&](const Subscription& s) {
       return s.host == host && s.port == port && s.index == index;
     });
@@ -140,17 +146,28 @@ void XplaneStandIn::answer(std::int64_t now) {
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = address.first;
     to.sin_port = address.second;
-    for (std::size_t first = 0; first < subscriptions.size(); first += PAIRS_PER_ANSWER) {
-      std::vector<RrefValue> pairs;
-      for (std::size_t i = first; i < subscriptions.size() && i < first + PAIRS_PER_ANSWER; ++i) {
-        const auto found = values_.find(subscriptions[i]->name);
-        pairs.push_back({subscriptions[i]->index, found == values_.end() ? 0.0f : found->second});
-      }
-      const std::string datagram = rref_answer(pairs);
-      sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-             sizeof to);
+    // X-Plane packs every pair due for one subscriber in one answer.
+    std::vector<RrefValue> pairs;
+    for (const Subscription* subscription : subscriptions) {
+      const auto found = values_.find(subscription->name);
+      pairs.push_back({subscription->index, found == values_.end() ? 0.0f : found->second});
     }
+    const std::string datagram = rref_answer(pairs);
+    sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+           sizeof to);
   }
+}
+
+void XplaneStandIn::announce(std::int64_t now) {
+  if (!beacon_ || now < next_beacon_ms_) return;
+  next_beacon_ms_ = now + 1000;
+  sockaddr_in group{};
+  group.sin_family = AF_INET;
+  group.sin_port = htons(BEACON_PORT);
+  inet_pton(AF_INET, BEACON_GROUP, &group.sin_addr);
+  const std::string datagram = becn_beacon(port_, "stand-in");
+  sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&group),
+         sizeof group);
 }
 
 }  // namespace kavri::testing

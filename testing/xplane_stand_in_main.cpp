@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
   while (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   xplane.stop();
   for (const auto& [name, value] : xplane.drefs()) std::printf("DREF %s %g\n", name.c_str(), value);
-  for (const auto& [frequency, name] : xplane.requests()) {
-    std::printf("RREF %d %s\n", static_cast<int>(frequency), name.c_str());
+  for (const auto& request : xplane.requests()) {
+    std::printf("RREF %d %s\n", static_cast<int>(request.frequency), request.name.c_str());
   }
   return 0;
 }

@@ -5,9 +5,8 @@
 #include "base/number_text.h"
 #include "base/text_excerpt.h"
 #include "config/ascii_names.h"
-#include "config/file_access.h"
+#include "config/file_problem.h"
 #include "config/prefs.h"
-#include "config/prefs_format.h"
 
 namespace kavri {
 
@@ -16,26 +15,23 @@ namespace {
 constexpr const char* kAddressKey = "address";
 constexpr const char* kAnalogValueKey = "analog_value";
 
-// The group names of the file, in order, read with the same line rules as the preferences
-// file itself. Null (with `error` set) when the file is unusable as a bench.
-std::optional<std::vector<std::string>> group_names(const std::string& path, std::string& error) {
-  const FileContents contents = read_whole_file(path);
-  if (contents.access == FileAccess::none) {
-    error = "Impossible de lire le fichier de modules " + excerpt(path);
+// Opens the file in `prefs`, read as every preferences file is (its encoding included), and
+// gives its group names in order. Null (with `error` set) when the file is unusable as a bench.
+std::optional<std::vector<std::string>> open_modules_file(Prefs& prefs, const std::string& path,
+                                                          std::string& error) {
+  if (!prefs.open(path)) {
+    error = "Impossible de lire le fichier de modules " + excerpt(path) +
+            std::string(file_problem_text_fr(prefs.problem()));
     return std::nullopt;
   }
-  std::string_view text = contents.bytes;
-  if (text.starts_with(UTF8_MARK)) text.remove_prefix(UTF8_MARK.size());
-  std::vector<std::string> names;
+  std::vector<std::string> names = prefs.group_names();
   std::unordered_set<std::string> seen;  // lower-case names
-  for (const auto& entry : parse_prefs_text(text)) {
-    if (entry.kind != PrefsEntry::Kind::group) continue;
+  for (const std::string& name : names) {
     // Groups are found whatever their letter case: two names that differ only by it are one.
-    if (!seen.insert(ascii_lower(entry.name)).second) {
-      error = "Le groupe [" + excerpt(entry.name) + "] apparait deux fois dans " + excerpt(path);
+    if (!seen.insert(ascii_lower(name)).second) {
+      error = "Le groupe [" + excerpt(name) + "] apparait deux fois dans " + excerpt(path);
       return std::nullopt;
     }
-    names.push_back(entry.name);
   }
   if (names.empty()) {
     error = "Aucun module (aucun groupe) dans le fichier " + excerpt(path);
@@ -72,13 +68,9 @@ bool is_offset(Param param) {
 
 std::optional<std::vector<VirtualModule>> load_bench_modules(const std::string& path,
                                                              std::string& error) {
-  const auto groups = group_names(path, error);
-  if (!groups) return std::nullopt;
   Prefs prefs;
-  if (!prefs.open(path)) {
-    error = "Impossible de lire le fichier de modules " + excerpt(path);
-    return std::nullopt;
-  }
+  const auto groups = open_modules_file(prefs, path, error);
+  if (!groups) return std::nullopt;
   std::vector<VirtualModule> modules;
   for (const auto& group : *groups) {
     prefs.select_group(group);
@@ -95,15 +87,11 @@ std::optional<std::vector<VirtualModule>> load_bench_modules(const std::string& 
 
 bool save_bench_modules(const std::string& path, const std::vector<VirtualModule>& modules,
                         std::string& error) {
-  const auto groups = group_names(path, error);
+  Prefs prefs;
+  const auto groups = open_modules_file(prefs, path, error);
   if (!groups) return false;
   if (groups->size() != modules.size()) {
     error = "Le fichier de modules " + excerpt(path) + " ne compte plus un groupe par module";
-    return false;
-  }
-  Prefs prefs;
-  if (!prefs.open(path)) {
-    error = "Impossible de lire le fichier de modules " + excerpt(path);
     return false;
   }
   for (std::size_t i = 0; i < modules.size(); ++i) {

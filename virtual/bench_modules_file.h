@@ -1,6 +1,7 @@
 // The virtual bus of kavri-bench: the modules file (--modules FILE) and the built-in demo bench.
 //
-// A modules file is a preferences file with one group per module, the group name free. The
+// A modules file is a preferences file with one group per module, the group name free, read in
+// the encodings every preferences file may have (the code page, UTF-8 or UTF-16 with its mark). The
 // card reports the modules in the file's group order. Keys: `address`, every parameter field
 // under its record name (`gauge1_type`, `gauge1_offset`, ... `output2_inverted`), and
 // `analog_value`, the value the module reports; numbers follow the number text rule ($0BC0,

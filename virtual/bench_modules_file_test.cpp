@@ -122,6 +122,36 @@ TEST(BenchModulesFile, UnusableFilesAreRefusedWithAMessage) {
   EXPECT_EQ(read_file(one), "[a]\naddress=1\n");
 }
 
+// `text` (ASCII) as UTF-16 with its mark.
+std::string utf16(std::string_view text, bool big_endian) {
+  std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : text) bytes += big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+  return bytes;
+}
+
+// A modules file is read as any preferences file is: a UTF-16 file (as Notepad saves one) loads
+// its modules and is saved back in UTF-16; plain text behind a UTF-16 mark is refused, never
+// taken for modules of all-zero keys.
+TEST(BenchModulesFile, IsReadInTheEncodingsOfEveryPreferencesFile) {
+  for (const bool big_endian : {false, true}) {
+    const std::string path = scratch_file("bench_utf16.ini", utf16(kBench, big_endian));
+    std::string error;
+    auto modules = load_bench_modules(path, error);
+    ASSERT_TRUE(modules) << error;
+    ASSERT_EQ(modules->size(), 2u);
+    EXPECT_EQ((*modules)[0].param(Param::gauge1_offset), 0x0E8C);
+    EXPECT_EQ((*modules)[1].address, 12);
+    (*modules)[1].address = 14;
+    ASSERT_TRUE(save_bench_modules(path, *modules, error)) << error;
+    EXPECT_TRUE(read_file(path).starts_with(big_endian ? "\xFE\xFF" : "\xFF\xFE"));
+    EXPECT_EQ((*load_bench_modules(path, error))[1].address, 14);
+  }
+  std::string error;
+  const std::string mangled = scratch_file("bench_mangled.ini", "\xFF\xFE" + std::string(kBench));
+  EXPECT_FALSE(load_bench_modules(mangled, error));
+  EXPECT_NE(error.find("bench_mangled.ini"), std::string::npos);
+}
+
 TEST(DemoBench, FourModulesWithVariedGaugeTypes) {
   const auto bench = demo_bench();
   ASSERT_EQ(bench.size(), 4u);

@@ -65,13 +65,11 @@ std::string calibration_key(CalibrationKind kind, int point, std::string_view ad
   return key;
 }
 
-PrefsOpening load_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
-                               const std::string& path) {
-  const bool any = std::any_of(gauges.begin(), gauges.end(), in_tables);
-  if (!any) return PrefsOpening::opened;  // nothing to load: the file is not even looked at
-  Prefs prefs;
-  // When the file cannot be read, created or found, every read below gives 0.
-  const PrefsOpening opening = prefs.open_or_create(path);
+namespace {
+
+// Reads the points of every gauge of `gauges` (those inside the tables) from the open file.
+void read_points(Prefs& prefs, CalibrationTables& tables,
+                 std::span<const CalibrationGauge> gauges) {
   for (CalibrationKind kind :
        {CalibrationKind::suction, CalibrationKind::oat, CalibrationKind::fuel}) {
     prefs.select_group(calibration_group(kind));
@@ -91,8 +89,29 @@ PrefsOpening load_calibrations(CalibrationTables& tables, std::span<const Calibr
       }
     }
   }
+}
+
+}  // namespace
+
+PrefsOpening load_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
+                               const std::string& path) {
+  const bool any = std::any_of(gauges.begin(), gauges.end(), in_tables);
+  if (!any) return PrefsOpening::opened;  // nothing to load: the file is not even looked at
+  Prefs prefs;
+  // When the file cannot be read, created or found, every read below gives 0.
+  const PrefsOpening opening = prefs.open_or_create(path);
+  read_points(prefs, tables, gauges);
   prefs.close();
   return opening;
+}
+
+FileProblem read_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
+                              const std::string& path) {
+  Prefs prefs;
+  if (!prefs.open(path)) return prefs.problem();
+  read_points(prefs, tables, gauges);
+  prefs.close();
+  return FileProblem::none;
 }
 
 PrefsOpening load_calibration(CalibrationTables& tables, int module_index,

@@ -65,6 +65,11 @@ struct CalibrationGauge {
 PrefsOpening load_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
                                const std::string& path = CALIBRATION_FILE);
 
+// The same from an existing file only, for a reader that must not create one: nothing is
+// changed when the file cannot be read, and the problem tells why (none when it was read).
+FileProblem read_calibrations(CalibrationTables& tables, std::span<const CalibrationGauge> gauges,
+                              const std::string& path);
+
 // load_calibrations of a single gauge.
 PrefsOpening load_calibration(CalibrationTables& tables, int module_index,
                               std::string_view address_text, int gauge,

@@ -6,21 +6,26 @@
 #include <string>
 #include <string_view>
 
+#include "config/file_problem.h"
+
 namespace kavri {
 
 enum class FileAccess { none, read_only, read_write };
 
 struct FileContents {
-  FileAccess access = FileAccess::none;  // none: not a readable regular file
+  FileAccess access = FileAccess::none;  // none: not read, `problem` tells why
+  FileProblem problem = FileProblem::none;
   std::string bytes;
 };
 
-// Reads the regular file at `path` whole and tells whether it could also have been opened for
-// writing. Never blocks on a FIFO or a device: anything but a regular file gives `none`.
+// Reads the regular file at `path` whole, opened for reading only, and tells whether it could
+// also be written. The path's type is looked at before anything is opened, so a FIFO or a
+// device is never opened at all. Anything but a regular file, and a file larger than
+// MAX_FILE_BYTES, gives `none` with its problem; nothing is changed at the path.
 FileContents read_whole_file(const std::string& path);
 
-// True when `path` can be written: an existing regular file that is writable (its content is
-// left as it is), or a missing file that has just been created empty.
+// True when `path` can be written: an existing regular file that is writable (looked at, never
+// opened), or a missing file that has just been created empty.
 bool prepare_file_for_writing(const std::string& path);
 
 // Replaces the content of `path` by `bytes`. The bytes go to a temporary file beside it, are

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -16,9 +17,12 @@ namespace kavri {
 
 namespace {
 
-// Opens without blocking (a FIFO would otherwise wait for a writer) and keeps the descriptor
-// only for regular files.
+// Opens regular files only: the type is looked at first, so a FIFO or a device is never opened
+// (opening one may block or have effects of its own); should one take the file's place
+// meanwhile, the open does not block and the descriptor is dropped.
 int open_regular(const std::string& path, int flags, mode_t mode = 0) {
+  struct stat before {};
+  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) return -1;
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
   if (fd < 0) return -1;
   struct stat st {};
@@ -184,30 +188,51 @@ bool replace_by_rename(const std::string& target, const struct stat* old, std::s
 }  // namespace
 
 FileContents read_whole_file(const std::string& path) {
-  FileContents result;
-  int fd = open_regular(path, O_RDWR);
-  result.access = FileAccess::read_write;
-  if (fd < 0) {
-    fd = open_regular(path, O_RDONLY);
-    result.access = FileAccess::read_only;
+  const auto refused = [](FileProblem problem) {
+    return FileContents{FileAccess::none, problem, {}};
+  };
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return refused(errno == ENOENT || errno == ENOTDIR ? FileProblem::missing
+                                                       : FileProblem::unreadable);
   }
-  if (fd < 0) return FileContents{};
+  if (!S_ISREG(st.st_mode)) return refused(FileProblem::not_a_file);
+  if (static_cast<std::uintmax_t>(st.st_size) > MAX_FILE_BYTES) {
+    return refused(FileProblem::too_large);
+  }
+  const int fd = open_regular(path, O_RDONLY);
+  if (fd < 0) return refused(FileProblem::unreadable);
+  FileContents result;
+  result.bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ::close(fd);
-      return FileContents{};
+      return refused(FileProblem::unreadable);
     }
     if (n == 0) break;
+    // A file that grows while it is read is held to the same limit.
+    if (result.bytes.size() + static_cast<std::size_t>(n) > MAX_FILE_BYTES) {
+      ::close(fd);
+      return refused(FileProblem::too_large);
+    }
     result.bytes.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
+  // Whether it could be written is asked, not tried: opening it for writing would tell
+  // whoever watches the file of a write that never comes.
+  const bool writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  result.access = writable ? FileAccess::read_write : FileAccess::read_only;
   return result;
 }
 
 bool prepare_file_for_writing(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    return S_ISREG(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  }
   const int fd = open_regular(path, O_WRONLY | O_CREAT, 0666);
   if (fd < 0) return false;
   ::close(fd);

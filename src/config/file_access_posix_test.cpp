@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "config/file_access.h"
+#include "config/gauge_config.h"
 #include "config/prefs.h"
 #include "testing/files.h"
 
@@ -80,6 +83,57 @@ TEST_F(PrefsFile, RewriteKeepsTheOwnerAndHardLinksAndWorksInAFolderClosedToNewFi
     return unprivileged.close();
   }));
   EXPECT_EQ(read_file(file), "backlight = 3\r\n");
+}
+
+// The opens and closes of one path, as whoever watches the file sees them.
+class OpenWatch {
+ public:
+  explicit OpenWatch(const std::string& path) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    ::inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
+  }
+  ~OpenWatch() { ::close(fd_); }
+  // The events seen so far, or-ed together.
+  std::uint32_t seen() const {
+    std::uint32_t mask = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        mask |= event->mask;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return mask;
+  }
+
+ private:
+  int fd_;
+};
+
+// A file that is only read is opened for reading only, so that no watcher is told of a write;
+// a FIFO or a device is never opened at all, whatever is asked of it.
+TEST_F(PrefsFile, FilesOnlyReadAreOpenedForReadingAndOtherThingsNotOpened) {
+  const std::string file = path("a.jcf");
+  write_file(file, "[jauge]\r\nString_offset1 = $0BC0\r\n");
+  const OpenWatch file_watch(file);
+  const std::string_view keys[] = {"String_offset1"};
+  EXPECT_TRUE(read_gauge_config(file, keys));
+  EXPECT_EQ(read_whole_file(file).access, FileAccess::read_write);
+  EXPECT_TRUE(prepare_file_for_writing(file));
+  const std::uint32_t file_events = file_watch.seen();
+  EXPECT_NE(file_events & IN_CLOSE_NOWRITE, 0u);
+  EXPECT_EQ(file_events & IN_CLOSE_WRITE, 0u);
+
+  const std::string fifo = path("fifo.ini");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const OpenWatch fifo_watch(fifo);
+  EXPECT_EQ(read_whole_file(fifo).problem, FileProblem::not_a_file);
+  EXPECT_FALSE(prepare_file_for_writing(fifo));
+  EXPECT_FALSE(replace_file(fifo, "x"));
+  Prefs prefs;
+  EXPECT_FALSE(prefs.open(fifo));
+  EXPECT_FALSE(prefs.create(fifo));
+  EXPECT_EQ(fifo_watch.seen() & IN_OPEN, 0u);
 }
 
 }  // namespace

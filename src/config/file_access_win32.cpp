@@ -138,28 +138,59 @@ std::wstring full_path(const std::string& path) {
 }  // namespace
 
 FileContents read_whole_file(const std::string& path) {
+  const auto refused = [](FileProblem problem) {
+    return FileContents{FileAccess::none, problem, {}};
+  };
   const std::wstring wide = full_path(path);
-  FileContents result;
-  result.access = FileAccess::read_write;
-  HANDLE handle = open_regular(wide, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
-  if (handle == INVALID_HANDLE_VALUE) {
-    handle = open_regular(wide, GENERIC_READ, OPEN_EXISTING);
-    result.access = FileAccess::read_only;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    // Device names (NUL, CON) have no attributes either: opening them below tells them apart.
+    if (missing) return refused(FileProblem::missing);
+  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return refused(FileProblem::not_a_file);
   }
+  // Opened for reading only; whether it could be written is told by its attributes.
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return refused(FileProblem::unreadable);
   FileHandle file(handle);
-  if (!file.valid()) return FileContents{};
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return refused(FileProblem::not_a_file);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return refused(FileProblem::unreadable);
+  if (static_cast<unsigned long long>(size.QuadPart) > MAX_FILE_BYTES) {
+    return refused(FileProblem::too_large);
+  }
+  FileContents result;
+  result.bytes.reserve(static_cast<std::size_t>(size.QuadPart));
   char buffer[65536];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return FileContents{};
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+      return refused(FileProblem::unreadable);
+    }
     if (got == 0) break;
+    // A file that grows while it is read is held to the same limit.
+    if (result.bytes.size() + got > MAX_FILE_BYTES) return refused(FileProblem::too_large);
     result.bytes.append(buffer, got);
   }
+  const bool read_only =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  result.access = read_only ? FileAccess::read_only : FileAccess::read_write;
   return result;
 }
 
 bool prepare_file_for_writing(const std::string& path) {
-  FileHandle file(open_regular(full_path(path), GENERIC_WRITE, OPEN_ALWAYS));
+  const std::wstring wide = full_path(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    // An existing file is looked at, not opened for writing.
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
+    FileHandle probe(open_regular(wide, GENERIC_READ, OPEN_EXISTING));
+    return probe.valid();
+  }
+  FileHandle file(open_regular(wide, GENERIC_WRITE, OPEN_ALWAYS));
   return file.valid();
 }
 

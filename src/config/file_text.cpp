@@ -1,5 +1,7 @@
 #include "config/file_text.h"
 
+#include <algorithm>
+
 #include "base/utf16_text.h"
 #include "config/code_page.h"
 #include "config/prefs_format.h"
@@ -60,6 +62,12 @@ std::optional<FileText> decode_file_text(std::string_view bytes) {
   if (bytes.size() % 2 != 0) return std::nullopt;
   const auto units = utf16_units(bytes, !little);
   if (!units) return std::nullopt;
+  // Text of a preferences file has line breaks, "=", "[" or Latin letters, all below U+0100.
+  // UTF-16 with none of them is other bytes behind a mark (FF FE before plain text): read as
+  // UTF-16 it would be one meaningless line, and rewriting it would lose what it holds.
+  const bool latin =
+      std::any_of(units->begin(), units->end(), [](char16_t u) { return u < 0x100; });
+  if (!units->empty() && !latin) return std::nullopt;
   return FileText{little ? FileEncoding::utf16le : FileEncoding::utf16be, utf16_to_utf8(*units)};
 }
 

@@ -18,7 +18,8 @@ struct FileText {
 };
 
 // Nullopt when the bytes are not text of their encoding: UTF-16 of an odd length or with an
-// unpaired surrogate, which could not be written back as it was.
+// unpaired surrogate, which could not be written back as it was, or UTF-16 without a single
+// character below U+0100 (no line break, no "=", no Latin letter: plain bytes behind a mark).
 std::optional<FileText> decode_file_text(std::string_view bytes);
 
 // The file's bytes: the mark of its encoding, then `text`. A UTF-8 file starts with the mark

@@ -15,8 +15,18 @@ bool write_gauge_config(const std::string& path, std::span<const GaugeConfigLine
 
 std::optional<GaugeConfigTexts> read_gauge_config(const std::string& path,
                                                   std::span<const std::string_view> keys) {
+  FileProblem problem = FileProblem::none;
+  return read_gauge_config(path, keys, problem);
+}
+
+std::optional<GaugeConfigTexts> read_gauge_config(const std::string& path,
+                                                  std::span<const std::string_view> keys,
+                                                  FileProblem& problem) {
   Prefs prefs;
-  if (!prefs.open(path)) return std::nullopt;
+  if (!prefs.open(path)) {
+    problem = prefs.problem();
+    return std::nullopt;
+  }
   prefs.select_group(GAUGE_CONFIG_GROUP);
   GaugeConfigTexts config;
   config.texts.reserve(keys.size());

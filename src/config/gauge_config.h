@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "config/file_problem.h"
+
 namespace kavri {
 
 inline constexpr std::string_view GAUGE_CONFIG_GROUP = "jauge";
@@ -35,8 +37,11 @@ struct GaugeConfigTexts {
   bool found = false;
 };
 
-// nullopt when the file cannot be opened.
+// nullopt when the file cannot be read; `problem`, when given, then tells why.
 std::optional<GaugeConfigTexts> read_gauge_config(const std::string& path,
                                                   std::span<const std::string_view> keys);
+std::optional<GaugeConfigTexts> read_gauge_config(const std::string& path,
+                                                  std::span<const std::string_view> keys,
+                                                  FileProblem& problem);
 
 }  // namespace kavri

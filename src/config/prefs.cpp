@@ -1,9 +1,10 @@
 #include "config/prefs.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
 #include "config/ascii_names.h"
 #include "config/file_access.h"
@@ -52,30 +53,93 @@ bool nothing_at(const std::string& path) {
   return status.type() == std::filesystem::file_type::not_found;
 }
 
+// Places (of names kept elsewhere) sorted by name in any letter case, the first place of a name
+// first: four bytes per name, where a hash table of lower-case copies would take tens.
+class NameIndex {
+ public:
+  // Adds places in increasing order, then sort() makes the index of them.
+  void push(std::size_t place) { places_.push_back(static_cast<std::uint32_t>(place)); }
+  template <typename NameAt>
+  void sort(const NameAt& name_at) {
+    std::stable_sort(places_.begin(), places_.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return ascii_name_less(name_at(a), name_at(b));
+    });
+  }
+  // The first place of `name`, if any.
+  template <typename NameAt>
+  std::optional<std::size_t> find(std::string_view name, const NameAt& name_at) const {
+    const auto at = std::lower_bound(places_.begin(), places_.end(), name,
+                                     [&](std::uint32_t place, std::string_view n) {
+                                       return ascii_name_less(name_at(place), n);
+                                     });
+    if (at == places_.end() || !same_ascii_name(name_at(*at), name)) return std::nullopt;
+    return *at;
+  }
+  // Adds a place that comes after all others, so after those of the same name.
+  template <typename NameAt>
+  void add(std::size_t place, const NameAt& name_at) {
+    const auto at = std::upper_bound(places_.begin(), places_.end(), name_at(place),
+                                     [&](std::string_view n, std::uint32_t other) {
+                                       return ascii_name_less(n, name_at(other));
+                                     });
+    places_.insert(at, static_cast<std::uint32_t>(place));
+  }
+
+ private:
+  std::vector<std::uint32_t> places_;
+};
+
+// One comment or key line as kept in memory: its name and value in one string, a few tens of
+// bytes a line where two strings would take twice that.
+class StoredEntry {
+ public:
+  explicit StoredEntry(PrefsEntry&& e)
+      : kind_(e.kind),
+        name_size_(static_cast<std::uint32_t>(e.name.size())),
+        text_(std::move(e.name)) {
+    text_ += e.value;
+  }
+  PrefsEntry::Kind kind() const { return kind_; }
+  std::string_view name() const { return std::string_view(text_).substr(0, name_size_); }
+  std::string_view value() const { return std::string_view(text_).substr(name_size_); }
+  void set(std::string_view name, std::string_view value) {
+    text_.assign(name).append(value);
+    name_size_ = static_cast<std::uint32_t>(name.size());
+  }
+
+ private:
+  PrefsEntry::Kind kind_;
+  std::uint32_t name_size_;
+  std::string text_;
+};
+
 // The entries under one group header (or, for the first group, before any header), with an
 // index of their keys built on the first search. Kept small: a file may hold millions of
 // group lines, most of them never searched.
 struct PrefsGroup {
-  std::optional<std::string> header;  // the group's name; none for the keys before the first
-  std::vector<PrefsEntry> entries;    // comments and keys, in file order
-  // Lower-case key -> first entry; made on the first search.
-  std::unique_ptr<std::unordered_map<std::string, std::size_t>> key_index;
+  std::optional<std::string> header;     // the group's name; none for the keys before the first
+  std::vector<StoredEntry> entries;      // comments and keys, in file order
+  std::unique_ptr<NameIndex> key_index;  // the places of the keys in `entries`, once searched
 
-  PrefsEntry* find_key(std::string_view key) {
+  std::string_view name_at(std::size_t i) const { return entries[i].name(); }
+
+  StoredEntry* find_key(std::string_view key) {
+    const auto name = [this](std::size_t i) { return name_at(i); };
     if (!key_index) {
-      key_index = std::make_unique<std::unordered_map<std::string, std::size_t>>();
-      for (std::size_t i = 0; i < entries.size(); ++i) index_entry(i);
+      key_index = std::make_unique<NameIndex>();
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].kind() == PrefsEntry::Kind::key) key_index->push(i);
+      }
+      key_index->sort(name);
     }
-    const auto found = key_index->find(ascii_lower(key));
-    return found == key_index->end() ? nullptr : &entries[found->second];
+    const auto found = key_index->find(key, name);
+    return found ? &entries[*found] : nullptr;
   }
-  void append(PrefsEntry entry) {
-    entries.push_back(std::move(entry));
-    if (key_index) index_entry(entries.size() - 1);
-  }
-  void index_entry(std::size_t i) {
-    if (entries[i].kind == PrefsEntry::Kind::key)
-      key_index->emplace(ascii_lower(entries[i].name), i);
+  void append(PrefsEntry&& entry) {
+    const bool key = entry.kind == PrefsEntry::Kind::key;
+    entries.emplace_back(std::move(entry));
+    if (key_index && key)
+      key_index->add(entries.size() - 1, [this](std::size_t i) { return name_at(i); });
   }
 };
 
@@ -83,7 +147,8 @@ struct PrefsGroup {
 
 struct Prefs::Impl {
   std::vector<PrefsGroup> groups = std::vector<PrefsGroup>(1);  // [0]: the keys of no group
-  std::unordered_map<std::string, std::size_t> group_index;     // lower-case name -> first group
+  // The places of the named groups in `groups`, once a group has been searched for by name.
+  std::optional<NameIndex> group_index;
   std::string path;
   bool has_file = false;    // opened or created: writes go to memory and to `path` at close
   bool remembered = false;  // nothing was at the path: writes go to memory, close creates it
@@ -91,25 +156,42 @@ struct Prefs::Impl {
   bool created = false;  // the file is to hold exactly the entries at close
   FileEncoding encoding = FileEncoding::code_page;
   bool modified = false;
-  bool dropped = false;                // a write had no file to go to
-  std::size_t selected = 0;            // the selected group (0: no group)
-  std::optional<std::string> pending;  // a selected group that does not exist yet
+  bool dropped = false;                     // a write had no file to go to
+  FileProblem problem = FileProblem::none;  // why the last open failed
+  std::size_t selected = 0;                 // the selected group (0: no group)
+  std::optional<std::string> pending;       // a selected group that does not exist yet
+
+  std::string_view group_name_at(std::size_t i) const { return *groups[i].header; }
 
   void add_group(std::string name) {
-    group_index.try_emplace(ascii_lower(name), groups.size());  // the first of that name
     groups.emplace_back().header = std::move(name);
-  }
-
-  // Puts an entry as read into its group.
-  void take_entry(PrefsEntry&& e) {
-    if (e.kind == PrefsEntry::Kind::group) {
-      add_group(std::move(e.name));
-    } else {
-      groups.back().entries.push_back(std::move(e));
+    if (group_index) {
+      group_index->add(groups.size() - 1, [this](std::size_t i) { return group_name_at(i); });
     }
   }
 
-  PrefsEntry* find_key(std::string_view key) {
+  // The first group of that name, in any letter case.
+  std::optional<std::size_t> find_group(std::string_view name) {
+    const auto group_name = [this](std::size_t i) { return group_name_at(i); };
+    if (!group_index) {
+      group_index.emplace();
+      for (std::size_t i = 1; i < groups.size(); ++i) group_index->push(i);
+      group_index->sort(group_name);
+    }
+    return group_index->find(name, group_name);
+  }
+
+  // Puts an entry as read into its group.
+  void take_entry(PrefsEntry&& e, const std::vector<std::uint32_t>& sizes) {
+    if (e.kind == PrefsEntry::Kind::group) {
+      add_group(std::move(e.name));
+      groups.back().entries.reserve(sizes[groups.size() - 1]);
+    } else {
+      groups.back().entries.emplace_back(std::move(e));
+    }
+  }
+
+  StoredEntry* find_key(std::string_view key) {
     return pending ? nullptr : groups[selected].find_key(key);
   }
 
@@ -118,8 +200,9 @@ struct Prefs::Impl {
   std::string file_bytes() {
     std::string text;
     for (const PrefsGroup& group : groups) {
-      if (group.header) append_prefs_line(text, {PrefsEntry::Kind::group, *group.header, {}});
-      for (const PrefsEntry& e : group.entries) append_prefs_line(text, e);
+      if (group.header) append_prefs_line(text, PrefsEntry::Kind::group, *group.header, {});
+      for (const StoredEntry& e : group.entries)
+        append_prefs_line(text, e.kind(), e.name(), e.value());
     }
     return encode_file_text(text, encoding);
   }
@@ -135,18 +218,26 @@ bool Prefs::open(const std::string& path) {
   FileContents file = read_whole_file(path);
   if (file.access == FileAccess::none) {
     impl_->remembered = nothing_at(path);
+    impl_->problem = file.problem;
     return false;
   }
   // Bytes that are not text of their encoding are a file that cannot be read, and that is
   // left as it is.
   const std::optional<FileText> text = decode_file_text(file.bytes);
-  if (!text) return false;
+  std::string().swap(file.bytes);  // the text is all that is needed from here on
+  if (!text) {
+    impl_->problem = FileProblem::not_text;
+    return false;
+  }
   impl_->has_file = true;
   impl_->read_only = file.access == FileAccess::read_only;
   impl_->encoding = text->encoding;
   // Entries go to their groups as they are read, never all at once in a list of their own.
-  impl_->groups.reserve(count_prefs_groups(text->text) + 1);
-  for_each_prefs_entry(text->text, [this](PrefsEntry&& e) { impl_->take_entry(std::move(e)); });
+  const std::vector<std::uint32_t> sizes = count_prefs_group_entries(text->text);
+  impl_->groups.reserve(sizes.size());
+  impl_->groups[0].entries.reserve(sizes[0]);
+  for_each_prefs_entry(text->text,
+                       [this, &sizes](PrefsEntry&& e) { impl_->take_entry(std::move(e), sizes); });
   return true;
 }
 
@@ -159,6 +250,8 @@ PrefsOpening Prefs::open_or_create(const std::string& path) {
 bool Prefs::create(const std::string& path) {
   close();
   impl_->path = path;
+  // What cannot be read cannot be known to be a preferences file: it is never replaced.
+  if (!nothing_at(path) && !Prefs().open(path)) return false;
   if (!prepare_file_for_writing(path)) return false;
   impl_->has_file = true;
   impl_->created = true;
@@ -169,9 +262,8 @@ bool Prefs::select_group(std::string_view name) {
   impl_->selected = 0;
   impl_->pending.reset();
   if (name.empty()) return true;
-  const auto found = impl_->group_index.find(ascii_lower(name));
-  if (found != impl_->group_index.end()) {
-    impl_->selected = found->second;
+  if (const auto found = impl_->find_group(name)) {
+    impl_->selected = *found;
     return true;
   }
   impl_->pending = single_line(name);
@@ -179,20 +271,29 @@ bool Prefs::select_group(std::string_view name) {
 }
 
 std::int32_t Prefs::read_int(std::string_view key, std::int32_t default_value) const {
-  const PrefsEntry* e = impl_->find_key(key);
-  return e ? read_decimal(e->value) : default_value;
+  const StoredEntry* e = impl_->find_key(key);
+  return e ? read_decimal(e->value()) : default_value;
 }
 
 std::string Prefs::read_string(std::string_view key, std::string_view default_value) const {
-  const PrefsEntry* e = impl_->find_key(key);
-  return std::string(e ? trim_blanks(e->value) : default_value);
+  const StoredEntry* e = impl_->find_key(key);
+  return std::string(e ? trim_blanks(e->value()) : default_value);
+}
+
+FileProblem Prefs::problem() const { return impl_->problem; }
+
+std::vector<std::string> Prefs::group_names() const {
+  std::vector<std::string> names;
+  names.reserve(impl_->groups.size() - 1);
+  for (std::size_t i = 1; i < impl_->groups.size(); ++i) names.push_back(*impl_->groups[i].header);
+  return names;
 }
 
 std::vector<std::string> Prefs::keys() const {
   std::vector<std::string> names;
   if (impl_->pending) return names;
-  for (const PrefsEntry& e : impl_->groups[impl_->selected].entries) {
-    if (e.kind == PrefsEntry::Kind::key) names.push_back(e.name);
+  for (const StoredEntry& e : impl_->groups[impl_->selected].entries) {
+    if (e.kind() == PrefsEntry::Kind::key) names.emplace_back(e.name());
   }
   return names;
 }
@@ -208,9 +309,8 @@ void Prefs::write_string(std::string_view key, std::string_view value) {
     return;
   }
   p.modified = true;
-  if (PrefsEntry* e = p.find_key(key)) {
-    e->name = single_line(key);
-    e->value = single_line(value);
+  if (StoredEntry* e = p.find_key(key)) {
+    e->set(single_line(key), single_line(value));
     return;
   }
   if (p.pending) {

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/file_problem.h"
+
 namespace kavri {
 
 // What open_or_create found at a path.
@@ -31,16 +33,20 @@ class Prefs {
 
   // prefs_open: closes the current file, reads `path` whole and parses it. A file that can be
   // read but not written is marked read-only (its changes are dropped at close). False when
-  // the file cannot be read at all. When nothing at all is at the path, the path is then
-  // remembered and close creates the file; a file that exists but cannot be read is never
-  // written (its writes are dropped), so that what it holds is not lost.
+  // the file cannot be read at all (problem() tells why). When nothing at all is at the path,
+  // the path is then remembered and close creates the file; a file that exists but cannot be
+  // read (not a regular file, not readable, larger than MAX_FILE_BYTES, UTF-16 that is no
+  // text) is never written (its writes are dropped), so that what it holds is not lost.
   bool open(const std::string& path);
+  // Why the last open failed; none after one that succeeded.
+  FileProblem problem() const;
   // open, or create when nothing is at the path (never over an existing file).
   PrefsOpening open_or_create(const std::string& path);
   // prefs_create: closes the current file and starts an empty one at `path`. A missing file
   // is created empty now; an existing one is checked for writing now and replaced at close,
   // so a crash in between leaves its old content rather than an empty file. False when it
-  // cannot be created or written; later writes are then dropped.
+  // cannot be created or written, or when a file exists there that cannot be read (as open
+  // would refuse it): later writes are then dropped.
   bool create(const std::string& path);
   // prefs_select_group: "" selects the keys before the first group (true). Otherwise the
   // first group of that name, any letter case (true); when there is none the name becomes
@@ -52,6 +58,8 @@ class Prefs {
   std::int32_t read_int(std::string_view key, std::int32_t default_value) const;
   // prefs_read_string: the value less leading and trailing blanks and tabs, or the default.
   std::string read_string(std::string_view key, std::string_view default_value) const;
+  // The names of the file's groups in file order, as spelled in the file, each occurrence.
+  std::vector<std::string> group_names() const;
   // The keys of the selected group in file order, as spelled in the file (none for a pending
   // group).
   std::vector<std::string> keys() const;

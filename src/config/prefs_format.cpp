@@ -48,10 +48,16 @@ void for_each_prefs_entry(std::string_view text, const std::function<void(PrefsE
   for_each_line(text, [&take](std::string_view line) { take(parse_line(line)); });
 }
 
-std::size_t count_prefs_groups(std::string_view text) {
-  std::size_t groups = 0;
-  for_each_line(text, [&groups](std::string_view line) { groups += line.front() == '[' ? 1 : 0; });
-  return groups;
+std::vector<std::uint32_t> count_prefs_group_entries(std::string_view text) {
+  std::vector<std::uint32_t> sizes(1, 0);
+  for_each_line(text, [&sizes](std::string_view line) {
+    if (line.front() == '[') {
+      sizes.push_back(0);
+    } else {
+      ++sizes.back();
+    }
+  });
+  return sizes;
 }
 
 std::vector<PrefsEntry> parse_prefs_text(std::string_view text) {
@@ -61,20 +67,25 @@ std::vector<PrefsEntry> parse_prefs_text(std::string_view text) {
 }
 
 void append_prefs_line(std::string& text, const PrefsEntry& entry) {
-  switch (entry.kind) {
+  append_prefs_line(text, entry.kind, entry.name, entry.value);
+}
+
+void append_prefs_line(std::string& text, PrefsEntry::Kind kind, std::string_view name,
+                       std::string_view value) {
+  switch (kind) {
     case PrefsEntry::Kind::group:
       text += '[';
-      text += entry.name;
+      text += name;
       text += ']';
       break;
     case PrefsEntry::Kind::comment:
       text += "; ";
-      text += entry.name;
+      text += name;
       break;
     case PrefsEntry::Kind::key:
-      text += entry.name;
+      text += name;
       text += " = ";
-      text += entry.value;
+      text += value;
       break;
   }
   text += "\r\n";

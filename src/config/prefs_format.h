@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -30,10 +31,13 @@ std::vector<PrefsEntry> parse_prefs_text(std::string_view text);
 // sorts them into its own structure never holds a second copy of them all.
 void for_each_prefs_entry(std::string_view text, const std::function<void(PrefsEntry&&)>& take);
 
-// How many group lines `text` holds (for a reader to reserve room for them at once).
-std::size_t count_prefs_groups(std::string_view text);
+// How many comments and keys each group of `text` holds, the keys before the first group
+// first: a reader reserves room for each group at once, never twice its size.
+std::vector<std::uint32_t> count_prefs_group_entries(std::string_view text);
 
 // Appends the line of one entry, CR LF included.
 void append_prefs_line(std::string& text, const PrefsEntry& entry);
+void append_prefs_line(std::string& text, PrefsEntry::Kind kind, std::string_view name,
+                       std::string_view value);
 
 }  // namespace kavri

@@ -188,12 +188,36 @@ TEST_F(PrefsFile, AnExistingFileThatCannotBeReadIsNeverEmptied) {
     if (prefs.open(file)) return false;
     prefs.write_int("k", 3);
     if (prefs.close()) return false;
+    if (prefs.create(file)) return false;  // as the settings are saved
+    prefs.write_int("k", 4);
+    if (prefs.close()) return false;
     auto tables = std::make_unique<CalibrationTables>();
     if (load_calibration(*tables, 0, "12", 0, file) != PrefsOpening::unreadable) return false;
     const std::vector<GaugeConfigLine> lines{{"String_offset1", "$0D0C"}};
     return !write_gauge_config(file, lines);
   }));
   EXPECT_EQ(read_file(file), original);
+}
+
+// A file above the size limit is refused whole, whatever its content, and never replaced.
+TEST_F(PrefsFile, AFileAboveTheSizeLimitIsRefusedAndLeftAsItIs) {
+  const std::string file = path("Calibrage.ini");
+  std::string bytes = "[suction]\r\nPos0A12S0 = 40\r\n";
+  bytes.resize(MAX_FILE_BYTES + 1, '\n');
+  write_file(file, bytes);
+  Prefs prefs;
+  EXPECT_EQ(prefs.open_or_create(file), PrefsOpening::unreadable);
+  EXPECT_EQ(prefs.problem(), FileProblem::too_large);
+  prefs.write_int("Pos0A12S0", 1);
+  EXPECT_FALSE(prefs.close());
+  EXPECT_FALSE(prefs.create(file));
+  prefs.write_int("backlight", 1);
+  EXPECT_FALSE(prefs.close());
+  EXPECT_TRUE(read_file(file) == bytes);
+  bytes.resize(MAX_FILE_BYTES);  // at the limit it is read
+  write_file(file, bytes);
+  EXPECT_TRUE(prefs.open(file) && prefs.select_group("suction"));
+  EXPECT_EQ(prefs.read_int("Pos0A12S0", 0), 40);
 }
 
 TEST_F(PrefsFile, AFileThatCannotBeOpenedIsCreatedAtCloseWhenWrittenTo) {

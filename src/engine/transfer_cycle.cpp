@@ -50,6 +50,8 @@ struct TransferCycle::State {
   // After a lapse, until the end of the pass: only modules after this index may be asked.
   int analog_turn_after = -1;
   BusReport input_report{};
+  // Which modules have answered an analog request in this run: only their values are written.
+  std::array<bool, MAX_MODULES> analog_answered{};
   // Gauges that a calibration window drove by hand: their position is sent again once the
   // window lets them go, wherever the needle was left.
   std::array<bool, 2 * MAX_MODULES> hand_driven{};
@@ -65,6 +67,11 @@ void TransferCycle::set_first_pass() { state_->first_pass = true; }
 void TransferCycle::resend_everything() { state_->resend = true; }
 
 void TransferCycle::run(std::stop_token stop) {
+  // An answer or a request from before the stop belongs to the link or card of then.
+  State& s = *state_;
+  s.analog_answered.fill(false);
+  s.analog_request_pending = false;
+  s.input_report = BusReport{};
   while (!stop.stop_requested() && run_pass(stop)) {
   }
 }
@@ -113,7 +120,8 @@ void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
     for (GaugeRecord& g : m.gauges) queue_read(ipc, g.offset, g.offset_length, g.value, result);
     for (OutputRecord& o : m.outputs) queue_read(ipc, o.offset, o.offset_length, o.value, result);
     const std::uint8_t analog_length = m.analog_offset_length;
-    if (m.analog_offset != 0 && has_receive_area(analog_length)) {
+    if (m.analog_offset != 0 && has_receive_area(analog_length) &&
+        s.analog_answered[static_cast<std::size_t>(i)]) {
       ipc.ipc_write(m.analog_offset, analog_length, analog_bytes(m.analog_value).data(), result);
     }
     if (reads_glide_flag(m.gauges[0].type))
@@ -166,6 +174,7 @@ void TransferCycle::analog_step(ModuleRecord& m, int j) {
   const BusReport& answer = s.input_report;
   if (answer[5] == ANALOG_MARK && answer[6] == address) {
     m.analog_value = static_cast<std::uint16_t>(answer[7] + 256 * answer[8]);
+    s.analog_answered[static_cast<std::size_t>(j)] = true;
     s.analog_request_pending = false;
   }
 }

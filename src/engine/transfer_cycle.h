@@ -49,6 +49,12 @@ class TransferCycle {
 
   // The transfer thread's body: passes until `stop` is requested. A stop wakes every wait and
   // ends the thread between two steps; the next run() begins with a fresh pass.
+  // The thread runs only while the link is up and the bus explored, so a run begins at the
+  // driver's start, at the link's return or at the card's: each run knows no module's analog
+  // value, and writes a module's value to the simulator only once the module has answered in
+  // this run. Before that, what the simulator holds is left alone: a value the module did not
+  // give (the 0 a value starts with, or one from before the lever moved) is never taken there
+  // for the lever's position.
   void run(std::stop_token stop);
 
   // One pass, its closing 5 ms wait included. False when stopped part-way.

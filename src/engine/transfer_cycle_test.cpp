@@ -31,6 +31,12 @@ class TransferCycleTest : public ::testing::Test {
   void set(std::uint32_t offset, std::uint32_t size, std::uint64_t value) {
     rig.space.set(offset, size, value);
   }
+  // The thread stopped and started again, as when the link or the card comes back.
+  void restart() {
+    std::stop_source stopped;
+    stopped.request_stop();
+    rig.cycle.run(stopped.get_token());
+  }
 
   FakeEnv env;
   TransferRig rig;
@@ -139,6 +145,26 @@ TEST_F(TransferCycleTest, AnalogValuesReachTheSimulatorOnThePassAfter) {
   EXPECT_EQ(rig.space.get(0x4002, 2), 1001u);
   pass();
   EXPECT_EQ(rig.space.get(0x4000, 2), 0xBEEFu);
+}
+
+// Until its module answers, an analog offset keeps what the simulator holds: neither the 0 the
+// value starts with nor the value from before the link or the card went away is written.
+TEST_F(TransferCycleTest, AnAnalogValueIsWrittenOnlyOnceItsModuleAnsweredInThisRun) {
+  constexpr std::uint64_t kSimulatorsOwn = 0xA5A5;
+  rig.record(0).analog_offset = 0x4000;
+  rig.record(0).analog_offset_length = 2;
+  for (const int lever : {2000, 3000}) {  // the driver's start, then a return
+    SCOPED_TRACE(lever);
+    set(0x4000, 2, kSimulatorsOwn);
+    rig.card.set_silent(true);
+    for (int i = 0; i < 30; ++i) pass();
+    EXPECT_EQ(rig.space.get(0x4000, 2), kSimulatorsOwn);
+    rig.card.set_silent(false);
+    rig.card.set_analog_value(0, static_cast<std::uint16_t>(lever));
+    for (int i = 0; i < 30; ++i) pass();
+    EXPECT_EQ(rig.space.get(0x4000, 2), static_cast<std::uint64_t>(lever));
+    restart();
+  }
 }
 
 TEST_F(TransferCycleTest, AnAnswerNamingNoModuleDoesNotStopTheRequestsForGood) {

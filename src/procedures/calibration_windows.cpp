@@ -197,10 +197,15 @@ void refresh_sliders(WindowContext& ctx, const CalibrationLayout& layout,
   }
 }
 
-void close_window(WindowContext& ctx, int window) {
-  ctx.ui.destroy_window(window);
+// The gauge goes back to the transfer cycle, and another gauge may be calibrated.
+void release_gauge(WindowContext& ctx) {
   ctx.calibrating.reset();
   ctx.calibration.hand_driven_gauge = -1;
+}
+
+void close_window(WindowContext& ctx, int window) {
+  ctx.ui.destroy_window(window);
+  release_gauge(ctx);
 }
 
 // Drives the held needle to the position of `slider`.
@@ -256,6 +261,7 @@ void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
   spec.geometry = layout.geometry;
   spec.close_box = layout.close_box;
   spec.sizable = true;
+  spec.owner = PARAMETER_WINDOW;  // in front of it, and closed with it
   ctx.ui.create_window(spec);
   add_controls(ctx.ui, layout.window, layout.controls);
   for (const SliderPlace& slider : layout.sliders) {
@@ -310,6 +316,10 @@ void install_calibration_windows(WindowContext& ctx) {
       close_window(ctx, window);
     };
   }
+  // A calibration window that closed with the parameter window lets go of its gauge too.
+  ctx.dispatch.pass_hooks.push_back([&ctx] {
+    if (ctx.calibrating && !ctx.ui.window_exists(ctx.calibrating->window)) release_gauge(ctx);
+  });
 }
 
 std::vector<CalibrationGauge> gauges_to_reload(const WindowContext& ctx) {

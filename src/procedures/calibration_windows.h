@@ -86,7 +86,8 @@ struct FuelControl {
 // gauge: its title names the module's address and the gauge, its sliders drive that needle
 // alone (the transfer cycle leaves it to them), and "Valider" saves that gauge's points. The
 // points are loaded from the calibration file; a gauge not yet calibrated is preset from its
-// course limits.
+// course limits. The window belongs to the parameter window: it stands in front of it, and
+// closes with it (its points stay in the table, as after "Annuler").
 void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
                              const CalibrationGauge& gauge);
 

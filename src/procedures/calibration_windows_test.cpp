@@ -136,20 +136,20 @@ TEST_F(CalibrationWindowsTest, NothingOpensWhileEntry50IsSelected) {
 // another "calibrage" button asks meanwhile; the transfer cycle leaves that needle to it.
 TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
   bench.record(0).gauges[0].type = 18;
-  bench.record(1).gauges[1].type = 12;
+  bench.record(0).gauges[1].type = 12;
   calibrate(1, 0);
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.title, "Calibrage jauge essence - module 7, jauge 1");
   EXPECT_EQ(bench.calibration.hand_driven_gauge, 0);
   bench.move(FuelControl::slider_50, 77);
 
-  ui.set_selection(MainControl::module_selector, 0);  // "50": no module
-  calibrate(2, 1);                                    // module 12's suction gauge
+  bench.press(ParameterControl::calibrate_2_button);  // the suction gauge beside it
   EXPECT_FALSE(ui.window_exists(SUCTION_WINDOW));
   ASSERT_EQ(ui.messages().size(), 1u);
   EXPECT_EQ(ui.messages()[0].second,
             "Un calibrage est déjà en cours (module 7, jauge 1) : validez-le ou annulez-le "
             "d'abord.");
+  ui.set_selection(MainControl::module_selector, 0);  // "50": no module
   bench.card.clear_received();
   bench.move(FuelControl::slider_75, 88);
   EXPECT_EQ(bench.card.received(),
@@ -162,6 +162,21 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(bench.calibration.hand_driven_gauge, -1);
   EXPECT_NE(testing::read_file(file()).find("Pos75A7S0 = 88"), std::string::npos);
+}
+
+// A calibration window belongs to the parameter window: "Annule" there closes it too, and its
+// gauge is let go (driven by the transfer cycle again, open to a new calibration).
+TEST_F(CalibrationWindowsTest, CancellingTheParameterWindowClosesItsCalibrationWindow) {
+  bench.record(0).gauges[0].type = 18;
+  calibrate(1, 0);
+  ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.owner, PARAMETER_WINDOW);
+  bench.press(ParameterControl::cancel_button);
+  EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_EQ(bench.calibration.hand_driven_gauge, -1);
+  calibrate(1, 0);
+  EXPECT_TRUE(ui.window_exists(FUEL_WINDOW));
+  EXPECT_TRUE(ui.messages().empty());
 }
 
 TEST_F(CalibrationWindowsTest, ValidateThatCannotSaveKeepsTheWindowAndSaysSo) {

@@ -31,7 +31,8 @@ int list_entries(Param param) {
 
 // The parameter window's 28 configuration fields, with their initial texts and states.
 void build_window(HeadlessToolkit& ui) {
-  ui.create_window({PARAMETER_WINDOW, "Paramétrages", {344, 145, 489, 505}, false, false, true});
+  ui.create_window(
+      {PARAMETER_WINDOW, "Paramétrages", {344, 145, 489, 505}, false, false, true, {}});
   for (const ParamInfo& row : param_infos()) {
     ControlSpec spec;
     spec.number = row.control;

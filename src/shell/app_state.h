@@ -77,6 +77,9 @@ struct AppState {
   Env& env;
   Toolkit& ui;
   const std::string settings_path;
+  // Main thread: the settings file exists but could not be read at start-up; it is left as it
+  // is, and the shutdown saves nothing over it.
+  bool settings_file_kept = false;
 
   ModuleTable modules;
   CalibrationTables calibration;

@@ -14,6 +14,7 @@
 #include "procedures/progress_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
+#include "testing/client_writes.h"
 #include "testing/shell_test_rig.h"
 
 namespace kavri {
@@ -61,14 +62,16 @@ class WatchedLayer final : public HidLayer {
 
 constexpr std::uint16_t kSpeedOffset = 0x0BC0;
 constexpr std::uint16_t kFlapOffset = 0x0BC2;  // stays 0: its needle's position is 0
+constexpr std::uint16_t kThrottleOffset = 0x088C;
 
 class CardUnplug : public ::testing::Test {
  protected:
-  // Module 12: two linear needles; module 20: a linear needle on the same value.
+  // Module 12: two linear needles; module 20: a linear needle on the same value, and a lever.
   CardUnplug()
       : rig({testing::linear_module(12, kSpeedOffset, kFlapOffset),
-             testing::linear_module(20, kSpeedOffset)}) {
-    rig.serve_simulator();
+             testing::with_lever(testing::linear_module(20, kSpeedOffset), kThrottleOffset,
+                                 8192)}) {
+    rig.serve_simulator(sim_writes.observer());
     rig.space.set(kSpeedOffset, 2, 8192);  // half way on both linear needles
     write_file(rig.file("Kavri.ini"), "backlight = 6\r\nmode_reduit = 0\r\n");
   }
@@ -100,6 +103,7 @@ class CardUnplug : public ::testing::Test {
     return half_way != 0 && modules[1].position1 == half_way;
   }
 
+  testing::ClientWrites sim_writes;  // the simulator's record: it outlives the rig's link
   ShellRig rig;
   WatchedLayer layer{rig.hid};
   std::unique_ptr<AppState> state;
@@ -155,6 +159,21 @@ TEST_F(CardUnplug, EachUnplugStopsTheTrafficAndEachReplugBringsTheNeedlesBack) {
   EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 6\r\nmode_reduit = 0\r\n");
   EXPECT_FALSE(testing::file_exists(rig.file("Calibrage.ini")));
   EXPECT_TRUE(rig.ui.messages().empty());
+}
+
+// After a replug the lever's value goes to the simulator only once its module answered on the
+// bus explored again: never the 0 its value starts the new bus with.
+TEST_F(CardUnplug, TheLeverIsWrittenOnlyOnceItsModuleAnsweredAfterAReplug) {
+  start();
+  ASSERT_TRUE(pass_until([&] { return !sim_writes.values_at(kThrottleOffset).empty(); }));
+  rig.card.set_unplugged(true);
+  ASSERT_TRUE(pass_until([&] { return card_shown_absent(); }));
+  rig.card.set_analog_value(1, 4096);
+  sim_writes.clear();
+  rig.card.set_unplugged(false);
+  ASSERT_TRUE(pass_until([&] { return sim_writes.values_at(kThrottleOffset).size() >= 2; }));
+  for (const std::uint64_t value : sim_writes.values_at(kThrottleOffset)) EXPECT_EQ(value, 4096u);
+  shut_down(*state);
 }
 
 // A calibration window holds module 12's first needle: after a replug it drives the needle

@@ -54,7 +54,18 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
   build_main_window(ui);
   install_main_window_handlers(*state);
   install_parameter_window(state->windows);
-  apply_settings(*state, read_settings(state->settings_path));
+  const SettingsRead settings = read_settings(state->settings_path);
+  apply_settings(*state, settings.settings);
+  if (settings.unreadable()) {
+    // Told once, on the main loop's first pass: a box here would hold up the start-up.
+    state->settings_file_kept = true;
+    state->posts.post([path = state->settings_path, problem = settings.problem](Toolkit& box_ui) {
+      box_ui.message_box("Erreur", "Je ne peux pas lire le fichier " + path +
+                                       std::string(file_problem_text_fr(problem)) +
+                                       " : il est laissé tel quel et les réglages de cette session "
+                                       "n'y seront pas enregistrés.");
+    });
+  }
   state->backlight_pending = true;
   ui.set_text(MainControl::version_label, PROGRAM_VERSION);
 
@@ -84,9 +95,11 @@ void shut_down(AppState& state) {
   // No join here waits on the simulator, whatever it does: a stop cuts every wait of the link
   // short, the wait for another thread's batch included.
   state.transfer_thread.stop_and_join();
-  const bool saved = write_settings(
-      state.settings_path, Settings{state.ui.value(MainControl::backlight_slider),
-                                    state.ui.value(MainControl::reduced_start_box) != 0 ? 1 : 0});
+  const bool saved =
+      state.settings_file_kept ||
+      write_settings(state.settings_path,
+                     Settings{state.ui.value(MainControl::backlight_slider),
+                              state.ui.value(MainControl::reduced_start_box) != 0 ? 1 : 0});
   if (!saved) {
     state.ui.message_box(
         "Erreur", "Je ne peux pas enregistrer les réglages dans le fichier " + state.settings_path);

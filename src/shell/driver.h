@@ -51,7 +51,8 @@ enum class DriverEnd {
 std::unique_ptr<AppState> start_up(const DriverPorts& ports);
 
 // The shutdown after a normal end of the main loop: stops the transfer thread and waits for
-// it, rewrites the settings file (a file that cannot be written is reported), closes the card,
+// it, rewrites the settings file (a file that cannot be written is reported; one that could
+// not be read at start-up, which start_up has told of, is left as it is), closes the card,
 // closes the simulator link. Nothing may send on the bus afterwards: the card is gone.
 void shut_down(AppState& state);
 

@@ -201,7 +201,8 @@ TEST(NormalEnd, WithoutASettingsFileStartsAtZeroAndCreatesIt) {
 
 TEST(NormalEnd, ASettingsFileThatCannotBeWrittenIsReported) {
   ShellRig rig;
-  std::filesystem::create_directory(rig.file("Kavri.ini"));  // in the file's place
+  // A link to a folder that does not exist: nothing to read, and no file can be made there.
+  std::filesystem::create_symlink(rig.file("missing/Kavri.ini"), rig.file("Kavri.ini"));
   DriverPorts ports = rig.ports();
   ports.on_started =
       after_exploration([](HeadlessToolkit& ui) { ui.user_close(MAIN_WINDOW); }, rig.ui);
@@ -209,6 +210,39 @@ TEST(NormalEnd, ASettingsFileThatCannotBeWrittenIsReported) {
   ASSERT_EQ(rig.ui.messages().size(), 1u);
   EXPECT_EQ(rig.ui.messages()[0].second,
             "Je ne peux pas enregistrer les réglages dans le fichier " + rig.file("Kavri.ini"));
+}
+
+// A settings file that exists but cannot be read is not the driver's to replace: the run starts
+// from the defaults, says so once, and saves nothing over it.
+TEST(NormalEnd, ASettingsFileThatCannotBeReadIsToldOnceAndLeftAsItIs) {
+  const std::string cases[] = {
+      std::string("\xFF\xFE"
+                  "b\0=\0"
+                  "9",
+                  7),  // UTF-16 of an odd length
+      std::string("\xFE\xFF"
+                  "\0b\0=\xD8\0\0"
+                  "9",
+                  10),  // an unpaired surrogate
+      "\xFF\xFE"
+      "backlight = 9\r\nmode_reduit = 1\r\n",  // plain text behind a mark
+  };
+  for (const std::string& bytes : cases) {
+    ShellRig rig;
+    write_file(rig.file("Kavri.ini"), bytes);
+    DriverPorts ports = rig.ports();
+    ports.on_started = after_exploration(
+        [](HeadlessToolkit& ui) {
+          ui.user_move_slider(MainControl::backlight_slider, 4);
+          ui.user_close(MAIN_WINDOW);
+        },
+        rig.ui);
+    EXPECT_EQ(run_driver(ports), DriverEnd::normal);
+    EXPECT_EQ(read_file(rig.file("Kavri.ini")), bytes);
+    ASSERT_EQ(rig.ui.messages().size(), 1u);
+    EXPECT_TRUE(rig.ui.messages()[0].second.starts_with("Je ne peux pas lire le fichier " +
+                                                        rig.file("Kavri.ini")));
+  }
 }
 
 TEST(NormalEnd, TheTimeLimitEndsTheRunAsAClose) {
@@ -245,7 +279,8 @@ void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
 // standard error: no box is shown.
 TEST(EndBySignal, NoBoxWaitsAndACancelledStrapBoxWritesNothing) {
   ShellRig rig({module_at(12, 14)});
-  std::filesystem::create_directory(rig.file("Kavri.ini"));  // in the file's place
+  // A link to a folder that does not exist: nothing to read, and no file can be made there.
+  std::filesystem::create_symlink(rig.file("missing/Kavri.ini"), rig.file("Kavri.ini"));
   bool signalled = false;
   DriverPorts ports = rig.ports();
   ports.end_requested = [&signalled] { return signalled; };

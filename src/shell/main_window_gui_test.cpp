@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "procedures/progress_window.h"
-#include "shell/main_loop.h"
+#include "shell/driver.h"
 #include "shell/main_window.h"
 #include "testing/screenshot.h"
 #include "testing/shell_test_rig.h"
@@ -35,8 +35,6 @@ TEST(MainWindowGui, ShowsTheExploredBusAndSavesAPicture) {
     return !ui->window_exists(PROGRESS_WINDOW) &&
            ui->text(MainControl::status_label) == "Déconnecté";
   }));
-  LoopEnd end;
-  for (int i = 0; i < 50; ++i) run_pass(*state, std::nullopt, end);  // time to draw
 
   EXPECT_EQ(ui->item_count(MainControl::module_selector), 4);
   EXPECT_EQ(ui->text(MainControl::module_count_label), "Nombre de modules : 3");
@@ -47,7 +45,6 @@ TEST(MainWindowGui, ShowsTheExploredBusAndSavesAPicture) {
   card.set_unplugged(true);
   ASSERT_TRUE(testing::ShellRig::pass_until(
       *state, [&] { return ui->text(MainControl::card_label) == "Carte absente"; }));
-  for (int i = 0; i < 50; ++i) run_pass(*state, std::nullopt, end);
   EXPECT_TRUE(
       save_window_screenshot(KAVRI_BINARY_DIR "/screenshots/main_window_card_absent.png", "Kavri"));
   shut_down(*state);

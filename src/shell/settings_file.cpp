@@ -4,15 +4,18 @@
 
 namespace kavri {
 
-Settings read_settings(const std::string& path) {
-  Settings settings;
+SettingsRead read_settings(const std::string& path) {
+  SettingsRead read;
   Prefs prefs;
-  if (!prefs.open(path)) return settings;
+  if (!prefs.open(path)) {
+    read.problem = prefs.problem();
+    return read;
+  }
   prefs.select_group("");
-  settings.backlight = prefs.read_int("backlight", 0);
-  settings.reduced_start = prefs.read_int("mode_reduit", 0);
+  read.settings.backlight = prefs.read_int("backlight", 0);
+  read.settings.reduced_start = prefs.read_int("mode_reduit", 0);
   prefs.close();
-  return settings;
+  return read;
 }
 
 bool write_settings(const std::string& path, const Settings& settings) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/file_problem.h"
+
 namespace kavri {
 
 struct Settings {
@@ -12,11 +14,23 @@ struct Settings {
   std::int32_t reduced_start = 0;  // "mode_reduit": 1 starts with the main window minimised
 };
 
-// A missing file or key gives 0.
-Settings read_settings(const std::string& path);
+struct SettingsRead {
+  Settings settings;
+  // Why the file was not read (none when it was, missing when nothing is there). Any other
+  // problem is a file that exists but cannot be read: the run's settings must not be saved
+  // over it.
+  FileProblem problem = FileProblem::none;
+  bool unreadable() const {
+    return problem != FileProblem::none && problem != FileProblem::missing;
+  }
+};
+
+// A missing file or key gives 0, and so does a file that cannot be read.
+SettingsRead read_settings(const std::string& path);
 
 // Creates the file anew with exactly "backlight" then "mode_reduit". False when it cannot be
-// created or written; a file that exists is then left as it was.
+// created or written, or when a file is there that cannot be read; a file that exists is then
+// left as it was.
 bool write_settings(const std::string& path, const Settings& settings);
 
 }  // namespace kavri

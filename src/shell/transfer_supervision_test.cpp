@@ -7,6 +7,7 @@
 
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
+#include "testing/client_writes.h"
 #include "testing/eventually.h"
 #include "testing/shell_test_rig.h"
 
@@ -89,6 +90,38 @@ TEST(TransferSupervision, FollowsTheLinkFlagAndReloadsTheCalibrationBeforeEachSt
 
   shut_down(*state);
   EXPECT_FALSE(state->transfer_thread.joinable());
+}
+
+// The lever's value reaches the simulator only once its module has answered since the link
+// came up: at the driver's start neither the 0 the value starts with, and after the link's
+// return not the value from before, is written first.
+TEST(TransferSupervision, ALeverIsWrittenOnlyOnceItsModuleAnsweredSinceTheLinkCameUp) {
+  constexpr std::uint16_t kThrottle = 0x088C;
+  testing::ClientWrites writes;
+  ShellRig rig({testing::with_lever(testing::module_at(12), kThrottle, 8192)});
+  rig.serve_simulator(writes.observer());
+  std::unique_ptr<AppState> state = start_up(rig.ports());
+  ASSERT_NE(state, nullptr);
+  ASSERT_TRUE(ShellRig::wait_for_exploration(*state));
+  state->posts.apply_all(rig.ui);
+  state->card_session.bus_explored = true;
+  IpcResult result;
+  ASSERT_TRUE(state->ipc.ipc_open(0, result));
+
+  for (const int lever : {8192, 4096}) {  // moved while the link was down
+    SCOPED_TRACE(lever);
+    rig.card.set_analog_value(0, static_cast<std::uint16_t>(lever));
+    state->link_up = true;
+    supervise_transfer(*state);
+    ASSERT_TRUE(testing::eventually([&] { return writes.values_at(kThrottle).size() >= 2; }));
+    for (const std::uint64_t value : writes.values_at(kThrottle)) {
+      EXPECT_EQ(value, static_cast<std::uint64_t>(lever));
+    }
+    state->link_up = false;
+    supervise_transfer(*state);
+    writes.clear();
+  }
+  shut_down(*state);
 }
 
 // A system out of threads refuses one of the three workers (started in this order:

@@ -6,20 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "simlink/ipc_frames.h"  // what travels on the socket
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_transport.h"
 
 namespace kavri {
-
-// One exchange, version 2 of the transport. The request: IPC_FRAME_TAG, a sequence number, the
-// length of the block in use (end marker included, 4 to IPC_AREA_SIZE bytes), the length n of
-// the area name (1 to IPC_MAX_NAME), then the n bytes of the name; the reply: the request's
-// sequence number, then the reply value. All 32-bit little-endian. The tag is no valid name
-// length of version 1, whose servers therefore drop a version 2 client at once.
-constexpr std::uint32_t IPC_FRAME_TAG = 0x3250494B;  // "KIP2"
-constexpr std::size_t IPC_FRAME_HEADER = 16;
-constexpr std::size_t IPC_MAX_NAME = 255;
-constexpr std::size_t IPC_REPLY_SIZE = 8;
 
 // $XDG_RUNTIME_DIR/kavri when XDG_RUNTIME_DIR names a directory, else /tmp/kavri-<uid>.
 std::string default_ipc_directory();

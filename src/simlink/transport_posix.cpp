@@ -1,7 +1,7 @@
 // The POSIX stand-in for the window message: the server listens on a Unix-domain socket named
 // after its class; the client keeps one connection and, for each exchange, copies its block
 // into the area, sends a numbered request and waits for the reply of that number
-// (simlink/endpoint_posix.h), then copies the block back. The area is a POSIX shared-memory
+// (simlink/ipc_frames.h), then copies the block back. The area is a POSIX shared-memory
 // object that the client creates exclusively and removes when it closes (simlink/area_posix.h).
 #include "simlink/transport_posix.h"
 
@@ -10,15 +10,14 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <stop_token>
 #include <vector>
 
 #include "simlink/area_posix.h"
 #include "simlink/endpoint_posix.h"
+#include "simlink/ipc_frames.h"
 #include "simlink/ipc_records.h"
 
 namespace kavri {
@@ -64,14 +63,10 @@ class PosixTransport final : public IpcTransport {
 
   IpcResult create_area(const std::string& name) override {
     block_.clear();
-    if (name.empty() || name.size() > IPC_MAX_NAME) return IpcResult::area_failed;
+    if (!frame_.set_name(name)) return IpcResult::area_failed;
     const IpcResult created = area_.create(name);
     if (created != IpcResult::ok) return created;
     block_.assign(IPC_AREA_SIZE, 0);
-    frame_length_ = IPC_FRAME_HEADER + name.size();
-    store_le32(frame_.data(), IPC_FRAME_TAG);
-    store_le32(frame_.data() + 12, static_cast<std::uint32_t>(name.size()));
-    std::memcpy(frame_.data() + IPC_FRAME_HEADER, name.data(), name.size());
     return IpcResult::ok;
   }
 
@@ -85,14 +80,14 @@ class PosixTransport final : public IpcTransport {
     if (socket_ < 0) return SYSTEM_ERROR;
     const Clock::time_point deadline = Clock::now() + timeout;
     if (!limit_waits(timeout)) return broken(true);
-    store_le32(frame_.data() + 4, ++sequence_);
-    store_le32(frame_.data() + 8, static_cast<std::uint32_t>(used));
+    const std::span<const std::uint8_t> frame =
+        frame_.stamp(++sequence_, static_cast<std::uint32_t>(used));
     IpcReply reply;
     {
       // A stop shuts the connection down, which ends a blocked send or receive at once. The
       // callback is gone before the socket can be closed (and its number reused).
       const std::stop_callback wake(stop, [fd = socket_] { shutdown(fd, SHUT_RDWR); });
-      reply = request(deadline);
+      reply = request(frame, deadline);
     }
     if (stop.stop_requested()) return broken(false);
     if (!reply.answered) return broken(reply.system_error);
@@ -131,21 +126,21 @@ class PosixTransport final : public IpcTransport {
 
   // Sends the numbered request and reads replies until the one of its number: a late or
   // surplus reply to an earlier request is passed over, never taken for this one's.
-  IpcReply request(Clock::time_point deadline) {
-    for (std::size_t sent = 0; sent < frame_length_;) {
-      const ssize_t n = send(socket_, frame_.data() + sent, frame_length_ - sent, MSG_NOSIGNAL);
+  IpcReply request(std::span<const std::uint8_t> frame, Clock::time_point deadline) {
+    for (std::size_t sent = 0; sent < frame.size();) {
+      const ssize_t n = send(socket_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return failure();
       sent += static_cast<std::size_t>(n);
       if (!narrow_to(deadline)) return NO_REPLY;
     }
-    std::uint8_t reply[IPC_REPLY_SIZE];
-    std::size_t received = 0;
+    ReplyReader replies;
+    replies.await(sequence_);
     const Clock::time_point spin_end = Clock::now() + REPLY_SPIN;
     for (;;) {
       const bool spinning = Clock::now() < spin_end;
-      const ssize_t got =
-          recv(socket_, reply + received, sizeof reply - received, spinning ? MSG_DONTWAIT : 0);
+      const std::span<std::uint8_t> room = replies.room();
+      const ssize_t got = recv(socket_, room.data(), room.size(), spinning ? MSG_DONTWAIT : 0);
       if (got < 0 && errno == EINTR) continue;
       if (got < 0 && spinning && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         sched_yield();
@@ -153,13 +148,11 @@ class PosixTransport final : public IpcTransport {
       }
       if (got < 0) return failure();
       if (got == 0) return NO_REPLY;  // closed without answering
-      received += static_cast<std::size_t>(got);
+      if (const auto value = replies.received(static_cast<std::size_t>(got))) {
+        return IpcReply{true, *value, false};
+      }
       // Every piece narrows the next wait, so a reply trickled byte by byte still ends the
       // attempt at its deadline.
-      if (received == sizeof reply) {
-        if (load_le32(reply) == sequence_) return IpcReply{true, load_le32(reply + 4), false};
-        received = 0;
-      }
       if (!narrow_to(deadline)) return NO_REPLY;
     }
   }
@@ -188,8 +181,7 @@ class PosixTransport final : public IpcTransport {
   std::uint32_t sequence_ = 0;
   PosixArea area_;
   std::vector<std::uint8_t> block_;  // the client's block; copied into the area and back
-  std::array<std::uint8_t, IPC_FRAME_HEADER + IPC_MAX_NAME> frame_{};
-  std::size_t frame_length_ = 0;
+  RequestFrameWriter frame_;
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The POSIX transport end to end, against the virtual simulator's server in a scratch
-// directory.
+// directory: the transport contract, and what only a socket and shared memory can show.
 #include "simlink/transport_posix.h"
 
 #include <fcntl.h>
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "simlink/endpoint_posix.h"
 #include "simlink/ipc_client.h"
@@ -26,6 +27,7 @@
 #include "testing/fake_env.h"
 #include "testing/files.h"
 #include "testing/stand_in_server.h"
+#include "testing/transport_contract.h"
 #include "virtual/simulator/virtual_simulator.h"
 
 namespace kavri {
@@ -37,12 +39,56 @@ std::string area_object(std::uint32_t counter) {
   return name;
 }
 
-bool area_exists(std::uint32_t counter) {
-  const int fd = shm_open(area_object(counter).c_str(), O_RDONLY, 0);
+bool object_exists(const std::string& object) {
+  const int fd = shm_open(object.c_str(), O_RDONLY, 0);
   if (fd < 0) return false;
   close(fd);
   return true;
 }
+
+// Servers of a scratch directory's sockets; areas are shared-memory objects named "/" + name.
+class PosixRig final : public testing::PlatformServerRig {
+ public:
+  explicit PosixRig(OffsetSpace& space) : PlatformServerRig(space) {}
+  ~PosixRig() override {
+    if (!occupied_.empty()) shm_unlink(occupied_.c_str());
+  }
+
+  testing::TransportTraits traits() const override { return {}; }
+  IpcTransport& transport() override { return *transport_; }
+  bool occupy_area(const std::string& name) override {
+    const int fd = shm_open(("/" + name).c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+    if (fd < 0) return false;
+    occupied_ = "/" + name;
+    const bool written = write(fd, "not yours", 9) == 9;
+    close(fd);
+    return written;
+  }
+  bool occupant_intact() override {
+    char content[16] = {};
+    const int fd = shm_open(occupied_.c_str(), O_RDONLY, 0);
+    if (fd < 0) return false;
+    const bool read_back = pread(fd, content, sizeof content, 0) == 9;
+    close(fd);
+    return read_back && std::strcmp(content, "not yours") == 0;
+  }
+  bool holds_name(const std::string& name) override {
+    return "/" + name != occupied_ && object_exists("/" + name);
+  }
+
+ private:
+  std::string server_directory() const override { return scratch_.path(); }
+
+  ScratchDirectory scratch_;
+  std::unique_ptr<IpcTransport> transport_ = make_posix_transport({scratch_.path()});
+  std::string occupied_;
+};
+
+using testing::IpcTransportContract;
+
+INSTANTIATE_TEST_SUITE_P(Posix, IpcTransportContract,
+                         ::testing::Values(testing::TransportBackend{"posix",
+                                                                     &testing::rig_of<PosixRig>}));
 
 class PosixTransportTest : public ::testing::Test {
  protected:
@@ -61,46 +107,15 @@ class PosixTransportTest : public ::testing::Test {
   IpcResult result = IpcResult::ok;
 };
 
-TEST_F(PosixTransportTest, ExchangesReachTheServerAndLeaveNoAreaBehind) {
+// The area is the user's alone, and of the size the client asks for.
+TEST_F(PosixTransportTest, TheAreaIsPrivateToItsUser) {
   VirtualSimulator sim(env, options());
   ASSERT_TRUE(sim.start()) << sim.error();
-  sim.offsets().set(0x0BC0, 2, 12345);
   ASSERT_TRUE(client.ipc_open(0, result)) << static_cast<int>(result);
-
   struct stat status {};
   ASSERT_EQ(stat(("/dev/shm" + area_object(1)).c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
   EXPECT_EQ(status.st_size, static_cast<off_t>(IPC_AREA_SIZE));
-
-  std::uint16_t trim = 0;
-  const std::uint16_t lights = 4;
-  ASSERT_TRUE(client.ipc_read(0x0BC0, 2, &trim, result));
-  ASSERT_TRUE(client.ipc_write(0x0D0C, 2, &lights, result));
-  ASSERT_TRUE(client.ipc_process(result));
-  EXPECT_EQ(trim, 12345);
-  EXPECT_EQ(sim.offsets().get(0x0D0C, 2), 4u);
-  EXPECT_EQ(sim.offsets().client_version(), CLIENT_VERSION);
-
-  client.ipc_close();
-  EXPECT_FALSE(area_exists(1));
-  // A failed open removes its area too.
-  sim.offsets().pin(OFFSET_SERVER_VERSION, 4, 0x19980004);
-  EXPECT_FALSE(client.ipc_open(0, result));
-  EXPECT_EQ(result, IpcResult::version_uipcmain);
-  EXPECT_FALSE(area_exists(2));
-}
-
-TEST_F(PosixTransportTest, AnAreaNameInUseFailsTheOpenAndIsNotRemoved) {
-  VirtualSimulator sim(env, options());
-  ASSERT_TRUE(sim.start()) << sim.error();
-  const int fd = shm_open(area_object(1).c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  EXPECT_FALSE(client.ipc_open(0, result));
-  EXPECT_EQ(result, IpcResult::area_failed);
-  EXPECT_TRUE(area_exists(1));
-  shm_unlink(area_object(1).c_str());
-  EXPECT_TRUE(client.ipc_open(0, result)) << "the next open takes the next name";
 }
 
 void shrink_area(std::uint32_t counter) {
@@ -159,19 +174,9 @@ TEST_F(PosixTransportTest, AreasOfEndedProcessesAreRemovedAtTheNextOpen) {
   EXPECT_EQ(shm_unlink(live.c_str()), 0) << "kept";
 }
 
-TEST_F(PosixTransportTest, ServersAreFoundByClassUipcmainFirst) {
-  EXPECT_FALSE(client.ipc_open(0, result));
-  EXPECT_EQ(result, IpcResult::no_server);
-
-  VirtualSimulator fs98(env, options(IpcServerClass::fs98main));
-  ASSERT_TRUE(fs98.start()) << fs98.error();
-  EXPECT_EQ(transport->find_server(), IpcServerClass::fs98main);
+TEST_F(PosixTransportTest, ASecondServerCannotTakeTheSocketALiveOneHolds) {
   VirtualSimulator uipc(env, options(IpcServerClass::uipcmain));
   ASSERT_TRUE(uipc.start()) << uipc.error();
-  EXPECT_EQ(transport->find_server(), IpcServerClass::uipcmain);
-  transport->close();
-
-  // A second server cannot take a socket that a live one holds.
   VirtualSimulator intruder(env, options(IpcServerClass::uipcmain));
   EXPECT_FALSE(intruder.start());
   EXPECT_EQ(transport->find_server(), IpcServerClass::uipcmain);
@@ -226,32 +231,6 @@ TEST_F(PosixTransportTest, ADirectoryOthersMayEnterOrAServerOfAnotherUserIsNotTr
   EXPECT_EQ(result, IpcResult::no_server);
   kill(impostor, SIGKILL);
   waitpid(impostor, nullptr, 0);
-}
-
-TEST_F(PosixTransportTest, AServerThatDiesFailsTheExchangeWithASystemError) {
-  VirtualSimulator sim(env, options());
-  ASSERT_TRUE(sim.start()) << sim.error();
-  ASSERT_TRUE(client.ipc_open(0, result));
-  std::uint32_t version = 0;
-  sim.stop();
-  env.clear_sleeps();
-  ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &version, result));
-  EXPECT_FALSE(client.ipc_process(result));
-  EXPECT_EQ(result, IpcResult::send_error);
-  EXPECT_EQ(env.sleeps(), std::vector<std::int64_t>(9, 100));
-  EXPECT_EQ(version, 0u);
-
-  // A lost link stays lost, even with a server back, until it is reopened (as the link
-  // monitor does); the reopened link reaches the new server.
-  ASSERT_TRUE(sim.start()) << sim.error();
-  ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &version, result));
-  EXPECT_FALSE(client.ipc_process(result));
-  EXPECT_EQ(result, IpcResult::send_error);
-  client.ipc_close();
-  ASSERT_TRUE(client.ipc_open(0, result));
-  ASSERT_TRUE(client.ipc_read(OFFSET_SERVER_VERSION, 4, &version, result));
-  EXPECT_TRUE(client.ipc_process(result));
-  EXPECT_EQ(version, VIRTUAL_SERVER_VERSION);
 }
 
 TEST_F(PosixTransportTest, ASilentServerTimesOutWithoutSystemErrorAndIsDropped) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace kavri {
 
@@ -9,8 +10,14 @@ namespace rules = control_rules;
 
 // Drops a window's controls (a replaced or destroyed window takes its controls with it) and the
 // events it raised that are still queued: a handler must never run for a window that is gone.
+// The windows it owns go first, so that none outlives its owner.
 void ControlRegistry::forget_window(int window) {
   if (!windows_.contains(window)) return;
+  std::vector<int> owned;
+  for (const auto& [number, state] : windows_) {
+    if (state.spec.owner == window) owned.push_back(number);
+  }
+  for (int number : owned) forget_window(number);
   std::erase_if(controls_, [window](const auto& entry) { return entry.second.window == window; });
   std::erase_if(events_, [window](const Event& event) { return event.window == window; });
   windows_.erase(window);
@@ -20,6 +27,7 @@ void ControlRegistry::forget_window(int window) {
 bool ControlRegistry::create_window(const WindowSpec& spec) {
   forget_window(spec.number);
   const auto [it, added] = windows_.emplace(spec.number, WindowState{spec, false});
+  if (spec.owner && !windows_.contains(*spec.owner)) it->second.spec.owner.reset();
   if (show_window(it->second)) return true;
   windows_.erase(it);
   return false;

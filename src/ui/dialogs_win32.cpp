@@ -11,8 +11,10 @@
 namespace kavri::win32_ui {
 
 void show_message_box(HWND owner, std::string_view title, std::string_view text) {
-  // Task-modal: no window of the program takes input until the box is closed.
-  MessageBoxW(owner, to_wide(text).c_str(), to_wide(title).c_str(), MB_OK | MB_TASKMODAL);
+  // Task-modal: no window of the program takes input until the box is closed. An error
+  // ("Erreur", "Erreur de lecture") shows the system's error sign and sound.
+  const UINT sign = title.starts_with("Erreur") ? MB_ICONERROR : 0;
+  MessageBoxW(owner, to_wide(text).c_str(), to_wide(title).c_str(), MB_OK | MB_TASKMODAL | sign);
 }
 
 std::string run_file_dialog(HWND owner, const FileDialogSpec& spec) {

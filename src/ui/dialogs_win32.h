@@ -10,7 +10,8 @@
 
 namespace kavri::win32_ui {
 
-// Modal for every window of the thread; returns once the user has pressed OK.
+// Modal for every window of the thread; returns once the user has pressed OK. A title that
+// begins with "Erreur" carries the error icon.
 void show_message_box(HWND owner, std::string_view title, std::string_view text);
 
 // The system's open-file or save-file dialog (spec.save): the full path (UTF-8), or "" when

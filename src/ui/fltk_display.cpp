@@ -1,5 +1,6 @@
 #include "ui/fltk_display.h"
 
+#include <FL/Fl_Window.H>
 #include <FL/x.H>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -18,6 +19,10 @@ bool open_display() {
   if (display == nullptr) return false;
   fl_open_display(display);
   return true;
+}
+
+void keep_in_front_of(Fl_Window& window, Fl_Window& owner) {
+  XSetTransientForHint(fl_display, fl_xid(&window), fl_xid(&owner));
 }
 
 }  // namespace kavri::fltk_ui

@@ -133,6 +133,11 @@ class FltkToolkit final : public ControlRegistry {
     // and maximum the window manager offers no maximise either.
     window->size_range(spec.geometry.w, spec.geometry.h, spec.geometry.w, spec.geometry.h);
     window->show();
+    if (spec.owner) {
+      if (ToolkitWindow* owner = native_window(*spec.owner)) {
+        fltk_ui::keep_in_front_of(*window, *owner);
+      }
+    }
     windows_[spec.number] = std::move(window);
     return true;
   }

@@ -139,7 +139,7 @@ TEST_F(FltkToolkitGuiTest, ClicksRaiseControlEventsWithTheNewState) {
 }
 
 TEST_F(FltkToolkitGuiTest, OnlyACloseBoxClosesAndEscapeNever) {
-  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true, {}});
   settle();
   const Window panel = xid_of("Paramètres"), plain = xid_of("progression");
   ASSERT_NE(plain, 0u);
@@ -153,6 +153,15 @@ TEST_F(FltkToolkitGuiTest, OnlyACloseBoxClosesAndEscapeNever) {
   EXPECT_EQ(events[0].kind, Event::Kind::close);
   EXPECT_EQ(events[0].window, kPanel);
   EXPECT_TRUE(ui->window_exists(kPanel));  // closing is the program's decision
+}
+
+// The window manager keeps an owned window in front of its owner, as a dialog of it.
+TEST_F(FltkToolkitGuiTest, AnOwnedWindowIsTheDialogOfItsOwner) {
+  ui->create_window({kPlain, "Calibrage", {383, 46, 339, 127}, false, false, true, kPanel});
+  settle();
+  Window owner = 0;
+  ASSERT_TRUE(XGetTransientForHint(fl_display, xid_of("Calibrage"), &owner));
+  EXPECT_EQ(owner, xid_of("Paramètres"));
 }
 
 TEST_F(FltkToolkitGuiTest, MessageBoxReturnsOnceDismissed) {

@@ -50,7 +50,7 @@ TEST_F(HeadlessToolkitTest, UserActionsRaiseTheEventsOfARealScreen) {
 }
 
 TEST_F(HeadlessToolkitTest, OnlyAWindowWithACloseBoxCanBeClosed) {
-  ui.create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  ui.create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true, {}});
   ui.user_close(kPlain);
   EXPECT_FALSE(ui.poll_event());
   ui.user_close(kPanel);

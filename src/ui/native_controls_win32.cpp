@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/utf16_text.h"
+#include "ui/screen_scale_win32.h"
 
 namespace kavri::win32_ui {
 namespace {
@@ -73,50 +74,30 @@ bool face_installed(const wchar_t* face) {
   return found;
 }
 
-LOGFONTW message_font() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(LOGFONTW), &metrics.lfMessageFont);
+// `font` at `dpi`: the message font, or `face` at a cell height of `height` layout pixels
+// (the message font's face where the system lacks it).
+HFONT make_font(FontId font, UINT dpi) {
+  LOGFONTW shape = message_font(dpi);
+  const wchar_t* face = font == FontId::small ? L"@Dotum" : L"Arial";
+  if (font != FontId::standard) {
+    shape.lfHeight = scaled(font == FontId::small ? 16 : 20, dpi);
+    shape.lfWidth = 0;
+    if (face_installed(face)) wcsncpy(shape.lfFaceName, face, LF_FACESIZE - 1);
   }
-  return metrics.lfMessageFont;
-}
-
-// `face` at a cell height of `height` pixels, or the message font's face at that height.
-HFONT font_or_fallback(const wchar_t* face, LONG height) {
-  LOGFONTW font = message_font();
-  font.lfHeight = height;
-  font.lfWidth = 0;
-  if (face_installed(face)) wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
-  return CreateFontIndirectW(&font);
+  return CreateFontIndirectW(&shape);
 }
 
 }  // namespace
 
-Fonts::Fonts() {
-  const LOGFONTW message = message_font();
-  standard_ = CreateFontIndirectW(&message);
-  small_ = font_or_fallback(L"@Dotum", 16);
-  large_ = font_or_fallback(L"Arial", 20);
-}
-
 Fonts::~Fonts() {
-  for (HFONT font : {standard_, small_, large_}) {
-    if (font != nullptr) DeleteObject(font);
-  }
+  for (const auto& [key, font] : fonts_) DeleteObject(font);
   for (const auto& [key, font] : smaller_) DeleteObject(font);
 }
 
-HFONT Fonts::get(FontId font) const {
-  switch (font) {
-    case FontId::small:
-      return small_;
-    case FontId::large:
-      return large_;
-    case FontId::standard:
-      break;
-  }
-  return standard_;
+HFONT Fonts::get(FontId font, UINT dpi) {
+  HFONT& made = fonts_[{font, dpi}];
+  if (made == nullptr) made = make_font(font, dpi);
+  return made;
 }
 
 namespace {
@@ -126,11 +107,12 @@ constexpr LONG SMALLEST_FONT_HEIGHT = 8;
 
 // Whether `text` in `font` shows whole in `control`: a label wraps at blanks onto the lines its
 // height holds; a button's caption holds one line inside its frame, a check box's beside its box.
-bool caption_fits(HWND control, ControlKind kind, HFONT font, const std::wstring& text) {
+bool caption_fits(HWND control, ControlKind kind, UINT dpi, HFONT font, const std::wstring& text) {
   RECT room;
   GetClientRect(control, &room);
-  if (kind == ControlKind::button) room.right -= 4;
-  if (kind == ControlKind::check_box) room.right -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+  const int margin = scaled(4, dpi);
+  if (kind == ControlKind::button) room.right -= margin;
+  if (kind == ControlKind::check_box) room.right -= system_metric(SM_CXMENUCHECK, dpi) + margin;
   RECT needed = room;
   HDC dc = GetDC(control);
   HGDIOBJ previous = SelectObject(dc, font);
@@ -142,13 +124,22 @@ bool caption_fits(HWND control, ControlKind kind, HFONT font, const std::wstring
   return needed.right <= room.right && needed.bottom <= room.bottom;
 }
 
+// The window rectangle of `spec` at `dpi`. A drop-down list's height is that of its open list;
+// closed, it is as tall as its font.
+Rect native_rect(const ControlSpec& spec, UINT dpi) {
+  Rect r = spec.rect;
+  if (spec.kind == ControlKind::drop_down) r.h += 200;
+  return scaled(r, dpi);
+}
+
 }  // namespace
 
-HFONT Fonts::fitting(FontId id, HWND control, ControlKind kind, const std::wstring& text) {
-  HFONT font = get(id);
+HFONT Fonts::fitting(FontId id, UINT dpi, HWND control, ControlKind kind,
+                     const std::wstring& text) {
+  HFONT font = get(id, dpi);
   const bool caption =
       kind == ControlKind::label || kind == ControlKind::button || kind == ControlKind::check_box;
-  if (!caption || text.empty() || caption_fits(control, kind, font, text)) return font;
+  if (!caption || text.empty() || caption_fits(control, kind, dpi, font, text)) return font;
   LOGFONTW shape{};
   GetObjectW(font, sizeof shape, &shape);
   const LONG sign = shape.lfHeight < 0 ? -1 : 1;
@@ -160,23 +151,42 @@ HFONT Fonts::fitting(FontId id, HWND control, ControlKind kind, const std::wstri
       smaller = CreateFontIndirectW(&shape);
     }
     font = smaller;
-    if (caption_fits(control, kind, font, text)) break;
+    if (caption_fits(control, kind, dpi, font, text)) break;
   }
   return font;
 }
 
-HWND create_native_control(HWND parent, const ControlSpec& spec, GaugeFace* face) {
+HWND create_native_control(HWND parent, const ControlSpec& spec, GaugeFace* face, UINT dpi) {
   const Native native = native_of(spec);
-  const Rect& r = spec.rect;
-  // A drop-down list's height is that of its open list; closed, it is as tall as its font.
-  const int height = spec.kind == ControlKind::drop_down ? r.h + 200 : r.h;
+  const Rect r = native_rect(spec, dpi);
   const std::wstring caption = spec.kind == ControlKind::drop_down ? L"" : to_wide(spec.text);
   DWORD style = WS_CHILD | WS_VISIBLE | native.style;
   if (!spec.enabled) style |= WS_DISABLED;
   return CreateWindowExW(native.extended_style, native.window_class, caption.c_str(), style, r.x,
-                         r.y, r.w, height, parent,
+                         r.y, r.w, r.h, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.number)),
                          GetModuleHandleW(nullptr), face);
+}
+
+void place_native_control(HWND control, const ControlSpec& spec, UINT dpi) {
+  const Rect r = native_rect(spec, dpi);
+  SetWindowPos(control, nullptr, r.x, r.y, r.w, r.h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void fit_closed_height(HWND drop_down, int height, UINT dpi) {
+  const int wanted = scaled(height, dpi);
+  // The frame around the list's field depends on the visual style, and the field's height
+  // read back need not be the one set (Wine adds its padding): the height asked for is moved
+  // by what the whole still lacks, until it stands at the wanted height.
+  auto asked = static_cast<int>(SendMessageW(drop_down, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+  for (int attempt = 0; attempt < 4 && asked > 0; ++attempt) {
+    RECT closed;
+    GetWindowRect(drop_down, &closed);
+    const int lacking = wanted - (closed.bottom - closed.top);
+    if (lacking == 0 || asked + lacking <= 0) return;
+    asked += lacking;
+    SendMessageW(drop_down, CB_SETITEMHEIGHT, WPARAM(-1), asked);
+  }
 }
 
 }  // namespace kavri::win32_ui

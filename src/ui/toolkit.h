@@ -36,6 +36,10 @@ struct WindowSpec {
   bool close_box = false;  // system menu with a close box
   bool minimise_box = false;
   bool sizable = false;
+  // The window this one belongs to: it stands in front of that window and closes with it
+  // (destroyed or replaced, the owner takes it along). None, or a window that does not exist:
+  // a window of its own.
+  std::optional<int> owner;
 };
 
 enum class ControlKind {

@@ -82,10 +82,10 @@ TEST_P(ToolkitContract, TextsStatesAndTitlesReadBack) {
 }
 
 TEST_P(ToolkitContract, AWindowGoesWithItsControlsAndNamingNothingDoesNothing) {
-  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true, {}});
   ui->add_control(kPlain, spec(kCount, ControlKind::label, {10, 10, 200, 20}, "Copie"));
   EXPECT_EQ(ui->text(kCount), "Copie");  // the number now names the new control only
-  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true, {}});
   EXPECT_FALSE(ui->control_exists(kCount));  // recreating a window replaces its controls
 
   ui->destroy_window(kPanel);
@@ -103,6 +103,28 @@ TEST_P(ToolkitContract, AWindowGoesWithItsControlsAndNamingNothingDoesNothing) {
   EXPECT_EQ(ui->item_count(kList), 0);
   EXPECT_FALSE(ui->enabled(kOpen));
   EXPECT_FALSE(ui->minimised(kPanel));
+  EXPECT_TRUE(no_event());
+}
+
+// A window that belongs to another goes with it, whether the owner is destroyed or replaced;
+// one that names a missing owner stands on its own.
+TEST_P(ToolkitContract, AnOwnedWindowGoesWithItsOwner) {
+  WindowSpec owned{kPlain, "Calibrage", {383, 46, 339, 127}, false, false, true, kPanel};
+  ASSERT_TRUE(ui->create_window(owned));
+  ui->add_control(kPlain, spec(kCount, ControlKind::label, {10, 10, 200, 20}, "Copie"));
+  ui->destroy_window(kPanel);
+  EXPECT_FALSE(ui->window_exists(kPlain));
+  EXPECT_FALSE(ui->control_exists(kCount));
+
+  ASSERT_TRUE(testing::test_panel::build_test_panel(*ui, 20));
+  ASSERT_TRUE(ui->create_window(owned));
+  ASSERT_TRUE(testing::test_panel::build_test_panel(*ui, 20));
+  EXPECT_FALSE(ui->window_exists(kPlain));
+
+  owned.owner = 42;
+  ASSERT_TRUE(ui->create_window(owned));
+  ui->destroy_window(42);
+  EXPECT_TRUE(ui->window_exists(kPlain));
   EXPECT_TRUE(no_event());
 }
 

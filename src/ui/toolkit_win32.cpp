@@ -1,7 +1,9 @@
 // The toolkit on native Windows controls. Windows and controls keep their numbers: a control's
 // ID is its number. The window procedure only queues events; poll_event() pumps the thread's
 // message queue without waiting and hands the queue out one event at a time, so handlers
-// always run from the program's own loop. Texts are UTF-8 here and UTF-16 for Windows.
+// always run from the program's own loop. Texts are UTF-8 here and UTF-16 for Windows. The
+// layout's rectangles and fonts are at 96 DPI: each window is drawn at its monitor's scale, and
+// follows it when it moves to a monitor of another scale.
 #include <windows.h>
 // windows.h first: the common controls header needs its types.
 #include <commctrl.h>
@@ -18,12 +20,14 @@
 #include "ui/dialogs_win32.h"
 #include "ui/gauge_faces_win32.h"
 #include "ui/native_controls_win32.h"
+#include "ui/screen_scale_win32.h"
 #include "ui/toolkit.h"
 
 namespace kavri {
 namespace {
 
 using win32_ui::GaugeFace;
+using win32_ui::scaled;
 
 constexpr const wchar_t* WINDOW_CLASS = L"KavriWindow";
 
@@ -33,6 +37,7 @@ struct WindowEntry {
   Win32Toolkit* toolkit = nullptr;
   int number = 0;
   HWND hwnd = nullptr;
+  UINT dpi = win32_ui::LAYOUT_DPI;  // the scale its controls are drawn at
 };
 
 // A control's native window; its state is the registry's.
@@ -50,6 +55,13 @@ void release(NativeControl& native) {
 
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
+// The program's own icon (resource 1) at the size of a metric; null in a program without one.
+HICON program_icon(int width_metric, int height_metric) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                       GetSystemMetrics(width_metric),
+                                       GetSystemMetrics(height_metric), LR_SHARED));
+}
+
 bool register_window_class() {
   static const bool registered = [] {
     INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX),
@@ -61,6 +73,9 @@ bool register_window_class() {
     window_class.hInstance = GetModuleHandleW(nullptr);
     window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    // Title bar and Alt+Tab, and the taskbar: the program's icon, not the generic one.
+    window_class.hIcon = program_icon(SM_CXICON, SM_CYICON);
+    window_class.hIconSm = program_icon(SM_CXSMICON, SM_CYSMICON);
     window_class.lpszClassName = WINDOW_CLASS;
     return RegisterClassExW(&window_class) != 0;
   }();
@@ -114,6 +129,33 @@ class Win32Toolkit final : public ControlRegistry {
     }
   }
   void on_close(int window) { take_user_close(window); }
+
+  // The window moved to a monitor of another scale: it takes the place Windows suggests, at
+  // the size of its client area at the new scale, and its controls follow.
+  void on_dpi_changed(WindowEntry& window, UINT dpi, const RECT& suggested) {
+    window.dpi = dpi;
+    const WindowState* state = this->window(window.number);
+    if (state == nullptr) return;
+    const SIZE size = outer_size(state->spec, GetWindowLongW(window.hwnd, GWL_STYLE), dpi);
+    SetWindowPos(window.hwnd, nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame as the system draws it now may differ from the one reckoned: the client area
+    // is brought to the layout's size exactly.
+    RECT client;
+    GetClientRect(window.hwnd, &client);
+    const int wider = scaled(state->spec.geometry.w, dpi) - client.right;
+    const int taller = scaled(state->spec.geometry.h, dpi) - client.bottom;
+    if (wider != 0 || taller != 0) {
+      SetWindowPos(window.hwnd, nullptr, 0, 0, size.cx + wider, size.cy + taller,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (const auto& [number, native] : natives_) {
+      const ControlState* control = this->control(number);
+      if (native.window != window.number || control == nullptr) continue;
+      win32_ui::place_native_control(native.hwnd, control->spec, dpi);
+      show_font(*control);
+    }
+  }
   void on_minimised(int window, bool minimised) { take_user_minimised(window, minimised); }
 
   // The brush and colours of a label with a background of its own; null for the others.
@@ -142,15 +184,26 @@ class Win32Toolkit final : public ControlRegistry {
     if (spec.close_box) style |= WS_SYSMENU;
     if (spec.minimise_box) style |= WS_MINIMIZEBOX;
     if (spec.sizable) style |= WS_THICKFRAME;
-    RECT outer{0, 0, spec.geometry.w, spec.geometry.h};
-    AdjustWindowRectEx(&outer, style, FALSE, 0);
+    // The corner at the scale of the monitor it falls on, from that monitor's own corner.
+    const POINT corner{spec.geometry.x, spec.geometry.y};
+    const win32_ui::MonitorScale monitor = win32_ui::monitor_scale_at(corner);
+    const int x = monitor.origin.x + scaled(corner.x - monitor.origin.x, monitor.dpi);
+    const int y = monitor.origin.y + scaled(corner.y - monitor.origin.y, monitor.dpi);
+    const SIZE outer = outer_size(spec, style, monitor.dpi);
     auto entry = std::make_unique<WindowEntry>(WindowEntry{this, spec.number});
-    HWND hwnd =
-        CreateWindowExW(0, WINDOW_CLASS, to_wide(spec.title).c_str(), style, spec.geometry.x,
-                        spec.geometry.y, outer.right - outer.left, outer.bottom - outer.top,
-                        nullptr, nullptr, GetModuleHandleW(nullptr), entry.get());
+    // An owned window stands in front of its owner, is minimised with it and has no taskbar
+    // button of its own.
+    const HWND owner = spec.owner ? window_handle(*spec.owner) : nullptr;
+    HWND hwnd = CreateWindowExW(0, WINDOW_CLASS, to_wide(spec.title).c_str(), style, x, y, outer.cx,
+                                outer.cy, owner, nullptr, GetModuleHandleW(nullptr), entry.get());
     if (hwnd == nullptr) return false;
     entry->hwnd = hwnd;
+    // Windows may have placed it on another monitor than the one its corner named.
+    entry->dpi = win32_ui::window_dpi(hwnd);
+    if (entry->dpi != monitor.dpi) {
+      const SIZE size = outer_size(spec, style, entry->dpi);
+      SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+    }
     windows_[spec.number] = std::move(entry);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
@@ -219,10 +272,15 @@ class Win32Toolkit final : public ControlRegistry {
   // The control's font, made smaller where its caption would not fit otherwise.
   void show_font(const ControlState& state) override {
     NativeControl& native = natives_.at(state.spec.number);
-    HFONT font = fonts_.fitting(state.spec.font, native.hwnd, state.kind, to_wide(state.spec.text));
+    const UINT dpi = dpi_of(native.window);
+    HFONT font =
+        fonts_.fitting(state.spec.font, dpi, native.hwnd, state.kind, to_wide(state.spec.text));
     SendMessageW(native.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (state.kind == ControlKind::drop_down) {
+      win32_ui::fit_closed_height(native.hwnd, state.spec.rect.h, dpi);
+    }
     if (native.face) {
-      native.face->font = fonts_.get(state.spec.font);
+      native.face->font = fonts_.get(state.spec.font, dpi);
       InvalidateRect(native.hwnd, nullptr, FALSE);
     }
   }
@@ -294,6 +352,17 @@ class Win32Toolkit final : public ControlRegistry {
     return it != windows_.end() ? it->second->hwnd : nullptr;
   }
 
+  UINT dpi_of(int number) const {
+    auto it = windows_.find(number);
+    return it != windows_.end() ? it->second->dpi : win32_ui::LAYOUT_DPI;
+  }
+
+  // The outer size of a window of `spec` and `style` whose client area is the layout's at `dpi`.
+  static SIZE outer_size(const WindowSpec& spec, DWORD style, UINT dpi) {
+    return win32_ui::outer_size(scaled(spec.geometry.w, dpi), scaled(spec.geometry.h, dpi), style,
+                                dpi);
+  }
+
   win32_ui::Fonts fonts_;
   std::map<int, std::unique_ptr<WindowEntry>> windows_;
   std::map<int, NativeControl> natives_;
@@ -309,7 +378,8 @@ bool Win32Toolkit::show_control(const ControlState& state) {
     native.face = std::make_unique<GaugeFace>(
         GaugeFace{spec.kind, state.range.min, state.range.max, state.value, to_wide(spec.text)});
   }
-  native.hwnd = win32_ui::create_native_control(parent, spec, native.face.get());
+  native.hwnd =
+      win32_ui::create_native_control(parent, spec, native.face.get(), dpi_of(state.window));
   if (native.hwnd == nullptr) return false;
   if (spec.kind == ControlKind::slider && spec.tick_step > 0) {
     SendMessageW(native.hwnd, TBM_SETTICFREQ, static_cast<WPARAM>(spec.tick_step), 0);
@@ -393,6 +463,9 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         return reinterpret_cast<LRESULT>(brush);
       }
       break;
+    case WM_DPICHANGED:
+      toolkit.on_dpi_changed(*window, LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_CLOSE:
       // Only a close box closes, and the program decides: the window stays.
       toolkit.on_close(window->number);

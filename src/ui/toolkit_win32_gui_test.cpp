@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -148,7 +149,7 @@ TEST_F(Win32ToolkitGuiTest, NativeControlsCarryTheirNumbersTextsAndStyles) {
   EXPECT_EQ(outer.left, kPanelGeometry.x);
   EXPECT_EQ(outer.top, kPanelGeometry.y);
 
-  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true, {}});
   EXPECT_FALSE(GetWindowLongW(window_titled(L"progression"), GWL_STYLE) & WS_SYSMENU);
 }
 
@@ -197,7 +198,7 @@ TEST_F(Win32ToolkitGuiTest, UserInputRaisesControlEventsWithTheNewState) {
 }
 
 TEST_F(Win32ToolkitGuiTest, OnlyACloseBoxClosesAndTheWindowStays) {
-  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true});
+  ui->create_window({kPlain, "progression", {383, 46, 339, 127}, false, false, true, {}});
   const HWND plain = window_titled(L"progression");
   ASSERT_NE(plain, nullptr);
   PostMessageW(plain, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -218,7 +219,6 @@ TEST_F(Win32ToolkitGuiTest, MessageBoxShowsItsAccentsAndReturnsOnceDismissed) {
     wchar_t text[256] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's message
     seen = text;
-    Sleep(200);  // let it paint
     save_screenshot(KAVRI_BINARY_DIR "/screenshots/win32_message_box.png");
   };
   EXPECT_TRUE(answer_box(L"Erreur de lecture", look, [&] {
@@ -252,11 +252,58 @@ TEST_F(Win32ToolkitGuiTest, FileDialogStartsInTheUsersDocumentsFolder) {
   EXPECT_EQ(chosen, "");
 }
 
+// The icon a box shows once it is on show: the system's icon it carries, or null for a box
+// without one.
+HICON icon_of_box(HWND box) {
+  for (int i = 0; i < 200 && !IsWindowVisible(box); ++i) Sleep(10);
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+    if (auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0))) return icon;
+  }
+  return nullptr;
+}
+
+// An error's box carries the system's error icon; a box that only tells the user something
+// does not.
+TEST_F(Win32ToolkitGuiTest, ErrorBoxesCarryTheErrorIcon) {
+  const HICON error = LoadIconW(nullptr, MAKEINTRESOURCEW(32513));  // IDI_ERROR
+  const struct {
+    const wchar_t* title;
+    HICON icon;
+  } cases[] = {
+      {L"Erreur", error}, {L"Erreur de lecture", error}, {L"Configuration de la jauge", nullptr}};
+  for (const auto& c : cases) {
+    HICON shown = nullptr;
+    EXPECT_TRUE(answer_box(
+        c.title, [&](HWND box) { shown = icon_of_box(box); },
+        [&] { ui->message_box(from_wide(c.title), "Valeur incorrecte"); }));
+    EXPECT_EQ(shown, c.icon) << from_wide(c.title);
+  }
+}
+
+// The program's icon, not the generic one, in the title bar and the taskbar (its large and
+// small sizes).
+TEST_F(Win32ToolkitGuiTest, WindowsCarryTheProgramsIconInBothSizes) {
+  for (const auto& [icon_index, size_metric] :
+       {std::pair{GCLP_HICON, SM_CXICON}, std::pair{GCLP_HICONSM, SM_CXSMICON}}) {
+    const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(panel, icon_index));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(size_metric));
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+  }
+}
+
 // A box raised by a click in a second window stands in front of that window and holds it, not
 // the first one behind it: the user is never left facing a window that does not answer.
 TEST_F(Win32ToolkitGuiTest, ABoxBelongsToTheWindowTheUserActedIn) {
   constexpr int kValider = 77;
-  ui->create_window({kPlain, "Calibrage", {383, 46, 339, 127}, true, false, false});
+  ui->create_window({kPlain, "Calibrage", {383, 46, 339, 127}, true, false, false, {}});
   ui->add_control(kPlain, spec(kValider, ControlKind::button, {10, 10, 100, 25}, "Valider"));
   const HWND plain = window_titled(L"Calibrage");
   ASSERT_NE(plain, nullptr);
@@ -275,6 +322,54 @@ TEST_F(Win32ToolkitGuiTest, ABoxBelongsToTheWindowTheUserActedIn) {
   EXPECT_EQ(owner, plain);
   EXPECT_FALSE(owner_enabled);
   EXPECT_TRUE(IsWindowEnabled(plain));  // and given back once the box is closed
+}
+
+LONG font_height(HWND control) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return std::abs(font.lfHeight);
+}
+
+RECT rect_in(HWND window, HWND control) {
+  RECT at;
+  GetWindowRect(control, &at);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
+  return at;
+}
+
+// Moved to a monitor of another scale (here from 100 % to 200 %), a window takes the place
+// Windows suggests at the size of its layout at that scale, and so do its controls and fonts.
+TEST_F(Win32ToolkitGuiTest, AWindowFollowsItsMonitorToAnotherScale) {
+  HDC screen = GetDC(nullptr);
+  const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  if (screen_dpi != 96) GTEST_SKIP() << "a screen at 100 % only";
+  const LONG graduation_height = font_height(GetDlgItem(panel, kGraduation));
+  RECT suggested{100, 50, 200, 150};
+  SendMessageW(panel, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  RECT client, outer;
+  GetClientRect(panel, &client);
+  GetWindowRect(panel, &outer);
+  EXPECT_EQ(client.right, 2 * kPanelGeometry.w);
+  EXPECT_EQ(client.bottom, 2 * kPanelGeometry.h);
+  EXPECT_EQ(outer.left, 100);
+  EXPECT_EQ(outer.top, 50);
+  const RECT open = rect_in(panel, GetDlgItem(panel, kOpen));
+  EXPECT_EQ(open.left, 40);
+  EXPECT_EQ(open.top, 380);
+  EXPECT_EQ(open.right - open.left, 180);
+  EXPECT_EQ(open.bottom - open.top, 40);
+  const RECT list = rect_in(panel, GetDlgItem(panel, kList));
+  EXPECT_NEAR(list.bottom - list.top, 40, 1);  // closed
+  EXPECT_NEAR(font_height(GetDlgItem(panel, kGraduation)), 2 * graduation_height, 1);
+}
+
+// An owned window stands in front of its owner, with no taskbar button of its own.
+TEST_F(Win32ToolkitGuiTest, AnOwnedWindowIsOwnedByItsOwnersWindow) {
+  ui->create_window({kPlain, "Calibrage", {383, 46, 339, 127}, false, false, true, kPanel});
+  const HWND owned = window_titled(L"Calibrage");
+  ASSERT_NE(owned, nullptr);
+  EXPECT_EQ(GetWindow(owned, GW_OWNER), panel);
 }
 
 // Tab and Shift+Tab move between the controls; Ctrl+A selects a field's whole text.

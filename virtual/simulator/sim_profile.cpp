@@ -197,8 +197,11 @@ std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& 
     if (place.real) {
       const auto [stop, code] =
           std::from_chars(words[2].data(), words[2].data() + words[2].size(), key.value);
-      if (code != std::errc() || stop != words[2].data() + words[2].size()) {
-        return fail("bad number " + quoted(words[2]));
+      // from_chars also reads "nan", "inf" and "infinity": a value that no ramp or offset
+      // can use, so only finite numbers are taken.
+      if (code != std::errc() || stop != words[2].data() + words[2].size() ||
+          !std::isfinite(key.value)) {
+        return fail("bad number " + quoted(words[2]) + " (a finite decimal number such as -1.25)");
       }
     } else if (is_number_text(words[2])) {
       key.value = static_cast<double>(parse_number_text(words[2]));
@@ -238,7 +241,9 @@ std::optional<double> SimProfile::value_at(const Track& track, std::int64_t elap
   }
   const double progress =
       static_cast<double>(t - from.time_ms) / static_cast<double>(after->time_ms - from.time_ms);
-  return from.value + (after->value - from.value) * progress;
+  // Not from + (to - from) x progress: the difference of two large values of opposite signs
+  // overflows to an infinity. lerp stays between its ends for any finite ones.
+  return std::lerp(from.value, after->value, progress);
 }
 
 void SimProfile::apply(OffsetSpace& space, std::int64_t elapsed_ms) const {

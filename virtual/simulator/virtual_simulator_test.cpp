@@ -283,6 +283,17 @@ TEST(SimProfileTest, RampsHoldsAndLoops) {
   EXPECT_EQ(space.get(0x0BC0, 2), 150u) << "looped";
 }
 
+TEST(SimProfileTest, RampBetweenExtremeValuesStaysBetweenThem) {
+  std::string error;
+  const auto profile = SimProfile::parse("0 $02CC:8f 1e308\n10 $02CC:8f -1e308 ramp\n", error);
+  ASSERT_TRUE(profile) << error;
+  for (const std::int64_t t : {0, 1, 2500, 5000, 9999, 10000}) {
+    const double value = *profile->value_at(profile->tracks()[0], t);
+    EXPECT_TRUE(value <= 1e308 && value >= -1e308) << t << " ms: " << value;
+  }
+  EXPECT_EQ(*profile->value_at(profile->tracks()[0], 5000), 0.0);
+}
+
 TEST(SimProfileTest, BadLinesAreNamed) {
   const std::pair<const char*, const char*> cases[] = {
       {"0 $0BC0:3 1", "line 1: bad place"},
@@ -293,6 +304,10 @@ TEST(SimProfileTest, BadLinesAreNamed) {
       {"-1 $0BC0:2 1", "line 1: bad time"},
       {"loop 0", "line 1: expected \"loop"},
       {"0 $0BC0:8f 1.5x", "line 1: bad number"},
+      {"0 $02CC:8f nan", "line 1: bad number"},
+      {"0 $0918:8f -Infinity", "line 1: bad number"},
+      {"0 $02CC:8f inf", "line 1: bad number"},
+      {"0 $02CC:8f 1e400", "line 1: bad number"},
       {"0 $7FFFFFFFFFFFFFFF:8 1", "line 1: bad place"},
       {"0 $10000000000000BC0:2 1", "line 1: bad place"},  // would wrap to $0BC0
   };

@@ -1,0 +1,39 @@
+#include "bridges/beacon_listener.h"
+
+#include "bridges/beacon_socket.h"
+#include "bridges/xplane_datagrams.h"
+
+namespace kavri {
+namespace {
+
+// Interfaces that come up while the bridge waits (a cable plugged in, a VPN) are joined too.
+constexpr Millis JOIN_AGAIN{1000};
+constexpr Millis RECEIVE_WAIT{50};
+
+}  // namespace
+
+std::optional<UdpEndpoint> wait_for_xplane_beacon(Millis limit, bool (*keep_waiting)(),
+                                                  std::string& error) {
+  const auto socket = make_platform_beacon_socket(error);
+  if (!socket) return std::nullopt;
+  SystemEnv env;
+  const std::int64_t give_up = env.now_ms() + limit.count();
+  std::int64_t next_join = 0;
+  while (keep_waiting() && env.now_ms() < give_up) {
+    if (env.now_ms() >= next_join) {
+      socket->join_new_interfaces();
+      next_join = env.now_ms() + JOIN_AGAIN.count();
+    }
+    const auto datagram = socket->receive(RECEIVE_WAIT);
+    // A beacon sent to this computer alone is no X-Plane's: anyone may send one, to aim the
+    // subscriptions elsewhere.
+    if (!datagram || !datagram->to_group) continue;
+    if (const auto port = beacon_port(datagram->bytes)) {
+      return UdpEndpoint{datagram->sender_host, *port};
+    }
+  }
+  error = "no beacon from X-Plane";
+  return std::nullopt;
+}
+
+}  // namespace kavri

@@ -1,0 +1,43 @@
+// Hosts made of network namespaces for one test, joined by veth pairs: traffic between them
+// never leaves the machine. Every namespace is deleted when the object goes, a failed
+// assertion included. Needs root and iproute2's `ip`; POSIX (Linux) only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kavri::testing {
+
+class NetworkNamespaces {
+ public:
+  // The namespaces' names start with "kavri-", this process's id and a count, so that runs
+  // side by side never meet.
+  NetworkNamespaces();
+  ~NetworkNamespaces();
+  NetworkNamespaces(const NetworkNamespaces&) = delete;
+  NetworkNamespaces& operator=(const NetworkNamespaces&) = delete;
+
+  // A new host named `host` within this object, its loopback up; false with the reason in
+  // `error` (no root, no `ip`, no namespaces on this machine).
+  bool add_host(const std::string& host, std::string& error);
+  // Runs `ip ARGS` on `host` (ip -n); false with ip's words in `error`.
+  bool ip(const std::string& host, const std::vector<std::string>& args, std::string& error);
+  // A veth pair, up: interface `a_name` with `a_address` (CIDR) on `a`, `b_name` on `b`.
+  bool link(const std::string& a, const std::string& a_name, const std::string& a_address,
+            const std::string& b, const std::string& b_name, const std::string& b_address,
+            std::string& error);
+  // Runs `work` on this thread within `host`'s network (the sockets it makes stay there).
+  bool inside(const std::string& host, const std::function<void()>& work, std::string& error);
+  // `argv` prefixed so that the program runs on `host` (its process id stays the program's).
+  std::vector<std::string> on(const std::string& host, std::vector<std::string> argv) const;
+
+ private:
+  std::string name(const std::string& host) const { return prefix_ + host; }
+
+  std::string ip_path_;
+  std::string prefix_;
+  std::vector<std::string> made_;
+};
+
+}  // namespace kavri::testing
