@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/env.h"
+#include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "base/text_excerpt.h"
 #include "shell/driver.h"
@@ -191,6 +192,7 @@ int run_bench(const BenchOptions& options) {
 
 int main(int argc, char** argv) {
   kavri::use_parent_console();  // a windowed program on Windows
+  kavri::use_console_text();
   const kavri::ProgramUsage program{"kavri-bench", kavri::BENCH_USAGE};
   if (const auto answer = kavri::answer_help_or_version(argc, argv, program)) return *answer;
   kavri::watch_end_requests();  // before the simulator's and the driver's threads start

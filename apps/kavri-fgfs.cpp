@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "bridges/bridge_program.h"
 #include "bridges/fgfs_bridge.h"
@@ -31,6 +32,7 @@ int write_protocol(const BridgeMap& map, const std::string& directory) {
 }  // namespace kavri
 
 int main(int argc, char** argv) {
+  kavri::use_console_text();
   using namespace kavri;
   const ProgramUsage program{"kavri-fgfs", FGFS_USAGE};
   if (const auto answer = answer_help_or_version(argc, argv, program)) return *answer;

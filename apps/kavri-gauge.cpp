@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/number_text.h"
+#include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "base/text_excerpt.h"
 #include "bus_model/module_params.h"
@@ -119,6 +120,7 @@ int plot(const Options& options, const kavri::ModuleRecord& record,
 }  // namespace
 
 int main(int argc, char** argv) {
+  kavri::use_console_text();
   if (const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI_GAUGE)) return *answer;
   Options options;
   if (!parse(argc, argv, options)) return kavri::usage_error(KAVRI_GAUGE);

@@ -13,6 +13,7 @@
 #include "base/env.h"
 #include "base/line_printer.h"
 #include "base/number_text.h"
+#include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "config/file_access.h"
 #include "virtual/simulator/virtual_simulator.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr const char* USAGE =
     "usage: kavri-sim [options]\n"
     "Serves the Kavri driver's simulator link on this machine and flies a profile.\n"
-    "  --profile FILE            fly FILE (see docs/sim-profile.md) instead of the demo flight\n"
+    "  --profile FILE            fly FILE (see docs{/}sim-profile.md) instead of the demo flight\n"
     "  --set OFFSET:SIZE=VALUE   hold a value (repeatable; size 1, 2, 4 or 8), e.g. $0D0C:2=4\n"
     "  --print-writes            print each client write: offset, size and bytes\n"
     "  --class UIPCMAIN|FS98MAIN the server class to go by (default UIPCMAIN)\n"
@@ -59,6 +60,7 @@ std::string write_line(std::uint32_t offset, std::span<const std::uint8_t> bytes
 }  // namespace
 
 int main(int argc, char** argv) {
+  kavri::use_console_text();
   if (const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI_SIM)) return *answer;
   kavri::SystemEnv env;
   kavri::SimOptions options;

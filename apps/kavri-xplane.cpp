@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "bridges/beacon_listener.h"
 #include "bridges/bridge_program.h"
@@ -32,6 +33,7 @@ std::optional<UdpEndpoint> find_xplane(const XplaneOptions& options) {
 }  // namespace kavri
 
 int main(int argc, char** argv) {
+  kavri::use_console_text();
   using namespace kavri;
   const ProgramUsage program{"kavri-xplane", XPLANE_USAGE};
   if (const auto answer = answer_help_or_version(argc, argv, program)) return *answer;

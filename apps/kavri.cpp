@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/env.h"
+#include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "device/hid.h"
 #include "shell/driver.h"
@@ -22,7 +23,7 @@ constexpr kavri::ProgramUsage KAVRI{
     "The Kavri gauge-bus driver: opens the master card (USB vendor 0xFCFD, product 0x0001),\n"
     "explores its bus of gauge modules and drives them from the flight simulator's variables.\n"
     "It takes no other argument. It keeps its settings, Kavri.ini and Calibrage.ini, in the\n"
-    "current directory; started from the desktop menu, in $XDG_CONFIG_HOME/kavri.\n"
+    "current directory; started from {menu}, in {settings}.\n"
     "  --help     show this text\n"
     "  --version  show the program version\n"};
 
@@ -30,6 +31,7 @@ constexpr kavri::ProgramUsage KAVRI{
 
 int main(int argc, char** argv) {
   kavri::use_parent_console();  // a windowed program on Windows
+  kavri::use_console_text();
   if (argc > 1) {
     const auto answer = kavri::answer_help_or_version(argc, argv, KAVRI);
     return answer ? *answer : kavri::usage_error(KAVRI);

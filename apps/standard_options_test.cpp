@@ -45,6 +45,7 @@ TEST_F(StandardOptions, EveryProgramAnswersHelpAndVersionAndRefusesMisuse) {
     const auto help = run(program.path, {"--help"});
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_TRUE(help.out.starts_with("usage: " + program.name + " ")) << help.out;
+    EXPECT_EQ(help.out.find('{'), std::string::npos) << help.out;  // every place named
     EXPECT_EQ(help.err, "");
 
     const auto version = run(program.path, {"--version"});

@@ -32,7 +32,7 @@ inline constexpr const char* FGFS_USAGE =
     "  --listen HOST:PORT    where FlightGear's output arrives (default 127.0.0.1:5510)\n"
     "  --send HOST:PORT      where FlightGear reads its input (default 127.0.0.1:5511)\n"
     "  --accept HOST         the host whose frames are taken (default: --send's host)\n"
-    "  --write-protocol DIR  write DIR/kavri.xml, FlightGear's protocol file for the map, and "
+    "  --write-protocol DIR  write DIR{/}kavri.xml, FlightGear's protocol file for the map, and "
     "exit\n"
     "  --print               print each frame's offsets: $OFFSET:SIZE=VALUE ...\n"
     "  --run-for SECONDS     stop after SECONDS (whole seconds; default: until interrupted)\n"

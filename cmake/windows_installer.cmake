@@ -22,14 +22,24 @@ endforeach()
 set(icon ${PROJECT_SOURCE_DIR}/packaging/icons/kavri.ico)
 add_custom_command(OUTPUT ${stage}/kavri.ico COMMAND ${CMAKE_COMMAND} -E copy ${icon} ${stage}
                    DEPENDS ${icon} VERBATIM)
+# The read-me as Windows' Notepad wants it: CR LF, and a byte order mark that says UTF-8. The
+# zip of scripts/package-windows.sh takes it from here too.
+set(readme ${PROJECT_SOURCE_DIR}/packaging/windows/LISEZMOI.txt)
+add_custom_command(OUTPUT ${stage}/LISEZMOI-README.txt
+                   COMMAND bash -c "{ printf '\\xEF\\xBB\\xBF'; sed 's/$/\\r/' \"$1\"; } >\"$2\""
+                           windows-text ${readme} ${stage}/LISEZMOI-README.txt
+                   DEPENDS ${readme} VERBATIM)
 get_target_property(KAVRI_SUMMARY kavri KAVRI_SUMMARY)
+get_target_property(KAVRI_BENCH_SUMMARY kavri-bench KAVRI_SUMMARY)
 set(wxs ${stage}/kavri.wxs)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/kavri.wxs.in ${wxs} @ONLY)
 add_custom_command(OUTPUT ${KAVRI_MSI}
-                   COMMAND ${KAVRI_WIXL} -a x64 -D Version=${KAVRI_WINDOWS_VERSION}
-                           -o ${KAVRI_MSI} kavri.wxs
+                   COMMAND bash -c "exec \"$0\" \"$@\" -D AppsListGuid=$(cat /proc/sys/kernel/random/uuid)"
+                           ${KAVRI_WIXL} -a x64 -D Version=${KAVRI_WINDOWS_VERSION}
+                           -D DisplayVersion=${PROJECT_VERSION} -o ${KAVRI_MSI} kavri.wxs
                    WORKING_DIRECTORY ${stage}
-                   DEPENDS ${staged} ${stage}/kavri.ico ${wxs} VERBATIM)
+                   DEPENDS ${staged} ${stage}/kavri.ico ${stage}/LISEZMOI-README.txt ${wxs}
+                   VERBATIM)
 add_custom_target(kavri-msi DEPENDS ${KAVRI_MSI})
 
 # Under Wine: an upgrade, the installed programs, the Start-menu entry and its launcher, and an

@@ -16,9 +16,10 @@ mkdir -p "$stage/kavri"
 while read -r program; do
   cp "build-windows/installed-programs/$program.exe" "$stage/kavri/"
 done <build-windows/programs.txt
+# The read-me as the installer has it (CR LF and a UTF-8 byte order mark, for Notepad).
+cp build-windows/installed-programs/LISEZMOI-README.txt "$stage/kavri/"
 # Windows' Notepad wants CR LF; the byte order mark tells it the text is UTF-8.
 to_windows_text() { printf '\xEF\xBB\xBF'; sed 's/$/\r/' "$1"; }
-to_windows_text packaging/windows/LISEZMOI.txt >"$stage/kavri/LISEZMOI-README.txt"
 # The project's copyright and licence statement, as the Debian package ships it.
 to_windows_text packaging/copyright >"$stage/kavri/LICENSE.txt"
 (cd "$stage" && zip -q -r -X ../kavri-windows.zip kavri)

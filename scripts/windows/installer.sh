@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, as a user meets it: an older Kavri is installed, then this
-# one over it (one entry left in the Apps list, at this version); each program, with its icon,
+# one over it (one line left in the Apps list, at the version the programs
+# print, in French, with no Modify or Repair and with its folder); each program, with its icon,
 # manifest and version, answers --version from Program Files\Kavri; the Start-menu entry
 # "Kavri" starts kavri-launch.exe from the programs' folder, and the launcher makes
-# %LOCALAPPDATA%\Kavri and runs the driver in it (the driver, finding no card, shows its message box); uninstalling removes the
-# programs, the entry and the Apps-list line and keeps the user's Kavri.ini and Calibrage.ini.
+# %LOCALAPPDATA%\Kavri and runs the driver in it (the driver, finding no card, shows its
+# message box); "Kavri - banc virtuel" starts the bench and "Kavri - lisez-moi" the installed
+# read-me; uninstalling removes the programs, the entries and the Apps-list line and keeps the
+# user's Kavri.ini and Calibrage.ini.
 # Any line on standard error of a Windows program fails the check.
 # Usage: installer.sh WINE WIXL WXS MSI PROGRAMS_LIST VERSION WINDOWS_VERSION
 set -euo pipefail
@@ -30,22 +33,45 @@ on_windows() {
 }
 windows_path() { on_windows winepath -w "$1" | tr -d '\r'; }
 unix_path() { on_windows winepath -u "$1" | tr -d '\r'; }
-uninstall_entries() { # the Apps list's lines for Kavri: "DisplayVersion" of each
+# The Apps list's lines for Kavri, the hidden ones (SystemComponent) left out: the value of
+# `name` ("DisplayVersion" unless told) in each.
+uninstall_entries() {
   "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
-    tr -d '\r' | awk '/^HKEY/ { key = $0 } /DisplayName.*REG_SZ.*Kavri$/ { found[key] = 1 }
-      /DisplayVersion/ { v[key] = $NF } END { for (k in found) print v[k] }'
+    tr -d '\r' | awk -v name="${1:-DisplayVersion}" '
+      /^HKEY/ { key = $0 }
+      /DisplayName.*REG_SZ.*Kavri$/ { found[key] = 1 }
+      /SystemComponent.*REG_DWORD.*0x1$/ { hidden[key] = 1 }
+      $1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); v[key] = $0 }
+      END { for (k in found) if (!(k in hidden)) print v[k] }'
+}
+
+new_guid() { cat /proc/sys/kernel/random/uuid; }
+# Uninstalls as the Apps list's Uninstall does: with the command its line holds.
+uninstall() {
+  local command
+  command=$(uninstall_entries UninstallString)
+  [[ $command == 'MsiExec.exe /X{'*'}' ]] || fail "the Apps list's uninstall command is: $command"
+  on_windows msiexec /x "${command#MsiExec.exe /X}" /qn
 }
 
 # A run cut short may have left this version installed, which would refuse the older one.
-[[ -z $(uninstall_entries) ]] || on_windows msiexec /x "$(windows_path "$msi")" /qn
+[[ -z $(uninstall_entries) ]] || uninstall
 
 # An older version from the same description, then this one over it.
-(cd "$(dirname "$wxs")" && "$wixl" -a x64 -D Version=0.1.0 -o "$work/old.msi" "$(basename "$wxs")")
+(cd "$(dirname "$wxs")" &&
+  "$wixl" -a x64 -D Version=0.1.0 -D DisplayVersion=0.1 -D AppsListGuid="$(new_guid)" \
+    -o "$work/old.msi" "$(basename "$wxs")")
 on_windows msiexec /i "$(windows_path "$work/old.msi")" /qn
-[[ $(uninstall_entries) == 0.1.0 ]] || fail "the older version is not in the Apps list"
+[[ $(uninstall_entries) == 0.1 ]] || fail "the older version is not in the Apps list"
 on_windows msiexec /i "$(windows_path "$msi")" /qn
-[[ $(uninstall_entries) == "$windows_version" ]] ||
+[[ $(uninstall_entries) == "$version" ]] ||
   fail "after the upgrade the Apps list holds: $(uninstall_entries | tr '\n' ' ')"
+[[ $(uninstall_entries Language) == 0x40c ]] || fail "the Apps list's language is not French"
+for flag in NoModify NoRepair; do
+  [[ $(uninstall_entries $flag) == 0x1 ]] || fail "the Apps list offers what $flag forbids"
+done
+[[ $(uninstall_entries InstallLocation) == 'C:\Program Files\Kavri\' ]] ||
+  fail "the Apps list's folder is: $(uninstall_entries InstallLocation)"
 
 folder=$(unix_path 'C:\Program Files\Kavri')
 mapfile -t programs <"$programs_list"
@@ -71,12 +97,20 @@ for menu in '%ProgramData%' '%APPDATA%'; do
   if [[ -f $candidate ]]; then shortcut=$candidate; fi
 done
 [[ -n $shortcut ]] || fail "no Start-menu entry Kavri.lnk"
-# The entry's target and start folder, among the shortcut's strings (UTF-16 and 8-bit).
-{ strings -e l "$shortcut" && strings -a "$shortcut"; } | tr -d '\r' >"$work/shortcut"
-grep -qix 'C:\\Program Files\\Kavri\\' "$work/shortcut" ||
-  fail "the entry's start folder is not Program Files\\Kavri"
-grep -qix 'C:\\Program Files\\Kavri\\kavri-launch.exe' "$work/shortcut" ||
-  fail "the entry does not start kavri-launch.exe"
+# An entry's target and start folder, among the shortcut's strings (UTF-16 and 8-bit).
+check_entry() { # NAME TARGET
+  local file
+  file="$(dirname "$shortcut")/$1.lnk"
+  [[ -f $file ]] || fail "no Start-menu entry $1"
+  { strings -e l "$file" && strings -a "$file"; } | tr -d '\r' >"$work/shortcut"
+  grep -qix 'C:\\Program Files\\Kavri\\' "$work/shortcut" ||
+    fail "the entry $1's start folder is not Program Files\\Kavri"
+  grep -qiFx "C:\\Program Files\\Kavri\\$2" "$work/shortcut" || fail "the entry $1 does not start $2"
+}
+check_entry Kavri kavri-launch.exe
+check_entry 'Kavri - banc virtuel' kavri-bench.exe
+check_entry 'Kavri - lisez-moi' LISEZMOI-README.txt
+grep -q 'kavri-bench.exe' "$folder/LISEZMOI-README.txt" || fail "no read-me in Program Files\\Kavri"
 
 # The launcher as the entry starts it, for a user with no Kavri folder yet.
 local_folder=$(unix_path "$(on_windows cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')")
@@ -98,10 +132,13 @@ pid=
 
 printf 'backlight = 7\r\n' >"$local_folder/Kavri/Kavri.ini"
 printf '[Essence]\r\nPos0A33S0 = 10\r\n' >"$local_folder/Kavri/Calibrage.ini"
-on_windows msiexec /x "$(windows_path "$msi")" /qn
+uninstall
 [[ -z $(uninstall_entries) ]] || fail "Kavri is still in the Apps list"
+# Nor hidden: the installer's own line goes with its product.
+! "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+  tr -d '\r' | grep -q 'DisplayName *REG_SZ *Kavri$' || fail "a hidden Kavri line is left"
 [[ ! -e $folder ]] || fail "left in Program Files\\Kavri: $(ls "$folder")"
-[[ ! -e $shortcut ]] || fail "the Start-menu entry is left"
+[[ -z $(ls "$(dirname "$shortcut")" | grep '^Kavri') ]] || fail "a Start-menu entry is left"
 [[ $(cat "$local_folder/Kavri/Kavri.ini") == $'backlight = 7\r' ]] || fail "Kavri.ini was not kept"
 [[ -s $local_folder/Kavri/Calibrage.ini ]] || fail "Calibrage.ini was not kept"
 rm -rf "$local_folder/Kavri"

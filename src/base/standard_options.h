@@ -10,13 +10,17 @@ namespace kavri {
 
 // What a program says about itself.
 struct ProgramUsage {
-  std::string_view name;   // as typed: "kavri-gauge"
-  std::string_view usage;  // the whole usage text, each line ending with a newline
+  std::string_view name;  // as typed: "kavri-gauge"
+  // The whole usage text, each line ending with a newline. Places are named in the platform's
+  // words: "{settings}" for the folder that the desktop menu's entry runs the driver in,
+  // "{menu}" for that menu, "{/}" for the path separator.
+  std::string_view usage;
 };
 
 // When the arguments after the program name are exactly "--help" or exactly "--version": prints
-// the usage text, or "<name> <PROGRAM_VERSION>", on standard output and gives the exit code (0,
-// or 1 when standard output cannot be written). None, with nothing printed, otherwise.
+// the usage text in this platform's words, or "<name> <PROGRAM_VERSION>", on standard output and
+// gives the exit code (0, or 1 when standard output cannot be written). None, with nothing printed,
+// otherwise.
 std::optional<int> answer_help_or_version(int argc, const char* const* argv,
                                           const ProgramUsage& program);
 

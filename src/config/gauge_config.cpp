@@ -36,7 +36,7 @@ std::optional<GaugeConfigTexts> read_gauge_config(const std::string& path,
     std::string text = prefs.read_string(key, MISSING);
     const bool missing = text == MISSING;
     config.found = config.found || !missing;
-    config.texts.push_back(missing ? std::string() : std::move(text));
+    config.texts.push_back(missing ? std::nullopt : std::optional(std::move(text)));
   }
   prefs.close();
   return config;

@@ -29,8 +29,9 @@ bool write_gauge_config(const std::string& path, std::span<const GaugeConfigLine
 // What group "jauge" of a file holds for a list of keys.
 struct GaugeConfigTexts {
   // One text per key, in the order of the keys, matched whatever the file's letter case (the
-  // first occurrence counts); "" for a key the file does not hold.
-  std::vector<std::string> texts;
+  // first occurrence counts); none for a key the file does not hold, which a reader must tell
+  // from a key written with an empty value.
+  std::vector<std::optional<std::string>> texts;
   // The file has the group and at least one of the keys: anything else is no gauge
   // configuration, and taking its empty texts as one would blank a whole module.
   bool found = false;

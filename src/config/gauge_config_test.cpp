@@ -12,16 +12,19 @@ using testing::write_file;
 
 using GaugeConfigFile = testing::ScratchDir;
 
-TEST_F(GaugeConfigFile, ReadMatchesKeysInAnyCaseAndGivesEmptyTextsForMissingOnes) {
-  const std::vector<std::string_view> keys{"Combo_1_type", "String_Crs_maxi_FS_1", "absent"};
+TEST_F(GaugeConfigFile, ReadMatchesKeysInAnyCaseAndTellsMissingKeysFromEmptyOnes) {
+  const std::vector<std::string_view> keys{"Combo_1_type", "String_Crs_maxi_FS_1", "absent",
+                                           "String_offset1"};
   EXPECT_FALSE(read_gauge_config(path("absent.jcf"), keys).has_value());
   const std::string file = path("calc.jcf");
   write_file(file,
              "[other]\r\nCombo_1_type = 1\r\n[jauge]\r\ncombo_1_type = 15\r\n"
-             "String_Crs_maxi_FS_1 =  16383 \r\nCOMBO_1_TYPE = 3\r\nextra = x\r\n");
+             "String_Crs_maxi_FS_1 =  16383 \r\nCOMBO_1_TYPE = 3\r\nextra = x\r\n"
+             "String_offset1 = \r\n");
   const auto config = read_gauge_config(file, keys);
   ASSERT_TRUE(config.has_value());
-  EXPECT_EQ(config->texts, (std::vector<std::string>{"15", "16383", ""}));
+  EXPECT_EQ(config->texts,
+            (std::vector<std::optional<std::string>>{"15", "16383", std::nullopt, ""}));
   EXPECT_TRUE(config->found);
 }
 

@@ -30,11 +30,13 @@ bool is_whole_number_text(std::string_view text) {
 
 }  // namespace
 
-void fill_record_from_gauge_config(std::span<const std::string> texts, ModuleRecord& record) {
+void fill_record_from_gauge_config(std::span<const std::optional<std::string>> texts,
+                                   ModuleRecord& record) {
   const auto order = gauge_config_order();
   for (std::size_t i = 0; i < order.size() && i < texts.size(); ++i) {
+    if (!texts[i]) continue;
     const ParamInfo& info = param_info(order[i]);
-    const std::int64_t number = parse_number_text(texts[i]);
+    const std::int64_t number = parse_number_text(*texts[i]);
     write_param(record, info.param,
                 is_state_kind(info.kind) ? param_value_of_state(info.kind, number) : number);
   }

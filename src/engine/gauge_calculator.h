@@ -16,9 +16,10 @@ namespace kavri {
 
 // A ".jcf" file's texts (one per key, in the order of gauge_config_order()) stored in a record
 // as an import followed by an EEPROM write would store them: texts by the number text rule, a
-// list index + 1 for types, 255 for a ticked box; then the ratios as at the end of an
-// exploration.
-void fill_record_from_gauge_config(std::span<const std::string> texts, ModuleRecord& record);
+// list index + 1 for types, 255 for a ticked box; a key the file does not hold leaves its field
+// as it was. Then the ratios as at the end of an exploration.
+void fill_record_from_gauge_config(std::span<const std::optional<std::string>> texts,
+                                   ModuleRecord& record);
 
 // A simulator value as typed: a decimal floating-point number for an 8-byte offset; for 1, 2
 // or 4 bytes an integer by the number text rule (the whole text), of which the low bytes of

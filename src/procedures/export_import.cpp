@@ -1,7 +1,10 @@
 #include "procedures/export_import.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "base/number_text.h"
 #include "bus_model/module_params.h"
@@ -10,8 +13,23 @@
 namespace kavri {
 namespace {
 
-FileDialogSpec dialog(std::string title, bool save) {
-  return {std::move(title), "..", "Jauge.jcf", "Kavri jauge config.(*.jcf)", "*.jcf", save};
+// Asks for a ".jcf" file, starting where the user last was; "" when cancelled.
+std::string choose_gauge_config(Toolkit& ui, std::string title, bool save, std::string& folder) {
+  const std::string start = folder.empty() ? ui.documents_folder() : folder;
+  const std::string path = ui.choose_file(
+      {std::move(title), start, "Jauge.jcf", "Kavri jauge config.(*.jcf)", "*.jcf", save});
+  if (!path.empty()) {
+    // Read as UTF-8 on every platform: a narrow path would take the system code page on
+    // Windows and spoil any accent.
+    const std::u8string chosen(path.begin(), path.end());
+    const std::u8string parent = std::filesystem::path(chosen).parent_path().u8string();
+    folder.assign(parent.begin(), parent.end());
+  }
+  return path;
+}
+
+bool is_blank(std::string_view text) {
+  return text.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 // What a field shows, as its key line holds it: the text, the list's index or the box's state.
@@ -22,8 +40,12 @@ std::string field_text(const Toolkit& ui, const ParamInfo& info) {
     case ParamKind::inversion_box:
       return ui.value(info.control) != 0 ? "1" : "0";
     default:
-      return ui.text(info.control);
+      break;
   }
+  // A blank number would read back as nothing at all; the EEPROM write takes it as 0.
+  const std::string text = ui.text(info.control);
+  if (!is_blank(text)) return text;
+  return info.kind == ParamKind::offset ? format_offset(0) : format_decimal(0);
 }
 
 void set_field(Toolkit& ui, const ParamInfo& info, const std::string& text) {
@@ -44,9 +66,9 @@ void set_field(Toolkit& ui, const ParamInfo& info, const std::string& text) {
 
 }  // namespace
 
-void export_gauge_config(Toolkit& ui) {
+void export_gauge_config(Toolkit& ui, std::string& folder) {
   // A save dialog: the export may well go to a new file.
-  const std::string path = ui.choose_file(dialog("Exporte la configuration", true));
+  const std::string path = choose_gauge_config(ui, "Exporte la configuration", true, folder);
   if (path.empty()) return;
   std::vector<GaugeConfigLine> lines;
   for (Param param : gauge_config_order()) {
@@ -58,8 +80,8 @@ void export_gauge_config(Toolkit& ui) {
   }
 }
 
-void import_gauge_config(Toolkit& ui) {
-  const std::string path = ui.choose_file(dialog("Importe la configuration", false));
+void import_gauge_config(Toolkit& ui, std::string& folder) {
+  const std::string path = choose_gauge_config(ui, "Importe la configuration", false, folder);
   if (path.empty()) return;
   const auto config = read_gauge_config(path, gauge_config_keys());
   if (!config) {
@@ -72,9 +94,10 @@ void import_gauge_config(Toolkit& ui) {
     ui.message_box("Erreur", "Le fichier " + path + " n'est pas une configuration de jauge");
     return;
   }
+  // A file may hold only some keys (a gauge's, say): the fields of the others stay as they are.
   const auto order = gauge_config_order();
   for (std::size_t i = 0; i < order.size(); ++i) {
-    set_field(ui, param_info(order[i]), config->texts[i]);
+    if (config->texts[i]) set_field(ui, param_info(order[i]), *config->texts[i]);
   }
 }
 

@@ -96,6 +96,7 @@ class GaugeConfigFile : public testing::ScratchDir {
  protected:
   GaugeConfigFile() { build_window(ui); }
   HeadlessToolkit ui;
+  std::string folder;  // the dialogs' folder of this run
 };
 
 TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
@@ -104,12 +105,11 @@ TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
   ui.set_selection(param_control(Param::gauge1_type), 11);
   const std::string file = path("Jauge.jcf");
   ui.queue_file_choice(file);
-  export_gauge_config(ui);
+  export_gauge_config(ui, folder);
 
   ASSERT_EQ(ui.file_dialogs().size(), 1u);
   const FileDialogSpec& d = ui.file_dialogs()[0];
   EXPECT_EQ(d.title, "Exporte la configuration");
-  EXPECT_EQ(d.initial_directory, "..");
   EXPECT_EQ(d.initial_name, "Jauge.jcf");
   EXPECT_EQ(d.filter_description, "Kavri jauge config.(*.jcf)");
   EXPECT_EQ(d.filter_pattern, "*.jcf");
@@ -136,7 +136,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   const auto exported = fields(ui);
   ASSERT_EQ(exported.at("Combo_2_type"), "-1");
   ui.queue_file_choice(file);
-  export_gauge_config(ui);
+  export_gauge_config(ui, folder);
 
   const std::string text = read_file(file);
   EXPECT_EQ(text.rfind("; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nString_offset1 = -900\r\n"
@@ -151,7 +151,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   build_window(other);
   other.set_selection(param_control(Param::gauge2_type), 3);
   other.queue_file_choice(file);
-  import_gauge_config(other);
+  import_gauge_config(other, folder);
   EXPECT_EQ(fields(other), exported);
   EXPECT_EQ(other.file_dialogs().at(0).title, "Importe la configuration");
   EXPECT_FALSE(other.file_dialogs().at(0).save);
@@ -160,7 +160,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   EXPECT_EQ(other.pending_events(), 0u);  // like a program's change, not a user's choice
 }
 
-TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule) {
+TEST_F(GaugeConfigFile, ImportLeavesMissingKeysAloneAndReadsStatesByTheNumberTextRule) {
   const std::string file = path("partial.jcf");
   write_file(file,
              "[jauge]\r\nString_offset1 = $0D0C  \r\nCombo_1_type = abc\r\n"
@@ -168,11 +168,13 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
              "CheckBox_invert_1 = 7\r\nCheckBox_invert_2 = -1\r\n"
              "CheckBox_inversion_OUT1 = 4294967296\r\nCombo_Type_Out2 = -1\r\n");
   fill_distinct(ui);
+  const auto before = fields(ui);
   ui.queue_file_choice(file);
-  import_gauge_config(ui);
+  import_gauge_config(ui, folder);
   EXPECT_EQ(ui.text(param_control(Param::gauge1_offset)), "$0D0C");
-  EXPECT_EQ(ui.text(param_control(Param::gauge1_course_min)), "");  // missing text: empty
-  EXPECT_EQ(ui.text(param_control(Param::analog_param)), "");
+  // Missing keys: the fields keep what they held.
+  EXPECT_EQ(ui.text(param_control(Param::gauge1_course_min)), before.at("String_Crs_mini1"));
+  EXPECT_EQ(ui.text(param_control(Param::analog_param)), before.at("String_ANParam1"));
   EXPECT_EQ(ui.selection(param_control(Param::gauge1_type)), 0);  // not a number: 0
   // Beyond the 40 entries: no selection.
   EXPECT_EQ(ui.selection(param_control(Param::gauge2_type)), -1);
@@ -183,7 +185,61 @@ TEST_F(GaugeConfigFile, ImportFillsMissingKeysAndReadsStatesByTheNumberTextRule)
   EXPECT_EQ(ui.value(param_control(Param::gauge2_inverted)), 1);
   // Non-zero even where its low 32 bits are not.
   EXPECT_EQ(ui.value(param_control(Param::output1_inverted)), 1);
-  EXPECT_EQ(ui.value(param_control(Param::output2_inverted)), 0);  // missing: cleared
+  EXPECT_EQ(std::to_string(ui.value(param_control(Param::output2_inverted))),
+            before.at("CheckBox_inversion_OUT2"));
+}
+
+// A gauge's file holds only the gauge keys: the outputs and the analog input keep their
+// fields, and an export after it, or of fields left blank, writes a number on every line.
+TEST_F(GaugeConfigFile, ImportOfAGaugeOnlyFileThenExportLeavesNoNumberEmpty) {
+  const std::string gauge_only = path("fuel-oat.jcf");
+  write_file(gauge_only,
+             "[jauge]\nString_Crs_mini1 = 10\nString_crs_maxi1 = 240\nString_Crs_mini2 = 0\n"
+             "String_crs_maxi2 = 255\nCheckBox_invert_1 = 0\nCheckBox_invert_2 = 0\n"
+             "Combo_1_type = 17\nCombo_2_type = 13\nString_offset1 = $0B7C\n"
+             "String_offset2 = $0E8C\nString_Crs_mini_FS_1 = 0\nString_Crs_maxi_FS_1 = 0\n"
+             "String_Crs_mini_FS_2 = -50\nString_Crs_maxi_FS_2 = 50\nString_Loffset1 = 4\n"
+             "String_Loffset2 = 2\n");
+  fill_distinct(ui);
+  const auto before = fields(ui);
+  ui.queue_file_choice(gauge_only);
+  import_gauge_config(ui, folder);
+  const auto after = fields(ui);
+  for (const char* key : {"String_OffsetOut1", "String_LOffsetOut2", "Combo_Type_Out1",
+                          "CheckBox_inversion_OUT1", "String_OffsetAN1", "String_ANParam1"}) {
+    EXPECT_EQ(after.at(key), before.at(key)) << key;
+  }
+  EXPECT_EQ(after.at("String_offset1"), "$0B7C");
+
+  ui.set_text(param_control(Param::output1_offset), "");
+  ui.set_text(param_control(Param::analog_offset_length), " \t");
+  const std::string exported = path("exported.jcf");
+  ui.queue_file_choice(exported);
+  export_gauge_config(ui, folder);
+  const std::string text = read_file(exported);
+  EXPECT_EQ(text.find(" = \r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("String_OffsetOut1 = $0000\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("String_LOffsetAN1 = 0\r\n"), std::string::npos) << text;
+}
+
+// The dialogs start in the documents folder, then where the user last chose a file, whichever
+// dialog it was; a cancel does not move them.
+TEST_F(GaugeConfigFile, DialogsStartInTheDocumentsFolderThenWhereTheLastFileWas) {
+  ui.set_documents_folder("/home/pilote/Documents");
+  const std::string chosen = path("été") + "/panel.jcf";
+  ui.queue_file_choice(chosen);
+  export_gauge_config(ui, folder);
+  import_gauge_config(ui, folder);  // cancelled
+  ui.queue_file_choice(chosen);
+  import_gauge_config(ui, folder);
+  ASSERT_EQ(ui.file_dialogs().size(), 3u);
+  EXPECT_EQ(ui.file_dialogs()[0].initial_directory, "/home/pilote/Documents");
+  EXPECT_EQ(ui.file_dialogs()[1].initial_directory, path("été"));
+  EXPECT_EQ(ui.file_dialogs()[2].initial_directory, path("été"));
+  for (const FileDialogSpec& d : ui.file_dialogs()) {
+    EXPECT_EQ(d.initial_name, "Jauge.jcf");
+    EXPECT_EQ(d.filter_pattern, "*.jcf");
+  }
 }
 
 // A file that holds no gauge configuration changes no field and says so.
@@ -196,7 +252,7 @@ TEST_F(GaugeConfigFile, ImportOfAFileWithoutGaugeKeysChangesNothing) {
     fill_distinct(ui);
     const auto before = fields(ui);
     ui.queue_file_choice(file);
-    import_gauge_config(ui);
+    import_gauge_config(ui, folder);
     EXPECT_EQ(fields(ui), before) << text;
     ASSERT_FALSE(ui.messages().empty()) << text;
     const std::pair<std::string, std::string> said{
@@ -209,8 +265,8 @@ TEST_F(GaugeConfigFile, ImportOfAFileWithoutGaugeKeysChangesNothing) {
 TEST_F(GaugeConfigFile, CancelledDialogsChangeNothing) {
   fill_distinct(ui);
   const auto before = fields(ui);
-  export_gauge_config(ui);  // no choice queued: cancelled
-  import_gauge_config(ui);
+  export_gauge_config(ui, folder);  // no choice queued: cancelled
+  import_gauge_config(ui, folder);
   EXPECT_EQ(ui.file_dialogs().size(), 2u);
   EXPECT_EQ(fields(ui), before);
   EXPECT_TRUE(ui.messages().empty());
@@ -228,7 +284,8 @@ TEST_F(GaugeConfigFile, ExportToAFileThatCannotBeReadOrWrittenIsReportedAndLeave
       HeadlessToolkit fresh;  // one window a mode
       build_window(fresh);
       fresh.queue_file_choice(file);
-      export_gauge_config(fresh);
+      std::string fresh_folder;
+      export_gauge_config(fresh, fresh_folder);
       return fresh.messages() ==
              std::vector<std::pair<std::string, std::string>>{
                  {"Erreur", "Je ne peux pas écrire la configuration dans le fichier " + file}};
@@ -242,7 +299,7 @@ TEST_F(GaugeConfigFile, ImportOfAPathThatCannotBeOpenedIsReported) {
   const auto before = fields(ui);
   const std::string missing = path("absent.jcf");
   ui.queue_file_choice(missing);
-  import_gauge_config(ui);
+  import_gauge_config(ui, folder);
   ASSERT_EQ(ui.messages().size(), 1u);
   EXPECT_EQ(ui.messages()[0].first, "Erreur");
   EXPECT_EQ(ui.messages()[0].second, "Le fichier " + missing + " n'existe pas ?");

@@ -190,12 +190,12 @@ void on_write_pressed(WindowContext& ctx) {
   ctx.eeprom.start(plan, ctx.editor_module, [&ui](EepromWriteEnd how) { on_write_ended(ui, how); });
 }
 
-void on_import_pressed(Toolkit& ui) {
+void on_import_pressed(Toolkit& ui, std::string& folder) {
   // An import sets the type lists as data, not as choices: the "calibrage" buttons keep
   // their state.
   const bool calibrate1 = ui.enabled(C::calibrate_1_button);
   const bool calibrate2 = ui.enabled(C::calibrate_2_button);
-  import_gauge_config(ui);
+  import_gauge_config(ui, folder);
   ui.set_enabled(C::calibrate_1_button, calibrate1);
   ui.set_enabled(C::calibrate_2_button, calibrate2);
 }
@@ -240,8 +240,8 @@ void install_parameter_window(WindowContext& ctx) {
     if (!ctx.eeprom.running()) ctx.ui.destroy_window(PARAMETER_WINDOW);
   };
   handlers[C::write_button] = [&ctx] { on_write_pressed(ctx); };
-  handlers[C::export_button] = [&ctx] { export_gauge_config(ctx.ui); };
-  handlers[C::import_button] = [&ctx] { on_import_pressed(ctx.ui); };
+  handlers[C::export_button] = [&ctx] { export_gauge_config(ctx.ui, ctx.gauge_config_folder); };
+  handlers[C::import_button] = [&ctx] { on_import_pressed(ctx.ui, ctx.gauge_config_folder); };
   ctx.dispatch.pass_hooks.push_back([&ctx] { ctx.eeprom.step(); });
   install_calibration_windows(ctx);
 }

@@ -71,6 +71,8 @@ struct WindowContext {
   // only after a load that could read it.
   bool calibration_file_unreadable = false;
   std::string calibration_file = CALIBRATION_FILE;
+  // The folder of the ".jcf" file last chosen in this run; empty until one is.
+  std::string gauge_config_folder{};
   // The parameter window's EEPROM write: the program must not end while it runs.
   EepromWriter eeprom{env, bus, modules};
 };

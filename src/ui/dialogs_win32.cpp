@@ -2,6 +2,7 @@
 
 // windows.h (through the header) first: the dialog header needs its types.
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -54,6 +55,14 @@ std::string run_file_dialog(HWND owner, const FileDialogSpec& spec) {
   const BOOL chosen = spec.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
   if (!chosen) return "";
   return from_wide(file.data());
+}
+
+std::string documents_folder() {
+  PWSTR folder = nullptr;
+  const bool known = SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &folder));
+  std::string path = known ? from_wide(folder) : "";
+  CoTaskMemFree(folder);  // owed even when the call failed
+  return path;
 }
 
 }  // namespace kavri::win32_ui

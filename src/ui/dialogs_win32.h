@@ -18,4 +18,7 @@ void show_message_box(HWND owner, std::string_view title, std::string_view text)
 // cancelled or when it failed.
 std::string run_file_dialog(HWND owner, const FileDialogSpec& spec);
 
+// The user's documents folder (UTF-8), or "" when Windows knows none.
+std::string documents_folder();
+
 }  // namespace kavri::win32_ui

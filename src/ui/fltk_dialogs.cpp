@@ -2,8 +2,12 @@
 
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 namespace kavri::fltk_ui {
 
@@ -52,6 +56,15 @@ std::string run_file_chooser(const FileDialogSpec& spec) {
   if (chooser.show() != 0) return "";  // 1: cancelled; -1: the dialog failed
   const char* path = chooser.filename();
   return path != nullptr ? path : "";
+}
+
+std::string home_folder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
+  return found != nullptr && found->pw_dir != nullptr ? found->pw_dir : "";
 }
 
 }  // namespace kavri::fltk_ui

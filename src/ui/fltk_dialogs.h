@@ -15,4 +15,7 @@ void show_message_box(std::string_view title, std::string_view text);
 // elsewhere): a full path, or "" when cancelled or when it failed.
 std::string run_file_chooser(const FileDialogSpec& spec);
 
+// The user's home folder: $HOME, else the account's; "" when neither is known.
+std::string home_folder();
+
 }  // namespace kavri::fltk_ui

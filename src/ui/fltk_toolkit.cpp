@@ -110,6 +110,7 @@ class FltkToolkit final : public ControlRegistry {
   std::string choose_file(const FileDialogSpec& spec) override {
     return fltk_ui::run_file_chooser(spec);
   }
+  std::string documents_folder() const override { return fltk_ui::home_folder(); }
 
   // The window manager minimised or restored a window.
   void on_shown(int window, bool minimised) { take_user_minimised(window, minimised); }

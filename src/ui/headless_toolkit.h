@@ -17,6 +17,8 @@ class HeadlessToolkit final : public ControlRegistry {
  public:
   void show_now() override {}
   std::string choose_file(const FileDialogSpec& spec) override;
+  std::string documents_folder() const override { return documents_folder_; }
+  void set_documents_folder(std::string folder) { documents_folder_ = std::move(folder); }
 
   // The user's side. Each of these changes the control as the user would and queues the
   // event the real toolkit would raise (typing raises none). As on a screen, a control that is
@@ -52,6 +54,7 @@ class HeadlessToolkit final : public ControlRegistry {
   std::function<void(std::string_view, std::string_view)> message_sink_;
   std::deque<std::string> file_choices_;
   std::vector<FileDialogSpec> file_dialogs_;
+  std::string documents_folder_;  // none: a headless run has no user folders of its own
 };
 
 }  // namespace kavri

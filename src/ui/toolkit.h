@@ -74,8 +74,9 @@ struct Event {
 };
 
 struct FileDialogSpec {
-  std::string title;               // "Exporte la configuration"
-  std::string initial_directory;   // "..", relative to the current directory
+  std::string title;  // "Exporte la configuration"
+  // A whole path, or one relative to the current directory; "": the current directory.
+  std::string initial_directory;
   std::string initial_name;        // "Jauge.jcf", proposed in that directory
   std::string filter_description;  // "Kavri jauge config.(*.jcf)", shown as it is
   std::string filter_pattern;      // "*.jcf"
@@ -151,6 +152,9 @@ class Toolkit {
   // The platform's open-file or save-file dialog (spec.save): a full path, or "" when
   // cancelled.
   virtual std::string choose_file(const FileDialogSpec& spec) = 0;
+  // Where the user keeps documents, as a whole path: the documents folder on Windows, the home
+  // folder elsewhere; "" when the platform cannot say.
+  virtual std::string documents_folder() const = 0;
 
  protected:
   // The backend's box; a backend that can closes it once end_signalled() turns true.

@@ -98,6 +98,7 @@ class Win32Toolkit final : public ControlRegistry {
   std::string choose_file(const FileDialogSpec& spec) override {
     return win32_ui::run_file_dialog(owner(), spec);
   }
+  std::string documents_folder() const override { return win32_ui::documents_folder(); }
 
   // From the window procedure: the user changed a control, clicked a close box, or minimised
   // or restored a window.

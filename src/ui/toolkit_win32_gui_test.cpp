@@ -4,6 +4,7 @@
 #include <windows.h>
 // windows.h first: the common controls header needs its types.
 #include <commctrl.h>
+#include <commdlg.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -72,15 +73,16 @@ void press_key_with(WORD modifier, WORD key) {
 }
 
 // Runs `show`, which shows a modal box titled `title`, while a second thread acts as the user:
-// it finds the box, hands it to `look`, and presses its OK button. False when no box came.
+// it finds the box, hands it to `look`, and presses its `button` (OK unless told). False when
+// no box came.
 bool answer_box(const wchar_t* title, const std::function<void(HWND)>& look,
-                const std::function<void()>& show) {
+                const std::function<void()>& show, int button = IDOK) {
   std::atomic<bool> shown{false};
   std::thread user([&] {
     for (int i = 0; i < 2000 && !shown; ++i) {
       if (HWND box = FindWindowW(L"#32770", title)) {
         look(box);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        PostMessageW(box, WM_COMMAND, button, 0);
         shown = true;
       }
       Sleep(10);
@@ -224,6 +226,30 @@ TEST_F(Win32ToolkitGuiTest, MessageBoxShowsItsAccentsAndReturnsOnceDismissed) {
                     "Le module 7 n'a pas répondu correctement, relancer le driver");
   }));
   EXPECT_EQ(seen, L"Le module 7 n'a pas répondu correctement, relancer le driver");
+}
+
+// The file dialog starts in the whole folder it is given: the user's documents folder, which is
+// where the export and import dialogs first start.
+TEST_F(Win32ToolkitGuiTest, FileDialogStartsInTheUsersDocumentsFolder) {
+  const std::string documents = ui->documents_folder();
+  ASSERT_FALSE(documents.empty());
+  std::wstring seen;
+  const auto look = [&](HWND dialog) {
+    Sleep(300);  // let it open its folder
+    wchar_t folder[MAX_PATH] = {};
+    SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
+    seen = folder;
+  };
+  std::string chosen = "not asked";
+  EXPECT_TRUE(answer_box(
+      L"Exporte la configuration", look,
+      [&] {
+        chosen = ui->choose_file({"Exporte la configuration", documents, "Jauge.jcf",
+                                  "Kavri jauge config.(*.jcf)", "*.jcf", true});
+      },
+      IDCANCEL));
+  EXPECT_EQ(from_wide(seen), documents);
+  EXPECT_EQ(chosen, "");
 }
 
 // The icon a box shows once it is on show: the system's icon it carries, or null for a box
