@@ -38,6 +38,7 @@ void queue_read(IpcClient& ipc, std::uint16_t offset, std::uint8_t length, Recei
 struct TransferCycle::State {
   std::atomic<bool> first_pass{false};
   std::atomic<bool> resend{false};
+  std::atomic<int> hand_driven_gauge{-1};  // set by the main thread
   std::int64_t last_read_ms = 0;
   TransferWork work;
   std::uint16_t sim_lights = 0;
@@ -66,6 +67,10 @@ void TransferCycle::set_first_pass() { state_->first_pass = true; }
 void TransferCycle::resend_everything() {
   state_->modules.fill(ModuleTransfer{});
   state_->resend = true;
+}
+
+void TransferCycle::set_hand_driven_gauge(int gauge) {
+  state_->hand_driven_gauge.store(gauge, std::memory_order_relaxed);
 }
 
 const ModuleTransfer& TransferCycle::module_transfer(int index) const {
@@ -151,7 +156,7 @@ void TransferCycle::deliver_module(int j) {
       links_.bus.send(command.code, address, command.data);
     }
   };
-  const int hand_driven = links_.calibration.hand_driven_gauge.load(std::memory_order_relaxed);
+  const int hand_driven = s.hand_driven_gauge.load(std::memory_order_relaxed);
   for (int g = 0; g < 2; ++g) {
     const int gauge = 2 * j + g;
     bool& driven = s.hand_driven[static_cast<std::size_t>(gauge)];

@@ -49,6 +49,11 @@ class TransferCycle {
   // changed or not, and the backlight rule acts afresh. Called while the thread is stopped.
   void resend_everything();
 
+  // The gauge that an open calibration window drives by hand, as table index x 2 + gauge (0 or
+  // 1), or -1 for none: the cycle leaves that needle where the window's sliders put it, and
+  // sends its position again once the window lets it go. Any thread.
+  void set_hand_driven_gauge(int gauge);
+
   // What the cycle keeps of the module at table index `index` (below MAX_MODULES). Read it
   // only while the thread is stopped.
   const ModuleTransfer& module_transfer(int index) const;

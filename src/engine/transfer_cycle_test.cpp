@@ -251,13 +251,13 @@ TEST_F(TransferCycleTest, AGaugeDrivenByACalibrationWindowIsLeftToItThenSentAgai
   set_linear_gauge(rig.record(1), 2, 0x1002, 2);
   set(0x1000, 2, 100);
   set(0x1002, 2, 50);
-  rig.calibration.hand_driven_gauge = 2 * 1 + 0;  // module 1, gauge 1
+  rig.cycle.set_hand_driven_gauge(2 * 1 + 0);  // module 1, gauge 1
   EXPECT_EQ(pass(), Reports{make_report(CMD_SET_POSITION_2, 2, 50)});
   set(0x1000, 2, 101);
   EXPECT_EQ(pass(), Reports{});
   set(0x1000, 2, 100);
   rig.bus.send(CMD_SET_POSITION_1, 2, 33);  // the window's slider
-  rig.calibration.hand_driven_gauge = -1;
+  rig.cycle.set_hand_driven_gauge(-1);
   EXPECT_EQ(pass(), Reports{make_report(CMD_SET_POSITION_1, 2, 100)});
   EXPECT_EQ(pass(), Reports{});
 }
