@@ -17,13 +17,14 @@ namespace {
 std::vector<std::string> fields(const HeadlessToolkit& ui) {
   std::vector<std::string> shown;
   for (const ParamInfo& info : param_infos()) {
+    const int control = param_control(info.param);
     if (!is_state_kind(info.kind)) {
-      shown.push_back(ui.text(info.control));
+      shown.push_back(ui.text(control));
       continue;
     }
     const int state =
-        info.kind == ParamKind::inversion_box ? ui.value(info.control) : ui.selection(info.control);
-    const int states = info.kind == ParamKind::inversion_box ? 2 : ui.item_count(info.control);
+        info.kind == ParamKind::inversion_box ? ui.value(control) : ui.selection(control);
+    const int states = info.kind == ParamKind::inversion_box ? 2 : ui.item_count(control);
     expect(state >= -1 && state < states, "a field shows a state its control has");
     shown.push_back(std::to_string(state));
   }

@@ -47,6 +47,7 @@ class EditorRig {
                        {MainControl::position_slider_1, MainControl::value_field_1},
                        [this] { return selected_module(ui, MainControl::module_selector); }};
     ctx.calibration_file = (dir / "Calibrage.ini").string();
+    ctx.hand_drive_gauge = [this](int gauge) { hand_driven_gauge = gauge; };
     install_parameter_window(ctx);
   }
 
@@ -82,6 +83,7 @@ class EditorRig {
   CalibrationTables calibration;
   Dispatch dispatch;
   WindowContext ctx{env, ui, bus, modules, calibration, dispatch};
+  int hand_driven_gauge = -1;  // as the transfer was last told
 
  private:
   static std::vector<VirtualModule> virtual_modules(const std::vector<std::uint8_t>& addresses) {

@@ -1,8 +1,8 @@
 // The one table of the 28 module parameters: the record field, the RSP_PARAM codes that fill it
-// during the exploration, the CMD_WRITE_PARAM codes that store it in the module's EEPROM, the
-// parameter window's control that shows and edits it, and its key in a ".jcf" file. The
-// parameter window, the EEPROM write, the export and import and the gauge calculator all read
-// it, so the four views of a parameter can never drift apart.
+// during the exploration, the CMD_WRITE_PARAM codes that store it in the module's EEPROM, how
+// it is shown and edited, and its key in a ".jcf" file. The parameter window, the EEPROM write,
+// the export and import and the gauge calculator all read it, so the views of a parameter can
+// never drift apart. Which control shows it is the parameter window's own (param_control).
 #pragma once
 
 #include <cstdint>
@@ -68,7 +68,6 @@ struct ParamInfo {
   std::uint8_t write_code_high;  // code of the high byte (two_bytes only)
   std::uint8_t answer_code;      // RSP_PARAM code of the byte, or of the high byte
   std::uint8_t answer_code_low;  // code of the low byte (two_bytes only)
-  int control;                   // the parameter window's control
   ParamKind kind;
   std::string_view jcf_key;  // its key in a ".jcf" file, spelled exactly so
 };

@@ -65,17 +65,14 @@ TEST(ParamTable, CoversEveryWriteAndAnswerCodeExactlyOnce) {
   EXPECT_EQ(param_info(Param::output2_inverted).answer_code, RSP_PARAM_LAST);
 }
 
-// One control and one ".jcf" key per parameter; the file's order is its own.
-TEST(ParamTable, ControlsAndGaugeConfigKeys) {
-  std::set<int> controls;
+// One ".jcf" key per parameter; the file's order is its own.
+TEST(ParamTable, GaugeConfigKeys) {
   std::set<std::string_view> keys;
   int states = 0;
   for (const auto& info : param_infos()) {
-    controls.insert(info.control);
     keys.insert(info.jcf_key);
     states += is_state_kind(info.kind) ? 1 : 0;
   }
-  EXPECT_EQ(controls.size(), std::size_t{PARAM_FIELD_COUNT});
   EXPECT_EQ(keys.size(), std::size_t{PARAM_FIELD_COUNT});
   EXPECT_EQ(states, 9);  // 5 lists, 4 boxes
   const auto order = gauge_config_keys();
@@ -85,10 +82,6 @@ TEST(ParamTable, ControlsAndGaugeConfigKeys) {
   EXPECT_EQ(order[2], "String_crs_maxi1");  // lower-case "crs", as files hold it
   EXPECT_EQ(order[12], "Combo_1_type");
   EXPECT_EQ(order.back(), "String_ANParam1");
-  EXPECT_EQ(param_info(Param::gauge1_course_max).control, 20);
-  EXPECT_EQ(param_info(Param::gauge1_type).control, 29);
-  EXPECT_EQ(param_info(Param::gauge1_inverted).control, 24);
-  EXPECT_EQ(param_info(Param::analog_offset).control, 78);
   EXPECT_EQ(param_value_of_state(ParamKind::type_list, -1), 0);
   EXPECT_EQ(param_value_of_state(ParamKind::inversion_box, -7), 255);
 }

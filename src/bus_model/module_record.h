@@ -1,11 +1,10 @@
-// What the driver knows of each module on the bus. Parameter fields are shared between threads
-// (the exploration fills them, the main thread edits them, the transfer thread reads them), so
-// each is a Relaxed value that no reader can see half-written. Working fields of the transfer
-// cycle are touched by the transfer thread alone and stay plain.
+// What the driver knows of each module on the bus: its parameters, as stored in its EEPROM.
+// They are shared between threads (the exploration fills them, the main thread edits them, the
+// transfer thread reads them), so each is a Relaxed value that no reader can see half-written.
+// What the transfer cycle receives and sends is its own (engine/module_transfer.h).
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 
 #include "base/relaxed.h"
@@ -13,14 +12,6 @@
 namespace kavri {
 
 constexpr int MAX_MODULES = 51;
-
-// The four places a simulator value of one gauge or output can be received in, by its length.
-struct ReceiveAreas {
-  double value_f64 = 0;         // length 8
-  std::int32_t value_i32 = 0;   // length 4
-  std::uint16_t value_u16 = 0;  // length 2
-  std::int8_t value_i8 = 0;     // length 1
-};
 
 // One gauge (needle) of a module: gauge1_* or gauge2_* of the EEPROM and of a ".jcf" file.
 struct GaugeRecord {
@@ -36,10 +27,6 @@ struct GaugeRecord {
 
   // Derived at the end of the exploration (compute_ratio).
   Relaxed<float> ratio;
-
-  // Working fields of the transfer cycle (transfer thread only).
-  ReceiveAreas value;
-  std::uint8_t last_position = 0;
 };
 
 // One output of a module: output1_* or output2_*.
@@ -48,9 +35,6 @@ struct OutputRecord {
   Relaxed<std::uint8_t> offset_length;
   Relaxed<std::uint8_t> type;
   Relaxed<std::uint8_t> inverted;
-
-  ReceiveAreas value;           // transfer thread only
-  std::uint8_t last_value = 0;  // transfer thread only
 };
 
 struct ModuleRecord {
@@ -61,8 +45,6 @@ struct ModuleRecord {
   Relaxed<std::uint8_t> analog_offset_length;
   Relaxed<std::uint8_t> analog_type;
   Relaxed<std::uint16_t> analog_param;
-
-  std::uint16_t analog_value = 0;  // the last analog value received (transfer thread only)
 };
 
 struct ModuleTable {

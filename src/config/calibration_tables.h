@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -30,9 +29,6 @@ struct CalibrationTables {
   CalibrationTable<SUCTION_POINTS> suction_calibration{};
   CalibrationTable<OAT_POINTS> oat_calibration{};
   CalibrationTable<FUEL_POINTS> fuel_calibration{};
-  // The gauge that an open calibration window drives by hand, as slot x 2 + gauge (0 or 1), or
-  // -1: the transfer cycle leaves that needle where the window's sliders put it.
-  std::atomic<int> hand_driven_gauge{-1};
 };
 
 enum class CalibrationKind { suction, oat, fuel };

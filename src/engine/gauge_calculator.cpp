@@ -94,7 +94,8 @@ std::string GaugeCalculator::undriven_reason() const {
 }
 
 GaugePosition GaugeCalculator::shown_after_pass(double value) {
-  ReceiveAreas& areas = record_.gauges[static_cast<std::size_t>(gauge_ - 1)].value;
+  GaugeTransfer& shown = transfer_.gauges[static_cast<std::size_t>(gauge_ - 1)];
+  ReceiveAreas& areas = shown.value;
   switch (offset_length()) {
     case 8:
       areas.value_f64 = value;
@@ -109,9 +110,9 @@ GaugePosition GaugeCalculator::shown_after_pass(double value) {
       areas.value_i8 = static_cast<std::int8_t>(value);
       break;
   }
-  const BusCommands sent = gauge_step(record_, gauge_ - 1, tables_, 0, work_);
+  const BusCommands sent = gauge_step(record_, transfer_, gauge_ - 1, tables_, 0, work_);
   if (sent.count == 2) shown_high_ = sent.items[1].data;
-  return {record_gauge().last_position, split() ? shown_high_ : std::uint8_t{0}};
+  return {shown.last_position, split() ? shown_high_ : std::uint8_t{0}};
 }
 
 std::string GaugeCalculator::text_of(GaugePosition shown) const {

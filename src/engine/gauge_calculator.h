@@ -52,6 +52,7 @@ class GaugeCalculator {
   ModuleRecord record_;
   const CalibrationTables& tables_;
   int gauge_;
+  ModuleTransfer transfer_;
   TransferWork work_;
   std::uint8_t shown_high_ = 0;
 };

@@ -27,12 +27,12 @@ std::array<std::uint8_t, Points> points_of(const CalibrationSlot<Points>& slot, 
   return points;
 }
 
-ConversionInputs conversion_inputs(const ModuleRecord& m, const CalibrationTables& tables,
-                                   int module_index, int gauge, const TransferWork& work) {
+ConversionInputs conversion_inputs(const ModuleRecord& m, const ReceiveAreas& received,
+                                   const CalibrationTables& tables, int module_index, int gauge,
+                                   const TransferWork& work) {
   ConversionInputs in;
-  const GaugeRecord& g = m.gauges[static_cast<std::size_t>(gauge)];
   in.gauge = gauge_settings(m, gauge + 1);
-  in.value_u16 = g.value.value_u16;
+  in.value_u16 = received.value_u16;
   in.gauge2_type = m.gauges[1].type;
   in.output2_offset_length = m.outputs[1].offset_length;
   in.glide_flag = work.glide_flag;
@@ -104,14 +104,17 @@ GaugeCalibration calibration_points(const CalibrationTables& tables, int module_
   return points;
 }
 
-BusCommands gauge_step(ModuleRecord& m, int gauge, const CalibrationTables& tables,
-                       int module_index, TransferWork& work, bool resend) {
+BusCommands gauge_step(const ModuleRecord& m, ModuleTransfer& t, int gauge,
+                       const CalibrationTables& tables, int module_index, TransferWork& work,
+                       bool resend) {
   BusCommands commands;
-  GaugeRecord& g = m.gauges[static_cast<std::size_t>(gauge)];
+  const GaugeRecord& g = m.gauges[static_cast<std::size_t>(gauge)];
+  GaugeTransfer& transfer = t.gauges[static_cast<std::size_t>(gauge)];
   const std::uint8_t length = g.offset_length;
   if (g.offset == 0 || !has_receive_area(length)) return commands;
-  work.working_value = load(g.value, length);
-  const ConversionInputs in = conversion_inputs(m, tables, module_index, gauge, work);
+  work.working_value = load(transfer.value, length);
+  const ConversionInputs in =
+      conversion_inputs(m, transfer.value, tables, module_index, gauge, work);
   const auto position = convert(in, gauge, work.working_value);
   if (!position) return commands;
   const bool first = gauge == 0;
@@ -124,23 +127,24 @@ BusCommands gauge_step(ModuleRecord& m, int gauge, const CalibrationTables& tabl
     sent = common_position_step(position->low, in.gauge.course_min, in.gauge.course_max);
   }
   // A split position is sent only when its low byte changes; the high byte follows it.
-  if (!work.send_unchanged && !resend && sent == g.last_position) return commands;
-  g.last_position = sent;
+  if (!work.send_unchanged && !resend && sent == transfer.last_position) return commands;
+  transfer.last_position = sent;
   commands.add(first ? CMD_SET_POSITION_1 : CMD_SET_POSITION_2, sent);
   if (split) commands.add(CMD_SET_POSITION_2, work.position2);
   return commands;
 }
 
-BusCommands output_step(ModuleRecord& m, int output, TransferWork& work) {
+BusCommands output_step(const ModuleRecord& m, ModuleTransfer& t, int output, TransferWork& work) {
   BusCommands commands;
-  OutputRecord& o = m.outputs[static_cast<std::size_t>(output)];
+  const OutputRecord& o = m.outputs[static_cast<std::size_t>(output)];
+  OutputTransfer& transfer = t.outputs[static_cast<std::size_t>(output)];
   const std::uint8_t length = o.offset_length;
   if (o.offset == 0 || !has_receive_area(length)) return commands;
-  work.working_value = load(o.value, length);
+  work.working_value = load(transfer.value, length);
   // The module reads the byte by its output type: -1 arrives as 255, 257 as 1.
   const std::uint8_t value = round_to_byte(work.working_value);
-  if (!work.send_unchanged && value == o.last_value) return commands;
-  o.last_value = value;
+  if (!work.send_unchanged && value == transfer.last_value) return commands;
+  transfer.last_value = value;
   commands.add(output == 0 ? CMD_SET_OUTPUT_1 : CMD_SET_OUTPUT_2, value);
   return commands;
 }

@@ -9,6 +9,7 @@
 #include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "engine/conversions.h"
+#include "engine/module_transfer.h"
 
 namespace kavri {
 
@@ -54,11 +55,12 @@ GaugeCalibration calibration_points(const CalibrationTables& tables, int module_
 
 // One gauge (0: gauge 1, 1: gauge 2) or output (0 or 1) of one module, each only when its
 // offset is not 0 and its length has a receive area, and only when it changed (unless
-// work.send_unchanged). They update the record's last position or value. `resend` sends a
-// gauge's position even when it equals the last one sent (the needle was moved by other means
-// meanwhile).
-BusCommands gauge_step(ModuleRecord& m, int gauge, const CalibrationTables& tables,
-                       int module_index, TransferWork& work, bool resend = false);
-BusCommands output_step(ModuleRecord& m, int output, TransferWork& work);
+// work.send_unchanged). They read the value received in `t` and update its last position or
+// value. `resend` sends a gauge's position even when it equals the last one sent (the needle
+// was moved by other means meanwhile).
+BusCommands gauge_step(const ModuleRecord& m, ModuleTransfer& t, int gauge,
+                       const CalibrationTables& tables, int module_index, TransferWork& work,
+                       bool resend = false);
+BusCommands output_step(const ModuleRecord& m, ModuleTransfer& t, int output, TransferWork& work);
 
 }  // namespace kavri

@@ -38,6 +38,7 @@ void queue_read(IpcClient& ipc, std::uint16_t offset, std::uint8_t length, Recei
 struct TransferCycle::State {
   std::atomic<bool> first_pass{false};
   std::atomic<bool> resend{false};
+  std::atomic<int> hand_driven_gauge{-1};  // set by the main thread
   std::int64_t last_read_ms = 0;
   TransferWork work;
   std::uint16_t sim_lights = 0;
@@ -50,8 +51,7 @@ struct TransferCycle::State {
   // After a lapse, until the end of the pass: only modules after this index may be asked.
   int analog_turn_after = -1;
   BusReport input_report{};
-  // Which modules have answered an analog request in this run: only their values are written.
-  std::array<bool, MAX_MODULES> analog_answered{};
+  std::array<ModuleTransfer, MAX_MODULES> modules{};
   // Gauges that a calibration window drove by hand: their position is sent again once the
   // window lets them go, wherever the needle was left.
   std::array<bool, 2 * MAX_MODULES> hand_driven{};
@@ -64,12 +64,23 @@ TransferCycle::~TransferCycle() = default;
 
 void TransferCycle::set_first_pass() { state_->first_pass = true; }
 
-void TransferCycle::resend_everything() { state_->resend = true; }
+void TransferCycle::resend_everything() {
+  state_->modules.fill(ModuleTransfer{});
+  state_->resend = true;
+}
+
+void TransferCycle::set_hand_driven_gauge(int gauge) {
+  state_->hand_driven_gauge.store(gauge, std::memory_order_relaxed);
+}
+
+const ModuleTransfer& TransferCycle::module_transfer(int index) const {
+  return state_->modules[static_cast<std::size_t>(index)];
+}
 
 void TransferCycle::run(std::stop_token stop) {
   // An answer or a request from before the stop belongs to the link or card of then.
   State& s = *state_;
-  s.analog_answered.fill(false);
+  for (ModuleTransfer& t : s.modules) t.analog_answered = false;
   s.analog_request_pending = false;
   s.input_report = BusReport{};
   while (!stop.stop_requested() && run_pass(stop)) {
@@ -116,13 +127,17 @@ void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
   ipc.ipc_read(LIGHTS_OFFSET, 2, &s.sim_lights, result);
   ipc.ipc_read(BATTERY_OFFSET, 2, &s.work.sim_battery_low, result);
   for (int i = 0; i < count; ++i) {
-    ModuleRecord& m = links_.modules.records[static_cast<std::size_t>(i)];
-    for (GaugeRecord& g : m.gauges) queue_read(ipc, g.offset, g.offset_length, g.value, result);
-    for (OutputRecord& o : m.outputs) queue_read(ipc, o.offset, o.offset_length, o.value, result);
+    const ModuleRecord& m = links_.modules.records[static_cast<std::size_t>(i)];
+    ModuleTransfer& t = s.modules[static_cast<std::size_t>(i)];
+    for (std::size_t g = 0; g < 2; ++g) {
+      queue_read(ipc, m.gauges[g].offset, m.gauges[g].offset_length, t.gauges[g].value, result);
+    }
+    for (std::size_t o = 0; o < 2; ++o) {
+      queue_read(ipc, m.outputs[o].offset, m.outputs[o].offset_length, t.outputs[o].value, result);
+    }
     const std::uint8_t analog_length = m.analog_offset_length;
-    if (m.analog_offset != 0 && has_receive_area(analog_length) &&
-        s.analog_answered[static_cast<std::size_t>(i)]) {
-      ipc.ipc_write(m.analog_offset, analog_length, analog_bytes(m.analog_value).data(), result);
+    if (m.analog_offset != 0 && has_receive_area(analog_length) && t.analog_answered) {
+      ipc.ipc_write(m.analog_offset, analog_length, analog_bytes(t.analog_value).data(), result);
     }
     if (reads_glide_flag(m.gauges[0].type))
       ipc.ipc_read(GLIDE_FLAG_OFFSET, 1, &s.work.glide_flag, result);
@@ -132,7 +147,8 @@ void TransferCycle::exchange_with_simulator(int count, std::stop_token stop) {
 
 void TransferCycle::deliver_module(int j) {
   State& s = *state_;
-  ModuleRecord& m = links_.modules.records[static_cast<std::size_t>(j)];
+  const ModuleRecord& m = links_.modules.records[static_cast<std::size_t>(j)];
+  ModuleTransfer& t = s.modules[static_cast<std::size_t>(j)];
   const std::uint8_t address = m.address;
   const auto send = [&](const BusCommands& commands) {
     for (int c = 0; c < commands.count; ++c) {
@@ -140,7 +156,7 @@ void TransferCycle::deliver_module(int j) {
       links_.bus.send(command.code, address, command.data);
     }
   };
-  const int hand_driven = links_.calibration.hand_driven_gauge.load(std::memory_order_relaxed);
+  const int hand_driven = s.hand_driven_gauge.load(std::memory_order_relaxed);
   for (int g = 0; g < 2; ++g) {
     const int gauge = 2 * j + g;
     bool& driven = s.hand_driven[static_cast<std::size_t>(gauge)];
@@ -149,13 +165,13 @@ void TransferCycle::deliver_module(int j) {
       continue;
     }
     const bool resend = std::exchange(driven, false);
-    send(gauge_step(m, g, links_.calibration, j, s.work, resend));
+    send(gauge_step(m, t, g, links_.calibration, j, s.work, resend));
   }
-  for (int o = 0; o < 2; ++o) send(output_step(m, o, s.work));
-  analog_step(m, j);
+  for (int o = 0; o < 2; ++o) send(output_step(m, t, o, s.work));
+  analog_step(m, t, j);
 }
 
-void TransferCycle::analog_step(ModuleRecord& m, int j) {
+void TransferCycle::analog_step(const ModuleRecord& m, ModuleTransfer& t, int j) {
   State& s = *state_;
   const std::uint8_t address = m.address;
   if (m.analog_offset != 0 && !s.analog_request_pending && j > s.analog_turn_after) {
@@ -173,8 +189,8 @@ void TransferCycle::analog_step(ModuleRecord& m, int j) {
   // The last answer read, whoever asked for it, is taken by the module it names.
   const BusReport& answer = s.input_report;
   if (answer[5] == ANALOG_MARK && answer[6] == address) {
-    m.analog_value = static_cast<std::uint16_t>(answer[7] + 256 * answer[8]);
-    s.analog_answered[static_cast<std::size_t>(j)] = true;
+    t.analog_value = static_cast<std::uint16_t>(answer[7] + 256 * answer[8]);
+    t.analog_answered = true;
     s.analog_request_pending = false;
   }
 }

@@ -11,6 +11,7 @@
 #include "config/calibration_tables.h"
 #include "device/bus_sender.h"
 #include "device/hid.h"
+#include "engine/module_transfer.h"
 #include "simlink/ipc_client.h"
 
 namespace kavri {
@@ -43,9 +44,19 @@ class TransferCycle {
   // it waits 500 ms before each module and clears it.
   void set_first_pass();
 
-  // The card came back: the next whole pass sends every position and output, changed or not,
-  // and the backlight rule acts afresh. Called while the thread is stopped.
+  // The card came back, and its bus is explored anew: what was received and sent for the
+  // modules of before is forgotten, the next whole pass sends every position and output,
+  // changed or not, and the backlight rule acts afresh. Called while the thread is stopped.
   void resend_everything();
+
+  // The gauge that an open calibration window drives by hand, as table index x 2 + gauge (0 or
+  // 1), or -1 for none: the cycle leaves that needle where the window's sliders put it, and
+  // sends its position again once the window lets it go. Any thread.
+  void set_hand_driven_gauge(int gauge);
+
+  // What the cycle keeps of the module at table index `index` (below MAX_MODULES). Read it
+  // only while the thread is stopped.
+  const ModuleTransfer& module_transfer(int index) const;
 
   // The transfer thread's body: passes until `stop` is requested. A stop wakes every wait and
   // ends the thread between two steps; the next run() begins with a fresh pass.
@@ -64,7 +75,7 @@ class TransferCycle {
   struct State;
   void exchange_with_simulator(int count, std::stop_token stop);
   void deliver_module(int j);
-  void analog_step(ModuleRecord& m, int j);
+  void analog_step(const ModuleRecord& m, ModuleTransfer& t, int j);
   void follow_lights();
   void read_when_idle();
 

@@ -64,7 +64,7 @@ TEST_F(TransferCycleTest, ALostLinkKeepsTheLastValues) {
   rig.ipc.ipc_close();
   set(0x1000, 2, 120);
   EXPECT_EQ(pass(), Reports{});
-  EXPECT_EQ(rig.record(0).gauges[0].value.value_u16, 100);
+  EXPECT_EQ(rig.cycle.module_transfer(0).gauges[0].value.value_u16, 100);
 }
 
 TEST_F(TransferCycleTest, SplitPositionsFollowTheirLowByte) {
@@ -137,7 +137,7 @@ TEST_F(TransferCycleTest, AnalogValuesReachTheSimulatorOnThePassAfter) {
   // Each module is asked once per pass while they all answer at once.
   EXPECT_EQ(pass(),
             (Reports{make_report(CMD_READ_ANALOG, 1, 0), make_report(CMD_READ_ANALOG, 2, 0)}));
-  EXPECT_EQ(rig.record(1).analog_value, 1001);
+  EXPECT_EQ(rig.cycle.module_transfer(1).analog_value, 1001);
   EXPECT_EQ(rig.space.get(0x4000, 2), 0u);
   rig.card.set_analog_value(0, 0xBEEF);
   pass();
@@ -182,7 +182,7 @@ TEST_F(TransferCycleTest, AnAnswerNamingNoModuleDoesNotStopTheRequestsForGood) {
   rig.card.set_silent(false);
   rig.card.set_analog_value(1, 0x1234);
   for (int i = 0; i < 25; ++i) pass();
-  EXPECT_EQ(rig.record(1).analog_value, 0x1234);
+  EXPECT_EQ(rig.cycle.module_transfer(1).analog_value, 0x1234);
   EXPECT_EQ(rig.space.get(0x4000, 2), 0x34u);  // length 1 writes the low byte only
 }
 
@@ -198,9 +198,10 @@ TEST_F(TransferCycleTest, AnswersAreTakenByTheModuleTheyName) {
   stray[8] = 0x11;
   rig.card.inject_answer(stray);
   pass();
-  EXPECT_EQ(rig.record(0).analog_value, 0);  // read after module 1's turn in this pass
+  EXPECT_EQ(rig.cycle.module_transfer(0).analog_value,
+            0);  // read after module 1's turn in this pass
   pass();
-  EXPECT_EQ(rig.record(0).analog_value, 0x1122);
+  EXPECT_EQ(rig.cycle.module_transfer(0).analog_value, 0x1122);
 }
 
 // Module 0 answers nothing (no module at its address); the others still get their turns.
@@ -219,8 +220,8 @@ TEST_F(SilentFirstModule, DoesNotStarveTheOtherAnalogInputs) {
   for (int i = 0; i < 100; ++i) {
     for (const BusReport& r : pass()) asked[r[2]] += r[1] == CMD_READ_ANALOG;
   }
-  EXPECT_EQ(rig.record(1).analog_value, 1001);
-  EXPECT_EQ(rig.record(2).analog_value, 1002);
+  EXPECT_EQ(rig.cycle.module_transfer(1).analog_value, 1001);
+  EXPECT_EQ(rig.cycle.module_transfer(2).analog_value, 1002);
   EXPECT_GE(asked[2], 2);
   EXPECT_GE(asked[3], 2);
 }
@@ -235,7 +236,6 @@ TEST_F(TransferCycleTest, AnalogInputsOfEveryLengthAreAskedAndLongOnesZeroExtend
     ModuleRecord& m = rig.record(0);
     m.analog_offset = 0x4000;
     m.analog_offset_length = c.length;
-    m.analog_value = 0;
     const Reports asking = pass();
     EXPECT_NE(std::find(asking.begin(), asking.end(), make_report(CMD_READ_ANALOG, 1, 0)),
               asking.end())
@@ -251,13 +251,13 @@ TEST_F(TransferCycleTest, AGaugeDrivenByACalibrationWindowIsLeftToItThenSentAgai
   set_linear_gauge(rig.record(1), 2, 0x1002, 2);
   set(0x1000, 2, 100);
   set(0x1002, 2, 50);
-  rig.calibration.hand_driven_gauge = 2 * 1 + 0;  // module 1, gauge 1
+  rig.cycle.set_hand_driven_gauge(2 * 1 + 0);  // module 1, gauge 1
   EXPECT_EQ(pass(), Reports{make_report(CMD_SET_POSITION_2, 2, 50)});
   set(0x1000, 2, 101);
   EXPECT_EQ(pass(), Reports{});
   set(0x1000, 2, 100);
   rig.bus.send(CMD_SET_POSITION_1, 2, 33);  // the window's slider
-  rig.calibration.hand_driven_gauge = -1;
+  rig.cycle.set_hand_driven_gauge(-1);
   EXPECT_EQ(pass(), Reports{make_report(CMD_SET_POSITION_1, 2, 100)});
   EXPECT_EQ(pass(), Reports{});
 }

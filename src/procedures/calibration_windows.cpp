@@ -200,7 +200,7 @@ void refresh_sliders(WindowContext& ctx, const CalibrationLayout& layout,
 // The gauge goes back to the transfer cycle, and another gauge may be calibrated.
 void release_gauge(WindowContext& ctx) {
   ctx.calibrating.reset();
-  ctx.calibration.hand_driven_gauge = -1;
+  ctx.hand_drive_gauge(-1);
 }
 
 void close_window(WindowContext& ctx, int window) {
@@ -273,7 +273,7 @@ void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
     ctx.ui.add_control(layout.window, slider_spec);
   }
   ctx.calibrating = CalibrationBinding{layout.window, gauge};
-  ctx.calibration.hand_driven_gauge = 2 * gauge.module_index + gauge.gauge;
+  ctx.hand_drive_gauge(2 * gauge.module_index + gauge.gauge);
   report_calibration_file(
       ctx, load_calibrations(ctx.calibration, std::span(&gauge, 1), ctx.calibration_file));
   refresh_sliders(ctx, layout, gauge);

@@ -140,7 +140,7 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
   calibrate(1, 0);
   ASSERT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.title, "Calibrage jauge essence - module 7, jauge 1");
-  EXPECT_EQ(bench.calibration.hand_driven_gauge, 0);
+  EXPECT_EQ(bench.hand_driven_gauge, 0);
   bench.move(FuelControl::slider_50, 77);
 
   bench.press(ParameterControl::calibrate_2_button);  // the suction gauge beside it
@@ -160,7 +160,7 @@ TEST_F(CalibrationWindowsTest, AnOpenWindowKeepsItsGaugeAndItsUnsavedPoints) {
 
   bench.press(FuelControl::validate_button);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
-  EXPECT_EQ(bench.calibration.hand_driven_gauge, -1);
+  EXPECT_EQ(bench.hand_driven_gauge, -1);
   EXPECT_NE(testing::read_file(file()).find("Pos75A7S0 = 88"), std::string::npos);
 }
 

@@ -18,13 +18,13 @@ EepromWritePlan read_eeprom_plan(const Toolkit& ui) {
     switch (field.kind) {
       case ParamKind::number:
       case ParamKind::offset:
-        value = parse_number_text(ui.text(field.control));
+        value = parse_number_text(ui.text(param_control(field.param)));
         break;
       case ParamKind::type_list:
-        value = param_value_of_state(field.kind, ui.selection(field.control));
+        value = param_value_of_state(field.kind, ui.selection(param_control(field.param)));
         break;
       case ParamKind::inversion_box:
-        value = param_value_of_state(field.kind, ui.value(field.control));
+        value = param_value_of_state(field.kind, ui.value(param_control(field.param)));
         break;
     }
     plan.values[static_cast<std::size_t>(field.param)] = value;

@@ -9,6 +9,7 @@
 #include "base/number_text.h"
 #include "bus_model/module_params.h"
 #include "config/gauge_config.h"
+#include "procedures/parameter_window.h"
 
 namespace kavri {
 namespace {
@@ -36,32 +37,32 @@ bool is_blank(std::string_view text) {
 std::string field_text(const Toolkit& ui, const ParamInfo& info) {
   switch (info.kind) {
     case ParamKind::type_list:
-      return format_decimal(ui.selection(info.control));
+      return format_decimal(ui.selection(param_control(info.param)));
     case ParamKind::inversion_box:
-      return ui.value(info.control) != 0 ? "1" : "0";
+      return ui.value(param_control(info.param)) != 0 ? "1" : "0";
     default:
       break;
   }
   // A blank number would read back as nothing at all; the EEPROM write takes it as 0.
-  const std::string text = ui.text(info.control);
+  const std::string text = ui.text(param_control(info.param));
   if (!is_blank(text)) return text;
   return info.kind == ParamKind::offset ? format_offset(0) : format_decimal(0);
 }
 
 void set_field(Toolkit& ui, const ParamInfo& info, const std::string& text) {
   if (!is_state_kind(info.kind)) {
-    ui.set_text(info.control, text);
+    ui.set_text(param_control(info.param), text);
     return;
   }
   const std::int64_t state = parse_number_text(text);
   if (info.kind == ParamKind::inversion_box) {
-    ui.set_value(info.control, state != 0 ? 1 : 0);
+    ui.set_value(param_control(info.param), state != 0 ? 1 : 0);
     return;
   }
   // An index outside the list's entries (-1 included) leaves the list with no selection
   // rather than some other entry, whatever the toolkit would make of it.
-  const bool listed = state >= 0 && state < ui.item_count(info.control);
-  ui.set_selection(info.control, listed ? static_cast<int>(state) : -1);
+  const bool listed = state >= 0 && state < ui.item_count(param_control(info.param));
+  ui.set_selection(param_control(info.param), listed ? static_cast<int>(state) : -1);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ void build_window(HeadlessToolkit& ui) {
       {PARAMETER_WINDOW, "Paramétrages", {344, 145, 489, 505}, false, false, true, {}});
   for (const ParamInfo& row : param_infos()) {
     ControlSpec spec;
-    spec.number = row.control;
+    spec.number = param_control(row.param);
     if (!is_state_kind(row.kind)) {
       spec.kind = ControlKind::text_field;
       spec.text = "$0000";
@@ -47,9 +47,9 @@ void build_window(HeadlessToolkit& ui) {
     ui.add_control(PARAMETER_WINDOW, spec);
     if (spec.kind == ControlKind::drop_down) {
       for (int i = 0; i < list_entries(row.param); ++i) {
-        ui.add_item(row.control, "Type " + std::to_string(i + 1));
+        ui.add_item(param_control(row.param), "Type " + std::to_string(i + 1));
       }
-      ui.set_selection(row.control, 0);
+      ui.set_selection(param_control(row.param), 0);
     }
   }
 }
@@ -58,15 +58,15 @@ void build_window(HeadlessToolkit& ui) {
 std::map<std::string, std::string> fields(const HeadlessToolkit& ui) {
   std::map<std::string, std::string> out;
   for (const ParamInfo& row : param_infos()) {
-    const auto* c = ui.control(row.control);
+    const auto* c = ui.control(param_control(row.param));
     if (c == nullptr) continue;
     const std::string key(row.jcf_key);
     if (!is_state_kind(row.kind)) {
-      out[key] = ui.text(row.control);
+      out[key] = ui.text(param_control(row.param));
     } else if (c->spec.kind == ControlKind::check_box) {
-      out[key] = std::to_string(ui.value(row.control));
+      out[key] = std::to_string(ui.value(param_control(row.param)));
     } else {
-      out[key] = std::to_string(ui.selection(row.control));
+      out[key] = std::to_string(ui.selection(param_control(row.param)));
     }
   }
   return out;
@@ -80,12 +80,12 @@ void fill_distinct(HeadlessToolkit& ui) {
     const ParamInfo& row = param_info(param);
     ++n;
     if (!is_state_kind(row.kind)) {
-      ui.set_text(row.control,
+      ui.set_text(param_control(row.param),
                   n % 3 == 0 ? "-" + std::to_string(n * 100) : "$0B" + std::to_string(n));
     } else if (row.kind == ParamKind::inversion_box) {
-      ui.set_value(row.control, n % 2);
+      ui.set_value(param_control(row.param), n % 2);
     } else {
-      ui.set_selection(row.control, list_entries(row.param) - 1);
+      ui.set_selection(param_control(row.param), list_entries(row.param) - 1);
     }
   }
   ui.set_selection(param_control(Param::gauge2_type), -1);
@@ -119,9 +119,9 @@ TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
   for (Param param : gauge_config_order()) {
     const ParamInfo& row = param_info(param);
     std::string value = is_state_kind(row.kind) ? "0" : "$0000";
-    if (row.control == 33) value = "$0BC0";
-    if (row.control == 85) value = "1";
-    if (row.control == 29) value = "11";
+    if (param_control(row.param) == 33) value = "$0BC0";
+    if (param_control(row.param) == 85) value = "1";
+    if (param_control(row.param) == 29) value = "11";
     expected += std::string(row.jcf_key) + " = " + value + "\r\n";
   }
   EXPECT_EQ(read_file(file), expected);

@@ -1,5 +1,6 @@
 #include "procedures/parameter_window.h"
 
+#include <array>
 #include <vector>
 
 #include "base/number_text.h"
@@ -105,17 +106,18 @@ void show_record(Toolkit& ui, const ModuleRecord& record) {
     const std::int64_t value = read_param(record, field.param);
     switch (field.kind) {
       case ParamKind::number:
-        ui.set_text(field.control, format_decimal(value));
+        ui.set_text(param_control(field.param), format_decimal(value));
         break;
       case ParamKind::offset:
-        ui.set_text(field.control, format_offset(static_cast<std::uint16_t>(value)));
+        ui.set_text(param_control(field.param), format_offset(static_cast<std::uint16_t>(value)));
         break;
       case ParamKind::type_list:
-        ui.set_selection(field.control,
-                         list_index_of_type(static_cast<int>(value), ui.item_count(field.control)));
+        ui.set_selection(
+            param_control(field.param),
+            list_index_of_type(static_cast<int>(value), ui.item_count(param_control(field.param))));
         break;
       case ParamKind::inversion_box:
-        ui.set_value(field.control, value == 255 ? 1 : 0);
+        ui.set_value(param_control(field.param), value == 255 ? 1 : 0);
         break;
     }
   }
@@ -210,7 +212,13 @@ void on_calibrate_pressed(WindowContext& ctx, int gauge) {
 
 }  // namespace
 
-int param_control(Param param) { return param_info(param).control; }
+int param_control(Param param) {
+  // In the parameter table's order, one control per parameter.
+  static constexpr std::array<int, PARAM_FIELD_COUNT> kControls{
+      19, 20, 22, 23, 24, 25, 29, 52, 33, 35, 36, 38, 37, 39,
+      46, 47, 71, 72, 73, 74, 75, 76, 78, 79, 80, 81, 85, 86};
+  return kControls[static_cast<std::size_t>(param)];
+}
 
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places) {
   for (const ControlPlace& place : places) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "testing/editor_test_bench.h"
 
 namespace kavri {
@@ -22,6 +24,17 @@ class ParameterWindowTest : public ::testing::Test {
   EditorBench bench{{7, 12}};
   HeadlessToolkit& ui = bench.ui;
 };
+
+// One control per parameter, at the numbers the window has always used.
+TEST(ParameterControls, OnePerParameter) {
+  std::set<int> controls;
+  for (const ParamInfo& info : param_infos()) controls.insert(param_control(info.param));
+  EXPECT_EQ(controls.size(), std::size_t{PARAM_FIELD_COUNT});
+  EXPECT_EQ(param_control(Param::gauge1_course_max), 20);
+  EXPECT_EQ(param_control(Param::gauge1_type), 29);
+  EXPECT_EQ(param_control(Param::gauge1_inverted), 24);
+  EXPECT_EQ(param_control(Param::analog_offset), 78);
+}
 
 TEST_F(ParameterWindowTest, OpensFilledFromTheSelectedModulesRecord) {
   ModuleRecord& r = bench.record(1);

@@ -64,6 +64,9 @@ struct WindowContext {
   CalibrationTables& calibration;
   Dispatch& dispatch;
   MainWindowLink main_window{};
+  // Tells the transfer which needle the open calibration window drives by hand, as table
+  // index x 2 + gauge (0 or 1), or -1 for none. Handed by the driver's owner.
+  std::function<void(int)> hand_drive_gauge = [](int) {};
 
   std::uint8_t editor_module = 0;  // table index last opened in the parameter window
   std::optional<CalibrationBinding> calibrating{};  // while a calibration window is open

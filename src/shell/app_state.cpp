@@ -57,6 +57,7 @@ AppState::AppState(Env& env_in, Toolkit& ui_in, HidLayer& hid, std::unique_ptr<H
       link_monitor(env, ipc, link_up, post_label(posts)),
       transfer(TransferLinks{env, bus, card, ipc, modules, calibration, backlight_level}) {
   windows.calibration_file = file_in(directory, CALIBRATION_FILE);
+  windows.hand_drive_gauge = [this](int gauge) { transfer.set_hand_driven_gauge(gauge); };
 }
 
 }  // namespace kavri
