@@ -173,7 +173,7 @@ TEST_F(CalibrationWindowsTest, CancellingTheParameterWindowClosesItsCalibrationW
   EXPECT_EQ(ui.window(FUEL_WINDOW)->spec.owner, PARAMETER_WINDOW);
   bench.press(ParameterControl::cancel_button);
   EXPECT_FALSE(ui.window_exists(FUEL_WINDOW));
-  EXPECT_EQ(bench.calibration.hand_driven_gauge, -1);
+  EXPECT_EQ(bench.hand_driven_gauge, -1);
   calibrate(1, 0);
   EXPECT_TRUE(ui.window_exists(FUEL_WINDOW));
   EXPECT_TRUE(ui.messages().empty());
