@@ -242,7 +242,8 @@ TEST_F(KavriBench, BadFilesAndWordsGetAShortMessageAtOnce) {
   EXPECT_EQ(run_bench({"--headless", "--trace", "missing/" + huge}), 1);
   EXPECT_LT(err.size(), 300u);
 
-  write_file(file("gauge.jcf"), "[jauge]\r\nString_offset1 = $0BC0\r\nString_Loffset1 = 2\r\n");
+  write_file(file("gauge.jcf"),
+             "[jauge]\r\nCombo_1_type = 0\r\nString_offset1 = $0BC0\r\nString_Loffset1 = 2\r\n");
   const auto gauge =
       testing::run_process({KAVRI_GAUGE_PROGRAM, "--config", file("gauge.jcf"), "1" + huge});
   EXPECT_EQ(gauge.exit_code, 2);
