@@ -26,6 +26,7 @@ done <"$build/programs.txt"
 for path in "${shipped[@]}" /usr/lib/udev/rules.d/70-kavri.rules /usr/share/applications/kavri.desktop \
   /usr/libexec/kavri/kavri-launch /usr/share/icons/hicolor/{scalable/apps/kavri.svg,48x48/apps/kavri.png} \
   /usr/share/doc/kavri/{README.md,copyright,changelog.gz} \
+  /usr/share/doc/kavri/docs/developing.md \
   /usr/share/doc/kavri/docs/images/{main_window,parameter_window,fuel_window,virtual_panel}.png; do
   grep -qx "$path" "$work/files" || fail "the package lacks $path"
 done
