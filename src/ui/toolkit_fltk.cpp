@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "ui/control_registry.h"
-#include "ui/fltk_dialogs.h"
-#include "ui/fltk_display.h"
-#include "ui/fltk_widgets.h"
+#include "ui/dialogs_fltk.h"
+#include "ui/display_fltk.h"
 #include "ui/toolkit.h"
+#include "ui/widgets_fltk.h"
 
 namespace kavri {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/fltk_widgets.h"
+#include "ui/widgets_fltk.h"
 
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>

@@ -1,4 +1,4 @@
-#include "ui/fltk_dialogs.h"
+#include "ui/dialogs_fltk.h"
 
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>

@@ -1,4 +1,4 @@
-#include "ui/fltk_display.h"
+#include "ui/display_fltk.h"
 
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
