@@ -97,8 +97,9 @@ std::unique_ptr<testing::ChildProcess> start_in(const ScratchDirectory& dir,
                                     dir.file(name + "-err.txt")});
 }
 
-const std::vector<std::string> BENCH_ARGS{"--headless", "--no-sim",  "--modules", "bus.ini",
-                                          "--trace",    "trace.txt", "--run-for", "60"};
+const std::vector<std::string> BENCH_ARGV{KAVRI_BENCH_PROGRAM, "--headless", "--no-sim",
+                                          "--modules",         "bus.ini",    "--trace",
+                                          "trace.txt",         "--run-for",  "60"};
 
 // True once the bench's trace shows the panel's last module driven.
 bool panel_driven(const ScratchDirectory& dir, const std::vector<VirtualModule>& modules) {
@@ -119,6 +120,25 @@ int needles_following_the_bridge(const ScratchDirectory& dir,
       {KAVRI_GAUGE_PROGRAM, DEMO + "c172-calibration.ini", dir.path()});
 }
 
+// The bench stopped, then the bridge: the bridge's exit code.
+int stop_bench_then_bridge(testing::ChildProcess& bench, testing::ChildProcess& bridge) {
+  bench.signal(SIGTERM);
+  bench.wait(30s);
+  bridge.signal(SIGTERM);
+  return bridge.wait(30s);
+}
+
+const std::string THROTTLE = "sim/cockpit2/engine/actuators/throttle_ratio[0]";
+
+// The lever's 8192 of 16384 in every throttle DREF, the first one too: nothing goes to the
+// throttle before the lever's module has answered the driver (no idle at the connection).
+void expect_throttle_only_at_half(const testing::XplaneStandIn& xplane) {
+  EXPECT_EQ(xplane.value(THROTTLE), 0.5f);
+  for (const auto& [name, value] : xplane.drefs()) {
+    EXPECT_TRUE(name != THROTTLE || value == 0.5f) << "throttle DREF " << value;
+  }
+}
+
 TEST(KavriXplane, DrivesThePanelSendsTheThrottleAndResubscribesARestartedXplane) {
   ScratchDirectory dir;
   const auto modules = half_throttle_panel(dir);
@@ -131,9 +151,7 @@ TEST(KavriXplane, DrivesThePanelSendsTheThrottleAndResubscribesARestartedXplane)
                          {KAVRI_XPLANE_PROGRAM, "--print", "--listen", "127.0.0.1:0", "--xplane",
                           "127.0.0.1:" + std::to_string(xplane.port()), "--rate", "50"},
                          "xplane");
-  std::vector<std::string> bench_argv{KAVRI_BENCH_PROGRAM};
-  bench_argv.insert(bench_argv.end(), BENCH_ARGS.begin(), BENCH_ARGS.end());
-  const auto bench = start_in(dir, bench_argv, "bench");
+  const auto bench = start_in(dir, BENCH_ARGV, "bench");
   ASSERT_TRUE(wait_until([&] { return panel_driven(dir, modules); })) << bridge_news();
   for (int k = 1; k <= 20; ++k) {
     fly_state(xplane, k);
@@ -150,21 +168,14 @@ TEST(KavriXplane, DrivesThePanelSendsTheThrottleAndResubscribesARestartedXplane)
   EXPECT_GT(xplane.requests().size(), before_restart);
   std::this_thread::sleep_for(1500ms);
 
-  bench->signal(SIGTERM);
-  bench->wait(30s);
-  bridge->signal(SIGTERM);
-  EXPECT_EQ(bridge->wait(30s), 0) << bridge_news();
+  EXPECT_EQ(stop_bench_then_bridge(*bench, *bridge), 0) << bridge_news();
   EXPECT_EQ(xplane.subscriptions(), 0u) << "every line unsubscribed at the end";
 
-  // The lever's 8192 of 16384 from the first DREF on, across the restart too: nothing goes to
-  // the throttle before the lever's module has answered the driver.
-  const std::string throttle = "sim/cockpit2/engine/actuators/throttle_ratio[0]";
-  EXPECT_EQ(xplane.value(throttle), 0.5f);
+  expect_throttle_only_at_half(xplane);  // across the restart too
   for (const auto& [name, value] : xplane.drefs()) {
-    EXPECT_TRUE(name == throttle || name.find("prop_ratio") != std::string::npos ||
+    EXPECT_TRUE(name == THROTTLE || name.find("prop_ratio") != std::string::npos ||
                 name.find("mixture_ratio") != std::string::npos)
         << name;
-    EXPECT_TRUE(name != throttle || value == 0.5f) << value;
   }
   EXPECT_EQ(needles_following_the_bridge(dir, modules), 11);
   EXPECT_NE(bridge_news().find("value(s) beyond their offset set to its nearest limit"),
@@ -262,9 +273,7 @@ TEST_F(KavriXplaneTwoHosts, FindsXplaneBesideTheDefaultRouteAndTakesOnlyItsAnswe
 
   const auto bridge = start_bridge(
       {"--print", "--listen", "0.0.0.0:" + std::to_string(port), "--rate", "50"}, "xplane");
-  std::vector<std::string> bench_argv{KAVRI_BENCH_PROGRAM};
-  bench_argv.insert(bench_argv.end(), BENCH_ARGS.begin(), BENCH_ARGS.end());
-  const auto bench = start_in(dir, hosts.on("cockpit", bench_argv), "bench");
+  const auto bench = start_in(dir, hosts.on("cockpit", BENCH_ARGV), "bench");
   ASSERT_TRUE(wait_until([&] { return panel_driven(dir, modules); })) << file("xplane-err.txt");
   // The home network's host answers as X-Plane would: 123 kt.
   const auto stranger = stranger_to(port);
@@ -280,10 +289,7 @@ TEST_F(KavriXplaneTwoHosts, FindsXplaneBesideTheDefaultRouteAndTakesOnlyItsAnswe
     stranger->send(rref_answer({{airspeed_index, 123.0f}}));
     std::this_thread::sleep_for(100ms);
   }
-  bench->signal(SIGTERM);
-  bench->wait(30s);
-  bridge->signal(SIGTERM);
-  EXPECT_EQ(bridge->wait(30s), 0);
+  EXPECT_EQ(stop_bench_then_bridge(*bench, *bridge), 0);
 
   const std::string news = file("xplane-err.txt");
   EXPECT_EQ(needles_following_the_bridge(dir, modules), 11) << "the CDI beyond its byte froze none";
@@ -296,11 +302,7 @@ TEST_F(KavriXplaneTwoHosts, FindsXplaneBesideTheDefaultRouteAndTakesOnlyItsAnswe
     return r.index == leftover && r.frequency == 0;
   })) << "the killed bridge's leftover unsubscribed";
   EXPECT_EQ(xplane.subscriptions(), 0u) << "the leftover too";
-  const std::string throttle = "sim/cockpit2/engine/actuators/throttle_ratio[0]";
-  EXPECT_EQ(xplane.value(throttle), 0.5f) << "the lever's DREF across the hosts";
-  for (const auto& [name, value] : xplane.drefs()) {
-    EXPECT_TRUE(name != throttle || value == 0.5f) << "no idle at the connection: " << value;
-  }
+  expect_throttle_only_at_half(xplane);  // across the hosts
 }
 
 TEST(KavriXplane, MisusesExitWith2AndABadMapNamesItsLine) {
