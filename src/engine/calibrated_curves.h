@@ -6,8 +6,24 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "config/calibration_tables.h"
 
 namespace kavri {
+
+// The received value of one degree of the outside-air temperature (types 13 and 14).
+constexpr int OAT_RECEIVED_PER_DEGREE = 256;
+
+// A calibrated curve's dial: its unit, where its points sit on it (in that unit), and the
+// received value that shows dial value 1.
+struct CalibrationDial {
+  std::string_view unit;
+  std::span<const double> at;
+  double received_per_unit = 1;
+};
+CalibrationDial calibration_dial(CalibrationKind kind);
 
 // Suction (type 12): points at 0, 3, 4, 5, 6, 7 of the simulator value x. Between 0 and 3 the
 // needle runs straight from the first point to the second. Outside 0-7 (and NaN): 0.

@@ -60,6 +60,19 @@ std::optional<GaugePosition> convert_gauge1(const ConversionInputs& in, double& 
 // Whether a type has one is has_gauge2_conversion(type) of the gauge-type table.
 std::optional<std::uint8_t> convert_gauge2(const ConversionInputs& in, double& working_value);
 
+// What one unit of a gauge's simulator limits is in the value its type receives (`scale`),
+// and the received value of limit 0 (`offset`): the units the conversion takes the received
+// value out of before it divides by the ratio. One to one for the types that take none.
+struct LimitUnits {
+  double scale = 1;
+  double offset = 0;
+};
+LimitUnits limit_units(int type);
+
+// For a type drawn by a fixed piecewise curve, the last received value of its curve (the
+// curve starts at 0); nullopt for the other types.
+std::optional<std::int32_t> fixed_curve_end(int type);
+
 // The common position step: (position + course_min) modulo 256, then the upper bound, then the
 // lower bound. Positions are bytes: a converted 250 with course 10-200 wraps to 4, then
 // clamps to 10; configured gauges rely on this, so it does not saturate.

@@ -82,6 +82,10 @@ const Curve& curve_table(PiecewiseCurve curve) {
 
 }  // namespace
 
+std::int32_t piecewise_curve_last_input(PiecewiseCurve curve) {
+  return curve_table(curve).back().last;
+}
+
 std::uint8_t piecewise_curve_position(PiecewiseCurve curve, std::int32_t conversion_input) {
   const Curve& segments = curve_table(curve);
   const float x = static_cast<float>(conversion_input);

@@ -16,4 +16,7 @@ enum class PiecewiseCurve {
 // Inputs beyond the curve's last segment, and negative inputs, give 0.
 std::uint8_t piecewise_curve_position(PiecewiseCurve curve, std::int32_t conversion_input);
 
+// The last input of the curve's last segment.
+std::int32_t piecewise_curve_last_input(PiecewiseCurve curve);
+
 }  // namespace kavri

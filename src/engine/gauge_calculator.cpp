@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <type_traits>
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
@@ -53,14 +54,15 @@ std::optional<double> parse_simulator_value(const std::string& text, std::uint8_
   }
   if (!is_whole_number_text(text)) return std::nullopt;
   const std::int64_t number = parse_number_text(text);
-  switch (length) {
-    case 4:
-      return static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
-    case 2:
-      return static_cast<std::uint16_t>(number);
-    default:
-      return static_cast<std::int8_t>(static_cast<std::uint8_t>(number));
-  }
+  // The low bytes of the length kept, as the receive area of that length holds them; a length
+  // without one keeps one byte.
+  ReceiveAreas areas;
+  double kept = 0;
+  with_receive_area(areas, has_receive_area(length) ? length : std::uint8_t{1}, [&](auto& area) {
+    area = static_cast<std::remove_reference_t<decltype(area)>>(number);
+    kept = area;
+  });
+  return kept;
 }
 
 GaugeCalculator::GaugeCalculator(const ModuleRecord& record, const CalibrationTables& tables,
@@ -95,21 +97,9 @@ std::string GaugeCalculator::undriven_reason() const {
 
 GaugePosition GaugeCalculator::shown_after_pass(double value) {
   GaugeTransfer& shown = transfer_.gauges[static_cast<std::size_t>(gauge_ - 1)];
-  ReceiveAreas& areas = shown.value;
-  switch (offset_length()) {
-    case 8:
-      areas.value_f64 = value;
-      break;
-    case 4:
-      areas.value_i32 = static_cast<std::int32_t>(value);
-      break;
-    case 2:
-      areas.value_u16 = static_cast<std::uint16_t>(value);
-      break;
-    default:
-      areas.value_i8 = static_cast<std::int8_t>(value);
-      break;
-  }
+  with_receive_area(shown.value, offset_length(), [&](auto& area) {
+    area = static_cast<std::remove_reference_t<decltype(area)>>(value);
+  });
   const BusCommands sent = gauge_step(record_, transfer_, gauge_ - 1, tables_, 0, work_);
   if (sent.count == 2) shown_high_ = sent.items[1].data;
   return {shown.last_position, split() ? shown_high_ : std::uint8_t{0}};

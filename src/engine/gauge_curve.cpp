@@ -2,93 +2,31 @@
 
 #include <charconv>
 #include <cmath>
-#include <optional>
+#include <span>
 
 #include "bus_model/gauge_types.h"
+#include "engine/calibrated_curves.h"
 #include "engine/gauge_calculator.h"
 #include "engine/gauge_steps.h"
 
 namespace kavri {
 namespace {
 
-// The simulator values a gauge is shown over: a type's own range, or the gauge's limits (in the
-// units the conversion divides by the ratio) times `scale` plus `offset`, which turns them back
-// into the value the simulator sends.
+// The simulator values a gauge is shown over, from ... to.
 struct ValueRange {
   double from = 0;
   double to = 0;
 };
 
-constexpr double FULL_TURN = 4294967296.0;  // a 32-bit angle
-
-std::optional<ValueRange> own_range(int type) {
-  switch (type) {
-    case 1:
-    case 37:
-    case 40:
-      return ValueRange{0, 16383};  // the flap curves' input
-    case 5:
-      return ValueRange{0, 12192};  // the cabin altitude curve's input
-    case 12:
-      return ValueRange{0, 7};  // the suction dial
-    case 14:
-      return ValueRange{-50 * 256, 50 * 256};  // degrees x 256
-    case 18:
-      return ValueRange{0, 100 * 83886};  // percent of the tank
-    default:
-      return std::nullopt;
-  }
-}
-
-// What one unit of the gauge's limits is in simulator units, and the value of limit 0.
-struct LimitUnits {
-  double scale = 1;
-  double offset = 0;
-};
-
-LimitUnits limit_units(int type) {
-  switch (type) {
-    case 4:
-      return {2.2, 0};
-    case 7:
-      return {1.85 * 0.39, 491};  // degrees Rankine
-    case 8:
-      return {83840, 0};
-    case 9:
-      return {1 / 3.27, 0};
-    case 13:
-      return {256, 0};
-    case 19:
-      return {FULL_TURN / 3600, 0};
-    case 20:
-    case 28:
-      return {FULL_TURN / 360, 0};
-    case 21:
-      return {144, 0};
-    case 22:
-      return {70.7262, 0};
-    case 24:
-    case 35:
-      return {1 / 0.36, 0};
-    case 26:
-      return {1, 459.67};
-    case 27:
-      return {16384.0 / 55, 0};
-    case 32:
-      return {10.416, 0};
-    case 33:
-      return {16384, 0};
-    case 38:
-      return {1.8, 32};
-    case 39:
-      return {1.8, 32 + 459.67};
-    default:
-      return {};
-  }
-}
-
+// A calibrated type's range is its dial's, a fixed curve's its curve's; any other type's is the
+// gauge's limits (in the units the conversion divides by the ratio) turned back into the value
+// the simulator sends.
 ValueRange value_range(const GaugeSettings& settings) {
-  if (const auto own = own_range(settings.type)) return *own;
+  if (const auto kind = calibration_kind_of_type(settings.type)) {
+    const CalibrationDial dial = calibration_dial(*kind);
+    return {dial.at.front() * dial.received_per_unit, dial.at.back() * dial.received_per_unit};
+  }
+  if (const auto end = fixed_curve_end(settings.type)) return {0, static_cast<double>(*end)};
   // Limits that give no range: the 256 steps of a byte, one unit each.
   const bool ranged = settings.sim_min < settings.sim_max;
   const double low = ranged ? settings.sim_min : 0;
@@ -97,36 +35,18 @@ ValueRange value_range(const GaugeSettings& settings) {
   return {low * units.scale + units.offset, high * units.scale + units.offset};
 }
 
-// The calibration points of a calibrated type, with the dial value of each point.
-struct DialScale {
-  std::string_view unit;
-  std::vector<double> dial;
-  double value_per_dial = 1;  // the simulator value that shows dial value 1
-};
-
-DialScale dial_scale(int type) {
-  switch (type) {
-    case 12:
-      return {"inHg", {0, 3, 4, 5, 6, 7}, 1};
-    case 14:
-      return {"°C", {-50, -40, -20, 0, 20, 40, 50}, 256};
-    case 18:
-      return {"%", {0, 25, 50, 75, 100}, 83886};
-    default:
-      return {};
-  }
-}
-
-std::vector<std::uint8_t> points_of_type(const GaugeCalibration& calibration, int type) {
-  switch (type) {
-    case 12:
-      return {calibration.suction.begin(), calibration.suction.end()};
-    case 14:
-      return {calibration.oat.begin(), calibration.oat.end()};
-    case 18:
-      return {calibration.fuel.begin(), calibration.fuel.end()};
-    default:
-      return {};
+// The calibration points of the gauge's type, marked where they sit on its dial.
+void mark_calibration(GaugeCurve& curve, const CalibrationTables& tables, int type) {
+  const auto kind = calibration_kind_of_type(type);
+  if (!kind) return;
+  const CalibrationDial dial = calibration_dial(*kind);
+  curve.dial_unit = dial.unit;
+  const GaugeCalibration calibration = calibration_points(tables, 0, curve.gauge, type);
+  std::span<const std::uint8_t> points = calibration.fuel;
+  if (*kind == CalibrationKind::suction) points = calibration.suction;
+  if (*kind == CalibrationKind::oat) points = calibration.oat;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    curve.marks.push_back({dial.at[k], dial.at[k] * dial.received_per_unit, points[k]});
   }
 }
 
@@ -165,13 +85,7 @@ GaugeCurve trace_gauge_curve(const ModuleRecord& record, const CalibrationTables
   curve.from = range.from;
   curve.to = range.to;
 
-  const DialScale dial = dial_scale(settings.type);
-  curve.dial_unit = dial.unit;
-  const auto points =
-      points_of_type(calibration_points(tables, 0, gauge, settings.type), settings.type);
-  for (std::size_t k = 0; k < points.size(); ++k) {
-    curve.marks.push_back({dial.dial[k], dial.dial[k] * dial.value_per_dial, points[k]});
-  }
+  mark_calibration(curve, tables, settings.type);
 
   for (int i = 0; i < samples; ++i) {
     const double wanted = range.from + (range.to - range.from) * i / (samples - 1);

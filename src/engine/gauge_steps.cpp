@@ -8,16 +8,9 @@ namespace kavri {
 namespace {
 
 double load(const ReceiveAreas& areas, std::uint8_t length) {
-  switch (length) {
-    case 8:
-      return areas.value_f64;
-    case 4:
-      return areas.value_i32;
-    case 2:
-      return areas.value_u16;
-    default:
-      return areas.value_i8;
-  }
+  double value = 0;
+  with_receive_area(areas, length, [&](const auto& area) { value = area; });
+  return value;
 }
 
 template <int Points>
@@ -65,22 +58,14 @@ GaugeSettings gauge_settings(const ModuleRecord& m, int gauge) {
 }
 
 void* receive_area(ReceiveAreas& areas, std::uint8_t length) {
-  switch (length) {
-    case 8:
-      return &areas.value_f64;
-    case 4:
-      return &areas.value_i32;
-    case 2:
-      return &areas.value_u16;
-    case 1:
-      return &areas.value_i8;
-    default:
-      return nullptr;
-  }
+  void* area = nullptr;
+  with_receive_area(areas, length, [&](auto& typed) { area = &typed; });
+  return area;
 }
 
 bool has_receive_area(std::uint8_t length) {
-  return length == 1 || length == 2 || length == 4 || length == 8;
+  ReceiveAreas areas;
+  return with_receive_area(areas, length, [](auto&) {});
 }
 
 GaugeCalibration calibration_points(const CalibrationTables& tables, int module_index, int gauge,

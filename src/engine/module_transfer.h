@@ -16,6 +16,28 @@ struct ReceiveAreas {
   std::int8_t value_i8 = 0;     // length 1
 };
 
+// Calls `use` with the receive area of a value of `length` bytes (1, 2, 4 or 8) and returns
+// true. Any other length has no receive area: false, and `use` is not called.
+template <typename Areas, typename Use>
+bool with_receive_area(Areas& areas, std::uint8_t length, Use&& use) {
+  switch (length) {
+    case 8:
+      use(areas.value_f64);
+      return true;
+    case 4:
+      use(areas.value_i32);
+      return true;
+    case 2:
+      use(areas.value_u16);
+      return true;
+    case 1:
+      use(areas.value_i8);
+      return true;
+    default:
+      return false;
+  }
+}
+
 struct GaugeTransfer {
   ReceiveAreas value;
   std::uint8_t last_position = 0;  // the last position byte sent
