@@ -1,10 +1,12 @@
 // A ".jcf" gauge configuration from another computer or an older version, imported into the
 // parameter window: every list shows one of its entries or none, every box is ticked or not,
-// and what is exported then imported again shows the same.
+// and what is exported then imported again shows the same (a blank number as the 0 it stands for,
+// which is what the export writes for it).
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "base/number_text.h"
 #include "bus_model/module_params.h"
 #include "fuzz/fuzz_target.h"
 #include "procedures/parameter_window.h"
@@ -19,7 +21,13 @@ std::vector<std::string> fields(const HeadlessToolkit& ui) {
   for (const ParamInfo& info : param_infos()) {
     const int control = param_control(info.param);
     if (!is_state_kind(info.kind)) {
-      shown.push_back(ui.text(control));
+      const std::string text = ui.text(control);
+      const bool blank = text.find_first_not_of(" \t") == std::string::npos;
+      if (!blank) {
+        shown.push_back(text);
+      } else {
+        shown.push_back(info.kind == ParamKind::offset ? format_offset(0) : format_decimal(0));
+      }
       continue;
     }
     const int state =
