@@ -199,10 +199,24 @@ TEST(NormalEnd, WithoutASettingsFileStartsAtZeroAndCreatesIt) {
   EXPECT_EQ(read_file(rig.file("Kavri.ini")), "backlight = 0\r\nmode_reduit = 0\r\n");
 }
 
+// A settings file that can be read but not written. POSIX: a link to a folder that does not
+// exist (nothing to read, no file can be made there; root writes read-only files). Windows: a
+// read-only file, which every user is refused to write.
+void make_settings_unwritable(ShellRig& rig) {
+  const std::string path = rig.file("Kavri.ini");
+#ifdef _WIN32
+  write_file(path, "backlight = 0\r\nmode_reduit = 0\r\n");
+  using std::filesystem::perms;
+  std::filesystem::permissions(path, perms::owner_write | perms::group_write | perms::others_write,
+                               std::filesystem::perm_options::remove);
+#else
+  std::filesystem::create_symlink(rig.file("missing/Kavri.ini"), path);
+#endif
+}
+
 TEST(NormalEnd, ASettingsFileThatCannotBeWrittenIsReported) {
   ShellRig rig;
-  // A link to a folder that does not exist: nothing to read, and no file can be made there.
-  std::filesystem::create_symlink(rig.file("missing/Kavri.ini"), rig.file("Kavri.ini"));
+  make_settings_unwritable(rig);
   DriverPorts ports = rig.ports();
   ports.on_started =
       after_exploration([](HeadlessToolkit& ui) { ui.user_close(MAIN_WINDOW); }, rig.ui);
@@ -279,8 +293,7 @@ void start_eeprom_write(AppState& state, HeadlessToolkit& ui) {
 // standard error: no box is shown.
 TEST(EndBySignal, NoBoxWaitsAndACancelledStrapBoxWritesNothing) {
   ShellRig rig({module_at(12, 14)});
-  // A link to a folder that does not exist: nothing to read, and no file can be made there.
-  std::filesystem::create_symlink(rig.file("missing/Kavri.ini"), rig.file("Kavri.ini"));
+  make_settings_unwritable(rig);
   bool signalled = false;
   DriverPorts ports = rig.ports();
   ports.end_requested = [&signalled] { return signalled; };
