@@ -190,6 +190,10 @@ TEST(KavriXplane, DrivesThePanelSendsTheThrottleAndResubscribesARestartedXplane)
 class KavriXplaneTwoHosts : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef KAVRI_EMULATED
+    GTEST_SKIP() << "under an emulator: qemu-user refuses the stand-in X-Plane's multicast "
+                    "socket options inside the hosts; the native build runs this test";
+#endif
     std::string error;
     if (!(hosts.add_host("sim", error) && hosts.add_host("cockpit", error) &&
           hosts.add_host("home", error) &&
