@@ -5,6 +5,8 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "base/utf16_text.h"
 #include "netlink/sealed_channel.h"
 #include "testing/files.h"
@@ -14,28 +16,16 @@ namespace {
 
 using KeyFileAccess = testing::ScratchDir;
 
-struct Sid {
-  BYTE bytes[SECURITY_MAX_SID_SIZE];
-  PSID get() { return bytes; }
-};
-
-Sid process_user() {
-  Sid user{};
+// The SID of the user who runs the test.
+std::vector<BYTE> process_user() {
   HANDLE token = nullptr;
   EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-  BYTE info[256];
+  std::vector<BYTE> info(256);
   DWORD size = 0;
-  EXPECT_TRUE(GetTokenInformation(token, TokenUser, info, sizeof info, &size));
+  EXPECT_TRUE(GetTokenInformation(token, TokenUser, info.data(), 256, &size));
   CloseHandle(token);
-  CopySid(sizeof user.bytes, user.get(), reinterpret_cast<TOKEN_USER*>(info)->User.Sid);
-  return user;
-}
-
-Sid local_system() {
-  Sid system{};
-  DWORD size = sizeof system.bytes;
-  EXPECT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system.get(), &size));
-  return system;
+  const PSID sid = reinterpret_cast<TOKEN_USER*>(info.data())->User.Sid;
+  return {static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid)};
 }
 
 TEST_F(KeyFileAccess, ANewKeyLetsNoOneButItsOwnerIn) {
@@ -47,8 +37,7 @@ TEST_F(KeyFileAccess, ANewKeyLetsNoOneButItsOwnerIn) {
                             nullptr, nullptr, &dacl, nullptr, &descriptor),
       ERROR_SUCCESS);
   ASSERT_NE(dacl, nullptr);  // a missing list would let everyone in
-  Sid user = process_user();
-  Sid system = local_system();
+  std::vector<BYTE> user = process_user();
   bool owner_allowed = false;
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     void* ace = nullptr;
@@ -56,8 +45,9 @@ TEST_F(KeyFileAccess, ANewKeyLetsNoOneButItsOwnerIn) {
     auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
     if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
     const PSID sid = &allowed->SidStart;
-    owner_allowed = owner_allowed || EqualSid(sid, user.get());
-    EXPECT_TRUE(EqualSid(sid, user.get()) || EqualSid(sid, system.get())) << "entry " << i;
+    const bool owner = EqualSid(sid, user.data());
+    owner_allowed = owner_allowed || owner;
+    EXPECT_TRUE(owner || IsWellKnownSid(sid, WinLocalSystemSid)) << "entry " << i;
   }
   EXPECT_TRUE(owner_allowed);
   LocalFree(descriptor);
