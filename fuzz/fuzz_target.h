@@ -50,6 +50,7 @@ void fuzz_client_requests(Bytes input);
 void fuzz_link_requests(Bytes input);
 void fuzz_link_replies(Bytes input);
 void fuzz_ipc_reply(Bytes input);
+void fuzz_sealed_link(Bytes input);
 void fuzz_card_answers(Bytes input);
 void fuzz_number_text(Bytes input);
 void fuzz_text_conversions(Bytes input);

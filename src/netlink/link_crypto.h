@@ -23,6 +23,10 @@ void fill_random(std::span<std::uint8_t> out);
 // HMAC-SHA256 with `key` (any length) over `parts` one after the other. Thread-safe.
 Mac hmac_sha256(ByteView key, std::initializer_list<ByteView> parts);
 
+// Overwrites `bytes` with zeros in a way the compiler may not leave out: key material does not
+// outlive its use in memory.
+void wipe(std::span<std::uint8_t> bytes);
+
 // Whether two MACs are equal, in a time that does not tell where they differ.
 bool same_mac(const Mac& a, const Mac& b);
 

@@ -73,6 +73,8 @@ Mac hmac_sha256(ByteView key, std::initializer_list<ByteView> parts) {
   return mac;
 }
 
+void wipe(std::span<std::uint8_t> bytes) { SecureZeroMemory(bytes.data(), bytes.size()); }
+
 bool same_mac(const Mac& a, const Mac& b) {
   // BCrypt has no comparison of its own. Every byte is looked at, whatever came before, and
   // the differences are gathered through a volatile so that the compiler cannot stop at the

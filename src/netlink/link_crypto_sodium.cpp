@@ -37,6 +37,8 @@ Mac hmac_sha256(ByteView key, std::initializer_list<ByteView> parts) {
   return mac;
 }
 
+void wipe(std::span<std::uint8_t> bytes) { sodium_memzero(bytes.data(), bytes.size()); }
+
 bool same_mac(const Mac& a, const Mac& b) {
   ensure_sodium();
   return sodium_memcmp(a.data(), b.data(), a.size()) == 0;

@@ -60,6 +60,11 @@ struct SealedChannel::State {
   std::uint64_t sent = 0;      // the sequence number of the next message sealed
   std::uint64_t received = 0;  // the sequence number the next message opened must carry
 
+  ~State() {
+    wipe(key);
+    wipe(session_key);
+  }
+
   Mac proof(std::string_view label) const {
     return hmac_sha256(key, {bytes_of(label), cockpit_challenge, relay_challenge});
   }
