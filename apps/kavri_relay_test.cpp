@@ -112,15 +112,17 @@ class KavriRelayTwoHosts : public ::testing::Test {
                  {KAVRI_RELAY_PROGRAM, "--serve", "0.0.0.0:5520", "--key-file", dir.file("key"),
                   "--allow", "10.78.1.0/24"});
   }
-  // A cockpit on `host` whose analog input holds `analog`, holding the key file `key`.
+  // A cockpit on `host` whose analog input holds `analog`, holding the key file `key`; it
+  // reaches the relay at the simulator's address on its own network.
   std::unique_ptr<ChildProcess> start_cockpit(const std::string& host, const std::string& name,
                                               int analog, const std::string& key,
                                               const std::string& run_for) {
     testing::write_file(dir.file(name + ".ini"), modules_file(analog));
-    return start(host, name,
-                 {KAVRI_BENCH_PROGRAM, "--headless", "--no-sim", "--modules",
-                  dir.file(name + ".ini"), "--trace", dir.file(name + "-trace.txt"), "--run-for",
-                  run_for, "--link", SIM + ":5520", "--key-file", dir.file(key)});
+    return start(
+        host, name,
+        {KAVRI_BENCH_PROGRAM, "--headless", "--no-sim", "--modules", dir.file(name + ".ini"),
+         "--trace", dir.file(name + "-trace.txt"), "--run-for", run_for, "--link",
+         (host == "stranger" ? "10.78.2.1" : SIM) + ":5520", "--key-file", dir.file(key)});
   }
   bool connected_again(const std::string& cockpit, std::size_t before,
                        std::chrono::milliseconds limit) {
