@@ -36,16 +36,7 @@ analog_write='write $0BC8 2: 00 20'
 # A port of its own for this run: other runs may share the machine's loopback.
 port=$((20000 + RANDOM % 20000))
 
-# Waits (bounded) until FILE holds TEXT.
-wait_for() {
-  for _ in $(seq 600); do
-    grep -qF "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "no \"$2\" in $1:" >&2
-  cat "$1" >&2
-  return 1
-}
+source "$(dirname "$0")/wait-for.sh"
 
 # start_sim PLATFORM LAUNCHER SIM: the simulator of $work/PLATFORM, serving.
 start_sim() {
