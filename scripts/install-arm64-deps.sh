@@ -11,4 +11,5 @@ if ! dpkg --print-foreign-architectures | grep -qx arm64; then
   $SUDO dpkg --add-architecture arm64
 fi
 # A missing arm64 package makes install-deps.sh read the package lists again, arm64's included.
-./scripts/install-deps.sh g++-aarch64-linux-gnu qemu-user libfltk1.3-dev:arm64 libhidapi-dev:arm64
+./scripts/install-deps.sh g++-aarch64-linux-gnu qemu-user libfltk1.3-dev:arm64 libhidapi-dev:arm64 \
+  libsodium-dev:arm64

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libhidapi-dev
+  libsodium-dev  # the relay link's cryptography (HMAC-SHA256, random challenges and keys)
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   jq  # scripts/bench.sh reads the benchmarks' JSON
   libxml2-utils  # xmllint: the FlightGear protocol file must parse as XML
