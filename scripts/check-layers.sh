@@ -36,7 +36,7 @@ done <docs/layers.md
 
 status=0
 roots=()
-for root in src server virtual bridges; do [[ -d "$root" ]] && roots+=("$root"); done
+for root in src server virtual bridges relay; do [[ -d "$root" ]] && roots+=("$root"); done
 files=$(find "${roots[@]}" \( -name '*.cpp' -o -name '*.h' \) | grep -v '_test\.cpp$' | sort)
 include_line='^([^:]+):[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+)"'
 while IFS= read -r hit; do
