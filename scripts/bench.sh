@@ -28,6 +28,8 @@ passes=$(run transfer_pass_benchmark --benchmark_filter='/51/' "${repeated[@]}")
 reload=$(run prefs_benchmark --benchmark_filter=Reload "${repeated[@]}")
 exchange=$(run ipc_exchange_benchmark --benchmark_filter=Posix --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true)
+relayed=$(run ipc_exchange_benchmark --benchmark_filter=Relay --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true)
 latency=$(run kavri_sim_latency_benchmark)
 bridges=$(run bridge_latency_benchmark)
 idle=$(scripts/idle-cpu.sh build 30)
@@ -59,6 +61,14 @@ row "calibration reload, 51 modules × 2 gauges (within one 3 ms loop pass)" "< 
 row "one POSIX exchange, median" "< 20 µs" "$(field "$exchange" "$exchange_name" median_us)" µs 20
 row "one POSIX exchange, 99th percentile" "< 60 µs" \
   "$(field "$exchange" "$exchange_name" p99_us)" µs 60
+relayed_name=$(jq -r '.benchmarks[] | select(.aggregate_name == "median") | .name' <<< "$relayed")
+relayed_median=$(field "$relayed" "$relayed_name" median_us)
+row "one exchange through kavri-relay on loopback, median" "-" "$relayed_median" µs
+row "one exchange through kavri-relay on loopback, 99th percentile" "-" \
+  "$(field "$relayed" "$relayed_name" p99_us)" µs
+row "the relay's own cost: relayed median − POSIX median" "-" \
+  "$(awk -v r="$relayed_median" -v l="$(field "$exchange" "$exchange_name" median_us)" \
+    'BEGIN {print r - l}')" µs
 latency_name=BM_KavriSimLatency/iterations:1
 changes=$(field "$latency" "$latency_name" changes)
 row "value change in kavri-sim → position report, 99th percentile of ${changes%.*} changes" \
