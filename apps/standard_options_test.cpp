@@ -39,7 +39,9 @@ TEST_F(StandardOptions, EveryProgramAnswersHelpAndVersionAndRefusesMisuse) {
       {KAVRI_SIM_PROGRAM, "kavri-sim", {"--run-for", "soon"}},
       {KAVRI_GAUGE_PROGRAM, "kavri-gauge", {"--gauge"}},
       {KAVRI_FGFS_PROGRAM, "kavri-fgfs", {"--listen", "nowhere"}},
-      {KAVRI_XPLANE_PROGRAM, "kavri-xplane", {"--rate", "fast"}}};
+      {KAVRI_XPLANE_PROGRAM, "kavri-xplane", {"--rate", "fast"}},
+      // Without a key file the relay does not start.
+      {KAVRI_RELAY_PROGRAM, "kavri-relay", {"--serve", "127.0.0.1:0"}}};
   for (const Program& program : programs) {
     SCOPED_TRACE(program.name);
     const auto help = run(program.path, {"--help"});

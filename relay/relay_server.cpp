@@ -24,6 +24,9 @@ Relay::Relay(Env& env, RelayOptions options, std::function<void(const std::strin
 
 Relay::~Relay() {
   acceptor_.stop_and_join();
+  // All asked first: a worker in a send to a stalled cockpit ends within the send's bound, and
+  // all of them within one bound, not one after the other.
+  for (Place& place : places_) place.worker.request_stop();
   for (Place& place : places_) place.worker.stop_and_join();
 }
 
