@@ -14,7 +14,8 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=${1:-2}
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$jobs" --target benchmarks kavri-bench kavri-sim >/dev/null
+cmake --build --preset default -j "$jobs" --target benchmarks kavri-bench kavri-sim kavri-relay \
+  >/dev/null
 bench=build/benchmarks
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -35,6 +36,7 @@ bridges=$(run bridge_latency_benchmark)
 idle=$(scripts/idle-cpu.sh build 30)
 floor=$(scripts/idle-cpu.sh --floor build 30)
 idle_digital=$(scripts/idle-cpu.sh --no-analog build 30)
+idle_relay=$(scripts/idle-cpu.sh --relay build 30)
 idle_figure() { awk -v name="$2" '$1 == name {print $2}' <<< "$1"; }
 # ratio A B: A / B, or nothing when B is not above 0.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b + 0 > 0) print a / b}'; }
@@ -86,6 +88,9 @@ row "driver at rest, resident memory" "-" \
   "$(awk '{print $1 / 1024}' <<< "$(idle_figure "$idle" idle_rss_kb)")" MB
 row "driver at rest, 51 modules without analog inputs, processor" "-" "$digital_cpu" \
   "% of a core"
+row "idle relay, two cockpits of 51 modules connected, processor" "-" \
+  "$(idle_figure "$idle_relay" relay_cpu_percent)" "% of a core"
+row "idle relay, two cockpits, wake-ups" "-" "$(idle_figure "$idle_relay" relay_wakeups_per_s)" "/ s"
 row "its waits alone, no work (wait_floor: 3 ms, 5 ms, 100 ms), processor" "-" "$floor_cpu" \
   "% of a core"
 row "its waits alone, wake-ups" "-" "$(idle_figure "$floor" floor_wakeups_per_s)" "/ s"

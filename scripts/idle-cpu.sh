@@ -120,7 +120,8 @@ fi
 
 # A port of its own for this run: other runs may share the machine's loopback.
 port=$((20000 + RANDOM % 20000))
-"$build/apps/kavri-relay" --new-key "$work/relay.key" >/dev/null
+"$build/apps/kavri-relay" --new-key "$work/relay.key" 2>"$work/key.log" ||
+  { cat "$work/key.log" >&2; exit 1; }
 (cd "$work/sim" && exec "$build/apps/kavri-relay" --serve "127.0.0.1:$port" \
   --key-file "$work/relay.key" > relay.log 2>&1) &
 pids+=($!)
