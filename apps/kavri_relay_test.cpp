@@ -72,9 +72,10 @@ class KavriRelayTwoHosts : public ::testing::Test {
                      error))) {
       GTEST_SKIP() << "cannot make the hosts of this test (network namespaces): " << error;
     }
-    const auto key = testing::run_process({KAVRI_RELAY_PROGRAM, "--new-key", dir.file("key")});
+    const auto key = testing::run_process({KAVRI_RELAY_PROGRAM, "--new-key", dir.file("good.key")});
     ASSERT_EQ(key.exit_code, 0) << key.err;
-    const auto wrong = testing::run_process({KAVRI_RELAY_PROGRAM, "--new-key", dir.file("wrong")});
+    const auto wrong =
+        testing::run_process({KAVRI_RELAY_PROGRAM, "--new-key", dir.file("wrong.key")});
     ASSERT_EQ(wrong.exit_code, 0) << wrong.err;
   }
 
@@ -109,8 +110,8 @@ class KavriRelayTwoHosts : public ::testing::Test {
   }
   std::unique_ptr<ChildProcess> start_relay(const std::string& name) {
     return start("sim", name,
-                 {KAVRI_RELAY_PROGRAM, "--serve", "0.0.0.0:5520", "--key-file", dir.file("key"),
-                  "--allow", "10.78.1.0/24"});
+                 {KAVRI_RELAY_PROGRAM, "--serve", "0.0.0.0:5520", "--key-file",
+                  dir.file("good.key"), "--allow", "10.78.1.0/24"});
   }
   // A cockpit on `host` whose analog input holds `analog`, holding the key file `key`; it
   // reaches the relay at the simulator's address on its own network.
@@ -122,7 +123,7 @@ class KavriRelayTwoHosts : public ::testing::Test {
         host, name,
         {KAVRI_BENCH_PROGRAM, "--headless", "--no-sim", "--modules", dir.file(name + ".ini"),
          "--trace", dir.file(name + "-trace.txt"), "--run-for", run_for, "--link",
-         (host == "stranger" ? "10.78.2.1" : SIM) + ":5520", "--key-file", dir.file(key)});
+         (host == "stranger" ? "10.78.2.1" : SIM) + ":5520", "--key-file", dir.file(key + ".key")});
   }
   bool connected_again(const std::string& cockpit, std::size_t before,
                        std::chrono::milliseconds limit) {
@@ -149,8 +150,8 @@ class KavriRelayTwoHosts : public ::testing::Test {
 TEST_F(KavriRelayTwoHosts, CockpitsFlyThroughTheRelayRefusedPeersChangeNothingAndTheLinkReturns) {
   const auto sim = start_sim();
   auto relay = start_relay("relay");
-  const auto first = start_cockpit("cockpit", "first", 8192, "key", "300");
-  const auto second = start_cockpit("cockpit", "second", 8192, "key", "300");
+  const auto first = start_cockpit("cockpit", "first", 8192, "good", "300");
+  const auto second = start_cockpit("cockpit", "second", 8192, "good", "300");
   const auto cockpits = {"first", "second"};
   ASSERT_TRUE(eventually([&] {
     return count_of(err("first"), CONNECTED) == 1 && count_of(err("second"), CONNECTED) == 1 &&
@@ -163,7 +164,7 @@ TEST_F(KavriRelayTwoHosts, CockpitsFlyThroughTheRelayRefusedPeersChangeNothingAn
   // The right key from outside --allow, then a wrong key on the cockpit's host: both refused,
   // told by the relay, and neither their writes nor a break reach the simulator or the others.
   // One after the other, as the relay tells one refusal a second.
-  EXPECT_EQ(start_cockpit("stranger", "stranger", 2048, "key", "5")->wait(60s), 0)
+  EXPECT_EQ(start_cockpit("stranger", "stranger", 2048, "good", "5")->wait(60s), 0)
       << err("stranger");
   EXPECT_EQ(start_cockpit("cockpit", "wrong", 4096, "wrong", "5")->wait(60s), 0) << err("wrong");
   for (const char* refused : {"wrong", "stranger"}) {
@@ -187,9 +188,14 @@ TEST_F(KavriRelayTwoHosts, CockpitsFlyThroughTheRelayRefusedPeersChangeNothingAn
   ASSERT_TRUE(hosts.ip("cockpit", {"link", "set", CABLE, "up"}, error)) << error;
   for (const char* cockpit : cockpits) EXPECT_TRUE(connected_again(cockpit, 1, 3s)) << err(cockpit);
 
-  // The relay restarted: the cockpits come back to it by themselves.
+  // The relay restarted: the cockpits lose the link while it is away, and come back to it by
+  // themselves.
+  const std::size_t first_lost_before = lost("first"), second_lost_before = lost("second");
   relay->signal(SIGTERM);
   EXPECT_EQ(relay->wait(10s), 0) << err("relay");
+  EXPECT_TRUE(eventually([&] { return lost("first") > first_lost_before; }, 30s)) << err("first");
+  EXPECT_TRUE(eventually([&] { return lost("second") > second_lost_before; }, 30s))
+      << err("second");
   relay = start_relay("relay-again");
   for (const char* cockpit : cockpits) {
     EXPECT_TRUE(connected_again(cockpit, 2, 30s)) << err(cockpit) << err("relay-again");
