@@ -18,7 +18,7 @@
 #include "shell/end_request.h"
 #include "shell/main_window.h"
 #include "shell/parent_console.h"
-#include "simlink/ipc_transport.h"
+#include "shell/simulator_link.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
 #include "virtual/bench_options.h"
@@ -167,10 +167,14 @@ int run_bench(const BenchOptions& options) {
                 << "as that one ends\n";
     }
   }
-  std::unique_ptr<IpcTransport> transport = make_platform_transport();
+  auto transport = make_simulator_link({options.link.value_or(""), options.key_file.value_or("")});
+  if (!transport) {
+    std::cerr << "kavri-bench: " << transport.error() << '\n';
+    return 1;
+  }
 
   std::unique_ptr<VirtualPanel> panel;
-  DriverPorts ports{env, *ui, hid, *transport, "", {}, {}};
+  DriverPorts ports{env, *ui, hid, **transport, "", {}, {}};
   ports.end_requested = end_requested;
   BenchScript script(env, card, options);
   if (options.run_for_ms) ports.close_at_ms = env.now_ms() + *options.run_for_ms;

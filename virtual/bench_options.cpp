@@ -52,6 +52,8 @@ std::optional<BenchOptions> parse_bench_options(std::span<const std::string_view
       options.modules_file = std::string(args[++i]);
     } else if (arg == "--trace" && has_value) {
       options.trace_file = std::string(args[++i]);
+    } else if ((arg == "--link" || arg == "--key-file") && has_value) {
+      (arg == "--link" ? options.link : options.key_file) = std::string(args[++i]);
     } else if (std::optional<std::int64_t>* ms = seconds_option(options, arg); ms && has_value) {
       *ms = parse_seconds_as_ms(args[++i]);
       if (!*ms) return std::nullopt;
@@ -59,6 +61,8 @@ std::optional<BenchOptions> parse_bench_options(std::span<const std::string_view
       return std::nullopt;
     }
   }
+  if (options.link.has_value() != options.key_file.has_value()) return std::nullopt;
+  if (options.link) options.no_sim = true;  // the simulator is the relay's
   return options;
 }
 

@@ -37,6 +37,12 @@ TEST(BenchOptions, EveryOptionInAnyOrder) {
   EXPECT_EQ(options->unplug_at_ms, 3250);
   EXPECT_EQ(options->replug_at_ms, 5000);
 
+  const auto linked = parse({"--key-file", "k", "--link", "sim:9017"});
+  ASSERT_TRUE(linked);
+  EXPECT_EQ(linked->link, "sim:9017");
+  EXPECT_EQ(linked->key_file, "k");
+  EXPECT_TRUE(linked->no_sim) << "the simulator is the relay's";
+
   const auto none = parse({});
   ASSERT_TRUE(none);
   EXPECT_FALSE(none->modules_file || none->trace_file || none->run_for_ms || none->unplug_at_ms ||
@@ -54,7 +60,9 @@ TEST(BenchOptions, AnythingElseIsRefused) {
                                                                      {"--help"},
                                                                      {"file"},
                                                                      {"--headless=1"},
-                                                                     {"--HEADLESS"}}) {
+                                                                     {"--HEADLESS"},
+                                                                     {"--link", "h:1"},
+                                                                     {"--key-file", "k"}}) {
     EXPECT_EQ(parse(args), std::nullopt) << args[0];
   }
 }

@@ -80,6 +80,8 @@ struct AppState {
   // Main thread: the settings file exists but could not be read at start-up; it is left as it
   // is, and the shutdown saves nothing over it.
   bool settings_file_kept = false;
+  // Main thread: the link entries read at start-up, written back as they were.
+  std::string link, link_key_file;
 
   ModuleTable modules;
   CalibrationTables calibration;

@@ -56,6 +56,8 @@ std::unique_ptr<AppState> start_up(const DriverPorts& ports) {
   install_parameter_window(state->windows);
   const SettingsRead settings = read_settings(state->settings_path);
   apply_settings(*state, settings.settings);
+  state->link = settings.settings.link;
+  state->link_key_file = settings.settings.link_key_file;
   if (settings.unreadable()) {
     // Told once, on the main loop's first pass: a box here would hold up the start-up.
     state->settings_file_kept = true;
@@ -99,7 +101,8 @@ void shut_down(AppState& state) {
       state.settings_file_kept ||
       write_settings(state.settings_path,
                      Settings{state.ui.value(MainControl::backlight_slider),
-                              state.ui.value(MainControl::reduced_start_box) != 0 ? 1 : 0});
+                              state.ui.value(MainControl::reduced_start_box) != 0 ? 1 : 0,
+                              state.link, state.link_key_file});
   if (!saved) {
     state.ui.message_box(
         "Erreur", "Je ne peux pas enregistrer les réglages dans le fichier " + state.settings_path);

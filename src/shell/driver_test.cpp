@@ -16,6 +16,7 @@
 #include "procedures/progress_window.h"
 #include "shell/main_loop.h"
 #include "shell/main_window.h"
+#include "shell/settings_file.h"
 #include "testing/eventually.h"
 #include "testing/fake_hid_list.h"
 #include "testing/shell_test_rig.h"
@@ -188,6 +189,20 @@ TEST(NormalEnd, RewritesTheSettingsWithExactlyTheTwoKeysAndSendsTheSavedBackligh
     EXPECT_EQ(r[3], 255);
   }
   EXPECT_EQ(backlights, 1);
+}
+
+// The link to a relay is only read by the driver: the rewrite at the end must not lose it.
+TEST(NormalEnd, KeepsTheLinkEntriesAsTheyWereRead) {
+  ShellRig rig;
+  write_file(rig.file("Kavri.ini"),
+             "link = sim.local:9017\r\nlink_key_file = C:\\k\\relay.key\r\n");
+  DriverPorts ports = rig.ports();
+  ports.on_started =
+      after_exploration([](HeadlessToolkit& ui) { ui.user_close(MAIN_WINDOW); }, rig.ui);
+  EXPECT_EQ(run_driver(ports), DriverEnd::normal);
+  const Settings kept = read_settings(rig.file("Kavri.ini")).settings;
+  EXPECT_EQ(kept.link, "sim.local:9017");
+  EXPECT_EQ(kept.link_key_file, "C:\\k\\relay.key");
 }
 
 TEST(NormalEnd, WithoutASettingsFileStartsAtZeroAndCreatesIt) {

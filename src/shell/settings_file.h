@@ -1,5 +1,6 @@
 // The settings file "Kavri.ini": the backlight level and the reduced start, two integer keys
-// at the top level. Read once at start-up, rewritten whole at a normal end.
+// at the top level, and the link to a relay when the simulator is on another computer. Read
+// once at start-up, rewritten whole at a normal end.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@ namespace kavri {
 struct Settings {
   std::int32_t backlight = 0;      // "backlight": the backlight slider's position
   std::int32_t reduced_start = 0;  // "mode_reduit": 1 starts with the main window minimised
+  std::string link;                // "link": HOST:PORT of a kavri-relay; empty: the local link
+  std::string link_key_file;       // "link_key_file": that relay's key
 };
 
 struct SettingsRead {
@@ -28,7 +31,8 @@ struct SettingsRead {
 // A missing file or key gives 0, and so does a file that cannot be read.
 SettingsRead read_settings(const std::string& path);
 
-// Creates the file anew with exactly "backlight" then "mode_reduit". False when it cannot be
+// Creates the file anew with exactly "backlight" then "mode_reduit", then "link" and
+// "link_key_file" when they are set. False when it cannot be
 // created or written, or when a file is there that cannot be read; a file that exists is then
 // left as it was.
 bool write_settings(const std::string& path, const Settings& settings);
