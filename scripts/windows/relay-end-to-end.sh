@@ -51,7 +51,8 @@ bench_args=(--headless --no-sim --modules bus.ini --trace trace.txt)
 
 # The relayed run: the key made on Linux (readable by its owner alone), read by the relay.
 start_sim relayed "$wine" "$windows_apps/kavri-sim.exe"
-"$linux_apps/kavri-relay" --new-key "$work/relayed/key"
+"$linux_apps/kavri-relay" --new-key "$work/relayed/key" 2>"$work/key-err.txt" ||
+  { cat "$work/key-err.txt"; exit 1; }
 (cd "$work/relayed" &&
   exec "$wine" "$windows_apps/kavri-relay.exe" --serve "127.0.0.1:$port" --key-file key \
     >relay-out.txt 2>relay-err.txt) &
