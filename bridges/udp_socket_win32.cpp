@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "base/winsock_use_win32.h"
 #include "bridges/udp_socket.h"
 
 #ifndef SIO_UDP_CONNRESET
@@ -17,24 +18,6 @@ namespace {
 std::string last_error_text(const char* what) {
   return std::string(what) + " (Winsock error " + std::to_string(WSAGetLastError()) + ")";
 }
-
-// Winsock is started once per socket and cleaned up with it; WSAStartup counts its users.
-class WinsockUse {
- public:
-  WinsockUse() {
-    WSADATA data;
-    started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }
-  ~WinsockUse() {
-    if (started_) WSACleanup();
-  }
-  WinsockUse(const WinsockUse&) = delete;
-  WinsockUse& operator=(const WinsockUse&) = delete;
-  bool started() const { return started_; }
-
- private:
-  bool started_ = false;
-};
 
 std::optional<sockaddr_in> resolve(const UdpEndpoint& endpoint, std::string& error) {
   addrinfo hints{};

@@ -38,6 +38,7 @@ inline std::string_view as_text(Bytes input) {
 void fuzz_prefs_file(Bytes input);
 void fuzz_calibration_file(Bytes input);
 void fuzz_jcf_import(Bytes input);
+void fuzz_relay_messages(Bytes input);
 void fuzz_bench_modules(Bytes input);
 void fuzz_sim_profile(Bytes input);
 void fuzz_fgfs_map(Bytes input);

@@ -21,6 +21,7 @@ constexpr std::array TARGETS{
     FuzzTarget{"link_requests", fuzz_link_requests},
     FuzzTarget{"link_replies", fuzz_link_replies},
     FuzzTarget{"ipc_reply", fuzz_ipc_reply},
+    FuzzTarget{"relay_messages", fuzz_relay_messages},
     FuzzTarget{"card_answers", fuzz_card_answers},
     FuzzTarget{"number_text", fuzz_number_text},
     FuzzTarget{"text_conversions", fuzz_text_conversions},

@@ -86,7 +86,8 @@ Result<RelayAnswer> parse_relay_answer(std::span<const std::uint8_t> body) {
   const std::uint8_t outcome = body[5];
   const std::size_t block = body.size() - ANSWER_HEADER;
   if (outcome > system_error || (outcome == answered) != (block > 0) ||
-      (outcome == answered && !block_size_ok(block)) || load_le32(body.data() + 10) != block) {
+      (outcome == answered && !block_size_ok(block)) || load_le32(body.data() + 10) != block ||
+      (outcome != answered && load_le32(body.data() + 6) != 0)) {
     return fail("a relay's answer with an unknown outcome or a block out of bounds");
   }
   answer.reply = IpcReply{outcome == answered, load_le32(body.data() + 6), outcome == system_error};

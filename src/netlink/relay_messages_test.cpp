@@ -64,13 +64,15 @@ TEST(RelayMessages, BadBodiesAreRefused) {
   for (const auto& bad : bad_requests) EXPECT_FALSE(parse_cockpit_request(bad));
 
   const std::vector<std::vector<std::uint8_t>> bad_answers{
-      {0x81, 2},                                       // unknown server class
-      {0x81, 0, 0},                                    // a server answer too long
-      {0x82, 5, 0, 0, 0, 3, 1, 0, 0, 0},               // unknown outcome
-      {0x82, 5, 0, 0, 0, 1, 1, 0, 0, 0},               // answered without a block
-      {0x82, 5, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4},   // unanswered with a block
-      {0x82, 5, 0, 0, 0, 1, 1, 0, 0, 0, 1, 2, 3},      // a block shorter than an end marker
-      {0x02, 5, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0}};  // a request's kind
+      {0x81, 2},                                                   // unknown server class
+      {0x81, 0, 0},                                                // a server answer too long
+      {0x82, 5, 0, 0, 0, 3, 1, 0, 0, 0, 0, 0, 0, 0},               // unknown outcome
+      {0x82, 5, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0},               // answered without a block
+      {0x82, 5, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 1, 2, 3, 4},   // unanswered with a block
+      {0x82, 5, 0, 0, 0, 1, 1, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3},      // shorter than an end marker
+      {0x82, 5, 0, 0, 0, 1, 1, 0, 0, 0, 9, 0, 0, 0, 1, 2, 3, 4},   // a length not its own
+      {0x82, 5, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0},               // a value without an answer
+      {0x02, 5, 0, 0, 0, 1, 1, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0}};  // a request's kind
   for (const auto& bad : bad_answers) EXPECT_FALSE(parse_relay_answer(bad));
 }
 

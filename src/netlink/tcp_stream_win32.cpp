@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "base/winsock_use_win32.h"
 #include "netlink/tcp_stream.h"
 
 namespace kavri {
@@ -19,24 +20,6 @@ using Clock = std::chrono::steady_clock;
 constexpr Millis STOP_SLICE{50};
 
 std::string system_reason() { return "Winsock error " + std::to_string(WSAGetLastError()); }
-
-// Winsock is started once per socket and cleaned up with it; WSAStartup counts its users.
-class WinsockUse {
- public:
-  WinsockUse() {
-    WSADATA data;
-    started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }
-  ~WinsockUse() {
-    if (started_) WSACleanup();
-  }
-  WinsockUse(const WinsockUse&) = delete;
-  WinsockUse& operator=(const WinsockUse&) = delete;
-  bool started() const { return started_; }
-
- private:
-  bool started_ = false;
-};
 
 sockaddr_in socket_address(Ipv4 host, std::uint16_t port) {
   sockaddr_in address{};
