@@ -67,7 +67,7 @@ std::unique_ptr<QuietSaver> save_modules_on_change(Env& env, VirtualCard& card,
 
 // What the bench does on its own as the main loop passes: --unplug-at and --replug-at, each once
 // when its time has come on the bench's clock (the trace's), and, without a window, what the main
-// window's card label shows, told on standard error.
+// window's card label and link status show, told on standard error as they change.
 class BenchScript {
  public:
   BenchScript(Env& env, VirtualCard& card, const BenchOptions& options)
@@ -78,11 +78,8 @@ class BenchScript {
     if (take_due(unplug_at_ms_, now_ms)) card_.set_unplugged(true);
     if (take_due(replug_at_ms_, now_ms)) card_.set_unplugged(false);
     if (!options_.headless) return;
-    const std::string label = ui.text(MainControl::card_label);
-    if (label == label_shown_) return;
-    label_shown_ = label;
-    std::cerr << "kavri-bench: " << now_ms << " ms: main window shows "
-              << (label.empty() ? "the card present again" : "\"" + label + "\"") << '\n';
+    tell_change(ui.text(MainControl::card_label), card_shown_, now_ms, "the card present again");
+    tell_change(ui.text(MainControl::status_label), status_shown_, now_ms, "no link status");
   }
 
  private:
@@ -92,13 +89,21 @@ class BenchScript {
     at_ms.reset();
     return true;
   }
+  static void tell_change(const std::string& label, std::string& shown, std::int64_t now_ms,
+                          const char* when_empty) {
+    if (label == shown) return;
+    shown = label;
+    std::cerr << "kavri-bench: " << now_ms << " ms: main window shows "
+              << (label.empty() ? when_empty : "\"" + label + "\"") << '\n';
+  }
 
   Env& env_;
   VirtualCard& card_;
   const BenchOptions& options_;
   std::optional<std::int64_t> unplug_at_ms_ = options_.unplug_at_ms;
   std::optional<std::int64_t> replug_at_ms_ = options_.replug_at_ms;
-  std::string label_shown_;
+  std::string card_shown_;
+  std::string status_shown_;
 };
 
 int run_bench(const BenchOptions& options) {

@@ -18,5 +18,6 @@ moves the needles. Its French-language windows test gauges, edit and write
 module parameters and calibrate non-linear dials. With kavri-bench (the driver
 on a virtual card and panel), kavri-sim (a virtual simulator), kavri-gauge
 (a gauge calculator), kavri-fgfs and kavri-xplane (the bridges that feed the
-driver from FlightGear and X-Plane).")
+driver from FlightGear and X-Plane) and kavri-relay (which serves a simulator's
+link to cockpit computers across the network, authenticated by a shared key).")
 include(CPack)

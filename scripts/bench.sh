@@ -14,7 +14,8 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=${1:-2}
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$jobs" --target benchmarks kavri-bench kavri-sim >/dev/null
+cmake --build --preset default -j "$jobs" --target benchmarks kavri-bench kavri-sim kavri-relay \
+  >/dev/null
 bench=build/benchmarks
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -28,11 +29,14 @@ passes=$(run transfer_pass_benchmark --benchmark_filter='/51/' "${repeated[@]}")
 reload=$(run prefs_benchmark --benchmark_filter=Reload "${repeated[@]}")
 exchange=$(run ipc_exchange_benchmark --benchmark_filter=Posix --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true)
+relayed=$(run ipc_exchange_benchmark --benchmark_filter=Relay --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true)
 latency=$(run kavri_sim_latency_benchmark)
 bridges=$(run bridge_latency_benchmark)
 idle=$(scripts/idle-cpu.sh build 30)
 floor=$(scripts/idle-cpu.sh --floor build 30)
 idle_digital=$(scripts/idle-cpu.sh --no-analog build 30)
+idle_relay=$(scripts/idle-cpu.sh --relay build 30)
 idle_figure() { awk -v name="$2" '$1 == name {print $2}' <<< "$1"; }
 # ratio A B: A / B, or nothing when B is not above 0.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b + 0 > 0) print a / b}'; }
@@ -59,6 +63,14 @@ row "calibration reload, 51 modules × 2 gauges (within one 3 ms loop pass)" "< 
 row "one POSIX exchange, median" "< 20 µs" "$(field "$exchange" "$exchange_name" median_us)" µs 20
 row "one POSIX exchange, 99th percentile" "< 60 µs" \
   "$(field "$exchange" "$exchange_name" p99_us)" µs 60
+relayed_name=$(jq -r '.benchmarks[] | select(.aggregate_name == "median") | .name' <<< "$relayed")
+relayed_median=$(field "$relayed" "$relayed_name" median_us)
+row "one exchange through kavri-relay on loopback, median" "-" "$relayed_median" µs
+row "one exchange through kavri-relay on loopback, 99th percentile" "-" \
+  "$(field "$relayed" "$relayed_name" p99_us)" µs
+row "the relay's own cost: relayed median − POSIX median" "-" \
+  "$(awk -v r="$relayed_median" -v l="$(field "$exchange" "$exchange_name" median_us)" \
+    'BEGIN {print r - l}')" µs
 latency_name=BM_KavriSimLatency/iterations:1
 changes=$(field "$latency" "$latency_name" changes)
 row "value change in kavri-sim → position report, 99th percentile of ${changes%.*} changes" \
@@ -76,6 +88,9 @@ row "driver at rest, resident memory" "-" \
   "$(awk '{print $1 / 1024}' <<< "$(idle_figure "$idle" idle_rss_kb)")" MB
 row "driver at rest, 51 modules without analog inputs, processor" "-" "$digital_cpu" \
   "% of a core"
+row "idle relay, two cockpits of 51 modules connected, processor" "-" \
+  "$(idle_figure "$idle_relay" relay_cpu_percent)" "% of a core"
+row "idle relay, two cockpits, wake-ups" "-" "$(idle_figure "$idle_relay" relay_wakeups_per_s)" "/ s"
 row "its waits alone, no work (wait_floor: 3 ms, 5 ms, 100 ms), processor" "-" "$floor_cpu" \
   "% of a core"
 row "its waits alone, wake-ups" "-" "$(idle_figure "$floor" floor_wakeups_per_s)" "/ s"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks what a build tree (its programs and manual pages built) installs: the Debian package
 # that cpack makes of it (its files, every program of the build's programs.txt with its manual
-# page, its dependencies, lintian with no finding at all about manual pages), the menu entry (desktop-file-validate), and the
+# page, its dependencies (libsodium for the network link's guard among them), lintian with no finding at all about manual pages), the menu entry (desktop-file-validate), and the
 # launcher that the entry starts, which must run the driver in the user's own Kavri folder.
 # Usage: scripts/check-package.sh BUILD_DIR
 set -euo pipefail
@@ -31,8 +31,8 @@ for path in "${shipped[@]}" /usr/lib/udev/rules.d/70-kavri.rules /usr/share/appl
   grep -qx "$path" "$work/files" || fail "the package lacks $path"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-[[ $depends == *libfltk1.3* && $depends == *libhidapi-hidraw0* ]] ||
-  fail "the package does not depend on FLTK and hidapi: $depends"
+[[ $depends == *libfltk1.3* && $depends == *libhidapi-hidraw0* && $depends == *libsodium* ]] ||
+  fail "the package does not depend on FLTK, hidapi and libsodium: $depends"
 lintian --fail-on error "$deb" >"$work/lintian" 2>/dev/null || {
   cat "$work/lintian" >&2
   fail "lintian found errors in the package"

@@ -7,18 +7,23 @@
 # resident memory. With --no-analog, the same bus without analog inputs (no module has an
 # analog offset, so a pass sends no analog request). With --floor, a program with the driver's
 # two waits and no work at all is watched the same way: what the waits alone cost on this
-# machine.
+# machine. With --relay, the same kavri-sim served over loopback by kavri-relay to two such
+# benches (kavri-bench --link, each with its own bus of 51 modules) and the relay watched: what
+# an idle relay costs with two cockpits connected.
 #
-#   scripts/idle-cpu.sh [--floor | --no-analog] [BUILD_DIR] [SECONDS]    (defaults: build, 30)
+#   scripts/idle-cpu.sh [--floor | --no-analog | --relay] [BUILD_DIR] [SECONDS]
+#                                                                    (defaults: build, 30)
 #
 # Prints "name value" lines, then one line per thread: "thread TID cpu% wakeups/s".
 set -euo pipefail
 
 floor=false
 analog=true
+relay=false
 case "${1:-}" in
   --floor) floor=true && shift ;;
   --no-analog) analog=false && shift ;;
+  --relay) relay=true && shift ;;
 esac
 build=$(cd "${1:-build}" && pwd)
 seconds=${2:-30}
@@ -104,8 +109,36 @@ for _ in $(seq 50); do
   grep -q serving "$work/sim/sim.log" 2>/dev/null && break
   sleep 0.1
 done
-(cd "$work/bench" && exec "$build/apps/kavri-bench" --headless --no-sim --modules bus51.ini \
-  > bench.log 2>&1) &
+if ! $relay; then
+  (cd "$work/bench" && exec "$build/apps/kavri-bench" --headless --no-sim --modules bus51.ini \
+    > bench.log 2>&1) &
+  pids+=($!)
+  sleep "$settle"
+  watch_process "${pids[1]}" idle
+  exit 0
+fi
+
+# A port of its own for this run: other runs may share the machine's loopback.
+port=$((20000 + RANDOM % 20000))
+"$build/apps/kavri-relay" --new-key "$work/relay.key" 2>"$work/key.log" ||
+  { cat "$work/key.log" >&2; exit 1; }
+(cd "$work/sim" && exec "$build/apps/kavri-relay" --serve "127.0.0.1:$port" \
+  --key-file "$work/relay.key" > relay.log 2>&1) &
 pids+=($!)
+for cockpit in 1 2; do
+  mkdir -m 700 "$work/cockpit$cockpit"
+  cp "$work/bench/bus51.ini" "$work/cockpit$cockpit/"
+  (cd "$work/cockpit$cockpit" && XDG_RUNTIME_DIR=$PWD exec "$build/apps/kavri-bench" --headless \
+    --no-sim --modules bus51.ini --link "127.0.0.1:$port" --key-file "$work/relay.key" \
+    > bench.log 2>&1) &
+  pids+=($!)
+done
 sleep "$settle"
-watch_process "${pids[1]}" idle
+for cockpit in 1 2; do
+  grep -qF 'main window shows "Connecté"' "$work/cockpit$cockpit/bench.log" || {
+    echo "idle-cpu.sh: cockpit $cockpit is not connected through the relay:" >&2
+    cat "$work/cockpit$cockpit/bench.log" "$work/sim/relay.log" >&2
+    exit 1
+  }
+done
+watch_process "${pids[1]}" relay

@@ -6,8 +6,8 @@
 # "Kavri" starts kavri-launch.exe from the programs' folder, and the launcher makes
 # %LOCALAPPDATA%\Kavri and runs the driver in it (the driver, finding no card, shows its
 # message box); "Kavri - banc virtuel" starts the bench and "Kavri - lisez-moi" the installed
-# read-me; uninstalling removes the programs, the entries and the Apps-list line and keeps the
-# user's Kavri.ini and Calibrage.ini.
+# read-me, and the menu holds no other entry (none for kavri-relay); uninstalling removes the
+# programs, the entries and the Apps-list line and keeps the user's Kavri.ini and Calibrage.ini.
 # Any line on standard error of a Windows program fails the check.
 # Usage: installer.sh WINE WIXL WXS MSI PROGRAMS_LIST VERSION WINDOWS_VERSION
 set -euo pipefail
@@ -110,6 +110,12 @@ check_entry() { # NAME TARGET
 check_entry Kavri kavri-launch.exe
 check_entry 'Kavri - banc virtuel' kavri-bench.exe
 check_entry 'Kavri - lisez-moi' LISEZMOI-README.txt
+# Those three alone: kavri-relay and the command-line programs are started by the user (or at
+# log-on), never from the menu.
+entries=$(cd "$(dirname "$shortcut")" && LC_ALL=C ls | grep '^Kavri' | tr '\n' ';')
+[[ $entries == 'Kavri - banc virtuel.lnk;Kavri - lisez-moi.lnk;Kavri.lnk;' ]] ||
+  fail "the Start menu's Kavri entries are: $entries"
+grep -q 'kavri-relay.exe' "$folder/LISEZMOI-README.txt" || fail "the read-me does not name kavri-relay"
 grep -q 'kavri-bench.exe' "$folder/LISEZMOI-README.txt" || fail "no read-me in Program Files\\Kavri"
 
 # The launcher as the entry starts it, for a user with no Kavri folder yet.

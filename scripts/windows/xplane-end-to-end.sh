@@ -41,16 +41,7 @@ values=(sim/cockpit2/gauges/indicators/airspeed_kts_pilot=92.5
         'sim/cockpit2/electrical/battery_on[0]=1')
 throttle='sim/cockpit2/engine/actuators/throttle_ratio[0]'
 
-# Waits (bounded) until FILE holds TEXT.
-wait_for() {
-  for _ in $(seq 600); do
-    grep -q "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "no \"$2\" in $1:" >&2
-  cat "$1" >&2
-  return 1
-}
+source "$(dirname "$0")/wait-for.sh"
 
 # run PLATFORM BRIDGE BENCH [LAUNCHER]: one platform's run in $work/PLATFORM.
 run() {
