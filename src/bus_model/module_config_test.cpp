@@ -9,54 +9,6 @@ namespace {
 
 std::size_t slot(Param param) { return static_cast<std::size_t>(param); }
 
-// A configuration taken from a record and stored back gives every value the record held that
-// the window can show: signed and 32-bit numbers, offsets, types in their lists, ticked boxes.
-TEST(ModuleConfig, ARecordShownAndWrittenBackKeepsEveryValueItCanShow) {
-  const std::pair<Param, std::int64_t> values[] = {
-      {Param::gauge1_course_min, 10},  {Param::gauge1_course_max, 240},
-      {Param::gauge1_sim_min, -100},   {Param::gauge1_sim_max, 70000},
-      {Param::gauge2_sim_min, -32768}, {Param::gauge1_offset, 0x0BC0},
-      {Param::analog_offset, 0xFFFF},  {Param::gauge1_type, 40},
-      {Param::gauge2_type, 1},         {Param::output2_type, 2},
-      {Param::analog_type, 3},         {Param::analog_param, 65535},
-      {Param::gauge2_inverted, 255},   {Param::output1_offset_length, 8},
-  };
-  ModuleRecord record;
-  record.address = 12;
-  for (const auto& [param, value] : values) write_param(record, param, value);
-  const ModuleConfig config = config_of_record(record);
-  EXPECT_EQ(config.address, "12");
-  EXPECT_EQ(config.new_address, "12");
-  EXPECT_EQ(config.texts[slot(Param::gauge1_offset)], "$0BC0");
-  EXPECT_EQ(config.texts[slot(Param::gauge1_sim_min)], "-100");
-
-  ModuleRecord written;
-  store_config(config, written);
-  for (const ParamInfo& info : param_infos()) {
-    EXPECT_EQ(read_param(written, info.param), read_param(record, info.param)) << info.name;
-  }
-  EXPECT_EQ(config_address(config), 12);
-}
-
-// What the window cannot show goes back as the EEPROM write stores it: a type past its list
-// or 0 as no entry (0), a box holding anything but 255 as cleared (0).
-TEST(ModuleConfig, TypesPastTheirListAndBoxesNot255AreWrittenBackAs0) {
-  const std::pair<Param, std::int64_t> values[] = {{Param::gauge1_type, 41},
-                                                   {Param::output1_type, 3},
-                                                   {Param::analog_type, 4},
-                                                   {Param::gauge1_inverted, 1},
-                                                   {Param::output2_inverted, 254}};
-  ModuleRecord record;
-  for (const auto& [param, value] : values) write_param(record, param, value);
-  const ModuleConfig config = config_of_record(record);
-  EXPECT_EQ(config.states[slot(Param::gauge1_type)], -1);
-  ModuleRecord written;
-  store_config(config, written);
-  for (const auto& [param, value] : values) {
-    EXPECT_EQ(read_param(written, param), 0) << param_info(param).name;
-  }
-}
-
 // The texts of a ".jcf" file: each list takes only its own entries (40 gauge types, 2 output
 // types, 3 analog types); beyond them, below them or not a number it holds no entry or the
 // first. A key the file does not hold keeps what was there.
