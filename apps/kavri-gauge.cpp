@@ -11,6 +11,7 @@
 #include "base/platform_text.h"
 #include "base/standard_options.h"
 #include "base/text_excerpt.h"
+#include "bus_model/module_config.h"
 #include "bus_model/module_params.h"
 #include "config/calibration_tables.h"
 #include "config/file_access.h"
@@ -134,8 +135,13 @@ int main(int argc, char** argv) {
   if (!config->found) {
     return fail(kavri::excerpt(options.config) + " is not a gauge configuration (no [jauge] keys)");
   }
+  // The record as an import into the parameter window followed by an EEPROM write would leave
+  // it, with the ratios of the end of an exploration.
   kavri::ModuleRecord record;
-  kavri::fill_record_from_gauge_config(config->texts, record);
+  kavri::ModuleConfig gauge_config = kavri::config_of_record(record);
+  kavri::apply_gauge_config_texts(gauge_config, config->texts);
+  kavri::store_config(gauge_config, record);
+  kavri::compute_ratio(record);
 
   // Both gauges' points: a picture may show both.
   kavri::CalibrationTables tables;

@@ -43,9 +43,10 @@ class EditorRig {
     }
     modules.module_count = static_cast<std::uint8_t>(addresses.size());
     ui.set_selection(MainControl::module_selector, 0);
-    ctx.main_window = {MainControl::parameters_button,
-                       {MainControl::position_slider_1, MainControl::value_field_1},
-                       [this] { return selected_module(ui, MainControl::module_selector); }};
+    ctx.main_window = {
+        MainControl::parameters_button,
+        {MainControl::position_slider_1, MainControl::value_field_1},
+        [this] { return selected_module(ui, MainControl::module_selector, modules); }};
     ctx.calibration_file = (dir / "Calibrage.ini").string();
     ctx.hand_drive_gauge = [this](int gauge) { hand_driven_gauge = gauge; };
     install_parameter_window(ctx);

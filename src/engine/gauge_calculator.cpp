@@ -6,7 +6,6 @@
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
-#include "bus_model/module_params.h"
 #include "device/bus_messages.h"
 
 namespace kavri {
@@ -30,19 +29,6 @@ bool is_whole_number_text(std::string_view text) {
 }
 
 }  // namespace
-
-void fill_record_from_gauge_config(std::span<const std::optional<std::string>> texts,
-                                   ModuleRecord& record) {
-  const auto order = gauge_config_order();
-  for (std::size_t i = 0; i < order.size() && i < texts.size(); ++i) {
-    if (!texts[i]) continue;
-    const ParamInfo& info = param_info(order[i]);
-    const std::int64_t number = parse_number_text(*texts[i]);
-    write_param(record, info.param,
-                is_state_kind(info.kind) ? param_value_of_state(info.kind, number) : number);
-  }
-  compute_ratio(record);
-}
 
 std::optional<double> parse_simulator_value(const std::string& text, std::uint8_t length) {
   if (length == 8) {

@@ -1,6 +1,6 @@
 // The gauge calculator behind kavri-gauge: one gauge of one module record, configured from a
-// ".jcf" file, fed simulator values pass after pass through the transfer cycle's own steps,
-// without the simulator or the card.
+// ".jcf" file (bus_model/module_config.h), fed simulator values pass after pass through the
+// transfer cycle's own steps, without the simulator or the card.
 #pragma once
 
 #include <cstdint>
@@ -13,13 +13,6 @@
 #include "engine/gauge_steps.h"
 
 namespace kavri {
-
-// A ".jcf" file's texts (one per key, in the order of gauge_config_order()) stored in a record
-// as an import followed by an EEPROM write would store them: texts by the number text rule, a
-// list index + 1 for types, 255 for a ticked box; a key the file does not hold leaves its field
-// as it was. Then the ratios as at the end of an exploration.
-void fill_record_from_gauge_config(std::span<const std::optional<std::string>> texts,
-                                   ModuleRecord& record);
 
 // A simulator value as typed: a decimal floating-point number for an 8-byte offset; for 1, 2
 // or 4 bytes an integer by the number text rule (the whole text), of which the low bytes of

@@ -282,7 +282,7 @@ void open_calibration_window(WindowContext& ctx, CalibrationKind kind,
 void calibrate_gauge(WindowContext& ctx, const SelectedModule& module, int gauge, int type_index) {
   const auto kind = calibration_kind_of_type(type_index + 1);
   if (!kind) return;
-  const CalibrationGauge target{module.index, module.address_text, gauge == 0 ? 0 : 1};
+  const CalibrationGauge target{module.index, format_decimal(module.address), gauge == 0 ? 0 : 1};
   if (ctx.calibrating) {
     const CalibrationGauge& open = ctx.calibrating->gauge;
     const bool same = ctx.calibrating->window == layout_of(*kind).window &&

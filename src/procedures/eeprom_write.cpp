@@ -2,32 +2,14 @@
 
 #include <utility>
 
-#include "base/number_text.h"
-#include "procedures/parameter_window.h"
-
 namespace kavri {
 
-EepromWritePlan read_eeprom_plan(const Toolkit& ui) {
+EepromWritePlan eeprom_plan(const ModuleConfig& config) {
   EepromWritePlan plan;
-  plan.address =
-      static_cast<std::uint8_t>(parse_number_text(ui.text(ParameterControl::address_field)));
-  plan.new_address =
-      static_cast<std::uint8_t>(parse_number_text(ui.text(ParameterControl::new_address_field)));
+  plan.address = config_address(config);
+  plan.new_address = config_new_address(config);
   for (const ParamInfo& field : param_infos()) {
-    std::int64_t value = 0;
-    switch (field.kind) {
-      case ParamKind::number:
-      case ParamKind::offset:
-        value = parse_number_text(ui.text(param_control(field.param)));
-        break;
-      case ParamKind::type_list:
-        value = param_value_of_state(field.kind, ui.selection(param_control(field.param)));
-        break;
-      case ParamKind::inversion_box:
-        value = param_value_of_state(field.kind, ui.value(param_control(field.param)));
-        break;
-    }
-    plan.values[static_cast<std::size_t>(field.param)] = value;
+    plan.values[static_cast<std::size_t>(field.param)] = config_value(config, field.param);
   }
   return plan;
 }

@@ -10,26 +10,25 @@
 #include <vector>
 
 #include "base/env.h"
+#include "bus_model/module_config.h"
 #include "bus_model/module_params.h"
 #include "bus_model/module_record.h"
 #include "device/bus_sender.h"
-#include "ui/toolkit.h"
 
 namespace kavri {
 
 constexpr Millis PARAM_REPORT_PAUSE{10};
 constexpr Millis ADDRESS_REPORT_PAUSE{100};
 
-// What one write sends, taken from the parameter window when the write starts.
+// What one write sends, taken from the edited configuration when the write starts.
 struct EepromWritePlan {
   std::uint8_t address = 0;      // every report goes to this address (field "Ancienne")
   std::uint8_t new_address = 0;  // data of CMD_SET_ADDRESS (field "Nouvelle")
   std::array<std::int64_t, PARAM_FIELD_COUNT> values{};  // by Param
 };
 
-// Reads the parameter window: texts by the number text rule, a type as its list index + 1
-// (0 when nothing is selected), an inversion box as 255 (ticked) or 0.
-EepromWritePlan read_eeprom_plan(const Toolkit& ui);
+// Every value of `config` as the module stores it (config_value), and both addresses.
+EepromWritePlan eeprom_plan(const ModuleConfig& config);
 
 struct EepromReport {
   std::uint8_t code = 0;

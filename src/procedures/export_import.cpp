@@ -1,15 +1,11 @@
 #include "procedures/export_import.h"
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
-#include <string_view>
 #include <utility>
 
-#include "base/number_text.h"
-#include "bus_model/module_params.h"
+#include "base/result.h"
 #include "config/gauge_config.h"
-#include "procedures/parameter_window.h"
 
 namespace kavri {
 namespace {
@@ -29,77 +25,44 @@ std::string choose_gauge_config(Toolkit& ui, std::string title, bool save, std::
   return path;
 }
 
-bool is_blank(std::string_view text) {
-  return text.find_first_not_of(" \t") == std::string_view::npos;
+Status write_config_file(const std::string& path, const ModuleConfig& config) {
+  if (!write_gauge_config(path, gauge_config_lines(config))) {
+    return fail("Je ne peux pas écrire la configuration dans le fichier " + path);
+  }
+  return done();
 }
 
-// What a field shows, as its key line holds it: the text, the list's index or the box's state.
-std::string field_text(const Toolkit& ui, const ParamInfo& info) {
-  switch (info.kind) {
-    case ParamKind::type_list:
-      return format_decimal(ui.selection(param_control(info.param)));
-    case ParamKind::inversion_box:
-      return ui.value(param_control(info.param)) != 0 ? "1" : "0";
-    default:
-      break;
-  }
-  // A blank number would read back as nothing at all; the EEPROM write takes it as 0.
-  const std::string text = ui.text(param_control(info.param));
-  if (!is_blank(text)) return text;
-  return info.kind == ParamKind::offset ? format_offset(0) : format_decimal(0);
-}
-
-void set_field(Toolkit& ui, const ParamInfo& info, const std::string& text) {
-  if (!is_state_kind(info.kind)) {
-    ui.set_text(param_control(info.param), text);
-    return;
-  }
-  const std::int64_t state = parse_number_text(text);
-  if (info.kind == ParamKind::inversion_box) {
-    ui.set_value(param_control(info.param), state != 0 ? 1 : 0);
-    return;
-  }
-  // An index outside the list's entries (-1 included) leaves the list with no selection
-  // rather than some other entry, whatever the toolkit would make of it.
-  const bool listed = state >= 0 && state < ui.item_count(param_control(info.param));
-  ui.set_selection(param_control(info.param), listed ? static_cast<int>(state) : -1);
+Result<ModuleConfig> read_config_file(const std::string& path, ModuleConfig config) {
+  const auto file = read_gauge_config(path, gauge_config_keys());
+  if (!file) return fail("Le fichier " + path + " n'existe pas ?");
+  // Any file may be chosen: one that holds none of the keys would blank every field, and an
+  // EEPROM write would then put that into the module.
+  if (!file->found) return fail("Le fichier " + path + " n'est pas une configuration de jauge");
+  apply_gauge_config_texts(config, file->texts);
+  return config;
 }
 
 }  // namespace
 
-void export_gauge_config(Toolkit& ui, std::string& folder) {
+void export_gauge_config(Toolkit& ui, std::string& folder, const ModuleConfig& config) {
   // A save dialog: the export may well go to a new file.
   const std::string path = choose_gauge_config(ui, "Exporte la configuration", true, folder);
   if (path.empty()) return;
-  std::vector<GaugeConfigLine> lines;
-  for (Param param : gauge_config_order()) {
-    const ParamInfo& info = param_info(param);
-    lines.emplace_back(info.jcf_key, field_text(ui, info));
-  }
-  if (!write_gauge_config(path, lines)) {
-    ui.message_box("Erreur", "Je ne peux pas écrire la configuration dans le fichier " + path);
+  if (const Status written = write_config_file(path, config); !written) {
+    ui.message_box("Erreur", written.error());
   }
 }
 
-void import_gauge_config(Toolkit& ui, std::string& folder) {
+std::optional<ModuleConfig> import_gauge_config(Toolkit& ui, std::string& folder,
+                                                ModuleConfig config) {
   const std::string path = choose_gauge_config(ui, "Importe la configuration", false, folder);
-  if (path.empty()) return;
-  const auto config = read_gauge_config(path, gauge_config_keys());
-  if (!config) {
-    ui.message_box("Erreur", "Le fichier " + path + " n'existe pas ?");
-    return;
+  if (path.empty()) return std::nullopt;
+  Result<ModuleConfig> imported = read_config_file(path, std::move(config));
+  if (!imported) {
+    ui.message_box("Erreur", imported.error());
+    return std::nullopt;
   }
-  // Any file may be chosen: one that holds none of the keys would blank every field, and an
-  // EEPROM write would then put that into the module.
-  if (!config->found) {
-    ui.message_box("Erreur", "Le fichier " + path + " n'est pas une configuration de jauge");
-    return;
-  }
-  // A file may hold only some keys (a gauge's, say): the fields of the others stay as they are.
-  const auto order = gauge_config_order();
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    if (config->texts[i]) set_field(ui, param_info(order[i]), *config->texts[i]);
-  }
+  return std::move(imported).value();
 }
 
 }  // namespace kavri

@@ -91,6 +91,19 @@ void fill_distinct(HeadlessToolkit& ui) {
   ui.set_selection(param_control(Param::gauge2_type), -1);
 }
 
+// "Exporte" and "Importe" as the parameter window runs them: the fields taken into a
+// configuration, and the imported configuration shown.
+void export_fields(HeadlessToolkit& ui, std::string& folder) {
+  ModuleConfig config;
+  take_params(ui, config);
+  export_gauge_config(ui, folder, config);
+}
+void import_fields(HeadlessToolkit& ui, std::string& folder) {
+  ModuleConfig config;
+  take_params(ui, config);
+  if (const auto imported = import_gauge_config(ui, folder, config)) show_params(ui, *imported);
+}
+
 // A scratch directory and the parameter window's fields.
 class GaugeConfigFile : public testing::ScratchDir {
  protected:
@@ -105,7 +118,7 @@ TEST_F(GaugeConfigFile, ExportIntoANewFileWritesTheGroupAndEveryKeyInOrder) {
   ui.set_selection(param_control(Param::gauge1_type), 11);
   const std::string file = path("Jauge.jcf");
   ui.queue_file_choice(file);
-  export_gauge_config(ui, folder);
+  export_fields(ui, folder);
 
   ASSERT_EQ(ui.file_dialogs().size(), 1u);
   const FileDialogSpec& d = ui.file_dialogs()[0];
@@ -136,7 +149,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   const auto exported = fields(ui);
   ASSERT_EQ(exported.at("Combo_2_type"), "-1");
   ui.queue_file_choice(file);
-  export_gauge_config(ui, folder);
+  export_fields(ui, folder);
 
   const std::string text = read_file(file);
   EXPECT_EQ(text.rfind("; my panel\r\n[other]\r\nx = 1\r\n[JAUGE]\r\nString_offset1 = -900\r\n"
@@ -151,7 +164,7 @@ TEST_F(GaugeConfigFile, ExportThenImportGivesBackEveryFieldAndKeepsTheRestOfTheF
   build_window(other);
   other.set_selection(param_control(Param::gauge2_type), 3);
   other.queue_file_choice(file);
-  import_gauge_config(other, folder);
+  import_fields(other, folder);
   EXPECT_EQ(fields(other), exported);
   EXPECT_EQ(other.file_dialogs().at(0).title, "Importe la configuration");
   EXPECT_FALSE(other.file_dialogs().at(0).save);
@@ -170,7 +183,7 @@ TEST_F(GaugeConfigFile, ImportLeavesMissingKeysAloneAndReadsStatesByTheNumberTex
   fill_distinct(ui);
   const auto before = fields(ui);
   ui.queue_file_choice(file);
-  import_gauge_config(ui, folder);
+  import_fields(ui, folder);
   EXPECT_EQ(ui.text(param_control(Param::gauge1_offset)), "$0D0C");
   // Missing keys: the fields keep what they held.
   EXPECT_EQ(ui.text(param_control(Param::gauge1_course_min)), before.at("String_Crs_mini1"));
@@ -203,7 +216,7 @@ TEST_F(GaugeConfigFile, ImportOfAGaugeOnlyFileThenExportLeavesNoNumberEmpty) {
   fill_distinct(ui);
   const auto before = fields(ui);
   ui.queue_file_choice(gauge_only);
-  import_gauge_config(ui, folder);
+  import_fields(ui, folder);
   const auto after = fields(ui);
   for (const char* key : {"String_OffsetOut1", "String_LOffsetOut2", "Combo_Type_Out1",
                           "CheckBox_inversion_OUT1", "String_OffsetAN1", "String_ANParam1"}) {
@@ -215,7 +228,7 @@ TEST_F(GaugeConfigFile, ImportOfAGaugeOnlyFileThenExportLeavesNoNumberEmpty) {
   ui.set_text(param_control(Param::analog_offset_length), " \t");
   const std::string exported = path("exported.jcf");
   ui.queue_file_choice(exported);
-  export_gauge_config(ui, folder);
+  export_fields(ui, folder);
   const std::string text = read_file(exported);
   EXPECT_EQ(text.find(" = \r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("String_OffsetOut1 = $0000\r\n"), std::string::npos) << text;
@@ -228,10 +241,10 @@ TEST_F(GaugeConfigFile, DialogsStartInTheDocumentsFolderThenWhereTheLastFileWas)
   ui.set_documents_folder("/home/pilote/Documents");
   const std::string chosen = path("été") + "/panel.jcf";
   ui.queue_file_choice(chosen);
-  export_gauge_config(ui, folder);
-  import_gauge_config(ui, folder);  // cancelled
+  export_fields(ui, folder);
+  import_fields(ui, folder);  // cancelled
   ui.queue_file_choice(chosen);
-  import_gauge_config(ui, folder);
+  import_fields(ui, folder);
   ASSERT_EQ(ui.file_dialogs().size(), 3u);
   EXPECT_EQ(ui.file_dialogs()[0].initial_directory, "/home/pilote/Documents");
   EXPECT_EQ(ui.file_dialogs()[1].initial_directory, path("été"));
@@ -252,7 +265,7 @@ TEST_F(GaugeConfigFile, ImportOfAFileWithoutGaugeKeysChangesNothing) {
     fill_distinct(ui);
     const auto before = fields(ui);
     ui.queue_file_choice(file);
-    import_gauge_config(ui, folder);
+    import_fields(ui, folder);
     EXPECT_EQ(fields(ui), before) << text;
     ASSERT_FALSE(ui.messages().empty()) << text;
     const std::pair<std::string, std::string> said{
@@ -265,8 +278,8 @@ TEST_F(GaugeConfigFile, ImportOfAFileWithoutGaugeKeysChangesNothing) {
 TEST_F(GaugeConfigFile, CancelledDialogsChangeNothing) {
   fill_distinct(ui);
   const auto before = fields(ui);
-  export_gauge_config(ui, folder);  // no choice queued: cancelled
-  import_gauge_config(ui, folder);
+  export_fields(ui, folder);  // no choice queued: cancelled
+  import_fields(ui, folder);
   EXPECT_EQ(ui.file_dialogs().size(), 2u);
   EXPECT_EQ(fields(ui), before);
   EXPECT_TRUE(ui.messages().empty());
@@ -285,7 +298,7 @@ TEST_F(GaugeConfigFile, ExportToAFileThatCannotBeReadOrWrittenIsReportedAndLeave
       build_window(fresh);
       fresh.queue_file_choice(file);
       std::string fresh_folder;
-      export_gauge_config(fresh, fresh_folder);
+      export_fields(fresh, fresh_folder);
       return fresh.messages() ==
              std::vector<std::pair<std::string, std::string>>{
                  {"Erreur", "Je ne peux pas écrire la configuration dans le fichier " + file}};
@@ -299,7 +312,7 @@ TEST_F(GaugeConfigFile, ImportOfAPathThatCannotBeOpenedIsReported) {
   const auto before = fields(ui);
   const std::string missing = path("absent.jcf");
   ui.queue_file_choice(missing);
-  import_gauge_config(ui, folder);
+  import_fields(ui, folder);
   ASSERT_EQ(ui.messages().size(), 1u);
   EXPECT_EQ(ui.messages()[0].first, "Erreur");
   EXPECT_EQ(ui.messages()[0].second, "Le fichier " + missing + " n'existe pas ?");

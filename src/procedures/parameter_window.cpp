@@ -1,9 +1,8 @@
 #include "procedures/parameter_window.h"
 
-#include <array>
+#include <utility>
 #include <vector>
 
-#include "base/number_text.h"
 #include "bus_model/gauge_types.h"
 #include "procedures/calibration_windows.h"
 #include "procedures/eeprom_write.h"
@@ -23,10 +22,9 @@ constexpr Align kCentre = Align::center;
 
 using C = ParameterControl;
 
-// Gauge `gauge`'s type list (0 or 1), as the parameter table numbers it.
-int type_list(int gauge) {
-  return param_control(gauge == 0 ? Param::gauge1_type : Param::gauge2_type);
-}
+// Gauge `gauge`'s type (0 or 1), and the list that shows it.
+Param type_param(int gauge) { return gauge == 0 ? Param::gauge1_type : Param::gauge2_type; }
+int type_list(int gauge) { return param_control(type_param(gauge)); }
 
 const std::vector<ControlPlace>& layout() {
   static const std::vector<ControlPlace> controls{
@@ -101,26 +99,24 @@ void fill_list(Toolkit& ui, int control, std::span<const std::string_view> names
   for (std::string_view name : names) ui.add_item(control, name);
 }
 
-void show_record(Toolkit& ui, const ModuleRecord& record) {
-  for (const ParamInfo& field : param_infos()) {
-    const std::int64_t value = read_param(record, field.param);
-    switch (field.kind) {
-      case ParamKind::number:
-        ui.set_text(param_control(field.param), format_decimal(value));
-        break;
-      case ParamKind::offset:
-        ui.set_text(param_control(field.param), format_offset(static_cast<std::uint16_t>(value)));
-        break;
-      case ParamKind::type_list:
-        ui.set_selection(
-            param_control(field.param),
-            list_index_of_type(static_cast<int>(value), ui.item_count(param_control(field.param))));
-        break;
-      case ParamKind::inversion_box:
-        ui.set_value(param_control(field.param), value == 255 ? 1 : 0);
-        break;
-    }
-  }
+// Gauge `gauge`'s type as the edited configuration holds it (its list entry, -1 for none).
+int chosen_type_entry(const WindowContext& ctx, int gauge) {
+  return ctx.edited.states[static_cast<std::size_t>(type_param(gauge))];
+}
+
+void show_config(Toolkit& ui, const ModuleConfig& config) {
+  show_params(ui, config);
+  ui.set_text(C::address_field, config.address);
+  ui.set_text(C::new_address_field, config.new_address);
+}
+
+// Typing in a field raises no event, so the typed texts are taken into the edited
+// configuration when a button needs it; lists and boxes are taken as they are chosen.
+const ModuleConfig& edited_config(WindowContext& ctx) {
+  take_params(ctx.ui, ctx.edited);
+  ctx.edited.address = ctx.ui.text(C::address_field);
+  ctx.edited.new_address = ctx.ui.text(C::new_address_field);
+  return ctx.edited;
 }
 
 void open_parameter_window(WindowContext& ctx) {
@@ -145,16 +141,15 @@ void open_parameter_window(WindowContext& ctx) {
   fill_list(ui, param_control(Param::analog_type), analog_type_names());
 
   ctx.editor_module = static_cast<std::uint8_t>(module->index);
-  show_record(ui, ctx.modules.records[static_cast<std::size_t>(module->index)]);
-  ui.set_enabled(C::calibrate_1_button, has_calibration_table(ui.selection(type_list(0))));
-  ui.set_enabled(C::calibrate_2_button, has_calibration_table(ui.selection(type_list(1))));
-  ui.set_text(C::address_field, module->address_text);
-  ui.set_text(C::new_address_field, module->address_text);
+  ctx.edited = config_of_record(ctx.modules.records[static_cast<std::size_t>(module->index)]);
+  show_config(ui, ctx.edited);
+  ui.set_enabled(C::calibrate_1_button, has_calibration_table(chosen_type_entry(ctx, 0)));
+  ui.set_enabled(C::calibrate_2_button, has_calibration_table(chosen_type_entry(ctx, 1)));
 }
 
 void on_gauge1_type_chosen(WindowContext& ctx) {
   Toolkit& ui = ctx.ui;
-  const int index = ui.selection(type_list(0));
+  const int index = chosen_type_entry(ctx, 0);
   if (has_calibration_table(index)) {
     ui.set_enabled(C::calibrate_1_button, true);
     return;  // the slider keeps its range
@@ -163,6 +158,14 @@ void on_gauge1_type_chosen(WindowContext& ctx) {
   // A full-turn type leaves the "calibrage" button as it was.
   if (max == 255) ui.set_enabled(C::calibrate_1_button, false);
   set_position_slider_max(ui, ctx.main_window.position_slider_1, max);
+}
+
+// What choosing an entry of a type list does beyond changing the configuration.
+void on_param_chosen(WindowContext& ctx, Param param) {
+  if (param == Param::gauge1_type) on_gauge1_type_chosen(ctx);
+  if (param == Param::gauge2_type) {
+    ctx.ui.set_enabled(C::calibrate_2_button, has_calibration_table(chosen_type_entry(ctx, 1)));
+  }
 }
 
 void set_write_buttons_enabled(Toolkit& ui, bool enabled) {
@@ -187,38 +190,29 @@ void on_write_pressed(WindowContext& ctx) {
   ui.message_box("Configuration de la jauge", "Mettre le strap de configuration");
   if (ui.end_signalled()) return;  // the box was closed by the end: nothing is written
   // Every value is taken now, as the write goes on while the loop runs.
-  const EepromWritePlan plan = read_eeprom_plan(ui);
+  const EepromWritePlan plan = eeprom_plan(edited_config(ctx));
   set_write_buttons_enabled(ui, false);
   ctx.eeprom.start(plan, ctx.editor_module, [&ui](EepromWriteEnd how) { on_write_ended(ui, how); });
 }
 
-void on_import_pressed(Toolkit& ui, std::string& folder) {
-  // An import sets the type lists as data, not as choices: the "calibrage" buttons keep
-  // their state.
-  const bool calibrate1 = ui.enabled(C::calibrate_1_button);
-  const bool calibrate2 = ui.enabled(C::calibrate_2_button);
-  import_gauge_config(ui, folder);
-  ui.set_enabled(C::calibrate_1_button, calibrate1);
-  ui.set_enabled(C::calibrate_2_button, calibrate2);
+// An import sets the type lists as data, not as choices: the "calibrage" buttons keep their
+// state.
+void on_import_pressed(WindowContext& ctx) {
+  if (auto imported = import_gauge_config(ctx.ui, ctx.gauge_config_folder, edited_config(ctx))) {
+    ctx.edited = std::move(*imported);
+    show_params(ctx.ui, ctx.edited);
+  }
 }
 
 // A "calibrage" button calibrates the gauge of the module that the main window selects now;
 // with none selected, nothing happens.
 void on_calibrate_pressed(WindowContext& ctx, int gauge) {
   if (const auto module = ctx.main_window.selected_module()) {
-    calibrate_gauge(ctx, *module, gauge, ctx.ui.selection(type_list(gauge)));
+    calibrate_gauge(ctx, *module, gauge, chosen_type_entry(ctx, gauge));
   }
 }
 
 }  // namespace
-
-int param_control(Param param) {
-  // In the parameter table's order, one control per parameter.
-  static constexpr std::array<int, PARAM_FIELD_COUNT> kControls{
-      19, 20, 22, 23, 24, 25, 29, 52, 33, 35, 36, 38, 37, 39,
-      46, 47, 71, 72, 73, 74, 75, 76, 78, 79, 80, 81, 85, 86};
-  return kControls[static_cast<std::size_t>(param)];
-}
 
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places) {
   for (const ControlPlace& place : places) {
@@ -236,11 +230,15 @@ void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places)
 void install_parameter_window(WindowContext& ctx) {
   auto& handlers = ctx.dispatch.control_handlers;
   handlers[ctx.main_window.parameters_button] = [&ctx] { open_parameter_window(ctx); };
-  handlers[type_list(0)] = [&ctx] { on_gauge1_type_chosen(ctx); };
-  handlers[type_list(1)] = [&ctx] {
-    ctx.ui.set_enabled(C::calibrate_2_button,
-                       has_calibration_table(ctx.ui.selection(type_list(1))));
-  };
+  // Each list and box is taken into the edited configuration as the user chooses it.
+  for (const ParamInfo& info : param_infos()) {
+    if (is_state_kind(info.kind)) {
+      handlers[param_control(info.param)] = [&ctx, param = info.param] {
+        take_param(ctx.ui, ctx.edited, param);
+        on_param_chosen(ctx, param);
+      };
+    }
+  }
   handlers[C::calibrate_1_button] = [&ctx] { on_calibrate_pressed(ctx, 0); };
   handlers[C::calibrate_2_button] = [&ctx] { on_calibrate_pressed(ctx, 1); };
   handlers[C::cancel_button] = [&ctx] {
@@ -248,8 +246,10 @@ void install_parameter_window(WindowContext& ctx) {
     if (!ctx.eeprom.running()) ctx.ui.destroy_window(PARAMETER_WINDOW);
   };
   handlers[C::write_button] = [&ctx] { on_write_pressed(ctx); };
-  handlers[C::export_button] = [&ctx] { export_gauge_config(ctx.ui, ctx.gauge_config_folder); };
-  handlers[C::import_button] = [&ctx] { on_import_pressed(ctx.ui, ctx.gauge_config_folder); };
+  handlers[C::export_button] = [&ctx] {
+    export_gauge_config(ctx.ui, ctx.gauge_config_folder, edited_config(ctx));
+  };
+  handlers[C::import_button] = [&ctx] { on_import_pressed(ctx); };
   ctx.dispatch.pass_hooks.push_back([&ctx] { ctx.eeprom.step(); });
   install_calibration_windows(ctx);
 }

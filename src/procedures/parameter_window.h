@@ -6,14 +6,15 @@
 #include <string_view>
 
 #include "bus_model/module_params.h"
+#include "procedures/param_bindings.h"
 #include "procedures/window_context.h"
 
 namespace kavri {
 
 constexpr int PARAMETER_WINDOW = 4;
 
-// The parameter window's controls but for the 28 that show module parameters, which the
-// parameter table numbers (bus_model/module_params.h; see param_control). A control number
+// The parameter window's controls but for the 28 that show module parameters, which their
+// bindings number (procedures/param_bindings.h). A control number
 // names one control across every window: the values are fixed.
 struct ParameterControl {
   enum : int {
@@ -56,9 +57,6 @@ struct ControlPlace {
   Align align = Align::left;
   FontId font = FontId::standard;
 };
-
-// The parameter window's control that shows `param`, as the parameter table numbers it.
-int param_control(Param param);
 
 // Adds the controls to `window`.
 void add_controls(Toolkit& ui, int window, std::span<const ControlPlace> places);

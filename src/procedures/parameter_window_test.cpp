@@ -147,6 +147,33 @@ TEST_F(ParameterWindowTest, ImportKeepsTheCalibrationButtonsAsTheyWere) {
   EXPECT_FALSE(ui.enabled(ParameterControl::calibrate_2_button));
 }
 
+// The edits made before an import stay where the file holds no key, and a write after it sends
+// both the edits and the file's values.
+TEST_F(ParameterWindowTest, AnImportKeepsTheEditsOfKeysTheFileDoesNotHold) {
+  bench.open_editor(1);
+  ui.user_type(param_control(Param::analog_param), "77");
+  ui.user_toggle(param_control(Param::output1_inverted));
+  bench.pass();
+  ui.user_select(param_control(Param::output2_type), 1);
+  bench.pass();
+  const auto jcf = bench.dir / "gauge.jcf";
+  testing::write_file(jcf.string(), "[jauge]\r\nString_offset1 = $0BC0\r\n");
+  ui.queue_file_choice(jcf.string());
+  bench.press(ParameterControl::import_button);
+  EXPECT_EQ(ui.text(param_control(Param::analog_param)), "77");
+  EXPECT_EQ(ui.value(param_control(Param::output1_inverted)), 1);
+  EXPECT_EQ(ui.selection(param_control(Param::output2_type)), 1);
+  EXPECT_EQ(ui.text(param_control(Param::gauge1_offset)), "$0BC0");
+
+  bench.press(ParameterControl::write_button);
+  ASSERT_TRUE(bench.run_until([&] { return !ui.window_exists(PARAMETER_WINDOW); }));
+  const ModuleRecord& written = bench.record(0);
+  EXPECT_EQ(written.analog_param, 77);
+  EXPECT_EQ(written.outputs[0].inverted, 255);
+  EXPECT_EQ(written.outputs[1].type, 2);
+  EXPECT_EQ(written.gauges[0].offset, 0x0BC0);
+}
+
 TEST_F(ParameterWindowTest, ExportWritesTheWindowsFields) {
   bench.record(0).gauges[0].offset = 0x0BC0;
   bench.open_editor(1);

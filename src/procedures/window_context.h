@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/env.h"
+#include "bus_model/module_config.h"
 #include "bus_model/module_record.h"
 #include "config/calibration_tables.h"
 #include "device/bus_messages.h"
@@ -29,19 +30,22 @@ struct CalibrationBinding {
 };
 
 // A module of the table as the main window's module selector names it: its table index and
-// its address as the selector shows it.
+// its bus address.
 struct SelectedModule {
   int index = 0;
-  std::string address_text;
+  std::uint8_t address = 0;
 };
 
-// The module that module selector `selector` names: entry i >= 1 is table index i - 1, with the
-// entry's text as its address. None for entry 0 ("50", every module), no selection, or an
-// entry past the table.
-inline std::optional<SelectedModule> selected_module(const Toolkit& ui, int selector) {
-  const int entry = ui.selection(selector);
+// The module that entry `entry` of the module selector names: entry i >= 1 is table index
+// i - 1, at the address its record holds (the exploration stores it before it lists the
+// module). None for entry 0 ("50", every module), no selection (-1), or an entry past the table.
+inline std::optional<SelectedModule> module_of_entry(int entry, const ModuleTable& modules) {
   if (entry < 1 || entry > MAX_MODULES) return std::nullopt;
-  return SelectedModule{entry - 1, ui.item_text(selector, entry)};
+  return SelectedModule{entry - 1, modules.records[static_cast<std::size_t>(entry - 1)].address};
+}
+inline std::optional<SelectedModule> selected_module(const Toolkit& ui, int selector,
+                                                     const ModuleTable& modules) {
+  return module_of_entry(ui.selection(selector), modules);
 }
 
 // What the parameter and calibration windows use of the main window, handed to them by the
@@ -69,6 +73,9 @@ struct WindowContext {
   std::function<void(int)> hand_drive_gauge = [](int) {};
 
   std::uint8_t editor_module = 0;  // table index last opened in the parameter window
+  // The configuration the parameter window shows and the user edits; the record changes only
+  // as an EEPROM write sends it.
+  ModuleConfig edited{};
   std::optional<CalibrationBinding> calibrating{};  // while a calibration window is open
   // The last load found the calibration file unreadable and the user was told; told again
   // only after a load that could read it.

@@ -2,6 +2,7 @@
 // the module selector's selection, except the four course buttons, which act on the module
 // last opened in the parameter window.
 #include <cstdint>
+#include <optional>
 
 #include "base/number_text.h"
 #include "bus_model/gauge_types.h"
@@ -17,20 +18,22 @@ constexpr PositionSlider POSITION_SLIDER_1{MainControl::position_slider_1,
 
 std::uint8_t low_byte(std::int64_t value) { return static_cast<std::uint8_t>(value); }
 
-// The address a report goes to: the number in the selected entry's text. With no selection
-// yet (during the exploration the selector holds "50" alone) it is the common address.
-std::uint8_t selected_address(const Toolkit& ui) {
-  const int entry = ui.selection(MainControl::module_selector);
-  if (entry < 0) return COMMON_ADDRESS;
-  return low_byte(parse_number_text(ui.item_text(MainControl::module_selector, entry)));
+// The module the selector names now; none for entry "50" (every module) or no selection.
+std::optional<SelectedModule> selection(const AppState& state) {
+  return selected_module(state.ui, MainControl::module_selector, state.modules);
 }
 
-// The record behind the selected entry: entry i >= 1 is table index i - 1. Null for entry 0,
-// no selection, or an entry the table does not hold.
-const ModuleRecord* selected_record(const AppState& state) {
-  const int index = state.ui.selection(MainControl::module_selector) - 1;
-  if (index < 0 || index >= state.modules.module_count || index >= MAX_MODULES) return nullptr;
-  return &state.modules.records[static_cast<std::size_t>(index)];
+// The address a report goes to: the selected module's. With entry "50" or no selection yet
+// (during the exploration the selector holds "50" alone) it is the common address.
+std::uint8_t address_of(const std::optional<SelectedModule>& module) {
+  return module ? module->address : COMMON_ADDRESS;
+}
+std::uint8_t selected_address(const AppState& state) { return address_of(selection(state)); }
+
+// The record of a selected module; null when the table does not hold it (yet).
+const ModuleRecord* record_of(const AppState& state, const std::optional<SelectedModule>& module) {
+  if (!module || module->index >= state.modules.module_count) return nullptr;
+  return &state.modules.records[static_cast<std::size_t>(module->index)];
 }
 
 void set_field(Toolkit& ui, int field, std::int64_t value) {
@@ -47,8 +50,9 @@ void send_split_position(AppState& state, std::uint8_t address, int value) {
 void on_position_slider_1(AppState& state) {
   Toolkit& ui = state.ui;
   const int p = ui.value(MainControl::position_slider_1);
-  const std::uint8_t address = selected_address(ui);
-  const ModuleRecord* module = selected_record(state);
+  const auto selected = selection(state);
+  const std::uint8_t address = address_of(selected);
+  const ModuleRecord* module = record_of(state, selected);
   const int type = module ? module->gauges[0].type.load() : 0;
   if (module && is_360_degree_type(type)) {
     const int v = p * 10;
@@ -66,7 +70,7 @@ void on_position_slider_1(AppState& state) {
 void on_position_slider_2(AppState& state) {
   const int position = state.ui.value(MainControl::position_slider_2);
   set_field(state.ui, MainControl::value_field_2, position);
-  state.bus.send(CMD_SET_POSITION_2, selected_address(state.ui), low_byte(position));
+  state.bus.send(CMD_SET_POSITION_2, selected_address(state), low_byte(position));
 }
 
 void on_backlight_slider(AppState& state) {
@@ -79,7 +83,7 @@ void on_backlight_slider(AppState& state) {
 void on_output_list(AppState& state, int list, std::uint8_t code) {
   const int entry = state.ui.selection(list);
   if (entry < 0) return;
-  state.bus.send(code, selected_address(state.ui), low_byte(entry));
+  state.bus.send(code, selected_address(state), low_byte(entry));
 }
 
 void set_module_buttons_enabled(Toolkit& ui, bool parameters, bool set_buttons) {
@@ -92,14 +96,15 @@ void on_module_selector(AppState& state) {
   Toolkit& ui = state.ui;
   const int entry = ui.selection(MainControl::module_selector);
   if (entry < 0) return;
-  if (parse_number_text(ui.item_text(MainControl::module_selector, entry)) == COMMON_ADDRESS) {
+  const auto selected = module_of_entry(entry, state.modules);
+  if (!selected) {
     set_position_slider_max(ui, POSITION_SLIDER_1,
                             position_slider_max(0, SliderRangeCause::module_selected));
     set_module_buttons_enabled(ui, false, false);
     ui.set_enabled(MainControl::position_slider_2, true);
     return;
   }
-  const ModuleRecord* module = selected_record(state);
+  const ModuleRecord* module = record_of(state, selected);
   const int max = position_slider_max(module ? module->gauges[0].type.load() : 0,
                                       SliderRangeCause::module_selected);
   set_position_slider_max(ui, POSITION_SLIDER_1, max);
@@ -124,14 +129,13 @@ void on_set_course(AppState& state, int field, int gauge,
 void install_main_window_handlers(AppState& state) {
   auto& handlers = state.dispatch.control_handlers;
   AppState* s = &state;
-  state.windows.main_window =
-      MainWindowLink{MainControl::parameters_button, POSITION_SLIDER_1,
-                     [s] { return selected_module(s->ui, MainControl::module_selector); }};
+  state.windows.main_window = MainWindowLink{MainControl::parameters_button, POSITION_SLIDER_1,
+                                             [s] { return selection(*s); }};
   handlers[MainControl::position_slider_1] = [s] { on_position_slider_1(*s); };
   handlers[MainControl::position_slider_2] = [s] { on_position_slider_2(*s); };
   handlers[MainControl::backlight_slider] = [s] { on_backlight_slider(*s); };
   handlers[MainControl::reset_button] = [s] {
-    s->bus.send(CMD_RESET_MODULE, selected_address(s->ui), 0);
+    s->bus.send(CMD_RESET_MODULE, selected_address(*s), 0);
   };
   handlers[MainControl::output_list_1] = [s] {
     on_output_list(*s, MainControl::output_list_1, CMD_SET_OUTPUT_1);
