@@ -15,17 +15,19 @@ TEST_P(UdpSocketContract, TakesDatagramsOnlyFromItsHostAndTellsRefusedSendersAnd
   const auto from = [&](const char* host) {
     return make({host, 0}, {"127.0.0.1", bridge->local_port()}, "127.0.0.1");
   };
-  const auto simulator = from("127.0.0.2"), stranger = from("127.0.0.1");
-  ASSERT_TRUE(simulator && stranger);
+  const auto stranger = from("127.0.0.1");
+  ASSERT_NE(stranger, nullptr);
+  const bool simulator_apart = GetParam().binds_any_loopback_address;
+  const auto simulator = simulator_apart ? from("127.0.0.2") : nullptr;
   stranger->send("1");
-  simulator->send("2");
+  if (simulator) simulator->send("2");
   stranger->send("3");
   std::vector<char> buffer(16);
   std::string taken;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < (simulator_apart ? 3 : 2); ++i) {
     if (const auto size = bridge->receive(buffer, Millis(1000))) taken.append(buffer.data(), *size);
   }
-  EXPECT_EQ(taken, "2");
+  EXPECT_EQ(taken, simulator_apart ? "2" : "");
   EXPECT_FALSE(bridge->send("x")) << "a broadcast, never allowed to this socket";
   const SocketTroubles troubles = bridge->take_troubles();
   EXPECT_EQ(troubles.refused_senders, 2);

@@ -15,13 +15,18 @@
 
 namespace kavri::testing {
 
-// One backend under the contract: its name in the tests' names, its factory, and the words it
-// gives for a datagram the system will not send (a broadcast from a socket not allowed one).
+// One backend under the contract: its name in the tests' names, its factory, and what it shows
+// of the system under it.
 struct UdpSocketBackend {
   const char* name;
   Result<std::unique_ptr<UdpSocket>> (*make)(const UdpEndpoint& local, const UdpEndpoint& peer,
                                              const std::string& accept);
+  // The words for a datagram the system will not send (a broadcast from a socket not allowed
+  // one).
   const char* refused_send_reason;
+  // A socket bound to 127.0.0.2 sends from that address; false under Wine, which binds any
+  // address outside the machine's interfaces as the wildcard.
+  bool binds_any_loopback_address = true;
 };
 inline void PrintTo(const UdpSocketBackend& backend, std::ostream* out) { *out << backend.name; }
 
