@@ -53,23 +53,6 @@ TEST_P(FileAccessContract, ASaveRemovesTheTemporaryOfAKilledOne) {
   EXPECT_TRUE(file_exists(path("Other.ini.tmp99999-0")));
 }
 
-TEST_P(FileAccessContract, FilesAreReadWholeAndWhatIsNoFileIsToldApart) {
-  const std::string file = path("a.jcf");
-  write_file(file, std::string("[jauge]\r\n\0\xff", 11));
-  const FileContents read = read_whole_file(file);
-  EXPECT_EQ(read.access, FileAccess::read_write);
-  EXPECT_EQ(read.problem, FileProblem::none);
-  EXPECT_EQ(read.bytes, std::string("[jauge]\r\n\0\xff", 11));
-  EXPECT_EQ(read_whole_file(path("missing.ini")).problem, FileProblem::missing);
-  EXPECT_EQ(read_whole_file(path("missing/a.ini")).problem, FileProblem::missing);
-
-  write_file(file, std::string(MAX_FILE_BYTES + 1, 'x'));
-  const FileContents large = read_whole_file(file);
-  EXPECT_EQ(large.access, FileAccess::none);
-  EXPECT_EQ(large.problem, FileProblem::too_large);
-  EXPECT_TRUE(large.bytes.empty());
-}
-
 TEST_P(FileAccessContract, DevicesAndFoldersAreNeverFiles) {
   for (const char* device : GetParam().devices) {
     EXPECT_EQ(read_whole_file(device).access, FileAccess::none) << device;
