@@ -48,6 +48,7 @@ void time_to_position(benchmark::State& state, Bridge& bridge, std::uint16_t bri
     return;
   }
   UdpSocket* const simulator = made->get();
+  std::string error;
   if (!bridge.start(error)) {
     state.SkipWithError(error.c_str());
     return;
