@@ -21,12 +21,20 @@ namespace {
 std::optional<UdpEndpoint> find_xplane(const XplaneOptions& options) {
   std::cerr << "kavri-xplane: waiting for X-Plane's beacon on the network" << std::endl;
   catch_end_signals();
-  std::string error;
+  const auto socket = make_platform_beacon_socket();
+  if (!socket) {
+    std::cerr << "kavri-xplane: " << socket.error() << "\n";
+    return std::nullopt;
+  }
+  SystemEnv env;
   const Millis limit(options.run_for_ms.value_or(std::int64_t{1} << 40));
-  const auto found = wait_for_xplane_beacon(
-      limit, [] { return !end_signal_received(); }, error);
-  if (!found) std::cerr << "kavri-xplane: " << error << "\n";
-  return found;
+  const auto found =
+      wait_for_xplane_beacon(env, **socket, limit, [] { return !end_signal_received(); });
+  if (!found) {
+    std::cerr << "kavri-xplane: " << found.error() << "\n";
+    return std::nullopt;
+  }
+  return *found;
 }
 
 }  // namespace

@@ -65,10 +65,9 @@ class KavriFgfs : public ::testing::Test {
 
   // Starts kavri-fgfs on a port of the system's choice, sending to this test's input socket.
   void start_bridge() {
-    std::string error;
-    flightgear_input =
-        make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1", error);
-    ASSERT_NE(flightgear_input, nullptr) << error;
+    auto input = make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1");
+    ASSERT_TRUE(input) << input.error();
+    flightgear_input = std::move(input).value();
     bridge = start({KAVRI_FGFS_PROGRAM, "--print", "--listen", "127.0.0.1:0", "--send",
                     "127.0.0.1:" + std::to_string(flightgear_input->local_port())},
                    "fgfs");
@@ -80,9 +79,10 @@ class KavriFgfs : public ::testing::Test {
     })) << err;
     const auto port = err.substr(err.find(listening) + listening.size());
     bridge_port = static_cast<std::uint16_t>(std::stoi(port));
-    flightgear_output =
-        make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, "127.0.0.1", error);
-    ASSERT_NE(flightgear_output, nullptr) << error;
+    auto output =
+        make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, "127.0.0.1");
+    ASSERT_TRUE(output) << output.error();
+    flightgear_output = std::move(output).value();
   }
 
   // Polls `done` (real time, bounded); while waiting, sends `frame` every 100 ms if given.
@@ -142,11 +142,10 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
     flightgear_output->send(hostile);
   }
   // A frame from another host than FlightGear's, whatever it holds.
-  std::string error_of_stranger;
-  const auto stranger = make_platform_udp_socket({"127.0.0.2", 0}, {"127.0.0.1", bridge_port},
-                                                 "127.0.0.1", error_of_stranger);
-  ASSERT_NE(stranger, nullptr) << error_of_stranger;
-  stranger->send(flight[0] + "\n");
+  const auto stranger =
+      make_platform_udp_socket({"127.0.0.2", 0}, {"127.0.0.1", bridge_port}, "127.0.0.1");
+  ASSERT_TRUE(stranger) << stranger.error();
+  (*stranger)->send(flight[0] + "\n");
   const auto bench = start({KAVRI_BENCH_PROGRAM, "--headless", "--no-sim", "--modules", "bus.ini",
                             "--trace", "trace.txt", "--run-for", "60"},
                            "bench");

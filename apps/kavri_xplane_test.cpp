@@ -213,7 +213,9 @@ class KavriXplaneTwoHosts : public ::testing::Test {
     EXPECT_TRUE(hosts.inside(
         "home",
         [&] {
-          socket = make_platform_udp_socket({HOME, 0}, {COCKPIT, port}, COCKPIT, error);
+          auto made = make_platform_udp_socket({HOME, 0}, {COCKPIT, port}, COCKPIT);
+          if (made) socket = std::move(made).value();
+          if (!made) error = made.error();
         },
         error));
     EXPECT_NE(socket, nullptr) << error;

@@ -41,13 +41,14 @@ struct Datagrams {
 void time_to_position(benchmark::State& state, Bridge& bridge, std::uint16_t bridge_port,
                       const Datagrams& datagrams, const std::string& directory) {
   SystemEnv env;
-  std::string error;
-  const auto simulator =
-      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, "127.0.0.1", error);
-  if (!simulator) {
-    state.SkipWithError(error.c_str());
+  const auto made =
+      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", bridge_port}, "127.0.0.1");
+  if (!made) {
+    state.SkipWithError(made.error().c_str());
     return;
   }
+  UdpSocket* const simulator = made->get();
+  std::string error;
   if (!bridge.start(error)) {
     state.SkipWithError(error.c_str());
     return;
@@ -106,6 +107,11 @@ void time_to_position(benchmark::State& state, Bridge& bridge, std::uint16_t bri
   set_latency_counters(state, std::move(latencies_ms));
 }
 
+// The bridge's own socket, sending where nothing listens.
+Result<std::unique_ptr<UdpSocket>> bridge_socket() {
+  return make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1");
+}
+
 // The recorded flight's frames, and their airspeed, RPM and manifold pressure.
 std::vector<Frame> recorded_frames() {
   std::vector<Frame> frames;
@@ -125,12 +131,14 @@ void BM_FgfsFrameToPosition(benchmark::State& state) {
   }
   ScratchDirectory dir;
   SystemEnv env;
-  std::string error;
-  const auto socket =
-      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1", error);
-  FgfsBridge bridge(env, builtin_fgfs_map(), *socket,
+  const auto socket = bridge_socket();
+  if (!socket) {
+    state.SkipWithError(socket.error().c_str());
+    return;
+  }
+  FgfsBridge bridge(env, builtin_fgfs_map(), **socket,
                     {IpcServerClass::uipcmain, dir.path(), {}, {}});
-  time_to_position(state, bridge, socket->local_port(), datagrams, dir.path());
+  time_to_position(state, bridge, (*socket)->local_port(), datagrams, dir.path());
 }
 
 void BM_XplaneAnswerToPosition(benchmark::State& state) {
@@ -157,11 +165,13 @@ void BM_XplaneAnswerToPosition(benchmark::State& state) {
   }
   ScratchDirectory dir;
   SystemEnv env;
-  std::string error;
-  const auto socket =
-      make_platform_udp_socket({"127.0.0.1", 0}, {"127.0.0.1", 9}, "127.0.0.1", error);
-  XplaneBridge bridge(env, map, *socket, 20, {IpcServerClass::uipcmain, dir.path(), {}, {}});
-  time_to_position(state, bridge, socket->local_port(), datagrams, dir.path());
+  const auto socket = bridge_socket();
+  if (!socket) {
+    state.SkipWithError(socket.error().c_str());
+    return;
+  }
+  XplaneBridge bridge(env, map, **socket, 20, {IpcServerClass::uipcmain, dir.path(), {}, {}});
+  time_to_position(state, bridge, (*socket)->local_port(), datagrams, dir.path());
 }
 
 BENCHMARK(BM_FgfsFrameToPosition)->Iterations(1)->Unit(benchmark::kMillisecond);

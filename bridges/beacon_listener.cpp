@@ -1,6 +1,5 @@
 #include "bridges/beacon_listener.h"
 
-#include "bridges/beacon_socket.h"
 #include "bridges/xplane_datagrams.h"
 
 namespace kavri {
@@ -12,19 +11,16 @@ constexpr Millis RECEIVE_WAIT{50};
 
 }  // namespace
 
-std::optional<UdpEndpoint> wait_for_xplane_beacon(Millis limit, bool (*keep_waiting)(),
-                                                  std::string& error) {
-  const auto socket = make_platform_beacon_socket(error);
-  if (!socket) return std::nullopt;
-  SystemEnv env;
+Result<UdpEndpoint> wait_for_xplane_beacon(Env& env, BeaconSocket& socket, Millis limit,
+                                           const std::function<bool()>& keep_waiting) {
   const std::int64_t give_up = env.now_ms() + limit.count();
-  std::int64_t next_join = 0;
+  std::int64_t next_join = env.now_ms();
   while (keep_waiting() && env.now_ms() < give_up) {
     if (env.now_ms() >= next_join) {
-      socket->join_new_interfaces();
+      socket.join_new_interfaces();
       next_join = env.now_ms() + JOIN_AGAIN.count();
     }
-    const auto datagram = socket->receive(RECEIVE_WAIT);
+    const auto datagram = socket.receive(RECEIVE_WAIT);
     // A beacon sent to this computer alone is no X-Plane's: anyone may send one, to aim the
     // subscriptions elsewhere.
     if (!datagram || !datagram->to_group) continue;
@@ -32,8 +28,7 @@ std::optional<UdpEndpoint> wait_for_xplane_beacon(Millis limit, bool (*keep_wait
       return UdpEndpoint{datagram->sender_host, *port};
     }
   }
-  error = "no beacon from X-Plane";
-  return std::nullopt;
+  return fail("no beacon from X-Plane");
 }
 
 }  // namespace kavri

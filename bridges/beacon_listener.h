@@ -2,20 +2,21 @@
 // multicast group; its sender's address and the port it carries are where X-Plane listens.
 #pragma once
 
-#include <optional>
-#include <string>
+#include <functional>
 
 #include "base/env.h"
-#include "bridges/udp_socket.h"
+#include "base/result.h"
+#include "bridges/beacon_socket.h"
+#include "bridges/udp_endpoint.h"
 
 namespace kavri {
 
-// Waits for the beacon of a master X-Plane sent to the beacon's group, heard on every interface
-// that can take multicast (joined again once a second for those that come up meanwhile), up
-// to `limit` or until `keep_waiting` says no (checked every 50 ms). Other datagrams, and
-// beacons sent to this computer alone, are ignored. Nullopt, with the reason in `error`, when
-// none came or the beacon's port cannot be bound.
-std::optional<UdpEndpoint> wait_for_xplane_beacon(Millis limit, bool (*keep_waiting)(),
-                                                  std::string& error);
+// Waits on `socket` for the beacon of a master X-Plane sent to the beacon's group, heard on
+// every interface that can take multicast (joined again once a second of `env`'s clock for those
+// that come up meanwhile), up to `limit` on that clock or until `keep_waiting` says no (asked
+// at least every 50 ms). Other datagrams, and beacons sent to this computer alone, are
+// ignored. Fails with "no beacon from X-Plane" when none came.
+Result<UdpEndpoint> wait_for_xplane_beacon(Env& env, BeaconSocket& socket, Millis limit,
+                                           const std::function<bool()>& keep_waiting);
 
 }  // namespace kavri

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/env.h"
+#include "base/result.h"
 
 namespace kavri {
 
@@ -28,7 +29,7 @@ class BeaconSocket {
   virtual std::optional<BeaconDatagram> receive(Millis wait) = 0;
 };
 
-// Null, with the reason in `error`, when the port cannot be bound.
-std::unique_ptr<BeaconSocket> make_platform_beacon_socket(std::string& error);
+// Fails with the reason when the beacon's port cannot be bound.
+Result<std::unique_ptr<BeaconSocket>> make_platform_beacon_socket();
 
 }  // namespace kavri

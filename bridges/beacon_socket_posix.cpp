@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bridges/beacon_socket.h"
+#include "bridges/udp_endpoint.h"
 #include "bridges/xplane_datagrams.h"
 
 namespace kavri {
@@ -69,9 +70,7 @@ class PosixBeaconSocket final : public BeaconSocket {
     if (got < 0 || (message.msg_flags & MSG_TRUNC) != 0) return std::nullopt;
     BeaconDatagram datagram;
     datagram.bytes.assign(buffer_.data(), static_cast<std::size_t>(got));
-    char host[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &sender.sin_addr, host, sizeof host);
-    datagram.sender_host = host;
+    datagram.sender_host = ipv4_host_text(sender.sin_addr.s_addr);
     // The datagram's own destination address, as its IP header carries it.
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
       if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;
@@ -91,12 +90,9 @@ class PosixBeaconSocket final : public BeaconSocket {
 
 }  // namespace
 
-std::unique_ptr<BeaconSocket> make_platform_beacon_socket(std::string& error) {
+Result<std::unique_ptr<BeaconSocket>> make_platform_beacon_socket() {
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
-    return nullptr;
-  }
+  if (fd < 0) return fail(std::string("cannot create a UDP socket: ") + std::strerror(errno));
   // Other programs of this computer may wait for the beacon too.
   const int yes = 1, no = 0;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -112,12 +108,12 @@ std::unique_ptr<BeaconSocket> make_platform_beacon_socket(std::string& error) {
   local.sin_port = htons(BEACON_PORT);
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    error = std::string("cannot listen for X-Plane's beacon on port ") +
-            std::to_string(BEACON_PORT) + ": " + std::strerror(errno);
+    const std::string reason = std::strerror(errno);
     close(fd);
-    return nullptr;
+    return fail("cannot listen for X-Plane's beacon on port " + std::to_string(BEACON_PORT) + ": " +
+                reason);
   }
-  return std::make_unique<PosixBeaconSocket>(fd);
+  return std::unique_ptr<BeaconSocket>(std::make_unique<PosixBeaconSocket>(fd));
 }
 
 }  // namespace kavri

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bridges/beacon_socket.h"
+#include "bridges/udp_endpoint.h"
 #include "bridges/xplane_datagrams.h"
 
 namespace kavri {
@@ -63,7 +64,8 @@ class Win32BeaconSocket final : public BeaconSocket {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket_, &readable);
-    timeval timeout{0, static_cast<long>(wait.count() * 1000)};
+    timeval timeout{static_cast<long>(wait.count() / 1000),
+                    static_cast<long>(wait.count() % 1000 * 1000)};
     if (select(0, &readable, nullptr, nullptr, &timeout) <= 0) return std::nullopt;
     sockaddr_in sender{};
     WSABUF data{static_cast<ULONG>(buffer_.size()), buffer_.data()};
@@ -79,9 +81,7 @@ class Win32BeaconSocket final : public BeaconSocket {
     if (receive_message_(socket_, &message, &got, nullptr, nullptr) != 0) return std::nullopt;
     BeaconDatagram datagram;
     datagram.bytes.assign(buffer_.data(), got);
-    char host[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &sender.sin_addr, host, sizeof host);
-    datagram.sender_host = host;
+    datagram.sender_host = ipv4_host_text(sender.sin_addr.s_addr);
     // The datagram's own destination address, as its IP header carries it.
     for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c != nullptr;
          c = WSA_CMSG_NXTHDR(&message, c)) {
@@ -103,12 +103,9 @@ class Win32BeaconSocket final : public BeaconSocket {
 
 }  // namespace
 
-std::unique_ptr<BeaconSocket> make_platform_beacon_socket(std::string& error) {
+Result<std::unique_ptr<BeaconSocket>> make_platform_beacon_socket() {
   WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    error = "cannot start Winsock";
-    return nullptr;
-  }
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return fail("cannot start Winsock");
   const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   const BOOL yes = TRUE;
   sockaddr_in local{};
@@ -126,13 +123,13 @@ std::unique_ptr<BeaconSocket> make_platform_beacon_socket(std::string& error) {
                sizeof receive_message_id, &receive_message, sizeof receive_message, &size, nullptr,
                nullptr) != 0 ||
       bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    error =
+    const std::string reason =
         winsock_error("cannot listen for X-Plane's beacon on port " + std::to_string(BEACON_PORT));
     if (s != INVALID_SOCKET) closesocket(s);
     WSACleanup();
-    return nullptr;
+    return fail(reason);
   }
-  return std::make_unique<Win32BeaconSocket>(s, receive_message);
+  return std::unique_ptr<BeaconSocket>(std::make_unique<Win32BeaconSocket>(s, receive_message));
 }
 
 }  // namespace kavri

@@ -72,12 +72,12 @@ void catch_end_signals() {
 bool end_signal_received() { return interrupted.load(); }
 
 int run_bridge_program(const BridgeRun& run) {
-  std::string error;
-  const auto socket = make_platform_udp_socket(run.listen, run.peer, run.accept, error);
-  if (!socket) {
-    std::cerr << run.program << ": " << error << "\n";
+  const auto made = make_platform_udp_socket(run.listen, run.peer, run.accept);
+  if (!made) {
+    std::cerr << run.program << ": " << made.error() << "\n";
     return 1;
   }
+  UdpSocket* const socket = made->get();
   // Standard error is tied to standard output, which it would flush (and wait for, when nobody
   // reads it) before each message.
   std::cerr.tie(nullptr);

@@ -431,35 +431,6 @@ TEST(XplaneBridgeBatches, SubscribesAMapOf250LinesInBatchesOf100A100Milliseconds
   }
 }
 
-TEST(UdpSocket, TakesDatagramsOnlyFromItsHostAndTellsRefusedSendersAndFailedSends) {
-  std::string error;
-  const auto bridge =
-      make_platform_udp_socket({"127.0.0.1", 0}, {"255.255.255.255", 9}, "127.0.0.2", error);
-  ASSERT_NE(bridge, nullptr) << error;
-  const auto from = [&](const char* host) {
-    return make_platform_udp_socket({host, 0}, {"127.0.0.1", bridge->local_port()}, "127.0.0.1",
-                                    error);
-  };
-  const auto simulator = from("127.0.0.2"), stranger = from("127.0.0.1");
-  ASSERT_TRUE(simulator && stranger) << error;
-  stranger->send("1");
-  simulator->send("2");
-  stranger->send("3");
-  std::vector<char> buffer(16);
-  std::string taken;
-  for (int i = 0; i < 3; ++i) {
-    if (const auto size = bridge->receive(buffer, Millis(1000))) taken.append(buffer.data(), *size);
-  }
-  EXPECT_EQ(taken, "2");
-  EXPECT_FALSE(bridge->send("x")) << "a broadcast, never allowed to this socket";
-  const SocketTroubles troubles = bridge->take_troubles();
-  EXPECT_EQ(troubles.refused_senders, 2);
-  EXPECT_EQ(troubles.last_refused_sender.rfind("127.0.0.1:", 0), 0u);
-  EXPECT_EQ(troubles.failed_sends, 1);
-  EXPECT_EQ(troubles.last_send_failure, "Permission denied");
-  EXPECT_EQ(bridge->take_troubles().refused_senders, 0) << "told once";
-}
-
 // A lever value goes to X-Plane only when the driver wrote it whole since the serving began:
 // never one made of bytes it did not write, nor one it wrote before the serving stopped.
 TEST_F(XplaneBridgeTest, OnlyValuesTheDriverWroteWholeSinceTheServingBeganAreSent) {

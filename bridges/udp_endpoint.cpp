@@ -1,4 +1,6 @@
-#include "bridges/udp_socket.h"
+#include "bridges/udp_endpoint.h"
+
+#include <cstring>
 
 namespace kavri {
 
@@ -14,6 +16,21 @@ std::optional<UdpEndpoint> parse_udp_endpoint(std::string_view text) {
   }
   if (number > 65535) return std::nullopt;
   return UdpEndpoint{std::string(text.substr(0, colon)), static_cast<std::uint16_t>(number)};
+}
+
+std::string ipv4_host_text(std::uint32_t network_order) {
+  unsigned char bytes[4];
+  std::memcpy(bytes, &network_order, sizeof bytes);  // network order: the first byte first
+  std::string text;
+  for (const unsigned char byte : bytes) {
+    if (!text.empty()) text += '.';
+    text += std::to_string(byte);
+  }
+  return text;
+}
+
+std::string ipv4_text(const Ipv4Address& address) {
+  return ipv4_host_text(address.network_order) + ":" + std::to_string(address.port);
 }
 
 }  // namespace kavri

@@ -14,17 +14,10 @@
 #include <utility>
 
 #include "base/env.h"
+#include "base/result.h"
+#include "bridges/udp_endpoint.h"
 
 namespace kavri {
-
-// An IPv4 host (name or dotted address) and a port; port 0 to bind lets the system choose.
-struct UdpEndpoint {
-  std::string host;
-  std::uint16_t port = 0;
-};
-
-// "HOST:PORT" with a host of at least one character and a port of 0 to 65535 in decimal.
-std::optional<UdpEndpoint> parse_udp_endpoint(std::string_view text);
 
 // What went wrong on a socket since it was last asked: datagrams from hosts it does not take,
 // and datagrams the system would not send, each with the last one's detail.
@@ -74,10 +67,10 @@ class UdpSocket {
 };
 
 // Bound to `local`, sending to `peer`, taking datagrams only from the address of `accept`'s
-// host (its port is not looked at). Null, with the reason in `error`, when a host does not
-// resolve to an IPv4 address or the address cannot be bound (in use, not ours).
-std::unique_ptr<UdpSocket> make_platform_udp_socket(const UdpEndpoint& local,
-                                                    const UdpEndpoint& peer,
-                                                    const std::string& accept, std::string& error);
+// host (its port is not looked at). Fails with the reason when a host does not resolve to an
+// IPv4 address or the address cannot be bound (in use, not ours).
+Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& local,
+                                                            const UdpEndpoint& peer,
+                                                            const std::string& accept);
 
 }  // namespace kavri

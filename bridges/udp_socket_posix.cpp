@@ -1,5 +1,3 @@
-#include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,34 +11,18 @@
 namespace kavri {
 namespace {
 
-// The first IPv4 address of `endpoint`, or nullopt with the reason in `error`.
-std::optional<sockaddr_in> resolve(const UdpEndpoint& endpoint, std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  const int status = getaddrinfo(endpoint.host.c_str(), nullptr, &hints, &found);
-  if (status != 0 || found == nullptr) {
-    error = "cannot resolve " + endpoint.host + ": " + gai_strerror(status);
-    return std::nullopt;
-  }
-  sockaddr_in address{};
-  std::memcpy(&address, found->ai_addr, sizeof address);
-  freeaddrinfo(found);
-  address.sin_port = htons(endpoint.port);
-  return address;
-}
-
-std::string address_text(const sockaddr_in& address) {
-  char host[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &address.sin_addr, host, sizeof host);
-  return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
+sockaddr_in socket_address(const Ipv4Address& address) {
+  sockaddr_in socket{};
+  socket.sin_family = AF_INET;
+  socket.sin_addr.s_addr = address.network_order;
+  socket.sin_port = htons(address.port);
+  return socket;
 }
 
 class PosixUdpSocket final : public UdpSocket {
  public:
-  PosixUdpSocket(int fd, const sockaddr_in& peer, in_addr accepted, std::uint16_t port)
-      : fd_(fd), peer_(peer), accepted_(accepted), port_(port) {}
+  PosixUdpSocket(int fd, const Ipv4Address& peer, std::uint32_t accepted, std::uint16_t port)
+      : fd_(fd), peer_(socket_address(peer)), accepted_(accepted), port_(port) {}
   ~PosixUdpSocket() override { close(fd_); }
 
   std::optional<std::size_t> receive(std::span<char> buffer, Millis wait) override {
@@ -52,8 +34,8 @@ class PosixUdpSocket final : public UdpSocket {
     const ssize_t got = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
                                  reinterpret_cast<sockaddr*>(&sender), &length);
     if (got < 0) return std::nullopt;
-    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != accepted_.s_addr) {
-      note_refused_sender(address_text(sender));
+    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != accepted_) {
+      note_refused_sender(ipv4_text({sender.sin_addr.s_addr, ntohs(sender.sin_port)}));
       return std::nullopt;
     }
     if (static_cast<std::size_t>(got) > buffer.size()) return std::nullopt;
@@ -73,35 +55,34 @@ class PosixUdpSocket final : public UdpSocket {
  private:
   int fd_;
   sockaddr_in peer_;
-  in_addr accepted_;
+  std::uint32_t accepted_;  // network order
   std::uint16_t port_;
 };
 
 }  // namespace
 
-std::unique_ptr<UdpSocket> make_platform_udp_socket(const UdpEndpoint& local,
-                                                    const UdpEndpoint& peer,
-                                                    const std::string& accept, std::string& error) {
-  const auto local_address = resolve(local, error);
-  const auto peer_address = local_address ? resolve(peer, error) : std::nullopt;
-  const auto accepted = peer_address ? resolve({accept, 0}, error) : std::nullopt;
-  if (!accepted) return nullptr;
+Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& local,
+                                                            const UdpEndpoint& peer,
+                                                            const std::string& accept) {
+  const auto local_address = resolve_ipv4(local);
+  if (!local_address) return fail(local_address.error());
+  const auto peer_address = resolve_ipv4(peer);
+  if (!peer_address) return fail(peer_address.error());
+  const auto accepted = resolve_ipv4({accept, 0});
+  if (!accepted) return fail(accepted.error());
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
-    return nullptr;
-  }
-  sockaddr_in bound = *local_address;
+  if (fd < 0) return fail(std::string("cannot create a UDP socket: ") + std::strerror(errno));
+  sockaddr_in bound = socket_address(*local_address);
   socklen_t length = sizeof bound;
   if (bind(fd, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
-    error = "cannot listen on " + local.host + ":" + std::to_string(local.port) + ": " +
-            std::strerror(errno);
+    const std::string reason = std::strerror(errno);
     close(fd);
-    return nullptr;
+    return fail("cannot listen on " + local.host + ":" + std::to_string(local.port) + ": " +
+                reason);
   }
-  return std::make_unique<PosixUdpSocket>(fd, *peer_address, accepted->sin_addr,
-                                          ntohs(bound.sin_port));
+  return std::unique_ptr<UdpSocket>(std::make_unique<PosixUdpSocket>(
+      fd, *peer_address, accepted->network_order, ntohs(bound.sin_port)));
 }
 
 }  // namespace kavri

@@ -3,8 +3,6 @@
 // After winsock2.h: mswsock.h needs its types.
 #include <mswsock.h>
 
-#include <cstring>
-
 #include "base/winsock_use_win32.h"
 #include "bridges/udp_socket.h"
 
@@ -19,33 +17,23 @@ std::string last_error_text(const char* what) {
   return std::string(what) + " (Winsock error " + std::to_string(WSAGetLastError()) + ")";
 }
 
-std::optional<sockaddr_in> resolve(const UdpEndpoint& endpoint, std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(endpoint.host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-    error = last_error_text(("cannot resolve " + endpoint.host).c_str());
-    return std::nullopt;
-  }
-  sockaddr_in address{};
-  std::memcpy(&address, found->ai_addr, sizeof address);
-  freeaddrinfo(found);
-  address.sin_port = htons(endpoint.port);
-  return address;
-}
-
-std::string address_text(const sockaddr_in& address) {
-  char host[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &address.sin_addr, host, sizeof host);
-  return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
+sockaddr_in socket_address(const Ipv4Address& address) {
+  sockaddr_in socket{};
+  socket.sin_family = AF_INET;
+  socket.sin_addr.s_addr = address.network_order;
+  socket.sin_port = htons(address.port);
+  return socket;
 }
 
 class Win32UdpSocket final : public UdpSocket {
  public:
-  Win32UdpSocket(std::unique_ptr<WinsockUse> winsock, SOCKET s, const sockaddr_in& peer,
-                 in_addr accepted, std::uint16_t port)
-      : winsock_(std::move(winsock)), socket_(s), peer_(peer), accepted_(accepted), port_(port) {}
+  Win32UdpSocket(std::unique_ptr<WinsockUse> winsock, SOCKET s, const Ipv4Address& peer,
+                 std::uint32_t accepted, std::uint16_t port)
+      : winsock_(std::move(winsock)),
+        socket_(s),
+        peer_(socket_address(peer)),
+        accepted_(accepted),
+        port_(port) {}
   ~Win32UdpSocket() override { closesocket(socket_); }
 
   std::optional<std::size_t> receive(std::span<char> buffer, Millis wait) override {
@@ -61,8 +49,8 @@ class Win32UdpSocket final : public UdpSocket {
     const int got = recvfrom(socket_, buffer.data(), static_cast<int>(buffer.size()), 0,
                              reinterpret_cast<sockaddr*>(&sender), &length);
     if (got < 0) return std::nullopt;
-    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != accepted_.s_addr) {
-      note_refused_sender(address_text(sender));
+    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != accepted_) {
+      note_refused_sender(ipv4_text({sender.sin_addr.s_addr, ntohs(sender.sin_port)}));
       return std::nullopt;
     }
     return static_cast<std::size_t>(got);
@@ -82,46 +70,42 @@ class Win32UdpSocket final : public UdpSocket {
   std::unique_ptr<WinsockUse> winsock_;
   SOCKET socket_;
   sockaddr_in peer_;
-  in_addr accepted_;
+  std::uint32_t accepted_;  // network order
   std::uint16_t port_;
 };
 
 }  // namespace
 
-std::unique_ptr<UdpSocket> make_platform_udp_socket(const UdpEndpoint& local,
-                                                    const UdpEndpoint& peer,
-                                                    const std::string& accept, std::string& error) {
+Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& local,
+                                                            const UdpEndpoint& peer,
+                                                            const std::string& accept) {
   auto winsock = std::make_unique<WinsockUse>();
-  if (!winsock->started()) {
-    error = last_error_text("cannot start Winsock");
-    return nullptr;
-  }
-  const auto local_address = resolve(local, error);
-  const auto peer_address = local_address ? resolve(peer, error) : std::nullopt;
-  const auto accepted = peer_address ? resolve({accept, 0}, error) : std::nullopt;
-  if (!accepted) return nullptr;
+  if (!winsock->started()) return fail(last_error_text("cannot start Winsock"));
+  const auto local_address = resolve_ipv4(local);
+  if (!local_address) return fail(local_address.error());
+  const auto peer_address = resolve_ipv4(peer);
+  if (!peer_address) return fail(peer_address.error());
+  const auto accepted = resolve_ipv4({accept, 0});
+  if (!accepted) return fail(accepted.error());
   const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (s == INVALID_SOCKET) {
-    error = last_error_text("cannot create a UDP socket");
-    return nullptr;
-  }
+  if (s == INVALID_SOCKET) return fail(last_error_text("cannot create a UDP socket"));
   // Without this, an ICMP "port unreachable" for a datagram sent while FlightGear is not
   // listening makes the next receive fail with WSAECONNRESET instead of waiting for data.
   BOOL report_resets = FALSE;
   DWORD returned = 0;
   WSAIoctl(s, SIO_UDP_CONNRESET, &report_resets, sizeof report_resets, nullptr, 0, &returned,
            nullptr, nullptr);
-  sockaddr_in bound = *local_address;
+  sockaddr_in bound = socket_address(*local_address);
   int length = sizeof bound;
   if (bind(s, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
-    error = last_error_text(
+    const std::string reason = last_error_text(
         ("cannot listen on " + local.host + ":" + std::to_string(local.port)).c_str());
     closesocket(s);
-    return nullptr;
+    return fail(reason);
   }
-  return std::make_unique<Win32UdpSocket>(std::move(winsock), s, *peer_address, accepted->sin_addr,
-                                          ntohs(bound.sin_port));
+  return std::unique_ptr<UdpSocket>(std::make_unique<Win32UdpSocket>(
+      std::move(winsock), s, *peer_address, accepted->network_order, ntohs(bound.sin_port)));
 }
 
 }  // namespace kavri
