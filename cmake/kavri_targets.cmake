@@ -54,7 +54,8 @@ endfunction()
 
 # kavri_tests(name SOURCES files... LIBS libraries... [LABELS labels...]
 #             [PROPERTIES name value...]): one GoogleTest program, linked with the libraries
-# its tests use and the shared test helpers; PROPERTIES go to each of its tests; LABELS
+# its tests use and the test helpers every test program links (kavri_testing: virtual time,
+# scratch files, child processes); PROPERTIES go to each of its tests; LABELS
 # (default: unit) label each of them.
 function(kavri_tests name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
