@@ -53,8 +53,8 @@ void BM_ExchangePosix(benchmark::State& state) {
   kavri::SimOptions options;
   options.directory = scratch.path();
   kavri::VirtualSimulator sim(env, options);  // flying the demo flight meanwhile
-  if (!sim.start()) {
-    state.SkipWithError(sim.error().c_str());
+  if (const Status started = sim.start(); !started) {
+    state.SkipWithError(started.error().c_str());
     return;
   }
   auto transport = kavri::make_posix_transport({scratch.path()});
