@@ -167,7 +167,7 @@ Result<SimProfile> SimProfile::parse(std::string_view text) {
   std::unordered_map<std::uint64_t, std::size_t> track_of_place;
   int line_number = 0;
   const auto refused = [&](const std::string& reason) {
-    return refused("line " + std::to_string(line_number) + ": " + reason);
+    return fail("line " + std::to_string(line_number) + ": " + reason);
   };
   while (!text.empty()) {
     ++line_number;
