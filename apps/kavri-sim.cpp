@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   std::signal(SIGHUP, on_signal);  // the terminal closed: end as asked to, socket removed
 #endif
   kavri::VirtualSimulator sim(env, std::move(options));
-  if (const Status started = sim.start(); !started) {
+  if (const kavri::Status started = sim.start(); !started) {
     std::cerr << "kavri-sim: " << started.error() << "\n";
     return 1;
   }
