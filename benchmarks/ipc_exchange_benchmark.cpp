@@ -53,7 +53,7 @@ void BM_ExchangePosix(benchmark::State& state) {
   kavri::SimOptions options;
   options.directory = scratch.path();
   kavri::VirtualSimulator sim(env, options);  // flying the demo flight meanwhile
-  if (const Status started = sim.start(); !started) {
+  if (const kavri::Status started = sim.start(); !started) {
     state.SkipWithError(started.error().c_str());
     return;
   }

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<kavri::VirtualSimulator> sim;
   if (!external) {
     sim = std::make_unique<kavri::VirtualSimulator>(env, kavri::SimOptions{});
-    if (const Status started = sim->start(); !started) {
+    if (const kavri::Status started = sim->start(); !started) {
       std::fprintf(stderr, "win32_exchange_cost: %s\n", started.error().c_str());
       return 1;
     }
