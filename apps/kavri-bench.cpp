@@ -49,18 +49,15 @@ std::unique_ptr<Toolkit> make_toolkit(bool headless) {
 // writes have stopped. Null, the reason said, when the system refuses the saver's thread.
 std::unique_ptr<QuietSaver> save_modules_on_change(Env& env, VirtualCard& card,
                                                    const std::string& path) {
-  std::string refusal;
-  auto saver = QuietSaver::start(
-      env,
-      [&card, path] {
-        std::string error;
-        if (!save_bench_modules(path, card.modules(), error)) std::cerr << error << '\n';
-      },
-      refusal);
-  if (!saver) {
-    std::cerr << "kavri-bench: " << refusal << "\n";
+  auto started = QuietSaver::start(env, [&card, path] {
+    const Status saved = save_bench_modules(path, card.modules());
+    if (!saved) std::cerr << saved.error() << '\n';
+  });
+  if (!started) {
+    std::cerr << "kavri-bench: " << started.error() << "\n";
     return nullptr;
   }
+  std::unique_ptr<QuietSaver> saver = std::move(*started);
   card.set_on_eeprom_change([&saver = *saver] { saver.changed(); });
   return saver;
 }
@@ -123,10 +120,9 @@ int run_bench(const BenchOptions& options) {
   SystemEnv env;
   std::vector<VirtualModule> modules = demo_bench();
   if (options.modules_file) {
-    std::string error;
-    auto loaded = load_bench_modules(*options.modules_file, error);
+    auto loaded = load_bench_modules(*options.modules_file);
     if (!loaded) {
-      std::cerr << error << '\n';
+      std::cerr << loaded.error() << '\n';
       return 1;
     }
     modules = std::move(*loaded);
@@ -159,10 +155,11 @@ int run_bench(const BenchOptions& options) {
   bool serving = false;
   if (!options.no_sim) {
     simulator = std::make_unique<VirtualSimulator>(env, SimOptions{});
-    serving = simulator->start();
+    const Status started = simulator->start();
+    serving = started.ok();
     if (!serving) {
-      std::cerr << "kavri-bench: the built-in simulator cannot serve the link ("
-                << simulator->error() << "): the driver uses the simulator that serves it now "
+      std::cerr << "kavri-bench: the built-in simulator cannot serve the link (" << started.error()
+                << "): the driver uses the simulator that serves it now "
                 << "(another kavri-bench or kavri-sim), and this bench serves its own as soon "
                 << "as that one ends\n";
     }
@@ -185,7 +182,7 @@ int run_bench(const BenchOptions& options) {
           [&env, &simulator, &serving, next_try = env.now_ms()]() mutable {
             if (serving || env.now_ms() < next_try) return;
             next_try = env.now_ms() + SIMULATOR_RETRY.count();
-            serving = simulator->start();
+            serving = simulator->start().ok();
             if (serving) std::cerr << "kavri-bench: the built-in simulator now serves the link\n";
           });
     }

@@ -19,9 +19,8 @@ namespace {
 
 int write_protocol(const BridgeMap& map, const std::string& directory) {
   const std::string path = directory + "/" + FGFS_PROTOCOL_NAME + ".xml";
-  std::string error;
-  if (!write_file_whole(path, fgfs_protocol_xml(map), error)) {
-    std::cerr << "kavri-fgfs: " << error << "\n";
+  if (const Status written = write_file_whole(path, fgfs_protocol_xml(map)); !written) {
+    std::cerr << "kavri-fgfs: " << written.error() << "\n";
     return 1;
   }
   std::cout << path << "\n";

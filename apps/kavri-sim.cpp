@@ -72,11 +72,13 @@ int main(int argc, char** argv) {
     if (arg == "--print-writes") {
       // The server calls this with the offsets locked: the line is only queued, and written
       // by the printer's thread, so a standard output nobody reads never holds a client.
-      std::string refusal;
-      if (!printer) printer = kavri::LinePrinter::start(env, stdout, PRINT_CAPACITY, refusal);
       if (!printer) {
-        std::cerr << "kavri-sim: " << refusal << "\n";
-        return 1;
+        auto started = kavri::LinePrinter::start(env, stdout, PRINT_CAPACITY);
+        if (!started) {
+          std::cerr << "kavri-sim: " << started.error() << "\n";
+          return 1;
+        }
+        printer = std::move(*started);
       }
       options.on_write = [printer = printer.get()](std::uint32_t offset,
                                                    std::span<const std::uint8_t> bytes) {
@@ -91,12 +93,12 @@ int main(int argc, char** argv) {
                   << kavri::file_problem_text(file.problem) << "\n";
         return 1;
       }
-      std::string error;
-      options.profile = kavri::SimProfile::parse(file.bytes, error);
-      if (!options.profile) {
-        std::cerr << "kavri-sim: " << path << ": " << error << "\n";
+      auto profile = kavri::SimProfile::parse(file.bytes);
+      if (!profile) {
+        std::cerr << "kavri-sim: " << path << ": " << profile.error() << "\n";
         return 1;
       }
+      options.profile = std::move(*profile);
     } else if (arg == "--set" && has_value) {
       const auto pin = kavri::parse_pin(argv[++i]);
       if (!pin) return kavri::usage_error(KAVRI_SIM);
@@ -133,8 +135,8 @@ int main(int argc, char** argv) {
   std::signal(SIGHUP, on_signal);  // the terminal closed: end as asked to, socket removed
 #endif
   kavri::VirtualSimulator sim(env, std::move(options));
-  if (!sim.start()) {
-    std::cerr << "kavri-sim: " << sim.error() << "\n";
+  if (const kavri::Status started = sim.start(); !started) {
+    std::cerr << "kavri-sim: " << started.error() << "\n";
     return 1;
   }
   std::cerr << "kavri-sim: serving " << where << (demo ? ", flying the demo flight" : "") << "\n";

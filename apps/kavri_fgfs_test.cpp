@@ -32,6 +32,7 @@
 #include "testing/files.h"
 #include "testing/panel_positions.h"
 #include "testing/process.h"
+#include "testing/result_checks.h"
 #include "testing/virtual_modules.h"
 #include "ui/headless_toolkit.h"
 #include "virtual/bench_modules_file.h"
@@ -131,9 +132,8 @@ TEST_F(KavriFgfs, ReplayedFlightDrivesThePanelAndItsThrottleReachesFlightGear) {
   panel.replace(panel.find(lever), lever.size(), "analog_value = 8192");  // half throttle
   write_file(file("bus.ini"), panel);
   write_file(file("Calibrage.ini"), read_file(DEMO + "c172-calibration.ini"));
-  std::string error;
-  const auto modules = load_bench_modules(file("bus.ini"), error);
-  ASSERT_TRUE(modules) << error;
+  const auto modules = load_bench_modules(file("bus.ini"));
+  ASSERT_TRUE(succeeded(modules));
 
   start_bridge();
   // Bad datagrams first: they must leave kavri-fgfs running and change nothing.

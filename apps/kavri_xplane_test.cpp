@@ -21,6 +21,7 @@
 #include "testing/network_namespaces.h"
 #include "testing/panel_positions.h"
 #include "testing/process.h"
+#include "testing/result_checks.h"
 #include "testing/xplane_stand_in.h"
 
 namespace kavri {
@@ -79,10 +80,9 @@ std::vector<VirtualModule> half_throttle_panel(const ScratchDirectory& dir) {
   panel.replace(panel.find(lever), lever.size(), "analog_value = 8192");  // half throttle
   testing::write_file(dir.file("bus.ini"), panel);
   testing::write_file(dir.file("Calibrage.ini"), read_file(DEMO + "c172-calibration.ini"));
-  std::string error;
-  const auto modules = load_bench_modules(dir.file("bus.ini"), error);
-  EXPECT_TRUE(modules) << error;
-  return modules.value_or(std::vector<VirtualModule>{});
+  const auto modules = load_bench_modules(dir.file("bus.ini"));
+  EXPECT_TRUE(succeeded(modules));
+  return modules ? *modules : std::vector<VirtualModule>{};
 }
 
 // `argv` started in `dir`, its outputs in NAME-out.txt and NAME-err.txt.
@@ -194,15 +194,27 @@ class KavriXplaneTwoHosts : public ::testing::Test {
     GTEST_SKIP() << "under an emulator: qemu-user refuses the stand-in X-Plane's multicast "
                     "socket options inside the hosts; the native build runs this test";
 #endif
-    std::string error;
-    if (!(hosts.add_host("sim", error) && hosts.add_host("cockpit", error) &&
-          hosts.add_host("home", error) &&
-          hosts.link("sim", "sim0", SIM + "/24", "cockpit", "cockpit0", "10.77.1.2/24", error) &&
-          hosts.link("home", "home0", HOME + "/24", "cockpit", "cockpit1", COCKPIT + "/24",
-                     error) &&
-          hosts.ip("cockpit", {"route", "add", "default", "via", HOME}, error) &&
-          hosts.ip("cockpit", {"route", "add", "224.0.0.0/4", "dev", "cockpit1"}, error))) {
-      GTEST_SKIP() << "cannot make the hosts of this test (network namespaces): " << error;
+    const std::function<Status()> steps[] = {
+        [&] { return hosts.add_host("sim"); },
+        [&] { return hosts.add_host("cockpit"); },
+        [&] { return hosts.add_host("home"); },
+        [&] {
+          return hosts.link("sim", "sim0", SIM + "/24", "cockpit", "cockpit0", "10.77.1.2/24");
+        },
+        [&] {
+          return hosts.link("home", "home0", HOME + "/24", "cockpit", "cockpit1", COCKPIT + "/24");
+        },
+        [&] {
+          return hosts.ip("cockpit", {"route", "add", "default", "via", HOME});
+        },
+        [&] {
+          return hosts.ip("cockpit", {"route", "add", "224.0.0.0/4", "dev", "cockpit1"});
+        },
+    };
+    for (const auto& step : steps) {
+      if (const Status made = step(); !made) {
+        GTEST_SKIP() << "cannot make the hosts of this test (network namespaces): " << made.error();
+      }
     }
   }
 
@@ -210,14 +222,11 @@ class KavriXplaneTwoHosts : public ::testing::Test {
   std::unique_ptr<UdpSocket> stranger_to(std::uint16_t port) {
     std::unique_ptr<UdpSocket> socket;
     std::string error;
-    EXPECT_TRUE(hosts.inside(
-        "home",
-        [&] {
-          auto made = make_platform_udp_socket({HOME, 0}, {COCKPIT, port}, COCKPIT);
-          if (made) socket = std::move(made).value();
-          if (!made) error = made.error();
-        },
-        error));
+    EXPECT_TRUE(succeeded(hosts.inside("home", [&] {
+      auto made = make_platform_udp_socket({HOME, 0}, {COCKPIT, port}, COCKPIT);
+      if (made) socket = std::move(made).value();
+      if (!made) error = made.error();
+    })));
     EXPECT_NE(socket, nullptr) << error;
     return socket;
   }
@@ -255,10 +264,8 @@ TEST_F(KavriXplaneTwoHosts, FindsXplaneBesideTheDefaultRouteAndTakesOnlyItsAnswe
     stranger_beacon->send(becn_beacon(9, "stranger"));
     std::this_thread::sleep_for(50ms);
   }
-  std::string error;
-  ASSERT_TRUE(hosts.inside(
-      "sim", [&] { ASSERT_TRUE(xplane.start(XPLANE_PORT, SIM, true)); }, error))
-      << error;
+  ASSERT_TRUE(
+      succeeded(hosts.inside("sim", [&] { ASSERT_TRUE(xplane.start(XPLANE_PORT, SIM, true)); })));
   fly_state(xplane, 0);
   const std::string found = "X-Plane at " + SIM + ":" + std::to_string(XPLANE_PORT);
   ASSERT_TRUE(wait_until([&] { return file("killed-err.txt").find(found) != std::string::npos; }))

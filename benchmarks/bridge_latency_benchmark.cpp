@@ -48,9 +48,8 @@ void time_to_position(benchmark::State& state, Bridge& bridge, std::uint16_t bri
     return;
   }
   UdpSocket* const simulator = made->get();
-  std::string error;
-  if (!bridge.start(error)) {
-    state.SkipWithError(error.c_str());
+  if (const Status started = bridge.start(); !started) {
+    state.SkipWithError(started.error().c_str());
     return;
   }
   while (!bridge.serving()) {
@@ -116,8 +115,7 @@ Result<std::unique_ptr<UdpSocket>> bridge_socket() {
 std::vector<Frame> recorded_frames() {
   std::vector<Frame> frames;
   for (const std::string& line : testing::recorded_flight()) {
-    std::string error;
-    if (auto frame = decode_frame(builtin_fgfs_map(), line, error)) frames.push_back(*frame);
+    if (auto frame = decode_frame(builtin_fgfs_map(), line)) frames.push_back(*frame);
   }
   return frames;
 }

@@ -65,8 +65,8 @@ struct ServedSimulator {
 
 void BM_ExchangePosix(benchmark::State& state) {
   ServedSimulator served;
-  if (!served.sim.start()) {
-    state.SkipWithError(served.sim.error().c_str());
+  if (const kavri::Status started = served.sim.start(); !started) {
+    state.SkipWithError(started.error().c_str());
     return;
   }
   auto transport = kavri::make_posix_transport({served.scratch.path()});
@@ -76,8 +76,8 @@ BENCHMARK(BM_ExchangePosix)->Iterations(10000)->Unit(benchmark::kMicrosecond);
 
 void BM_ExchangeThroughRelay(benchmark::State& state) {
   ServedSimulator served;
-  if (!served.sim.start()) {
-    state.SkipWithError(served.sim.error().c_str());
+  if (const kavri::Status started = served.sim.start(); !started) {
+    state.SkipWithError(started.error().c_str());
     return;
   }
   const kavri::LinkKey key{1, 2, 3};

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<kavri::VirtualSimulator> sim;
   if (!external) {
     sim = std::make_unique<kavri::VirtualSimulator>(env, kavri::SimOptions{});
-    if (!sim->start()) {
-      std::fprintf(stderr, "win32_exchange_cost: %s\n", sim->error().c_str());
+    if (const kavri::Status started = sim->start(); !started) {
+      std::fprintf(stderr, "win32_exchange_cost: %s\n", started.error().c_str());
       return 1;
     }
   }

@@ -37,7 +37,7 @@ Bridge::Bridge(Env& env, BridgeMap map, UdpSocket& socket, const FrontEndMaker& 
 
 Bridge::~Bridge() { stop(); }
 
-bool Bridge::start(std::string& error) {
+Status Bridge::start() {
   stop();
   const auto receive = [this](std::stop_token stop) {
     std::vector<char> buffer(RECEIVE_BUFFER);
@@ -47,7 +47,9 @@ bool Bridge::start(std::string& error) {
       tick();
     }
   };
-  return start_worker(env_, worker_, receive, "bridge", error);
+  std::string refusal;
+  if (!start_worker(env_, worker_, receive, "bridge", refusal)) return fail(refusal);
+  return done();
 }
 
 void Bridge::stop() {
@@ -62,10 +64,9 @@ void Bridge::stop() {
 }
 
 void Bridge::take_datagram(std::string_view datagram) {
-  std::string error;
-  const auto decoded = front_end_->decode(datagram, error);
+  const auto decoded = front_end_->decode(datagram);
   if (!decoded) {
-    refused_.add(1, error);
+    refused_.add(1, decoded.error());
     return;
   }
   ignored_.add(decoded->ignored, decoded->last_ignored);
@@ -131,10 +132,9 @@ void Bridge::start_serving(std::int64_t now) {
     written_since_send_ = false;
     new_value_pending_ = false;
   }
-  std::string error;
-  if (!server_->start(options_.server_class, error)) {
+  if (const Status started = server_->start(options_.server_class); !started) {
     next_serve_attempt_ms_ = now + RETRY_SERVING.count();
-    news("cannot serve the driver: " + error);
+    news("cannot serve the driver: " + started.error());
     return;
   }
   serving_ = true;

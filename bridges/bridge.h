@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "base/env.h"
+#include "base/result.h"
 #include "bridges/bridge_map.h"
 #include "bridges/bridge_values.h"
 #include "bridges/counted_news.h"
@@ -58,8 +59,8 @@ class BridgeFrontEnd {
  public:
   virtual ~BridgeFrontEnd() = default;
   // The read lines' values in `datagram` (each index below the number of read lines; a value
-  // may be anything, NaN included), or nullopt with the reason in `error`.
-  virtual std::optional<DecodedValues> decode(std::string_view datagram, std::string& error) = 0;
+  // may be anything, NaN included), or why the datagram is refused.
+  virtual Result<DecodedValues> decode(std::string_view datagram) = 0;
   // Sends the driver's values to the simulator.
   virtual void send_writes(const WriteBack& writes) = 0;
   // At each step of the bridge's thread; `arriving` tells whether values arrive.
@@ -103,9 +104,9 @@ class Bridge {
   Bridge(const Bridge&) = delete;
   Bridge& operator=(const Bridge&) = delete;
 
-  // Starts the thread that receives datagrams and runs the two steps below. False, with the
-  // reason in `error`, when the system refuses the thread: nothing runs then.
-  bool start(std::string& error);
+  // Starts the thread that receives datagrams and runs the two steps below. Fails when the
+  // system refuses the thread: nothing runs then.
+  Status start();
   // Stops the thread and the server; the offsets stay as they are.
   void stop();
 

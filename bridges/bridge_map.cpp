@@ -80,15 +80,13 @@ bool parse_kind(std::string_view text, MapLine& line) {
 }
 
 // One line's fields, or the reason it is not a map line.
-std::optional<MapLine> parse_line(std::string_view fields_text, const SimulatorNames& names,
-                                  std::string& reason) {
+Result<MapLine> parse_line(std::string_view fields_text, const SimulatorNames& names) {
   std::vector<std::string> fields;
   std::istringstream words{std::string(fields_text)};
   for (std::string word; words >> word;) fields.push_back(word);
   if (fields.size() != 7) {
-    reason = "expected 7 fields (OFFSET SIZE KIND PROPERTY SCALE BIAS DIRECTION), found " +
-             std::to_string(fields.size());
-    return std::nullopt;
+    return fail("expected 7 fields (OFFSET SIZE KIND PROPERTY SCALE BIAS DIRECTION), found " +
+                std::to_string(fields.size()));
   }
   MapLine line;
   const auto offset = parse_hex_offset(fields[0]);
@@ -96,6 +94,7 @@ std::optional<MapLine> parse_line(std::string_view fields_text, const SimulatorN
   const auto scale = parse_decimal(fields[4]);
   const auto bias = parse_decimal(fields[5]);
   const auto direction = parse_direction(fields[6]);
+  std::string reason;
   if (!offset) {
     reason = "offset \"" + fields[0] + "\" is not 0x0000 to 0xFFFF";
   } else if (!size || (*size != 1 && *size != 2 && *size != 4 && *size != 8)) {
@@ -104,13 +103,14 @@ std::optional<MapLine> parse_line(std::string_view fields_text, const SimulatorN
     reason = "the offset's bytes pass the end of the offsets (0xFFFF)";
   } else if (!parse_kind(fields[2], line)) {
     reason = "kind \"" + fields[2] + "\" is not int, float or bitN";
-  } else if (reason = names.refusal(fields[3]); !reason.empty()) {
+  } else if (const Status name = names.accepts(fields[3]); !name) {
+    reason = name.error();
   } else if (!scale || !bias) {
     reason = "scale and bias must be decimal numbers";
   } else if (!direction) {
     reason = "direction \"" + fields[6] + "\" is not read, write or both";
   }
-  if (!reason.empty()) return std::nullopt;
+  if (!reason.empty()) return fail(std::move(reason));
   line.offset = *offset;
   line.size = *size;
   line.property = fields[3];
@@ -130,7 +130,7 @@ std::optional<MapLine> parse_line(std::string_view fields_text, const SimulatorN
              line.offset + line.size > OFFSET_SERVER_VERSION) {
     reason = "0x3304-0x330B hold the link's version words";
   }
-  if (!reason.empty()) return std::nullopt;
+  if (!reason.empty()) return fail(std::move(reason));
   return line;
 }
 
@@ -203,8 +203,8 @@ std::vector<const MapLine*> BridgeMap::write_lines() const {
   return lines_where(*this, &MapLine::writes);
 }
 
-std::optional<BridgeMap> parse_bridge_map(std::string_view text, std::string_view source,
-                                          const SimulatorNames& names, std::string& error) {
+Result<BridgeMap> parse_bridge_map(std::string_view text, std::string_view source,
+                                   const SimulatorNames& names) {
   BridgeMap map;
   ByteOwners owners;
   int number = 0;
@@ -216,28 +216,23 @@ std::optional<BridgeMap> parse_bridge_map(std::string_view text, std::string_vie
     const auto hash = raw.find('#');
     const std::string_view fields = trim(raw.substr(0, hash));
     if (fields.empty()) continue;
-    std::string reason;
-    auto line = parse_line(fields, names, reason);
-    if (line) reason = owners.claim(*line, number);
-    if (!reason.empty()) {
-      error = std::string(source) + ":" + std::to_string(number) + ": " + reason;
-      return std::nullopt;
-    }
+    auto line = parse_line(fields, names);
+    const std::string reason = line ? owners.claim(*line, number) : line.error();
+    if (!reason.empty())
+      return fail(std::string(source) + ":" + std::to_string(number) + ": " + reason);
     line->line_number = number;
     if (hash != std::string_view::npos) line->note = trim(raw.substr(hash + 1));
     map.lines.push_back(std::move(*line));
   }
   if (map.read_lines().empty()) {
-    error =
-        std::string(source) + ": no read or both line: " + names.simulator + " would send nothing";
-    return std::nullopt;
+    return fail(std::string(source) + ": no read or both line: " + names.simulator +
+                " would send nothing");
   }
   return map;
 }
 
 BridgeMap builtin_bridge_map(std::string_view text, const SimulatorNames& names) {
-  std::string error;
-  return *parse_bridge_map(text, "built-in map", names, error);
+  return *parse_bridge_map(text, "built-in map", names);
 }
 
 std::optional<std::int64_t> integer_offset_value(const MapLine& line, double property,

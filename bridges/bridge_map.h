@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace kavri {
 
 enum class MapKind : std::uint8_t {
@@ -53,14 +55,14 @@ bool name_characters_only(std::string_view name);
 // What one simulator accepts as a variable's name.
 struct SimulatorNames {
   const char* simulator;  // "FlightGear", "X-Plane": for messages
-  // Why `name` is not one of its variables, or "" when it may be.
-  std::string (*refusal)(std::string_view name);
+  // Done when `name` may be one of its variables, else why it is not.
+  Status (*accepts)(std::string_view name);
 };
 
-// The map in `text`; nullopt with "SOURCE:LINE: reason" in `error` for the first bad line (or
-// "SOURCE: reason" for a map that has no read line). Linear in the number of lines.
-std::optional<BridgeMap> parse_bridge_map(std::string_view text, std::string_view source,
-                                          const SimulatorNames& names, std::string& error);
+// The map in `text`, or "SOURCE:LINE: reason" for the first bad line (or "SOURCE: reason" for
+// a map that has no read line). Linear in the number of lines.
+Result<BridgeMap> parse_bridge_map(std::string_view text, std::string_view source,
+                                   const SimulatorNames& names);
 
 // The map whose text is built in; the text must be a good map.
 BridgeMap builtin_bridge_map(std::string_view text, const SimulatorNames& names);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bridges/fgfs_map.h"
+#include "testing/result_checks.h"
 
 namespace kavri {
 namespace {
@@ -45,31 +46,28 @@ TEST(BridgeMapParser, RefusesABadLineNamingItsFileAndLine) {
       {"0x0BC0 2 bit3 /controls/lighting/beacon 1 0 read", "overlap line 2"},
   };
   for (const Case& c : cases) {
-    std::string error;
     const std::string text = std::string("# a panel\n") + GOOD_LINE + c.line + "\n";
-    EXPECT_FALSE(parse_fgfs_map(text, "panel.map", error)) << c.line;
-    EXPECT_EQ(error.rfind("panel.map:3: ", 0), 0u) << error;
+    const std::string error = failure_message(parse_fgfs_map(text, "panel.map"));
+    EXPECT_EQ(error.rfind("panel.map:3: ", 0), 0u) << c.line << ": " << error;
     EXPECT_NE(error.find(c.reason), std::string::npos) << error;
   }
 
-  std::string error;
   const std::string word =
       "0x0D0C 2 bit1 /controls/lighting/beacon 1 0 read\n"
       "0x0D0C 2 bit1 /controls/lighting/strobe 1 0 read\n";
-  EXPECT_FALSE(parse_fgfs_map(word, "panel.map", error));
-  EXPECT_EQ(error, "panel.map:2: bit 1 is already line 1");
-  EXPECT_FALSE(parse_fgfs_map("0x088C 2 int /controls/throttle 16384 0 write\n", "p", error));
-  EXPECT_EQ(error, "p: no read or both line: FlightGear would send nothing");
+  EXPECT_EQ(failure_message(parse_fgfs_map(word, "panel.map")),
+            "panel.map:2: bit 1 is already line 1");
+  EXPECT_EQ(failure_message(parse_fgfs_map("0x088C 2 int /controls/throttle 16384 0 write\n", "p")),
+            "p: no read or both line: FlightGear would send nothing");
 }
 
 TEST(BridgeMapParser, ReadsLinesWithCommentsBlanksAndEitherOffsetNotation) {
-  std::string error;
   const auto map = parse_fgfs_map(
       "# heading\r\n\r\n$0D0C 2 bit9 /controls/switches/dome-white 1 0 read # cabin\r\n"
       "  0x088c 2 int /controls/throttle 16384 0 write\n0x0890 2 int /controls/mixture 16384 0 "
       "both",
-      "p", error);
-  ASSERT_TRUE(map) << error;
+      "p");
+  ASSERT_TRUE(succeeded(map));
   ASSERT_EQ(map->lines.size(), 3u);
   const MapLine& cabin = map->lines[0];
   EXPECT_EQ(cabin.offset, 0x0D0Cu);
@@ -86,10 +84,9 @@ TEST(BridgeMapParser, TakesADecimalTooSmallForADoubleAsTheNearestDouble) {
   const std::vector<std::pair<const char*, std::optional<double>>> cases{
       {"1e-400", 0.0}, {"-1e-400", -0.0}, {"1e-310", 1e-310}, {"1e400", std::nullopt}};
   for (const auto& [bias, expected] : cases) {
-    std::string error;
     const auto map = parse_fgfs_map(
-        std::string("0x02BC 4 int /velocities/airspeed-kt 128 ") + bias + " read\n", "p", error);
-    ASSERT_EQ(map.has_value(), expected.has_value()) << bias << ": " << error;
+        std::string("0x02BC 4 int /velocities/airspeed-kt 128 ") + bias + " read\n", "p");
+    ASSERT_EQ(map.ok(), expected.has_value()) << bias << ": " << failure_message(map);
     if (map) {
       EXPECT_EQ(map->lines[0].bias, *expected) << bias;
     }
@@ -195,12 +192,11 @@ TEST(FgfsBuiltinMap, EveryLineConvertsDocumentedValuesBothWays) {
 }
 
 TEST(BridgeMapConversion, SetsValuesBeyondTheOffsetToItsNearestLimit) {
-  std::string error;
   const auto map = parse_fgfs_map(
       "0x0C4C 1 int /a 1 0 read\n0x0580 4 int /b 11930464.711111 0 read\n"
       "0x0570 8 int /c 1 0 read\n0x02CC 8 float /d 1e300 0 read\n",
-      "p", error);
-  ASSERT_TRUE(map) << error;
+      "p");
+  ASSERT_TRUE(succeeded(map));
   const auto& lines = map->lines;
   constexpr double HIGHEST = std::numeric_limits<double>::max();
   struct Case {

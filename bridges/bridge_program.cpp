@@ -37,28 +37,24 @@ std::optional<BridgeMap> load_map_file(const char* program, const std::optional<
     exit_code = 1;
     return std::nullopt;
   }
-  std::string error;
-  auto map = parse_bridge_map(file.bytes, *path, names, error);
+  auto map = parse_bridge_map(file.bytes, *path, names);
   if (!map) {
-    std::cerr << program << ": " << error << "\n";
+    std::cerr << program << ": " << map.error() << "\n";
     exit_code = 2;
+    return std::nullopt;
   }
-  return map;
+  return std::move(*map);
 }
 
-bool write_file_whole(const std::string& path, std::string_view bytes, std::string& error) {
+Status write_file_whole(const std::string& path, std::string_view bytes) {
   std::error_code code;
   const auto status = std::filesystem::symlink_status(path, code);
   if (status.type() != std::filesystem::file_type::not_found &&
       status.type() != std::filesystem::file_type::regular) {
-    error = "cannot write " + path + ": something other than a file is there";
-    return false;
+    return fail("cannot write " + path + ": something other than a file is there");
   }
-  if (!replace_file(path, bytes)) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  if (!replace_file(path, bytes)) return fail("cannot write " + path);
+  return done();
 }
 
 void catch_end_signals() {
@@ -88,12 +84,12 @@ int run_bridge_program(const BridgeRun& run) {
     std::cerr << program << ": " << sentence << std::endl;
   };
   if (run.print) {
-    std::string refusal;
-    printer = LinePrinter::start(env, stdout, PRINT_CAPACITY, refusal);
-    if (!printer) {
-      std::cerr << run.program << ": " << refusal << "\n";
+    auto started = LinePrinter::start(env, stdout, PRINT_CAPACITY);
+    if (!started) {
+      std::cerr << run.program << ": " << started.error() << "\n";
       return 1;
     }
+    printer = std::move(*started);
     options.on_values = [&printer](std::span<const OffsetValue> offsets) {
       printer->add(offsets_text(offsets));
     };
@@ -102,10 +98,9 @@ int run_bridge_program(const BridgeRun& run) {
   std::cerr << run.program << ": listening on " << run.listen.host << ":" << socket->local_port()
             << ", " << run.peer_label << " " << run.peer.host << ":" << run.peer.port << std::endl;
   catch_end_signals();
-  std::string refusal;
-  if (!bridge->start(refusal)) {
+  if (const Status started = bridge->start(); !started) {
     // Nothing was asked of the simulator yet: its subscriptions start on the bridge's thread.
-    std::cerr << run.program << ": " << refusal << "\n";
+    std::cerr << run.program << ": " << started.error() << "\n";
     return 1;
   }
   const std::int64_t begin = env.now_ms();

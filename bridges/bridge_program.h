@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "bridges/bridge.h"
 
 namespace kavri {
@@ -22,9 +23,9 @@ std::optional<BridgeMap> load_map_file(const char* program, const std::optional<
                                        int& exit_code);
 
 // Puts `bytes` at `path` through a temporary file and a rename, so that a full disk or a crash
-// leaves the old file whole. Refuses (false, with the reason in `error`) anything at `path`
-// but a regular file or nothing: a symbolic link is never followed, a FIFO never opened.
-bool write_file_whole(const std::string& path, std::string_view bytes, std::string& error);
+// leaves the old file whole. Refuses anything at `path` but a regular file or nothing: a
+// symbolic link is never followed, a FIFO never opened.
+Status write_file_whole(const std::string& path, std::string_view bytes);
 
 // From now on SIGINT, SIGTERM and SIGHUP end the program the same way (the bridge stops, its
 // server's socket goes), as soon as it looks at end_signal_received().

@@ -23,6 +23,7 @@
 #include "simlink/transport_posix.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
+#include "testing/result_checks.h"
 
 namespace kavri {
 namespace {
@@ -135,10 +136,10 @@ TEST_F(FgfsBridgeTest, AThreadTheSystemRefusesIsSaidAndServingTriedAgain) {
   bridge.take_datagram(flight[1]);
   EXPECT_TRUE(bridge.serving());
 
-  std::string error;
   env.refuse_start(1);
-  EXPECT_FALSE(bridge.start(error));
-  EXPECT_TRUE(error.starts_with("cannot start the bridge thread")) << error;
+  const Status refused = bridge.start();
+  ASSERT_FALSE(refused);
+  EXPECT_TRUE(refused.error().starts_with("cannot start the bridge thread")) << refused.error();
 }
 
 // `line` with its field `index` (0-based) replaced by `field`.
@@ -417,9 +418,8 @@ TEST(XplaneBridgeBatches, SubscribesAMapOf250LinesInBatchesOf100A100Milliseconds
     std::snprintf(line, sizeof line, "0x%04X 4 int sim/a 1 0 read\n", 0x1000 + 4 * i);
     text += line;
   }
-  std::string error;
-  auto map = parse_bridge_map(text, "p", XPLANE_NAMES, error);
-  ASSERT_TRUE(map) << error;
+  auto map = parse_bridge_map(text, "p", XPLANE_NAMES);
+  ASSERT_TRUE(succeeded(map));
   FakeEnv env;
   RecordingSocket socket;
   XplaneBridge xplane{env, *map, socket, 20, {}};

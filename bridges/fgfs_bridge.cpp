@@ -9,9 +9,9 @@ class FgfsFrontEnd final : public BridgeFrontEnd {
  public:
   FgfsFrontEnd(const BridgeMap& map, UdpSocket& socket) : map_(map), socket_(socket) {}
 
-  std::optional<DecodedValues> decode(std::string_view datagram, std::string& error) override {
-    const auto frame = decode_frame(map_, datagram, error);
-    if (!frame) return std::nullopt;
+  Result<DecodedValues> decode(std::string_view datagram) override {
+    const auto frame = decode_frame(map_, datagram);
+    if (!frame) return fail(frame.error());
     DecodedValues decoded;
     decoded.values.reserve(frame->properties.size());
     for (std::size_t i = 0; i < frame->properties.size(); ++i) {

@@ -8,18 +8,15 @@
 namespace kavri {
 namespace {
 
-// The fields of one line, or nullopt when the datagram is not one line of `count` fields.
-std::optional<std::vector<std::string_view>> split_fields(std::string_view line, std::size_t count,
-                                                          std::string& error) {
+// The fields of one line, or why the datagram is not one line of `count` fields.
+Result<std::vector<std::string_view>> split_fields(std::string_view line, std::size_t count) {
   if (line.ends_with('\n')) line.remove_suffix(1);
   if (line.ends_with('\r')) line.remove_suffix(1);
   if (line.size() > count * (MAX_FRAME_FIELD + 1)) {
-    error = "longer than " + std::to_string(count) + " fields can be";
-    return std::nullopt;
+    return fail("longer than " + std::to_string(count) + " fields can be");
   }
   if (line.find_first_of("\r\n") != std::string_view::npos) {
-    error = "more than one line";
-    return std::nullopt;
+    return fail("more than one line");
   }
   std::vector<std::string_view> fields;
   for (std::size_t start = 0;;) {
@@ -29,9 +26,8 @@ std::optional<std::vector<std::string_view>> split_fields(std::string_view line,
     start = comma + 1;
   }
   if (fields.size() != count) {
-    error = std::string(fields.size() > count ? "more" : "fewer") + " fields than the " +
-            std::to_string(count) + " read lines of the map";
-    return std::nullopt;
+    return fail(std::string(fields.size() > count ? "more" : "fewer") + " fields than the " +
+                std::to_string(count) + " read lines of the map");
   }
   return fields;
 }
@@ -51,11 +47,10 @@ std::optional<double> not_a_number(std::string_view field) {
 
 }  // namespace
 
-std::optional<Frame> decode_frame(const BridgeMap& map, std::string_view datagram,
-                                  std::string& error) {
+Result<Frame> decode_frame(const BridgeMap& map, std::string_view datagram) {
   const std::vector<const MapLine*> lines = map.read_lines();
-  const auto fields = split_fields(datagram, lines.size(), error);
-  if (!fields) return std::nullopt;
+  auto fields = split_fields(datagram, lines.size());
+  if (!fields) return fail(fields.error());
   Frame frame;
   frame.properties.reserve(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -63,9 +58,8 @@ std::optional<Frame> decode_frame(const BridgeMap& map, std::string_view datagra
     auto property = field.size() <= MAX_FRAME_FIELD ? parse_decimal(field) : std::nullopt;
     if (!property) property = not_a_number(field);
     if (!property) {
-      error = "field " + std::to_string(i + 1) + " (" + lines[i]->property +
-              ") is not a decimal number";
-      return std::nullopt;
+      return fail("field " + std::to_string(i + 1) + " (" + lines[i]->property +
+                  ") is not a decimal number");
     }
     frame.properties.push_back(*property);
   }

@@ -4,11 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "bridges/bridge_values.h"
 #include "bridges/fgfs_map.h"
 
@@ -22,13 +22,12 @@ struct Frame {
   std::vector<OffsetValue> offsets;  // one per offset, in the order of first appearance
 };
 
-// The frame in `datagram` (one line; a final "\n" or "\r\n" is allowed), or nullopt with the
-// reason in `error`: not exactly one field per read line, or a field that is neither a decimal
+// The frame in `datagram` (one line; a final "\n" or "\r\n" is allowed), or why it is none:
+// not exactly one field per read line, or a field that is neither a decimal
 // number nor printf's "nan" or "inf" (signed or not), or longer than MAX_FRAME_FIELD. The
 // offsets leave out the values that are not finite and hold the others, those beyond their
 // offset set to its nearest limit.
-std::optional<Frame> decode_frame(const BridgeMap& map, std::string_view datagram,
-                                  std::string& error);
+Result<Frame> decode_frame(const BridgeMap& map, std::string_view datagram);
 
 // The frame as --print shows it: each offset's text, separated by blanks.
 inline std::string frame_text(const Frame& frame) { return offsets_text(frame.offsets); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bridges/testdata/recorded_flight.h"
+#include "testing/result_checks.h"
 
 namespace kavri {
 namespace {
@@ -35,9 +36,8 @@ TEST(FgfsFrame, TheRecordedFlightDecodesWithItsLightsAndBatteryChanges) {
   ASSERT_EQ(lines.size(), 630u);
   std::vector<Frame> frames;
   for (const std::string& line : lines) {
-    std::string error;
-    auto frame = decode_frame(builtin_fgfs_map(), line + "\n", error);
-    ASSERT_TRUE(frame) << error << "\n" << line;
+    auto frame = decode_frame(builtin_fgfs_map(), line + "\n");
+    ASSERT_TRUE(succeeded(frame)) << line;
     frames.push_back(std::move(*frame));
   }
   // 49 fields make 42 offsets: the seven lights build one word, the TO and FROM flags another.

@@ -2,7 +2,6 @@
 // built-in map for the Cessna 172P (bridges/c172p.map).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,9 +13,8 @@ namespace kavri {
 // FlightGear's node names, indices and separators, after a first "/".
 extern const SimulatorNames FGFS_NAMES;
 
-inline std::optional<BridgeMap> parse_fgfs_map(std::string_view text, std::string_view source,
-                                               std::string& error) {
-  return parse_bridge_map(text, source, FGFS_NAMES, error);
+inline Result<BridgeMap> parse_fgfs_map(std::string_view text, std::string_view source) {
+  return parse_bridge_map(text, source, FGFS_NAMES);
 }
 
 // The map kavri-fgfs uses without --map: a Cessna 172P's panel.

@@ -19,9 +19,9 @@ class XplaneFrontEnd final : public BridgeFrontEnd {
     for (std::size_t i = 0; i < reads_.size(); ++i) read_index_[reads_[i]->line_number] = i;
   }
 
-  std::optional<DecodedValues> decode(std::string_view datagram, std::string& error) override {
-    const auto answer = decode_rref_answer(datagram, error);
-    if (!answer) return std::nullopt;
+  Result<DecodedValues> decode(std::string_view datagram) override {
+    const auto answer = decode_rref_answer(datagram);
+    if (!answer) return fail(answer.error());
     DecodedValues decoded;
     decoded.values.reserve(answer->size());
     for (const RrefValue& pair : *answer) {

@@ -51,16 +51,14 @@ std::string rref_answer(const std::vector<RrefValue>& values) {
   return out;
 }
 
-std::optional<std::vector<RrefValue>> decode_rref_answer(std::string_view datagram,
-                                                         std::string& error) {
+Result<std::vector<RrefValue>> decode_rref_answer(std::string_view datagram) {
   constexpr std::size_t HEADER = 5, PAIR = 8;
   if (datagram.size() < HEADER || datagram.substr(0, 4) != "RREF") {
-    error = "not an RREF answer";
-    return std::nullopt;
+    return fail("not an RREF answer");
   }
   if ((datagram.size() - HEADER) % PAIR != 0) {
-    error = "an RREF answer of " + std::to_string(datagram.size()) + " bytes (not whole pairs)";
-    return std::nullopt;
+    return fail("an RREF answer of " + std::to_string(datagram.size()) +
+                " bytes (not whole pairs)");
   }
   std::vector<RrefValue> values;
   values.reserve((datagram.size() - HEADER) / PAIR);

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace kavri {
 
 constexpr std::size_t RREF_NAME_FIELD = 400;
@@ -36,10 +38,9 @@ struct RrefValue {
 // An RREF answer as X-Plane sends it ("RREF," and the pairs): for stand-ins and benchmarks.
 std::string rref_answer(const std::vector<RrefValue>& values);
 
-// The pairs of an RREF answer, or nullopt with the reason in `error`: another header, or a
-// length that is not the header and whole pairs.
-std::optional<std::vector<RrefValue>> decode_rref_answer(std::string_view datagram,
-                                                         std::string& error);
+// The pairs of an RREF answer, or why it is none: another header, or a length that is not the
+// header and whole pairs.
+Result<std::vector<RrefValue>> decode_rref_answer(std::string_view datagram);
 
 // The port X-Plane announces in a BECN beacon (its address is the beacon's sender), or nullopt
 // for anything else: another header, too short, a major version other than 1, another

@@ -10,6 +10,7 @@
 
 #include "bridges/xplane_datagrams.h"
 #include "bridges/xplane_map.h"
+#include "testing/result_checks.h"
 
 namespace kavri {
 namespace {
@@ -35,20 +36,19 @@ TEST(XplaneDatagrams, RequestsAreLaidOutByteForByte) {
 }
 
 TEST(XplaneDatagrams, AnswersHoldWholePairsAfterTheirHeader) {
-  std::string error;
   const std::string two_pairs = "RREF," + le32(3) + le32(std::bit_cast<std::uint32_t>(74.5f)) +
                                 le32(9) + le32(std::bit_cast<std::uint32_t>(-1.0f));
-  const auto values = decode_rref_answer(two_pairs, error);
-  ASSERT_TRUE(values) << error;
+  const auto values = decode_rref_answer(two_pairs);
+  ASSERT_TRUE(succeeded(values));
   ASSERT_EQ(values->size(), 2u);
   EXPECT_EQ((*values)[0].index, 3);
   EXPECT_EQ((*values)[0].value, 74.5f);
   EXPECT_EQ((*values)[1].index, 9);
-  EXPECT_TRUE(decode_rref_answer("RREF,", error)) << "an answer of no pair";
+  EXPECT_TRUE(decode_rref_answer("RREF,")) << "an answer of no pair";
   for (const std::string& bad :
        {std::string(), std::string("RREF"), std::string("DREF,") + le32(1), two_pairs.substr(0, 12),
         two_pairs + "x", "XREF," + two_pairs.substr(5)}) {
-    EXPECT_FALSE(decode_rref_answer(bad, error)) << bad.size();
+    EXPECT_FALSE(decode_rref_answer(bad)) << bad.size();
   }
 }
 
@@ -74,17 +74,17 @@ TEST(XplaneBeacon, GivesTheMasterXplanesPortOnly) {
 }
 
 TEST(XplaneMap, NamesMustFitTheRequestField) {
-  std::string error;
   const auto line = [](const std::string& name) {
     return "0x02BC 4 int " + name + " 128 0 read\n";
   };
-  EXPECT_TRUE(parse_bridge_map(line(std::string(399, 'a')), "p", XPLANE_NAMES, error)) << error;
-  EXPECT_FALSE(parse_bridge_map(line(std::string(400, 'a')), "p", XPLANE_NAMES, error));
-  EXPECT_EQ(error, "p:1: dataref of 400 characters: X-Plane's requests hold 399");
-  EXPECT_FALSE(parse_bridge_map(line("/sim/x"), "p", XPLANE_NAMES, error));
-  EXPECT_FALSE(parse_bridge_map(line("sim/x\"y"), "p", XPLANE_NAMES, error));
-  EXPECT_FALSE(parse_bridge_map("0x088C 2 int sim/t 16384 0 write\n", "p", XPLANE_NAMES, error));
-  EXPECT_EQ(error, "p: no read or both line: X-Plane would send nothing");
+  EXPECT_TRUE(succeeded(parse_bridge_map(line(std::string(399, 'a')), "p", XPLANE_NAMES)));
+  EXPECT_EQ(failure_message(parse_bridge_map(line(std::string(400, 'a')), "p", XPLANE_NAMES)),
+            "p:1: dataref of 400 characters: X-Plane's requests hold 399");
+  EXPECT_FALSE(parse_bridge_map(line("/sim/x"), "p", XPLANE_NAMES));
+  EXPECT_FALSE(parse_bridge_map(line("sim/x\"y"), "p", XPLANE_NAMES));
+  EXPECT_EQ(
+      failure_message(parse_bridge_map("0x088C 2 int sim/t 16384 0 write\n", "p", XPLANE_NAMES)),
+      "p: no read or both line: X-Plane would send nothing");
   // The built-in map: every name fits both fields, and the levers go both ways.
   const BridgeMap& map = builtin_xplane_map();
   EXPECT_EQ(map.write_lines().size(), 3u);

@@ -12,15 +12,14 @@ void fuzz_bench_modules(Bytes input) {
   static const ScratchDirectory scratch;
   const std::string path = scratch.file("bench.ini");
   testing::write_file(path, std::string(as_text(input)));
-  std::string error;
-  const auto modules = load_bench_modules(path, error);
+  const auto modules = load_bench_modules(path);
   if (!modules) {
-    expect(!error.empty(), "a refused file is told why");
+    expect(!modules.error().empty(), "a refused file is told why");
     return;
   }
-  expect(save_bench_modules(path, *modules, error), "loaded modules save back");
-  const auto reloaded = load_bench_modules(path, error);
-  expect(reloaded.has_value(), "a saved file loads");
+  expect(save_bench_modules(path, *modules).ok(), "loaded modules save back");
+  const auto reloaded = load_bench_modules(path);
+  expect(reloaded.ok(), "a saved file loads");
   for (std::size_t i = 0; i < modules->size(); ++i) {
     const VirtualModule &a = (*modules)[i], &b = (*reloaded)[i];
     expect(a.address == b.address && a.params == b.params && a.analog_value == b.analog_value,

@@ -9,10 +9,9 @@
 namespace kavri::fuzz {
 
 void fuzz_fgfs_map(Bytes input) {
-  std::string error;
-  const auto map = parse_fgfs_map(as_text(input), "fuzz", error);
+  const auto map = parse_fgfs_map(as_text(input), "fuzz");
   if (!map) {
-    expect(!error.empty(), "a refused map is told why");
+    expect(!map.error().empty(), "a refused map is told why");
     return;
   }
   expect_sound_map_lines(*map);

@@ -12,10 +12,9 @@
 namespace kavri::fuzz {
 
 void fuzz_sim_profile(Bytes input) {
-  std::string error;
-  const auto profile = SimProfile::parse(as_text(input), error);
+  const auto profile = SimProfile::parse(as_text(input));
   if (!profile) {
-    expect(!error.empty(), "a refused profile is told why");
+    expect(!profile.error().empty(), "a refused profile is told why");
     return;
   }
   static OffsetSpace space;

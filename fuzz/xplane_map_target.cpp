@@ -20,10 +20,9 @@ bool holds_name(std::string_view datagram, std::size_t at, std::string_view name
 }  // namespace
 
 void fuzz_xplane_map(Bytes input) {
-  std::string error;
-  const auto map = parse_bridge_map(as_text(input), "fuzz", XPLANE_NAMES, error);
+  const auto map = parse_bridge_map(as_text(input), "fuzz", XPLANE_NAMES);
   if (!map) {
-    expect(error.starts_with("fuzz:"), "a refused map is told where");
+    expect(map.error().starts_with("fuzz:"), "a refused map is told where");
     return;
   }
   expect_sound_map_lines(*map);

@@ -46,9 +46,14 @@ std::uint32_t serve_area(NamedArea& area, std::string_view name, std::uint32_t u
 PosixConnection::PosixConnection(int fd, OffsetSpace& space, const WriteObserver& on_write)
     : fd_(fd), space_(space), on_write_(on_write) {}
 
-bool PosixConnection::start(Env& env, std::string& refusal) {
-  return start_worker(
-      env, worker_, [this](std::stop_token stop) { serve(stop); }, "client connection", refusal);
+Status PosixConnection::start(Env& env) {
+  std::string refusal;
+  if (!start_worker(
+          env, worker_, [this](std::stop_token stop) { serve(stop); }, "client connection",
+          refusal)) {
+    return fail(refusal);
+  }
+  return done();
 }
 
 PosixConnection::~PosixConnection() {

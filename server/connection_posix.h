@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/env.h"
+#include "base/result.h"
 #include "server/offset_space.h"
 #include "server/request_server.h"
 
@@ -23,9 +24,8 @@ class PosixConnection {
   PosixConnection& operator=(const PosixConnection&) = delete;
   ~PosixConnection();  // stops serving, waits for the thread, closes the socket
 
-  // Starts serving on a thread of `env`. False, with the reason in `refusal`, when the system
-  // refuses the thread.
-  bool start(Env& env, std::string& refusal);
+  // Starts serving on a thread of `env`. Fails when the system refuses the thread.
+  Status start(Env& env);
 
   // True once the client has left or broken the protocol; the thread has then ended.
   bool ended() const { return ended_.load(std::memory_order_acquire); }

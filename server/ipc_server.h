@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/env.h"
+#include "base/result.h"
 #include "server/offset_space.h"
 #include "server/request_server.h"
 #include "simlink/ipc_records.h"
@@ -19,9 +20,9 @@ class IpcServer {
  public:
   virtual ~IpcServer() = default;  // stops
 
-  // Starts serving under `server_class`. False, with the reason in `error`, when it cannot
-  // (for instance another live server already goes by that class).
-  virtual bool start(IpcServerClass server_class, std::string& error) = 0;
+  // Starts serving under `server_class`. Fails when it cannot (for instance another live
+  // server already goes by that class).
+  virtual Status start(IpcServerClass server_class) = 0;
   // Stops answering and withdraws the server; harmless when not running.
   virtual void stop() = 0;
 };

@@ -54,8 +54,8 @@ struct Listener {
     const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client >= 0) {
       auto connection = std::make_unique<PosixConnection>(client, space, on_write);
-      std::string refusal;
-      if (connection->start(env, refusal)) {
+      const Status started = connection->start(env);
+      if (started) {
         connections.push_back(std::move(connection));
         refusal_told = false;
         return;
@@ -63,7 +63,7 @@ struct Listener {
       // No thread to serve it (the system is out of threads or memory): the client is
       // dropped, as a server that cannot accept would, and the others go on being served.
       if (!refusal_told)
-        std::cerr << "kavri link server: " << refusal << "; a client is turned away\n";
+        std::cerr << "kavri link server: " << started.error() << "; a client is turned away\n";
       refusal_told = true;
       accept_paused_until = std::chrono::steady_clock::now() + ACCEPT_PAUSE;
     } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
@@ -109,7 +109,7 @@ class PosixIpcServer final : public IpcServer {
         directory_(directory.empty() ? default_ipc_directory() : std::move(directory)) {}
   ~PosixIpcServer() override { stop(); }
 
-  bool start(IpcServerClass server_class, std::string& error) override;
+  Status start(IpcServerClass server_class) override;
   void stop() override {
     worker_.stop_and_join();
     listener_.reset();
@@ -124,47 +124,45 @@ class PosixIpcServer final : public IpcServer {
   Worker worker_;
 };
 
-bool PosixIpcServer::start(IpcServerClass server_class, std::string& error) {
+Status PosixIpcServer::start(IpcServerClass server_class) {
   stop();
   const std::string& directory = directory_;
-  if (!prepare_ipc_directory(directory, error)) return false;
+  if (Status prepared = prepare_ipc_directory(directory); !prepared) return prepared;
   auto listener = std::make_unique<Listener>(env_, space_, on_write_);
   const std::string path = ipc_socket_path(directory, server_class);
   const int live = connect_ipc_socket(path);
   if (live >= 0) {
     close(live);
-    error = "a server already listens on " + path;
-    return false;
+    return fail("a server already listens on " + path);
   }
   unlink(path.c_str());  // left behind by a server that died
 
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) {
-    error = "socket path too long: " + path;
-    return false;
+    return fail("socket path too long: " + path);
   }
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    error = "cannot bind " + path + ": " + std::strerror(errno);
+    Failure failure = fail("cannot bind " + path + ": " + std::strerror(errno));
     if (fd >= 0) close(fd);
-    return false;
+    return failure;
   }
   listener->fd = fd;
   listener->path = path;
   if (listen(fd, 16) != 0) {
-    error = "cannot listen on " + path + ": " + std::strerror(errno);
-    return false;
+    return fail("cannot listen on " + path + ": " + std::strerror(errno));
   }
   listener_ = std::move(listener);
+  std::string refusal;
   if (!start_worker(
           env_, worker_, [this](std::stop_token stop) { listener_->serve(stop); }, "link server",
-          error)) {
+          refusal)) {
     listener_.reset();  // the socket goes: no client waits on a server that never answers
-    return false;
+    return fail(refusal);
   }
-  return true;
+  return done();
 }
 
 }  // namespace

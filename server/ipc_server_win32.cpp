@@ -71,25 +71,26 @@ class Win32IpcServer final : public IpcServer {
       : env_(env), space_(space), on_write_(std::move(on_write)) {}
   ~Win32IpcServer() override { stop(); }
 
-  bool start(IpcServerClass server_class, std::string& error) override {
+  Status start(IpcServerClass server_class) override {
     stop();
     const std::string name(server_class_name(server_class));
     if (FindWindowExA(nullptr, nullptr, name.c_str(), nullptr) != nullptr) {
-      error = "a server already goes by the window class " + name;
-      return false;
+      return fail("a server already goes by the window class " + name);
     }
     // Shared with the thread, which may still be leaving set_value when start() returns.
     auto started = std::make_shared<std::promise<std::string>>();
     std::future<std::string> outcome = started->get_future();
+    std::string refusal;
     if (!start_worker(
             env_, worker_,
             [this, name, started](std::stop_token stop) { serve(name, *started, stop); },
-            "link server", error)) {
-      return false;
+            "link server", refusal)) {
+      return fail(refusal);
     }
-    error = outcome.get();
-    if (!error.empty()) worker_.stop_and_join();
-    return error.empty();
+    std::string window_failure = outcome.get();
+    if (window_failure.empty()) return done();
+    worker_.stop_and_join();
+    return fail(std::move(window_failure));
   }
 
   void stop() override { worker_.stop_and_join(); }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace kavri::testing {
 
 class NetworkNamespaces {
@@ -18,17 +20,16 @@ class NetworkNamespaces {
   NetworkNamespaces(const NetworkNamespaces&) = delete;
   NetworkNamespaces& operator=(const NetworkNamespaces&) = delete;
 
-  // A new host named `host` within this object, its loopback up; false with the reason in
-  // `error` (no root, no `ip`, no namespaces on this machine).
-  bool add_host(const std::string& host, std::string& error);
-  // Runs `ip ARGS` on `host` (ip -n); false with ip's words in `error`.
-  bool ip(const std::string& host, const std::vector<std::string>& args, std::string& error);
+  // A new host named `host` within this object, its loopback up; fails without root, `ip` or
+  // namespaces on this machine.
+  Status add_host(const std::string& host);
+  // Runs `ip ARGS` on `host` (ip -n); fails with ip's words.
+  Status ip(const std::string& host, const std::vector<std::string>& args);
   // A veth pair, up: interface `a_name` with `a_address` (CIDR) on `a`, `b_name` on `b`.
-  bool link(const std::string& a, const std::string& a_name, const std::string& a_address,
-            const std::string& b, const std::string& b_name, const std::string& b_address,
-            std::string& error);
+  Status link(const std::string& a, const std::string& a_name, const std::string& a_address,
+              const std::string& b, const std::string& b_name, const std::string& b_address);
   // Runs `work` on this thread within `host`'s network (the sockets it makes stay there).
-  bool inside(const std::string& host, const std::function<void()>& work, std::string& error);
+  Status inside(const std::string& host, const std::function<void()>& work);
   // `argv` prefixed so that the program runs on `host` (its process id stays the program's).
   std::vector<std::string> on(const std::string& host, std::vector<std::string> argv) const;
 

@@ -63,8 +63,7 @@ class PlatformServerRig : public TransportRig {
 
   bool serve(IpcServerClass server_class) override {
     auto server = make_platform_ipc_server(env_, space_, {}, server_directory());
-    std::string error;
-    if (!server->start(server_class, error)) return false;
+    if (!server->start(server_class)) return false;
     servers_.push_back(std::move(server));
     return true;
   }

@@ -16,26 +16,22 @@ constexpr const char* kAddressKey = "address";
 constexpr const char* kAnalogValueKey = "analog_value";
 
 // Opens the file in `prefs`, read as every preferences file is (its encoding included), and
-// gives its group names in order. Null (with `error` set) when the file is unusable as a bench.
-std::optional<std::vector<std::string>> open_modules_file(Prefs& prefs, const std::string& path,
-                                                          std::string& error) {
+// gives its group names in order, or why the file is unusable as a bench.
+Result<std::vector<std::string>> open_modules_file(Prefs& prefs, const std::string& path) {
   if (!prefs.open(path)) {
-    error = "Impossible de lire le fichier de modules " + excerpt(path) +
-            std::string(file_problem_text_fr(prefs.problem()));
-    return std::nullopt;
+    return fail("Impossible de lire le fichier de modules " + excerpt(path) +
+                std::string(file_problem_text_fr(prefs.problem())));
   }
   std::vector<std::string> names = prefs.group_names();
   std::unordered_set<std::string> seen;  // lower-case names
   for (const std::string& name : names) {
     // Groups are found whatever their letter case: two names that differ only by it are one.
     if (!seen.insert(ascii_lower(name)).second) {
-      error = "Le groupe [" + excerpt(name) + "] apparait deux fois dans " + excerpt(path);
-      return std::nullopt;
+      return fail("Le groupe [" + excerpt(name) + "] apparait deux fois dans " + excerpt(path));
     }
   }
   if (names.empty()) {
-    error = "Aucun module (aucun groupe) dans le fichier " + excerpt(path);
-    return std::nullopt;
+    return fail("Aucun module (aucun groupe) dans le fichier " + excerpt(path));
   }
   return names;
 }
@@ -66,11 +62,10 @@ bool is_offset(Param param) {
 
 }  // namespace
 
-std::optional<std::vector<VirtualModule>> load_bench_modules(const std::string& path,
-                                                             std::string& error) {
+Result<std::vector<VirtualModule>> load_bench_modules(const std::string& path) {
   Prefs prefs;
-  const auto groups = open_modules_file(prefs, path, error);
-  if (!groups) return std::nullopt;
+  const auto groups = open_modules_file(prefs, path);
+  if (!groups) return fail(groups.error());
   std::vector<VirtualModule> modules;
   for (const auto& group : *groups) {
     prefs.select_group(group);
@@ -85,14 +80,12 @@ std::optional<std::vector<VirtualModule>> load_bench_modules(const std::string& 
   return modules;
 }
 
-bool save_bench_modules(const std::string& path, const std::vector<VirtualModule>& modules,
-                        std::string& error) {
+Status save_bench_modules(const std::string& path, const std::vector<VirtualModule>& modules) {
   Prefs prefs;
-  const auto groups = open_modules_file(prefs, path, error);
-  if (!groups) return false;
+  const auto groups = open_modules_file(prefs, path);
+  if (!groups) return fail(groups.error());
   if (groups->size() != modules.size()) {
-    error = "Le fichier de modules " + excerpt(path) + " ne compte plus un groupe par module";
-    return false;
+    return fail("Le fichier de modules " + excerpt(path) + " ne compte plus un groupe par module");
   }
   for (std::size_t i = 0; i < modules.size(); ++i) {
     const VirtualModule& module = modules[i];
@@ -106,11 +99,8 @@ bool save_bench_modules(const std::string& path, const std::vector<VirtualModule
     write_if_changed(prefs, kAnalogValueKey, false, module.analog_value,
                      read_number(prefs, kAnalogValueKey) & 0xFFFF);
   }
-  if (!prefs.close()) {
-    error = "Impossible d'écrire le fichier de modules " + excerpt(path);
-    return false;
-  }
-  return true;
+  if (!prefs.close()) return fail("Impossible d'écrire le fichier de modules " + excerpt(path));
+  return done();
 }
 
 namespace {

@@ -8,27 +8,25 @@
 // -100, %1010) and a missing key is 0.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "virtual/virtual_card.h"
 
 namespace kavri {
 
-// The modules of the file at `path`, in group order, as their EEPROM keeps them. Null, with a
-// French sentence naming the file in `error`, when the file cannot be read, holds no group,
-// or names a group twice (a save could not tell the two apart).
-std::optional<std::vector<VirtualModule>> load_bench_modules(const std::string& path,
-                                                             std::string& error);
+// The modules of the file at `path`, in group order, as their EEPROM keeps them. Fails, with a
+// French sentence naming the file, when the file cannot be read, holds no group, or names a
+// group twice (a save could not tell the two apart).
+Result<std::vector<VirtualModule>> load_bench_modules(const std::string& path);
 
 // Writes each module's address, parameters and analog value back under its group (the i-th
 // group for module i), as a module keeps its EEPROM across power cycles, so the next run
 // explores what was written. Only values that differ are rewritten; other keys, groups and
-// comments stay. False, with a French sentence in `error`, when the file cannot be read or
-// no longer has one group per module.
-bool save_bench_modules(const std::string& path, const std::vector<VirtualModule>& modules,
-                        std::string& error);
+// comments stay. Fails, with a French sentence, when the file cannot be read or no longer has
+// one group per module.
+Status save_bench_modules(const std::string& path, const std::vector<VirtualModule>& modules);
 
 // The built-in demo bench: four modules at addresses 12, 20, 33 and 41 with varied gauge types,
 // whose offsets the virtual simulator's demo flight moves.

@@ -9,6 +9,7 @@
 #include "device/bus_messages.h"
 #include "testing/eventually.h"
 #include "testing/files.h"
+#include "testing/result_checks.h"
 #include "virtual/quiet_saver.h"
 
 namespace kavri {
@@ -53,9 +54,8 @@ const char* const kBench =
     "output2_inverted = 255\n";
 
 TEST(BenchModulesFile, LoadsGroupsInFileOrderWithTheNumberRule) {
-  std::string error;
-  const auto modules = load_bench_modules(scratch_file("bench_load.ini", kBench), error);
-  ASSERT_TRUE(modules) << error;
+  const auto modules = load_bench_modules(scratch_file("bench_load.ini", kBench));
+  ASSERT_TRUE(succeeded(modules));
   ASSERT_EQ(modules->size(), 2u);
   const VirtualModule& right = (*modules)[0];
   EXPECT_EQ(right.address, 41);
@@ -71,8 +71,7 @@ TEST(BenchModulesFile, LoadsGroupsInFileOrderWithTheNumberRule) {
 
 TEST(BenchModulesFile, EepromWritesAndAddressChangesSurviveASaveAndReload) {
   const std::string path = scratch_file("bench_save.ini", kBench);
-  std::string error;
-  VirtualCard card(*load_bench_modules(path, error));
+  VirtualCard card(*load_bench_modules(path));
   send(card, 59, 41, 0xC0);  // gauge1_offset $0BC0, low byte then high byte
   send(card, 58, 41, 0x0B);
   send(card, 63, 41, 0x9C);  // gauge1_sim_min -100
@@ -80,15 +79,15 @@ TEST(BenchModulesFile, EepromWritesAndAddressChangesSurviveASaveAndReload) {
   send(card, 57, 12, 17);  // gauge1_type of the second module
   send(card, CMD_SET_ADDRESS, 12, 14);
   card.set_analog_value(1, 777);
-  ASSERT_TRUE(save_bench_modules(path, card.modules(), error)) << error;
+  ASSERT_TRUE(succeeded(save_bench_modules(path, card.modules())));
 
   const std::string text = read_file(path);
   EXPECT_NE(text.find("two modules, listed in discovery order"), std::string::npos);
   EXPECT_NE(text.find("note = kept as it is"), std::string::npos);
   EXPECT_NE(text.find("$0BC0"), std::string::npos);  // offsets as the parameter window shows
 
-  const auto reloaded = load_bench_modules(path, error);
-  ASSERT_TRUE(reloaded) << error;
+  const auto reloaded = load_bench_modules(path);
+  ASSERT_TRUE(succeeded(reloaded));
   ASSERT_EQ(reloaded->size(), 2u);
   const auto edited = card.modules();
   expect_same_eeprom((*reloaded)[0], edited[0]);
@@ -98,27 +97,19 @@ TEST(BenchModulesFile, EepromWritesAndAddressChangesSurviveASaveAndReload) {
 }
 
 TEST(BenchModulesFile, UnusableFilesAreRefusedWithAMessage) {
-  std::string error;
-  EXPECT_FALSE(load_bench_modules(scratch().file("no_such_bench.ini"), error));
-  EXPECT_NE(error.find("no_such_bench.ini"), std::string::npos);
-
-  error.clear();
-  EXPECT_FALSE(load_bench_modules(scratch().path(), error));  // a directory
-  EXPECT_FALSE(error.empty());
-
-  error.clear();
-  EXPECT_FALSE(load_bench_modules(scratch_file("bench_flat.ini", "address = 12\n"), error));
-  EXPECT_NE(error.find("groupe"), std::string::npos);
-
-  error.clear();
+  EXPECT_NE(failure_message(load_bench_modules(scratch().file("no_such_bench.ini")))
+                .find("no_such_bench.ini"),
+            std::string::npos);
+  // A directory.
+  EXPECT_FALSE(failure_message(load_bench_modules(scratch().path())).empty());
+  EXPECT_NE(failure_message(load_bench_modules(scratch_file("bench_flat.ini", "address = 12\n")))
+                .find("groupe"),
+            std::string::npos);
   const std::string twice = scratch_file("bench_twice.ini", "[a]\naddress=1\n[A]\naddress=2\n");
-  EXPECT_FALSE(load_bench_modules(twice, error));
-  EXPECT_NE(error.find("deux fois"), std::string::npos);
+  EXPECT_NE(failure_message(load_bench_modules(twice)).find("deux fois"), std::string::npos);
 
-  error.clear();
   const std::string one = scratch_file("bench_one.ini", "[a]\naddress=1\n");
-  EXPECT_FALSE(save_bench_modules(one, demo_bench(), error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(failure_message(save_bench_modules(one, demo_bench())).empty());
   EXPECT_EQ(read_file(one), "[a]\naddress=1\n");
 }
 
@@ -135,21 +126,19 @@ std::string utf16(std::string_view text, bool big_endian) {
 TEST(BenchModulesFile, IsReadInTheEncodingsOfEveryPreferencesFile) {
   for (const bool big_endian : {false, true}) {
     const std::string path = scratch_file("bench_utf16.ini", utf16(kBench, big_endian));
-    std::string error;
-    auto modules = load_bench_modules(path, error);
-    ASSERT_TRUE(modules) << error;
+    auto modules = load_bench_modules(path);
+    ASSERT_TRUE(succeeded(modules));
     ASSERT_EQ(modules->size(), 2u);
     EXPECT_EQ((*modules)[0].param(Param::gauge1_offset), 0x0E8C);
     EXPECT_EQ((*modules)[1].address, 12);
     (*modules)[1].address = 14;
-    ASSERT_TRUE(save_bench_modules(path, *modules, error)) << error;
+    ASSERT_TRUE(succeeded(save_bench_modules(path, *modules)));
     EXPECT_TRUE(read_file(path).starts_with(big_endian ? "\xFE\xFF" : "\xFF\xFE"));
-    EXPECT_EQ((*load_bench_modules(path, error))[1].address, 14);
+    EXPECT_EQ((*load_bench_modules(path))[1].address, 14);
   }
-  std::string error;
   const std::string mangled = scratch_file("bench_mangled.ini", "\xFF\xFE" + std::string(kBench));
-  EXPECT_FALSE(load_bench_modules(mangled, error));
-  EXPECT_NE(error.find("bench_mangled.ini"), std::string::npos);
+  EXPECT_NE(failure_message(load_bench_modules(mangled)).find("bench_mangled.ini"),
+            std::string::npos);
 }
 
 TEST(DemoBench, FourModulesWithVariedGaugeTypes) {
@@ -176,15 +165,14 @@ TEST(QuietSaverTest, SavesOnceAfterABurstOfChangesAndNeverOnTheCallersThread) {
   std::atomic<int> saves{0}, saves_on_caller{0};
   const std::thread::id caller = std::this_thread::get_id();
   const auto save = [&] { ++(std::this_thread::get_id() == caller ? saves_on_caller : saves); };
-  std::string refusal;
   {
-    const auto saver = QuietSaver::start(env, save, refusal);
-    ASSERT_TRUE(saver) << refusal;
-    for (int report = 0; report < PARAM_COUNT; ++report) saver->changed();
+    const auto saver = QuietSaver::start(env, save);
+    ASSERT_TRUE(succeeded(saver));
+    for (int report = 0; report < PARAM_COUNT; ++report) (*saver)->changed();
     EXPECT_TRUE(testing::eventually([&] { return saves > 0; }, std::chrono::seconds(10)));
   }
   EXPECT_EQ(saves, 1);
-  QuietSaver::start(env, save, refusal)->changed();
+  (*QuietSaver::start(env, save))->changed();
   EXPECT_EQ(saves, 2);
   EXPECT_EQ(saves_on_caller, 0);
 }

@@ -2,11 +2,11 @@
 
 namespace kavri {
 
-std::unique_ptr<QuietSaver> QuietSaver::start(Env& env, std::function<void()> save,
-                                              std::string& refusal) {
+Result<std::unique_ptr<QuietSaver>> QuietSaver::start(Env& env, std::function<void()> save) {
   std::unique_ptr<QuietSaver> saver(new QuietSaver(env, std::move(save)));
   const auto run = [&saver = *saver](std::stop_token stop) { saver.run(std::move(stop)); };
-  if (!start_worker(env, saver->worker_, run, "modules file saver", refusal)) return nullptr;
+  std::string refusal;
+  if (!start_worker(env, saver->worker_, run, "modules file saver", refusal)) return fail(refusal);
   return saver;
 }
 

@@ -11,15 +11,15 @@
 #include <string>
 
 #include "base/env.h"
+#include "base/result.h"
 
 namespace kavri {
 
 class QuietSaver {
  public:
   // A saver whose `save` runs on its thread, QUIET after the last change; `env` gives the clock
-  // and the thread. Null, with the reason in `refusal`, when the system refuses the thread.
-  static std::unique_ptr<QuietSaver> start(Env& env, std::function<void()> save,
-                                           std::string& refusal);
+  // and the thread. Fails when the system refuses the thread.
+  static Result<std::unique_ptr<QuietSaver>> start(Env& env, std::function<void()> save);
   QuietSaver(const QuietSaver&) = delete;
   QuietSaver& operator=(const QuietSaver&) = delete;
   ~QuietSaver();  // saves a change still pending, then stops

@@ -4,13 +4,14 @@
 
 namespace kavri {
 
-std::unique_ptr<LinePrinter> LinePrinter::start(Env& env, std::FILE* out, std::size_t capacity,
-                                                std::string& refusal) {
+Result<std::unique_ptr<LinePrinter>> LinePrinter::start(Env& env, std::FILE* out,
+                                                        std::size_t capacity) {
   std::unique_ptr<LinePrinter> printer(new LinePrinter(capacity));
   // The thread owns the queue with the printer, so that one blocked in a write for good can be
   // left behind without holding the program's end.
   const auto write = [queue = printer->queue_, out](std::stop_token) { write_lines(queue, out); };
-  if (!start_worker(env, printer->writer_, write, "line printer", refusal)) return nullptr;
+  std::string refusal;
+  if (!start_worker(env, printer->writer_, write, "line printer", refusal)) return fail(refusal);
   return printer;
 }
 

@@ -12,16 +12,15 @@
 #include <string>
 
 #include "base/env.h"
+#include "base/result.h"
 
 namespace kavri {
 
 class LinePrinter {
  public:
   // A printer to `out`, which must stay open for the program's life, with at most `capacity`
-  // lines waiting at any time. Null, with the reason in `refusal`, when the system refuses its
-  // thread.
-  static std::unique_ptr<LinePrinter> start(Env& env, std::FILE* out, std::size_t capacity,
-                                            std::string& refusal);
+  // lines waiting at any time. Fails when the system refuses its thread.
+  static Result<std::unique_ptr<LinePrinter>> start(Env& env, std::FILE* out, std::size_t capacity);
   LinePrinter(const LinePrinter&) = delete;
   LinePrinter& operator=(const LinePrinter&) = delete;
   ~LinePrinter();  // finishes, waiting at most a second; a writer still blocked is left behind

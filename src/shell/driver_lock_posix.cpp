@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "shell/driver_lock.h"
 #include "simlink/endpoint_posix.h"
 
@@ -45,9 +46,8 @@ std::string home_folder() {
 
 // The folder of the locks, this user's alone: "kavri" in the session's runtime folder, else in
 // the user's cache folder (~/.cache), never a name in a shared folder that another user could
-// take first. Made 0700; one that is not a real folder of this user's is refused. "" with the
-// reason in `error` when there is none.
-std::string lock_folder(std::string& error) {
+// take first. Made 0700; one that is not a real folder of this user's is refused.
+Result<std::string> lock_folder() {
   std::string parent;
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') {
@@ -55,26 +55,28 @@ std::string lock_folder(std::string& error) {
   } else {
     const std::string home = home_folder();
     if (home.empty()) {
-      error = "no runtime folder (XDG_RUNTIME_DIR) and no home folder for the lock";
-      return {};
+      return fail("no runtime folder (XDG_RUNTIME_DIR) and no home folder for the lock");
     }
     parent = home + "/.cache";
     if (::mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) {
-      error = "cannot create " + parent + ": " + std::strerror(errno);
-      return {};
+      return fail("cannot create " + parent + ": " + std::strerror(errno));
     }
   }
-  const std::string folder = parent + "/kavri";
-  return prepare_ipc_directory(folder, error) ? folder : std::string{};
+  std::string folder = parent + "/kavri";
+  if (Status prepared = prepare_ipc_directory(folder); !prepared) return fail(prepared.error());
+  return folder;
 }
 
 }  // namespace
 
 LockAttempt take_driver_lock(std::string_view name) {
   LockAttempt attempt;
-  const std::string folder = lock_folder(attempt.failure);
-  if (folder.empty()) return attempt;
-  const std::string path = folder + "/" + std::string(name) + ".lock";
+  const Result<std::string> folder = lock_folder();
+  if (!folder) {
+    attempt.failure = folder.error();
+    return attempt;
+  }
+  const std::string path = *folder + "/" + std::string(name) + ".lock";
   // No link followed, nothing but a regular file of this user's taken.
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {

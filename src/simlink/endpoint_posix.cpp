@@ -79,20 +79,15 @@ int connect_ipc_socket(const std::string& path) {
   return fd;
 }
 
-bool prepare_ipc_directory(const std::string& directory, std::string& error) {
+Status prepare_ipc_directory(const std::string& directory) {
   if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-    error = "cannot create " + directory + ": " + std::strerror(errno);
-    return false;
+    return fail("cannot create " + directory + ": " + std::strerror(errno));
   }
-  if (!own_directory_mode(directory)) {
-    error = directory + " is not a directory of this user";
-    return false;
-  }
+  if (!own_directory_mode(directory)) return fail(directory + " is not a directory of this user");
   if (chmod(directory.c_str(), 0700) != 0) {
-    error = "cannot restrict " + directory + ": " + std::strerror(errno);
-    return false;
+    return fail("cannot restrict " + directory + ": " + std::strerror(errno));
   }
-  return true;
+  return done();
 }
 
 }  // namespace kavri

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/result.h"
 #include "simlink/ipc_frames.h"  // what travels on the socket
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_transport.h"
@@ -29,7 +30,7 @@ bool ipc_directory_trusted(const std::string& directory);
 int connect_ipc_socket(const std::string& path);
 
 // For servers: creates `directory` with mode 0700, or narrows an existing one of this user's
-// to 0700. False, with the reason in `error`, when it cannot or the directory is not ours.
-bool prepare_ipc_directory(const std::string& directory, std::string& error);
+// to 0700. Fails when it cannot or the directory is not ours.
+Status prepare_ipc_directory(const std::string& directory);
 
 }  // namespace kavri

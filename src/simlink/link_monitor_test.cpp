@@ -14,6 +14,7 @@
 #include "simlink/transport_posix.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
+#include "testing/result_checks.h"
 #include "testing/stand_in_server.h"
 #include "virtual/simulator/virtual_simulator.h"
 
@@ -63,7 +64,7 @@ class LinkMonitorTest : public ::testing::Test {
 const std::vector<std::string> LINK_DOWN = {"Déconnecter 255,0,0", "Déconnecté 255,0,0"};
 
 TEST_F(LinkMonitorTest, FollowsAServerThatDiesAndComesBack) {
-  ASSERT_TRUE(sim->start()) << sim->error();
+  ASSERT_TRUE(succeeded(sim->start()));
   monitor.turn();  // the link starts closed: both failures show, then it opens
   EXPECT_EQ(take_labels(), LINK_DOWN);
   EXPECT_TRUE(link_up.load());
@@ -82,7 +83,7 @@ TEST_F(LinkMonitorTest, FollowsAServerThatDiesAndComesBack) {
   EXPECT_EQ(take_labels(), LINK_DOWN);
   EXPECT_FALSE(link_up.load());
 
-  ASSERT_TRUE(sim->start()) << sim->error();
+  ASSERT_TRUE(succeeded(sim->start()));
   monitor.turn();
   EXPECT_EQ(take_labels(), LINK_DOWN);
   EXPECT_TRUE(link_up.load());
@@ -90,7 +91,7 @@ TEST_F(LinkMonitorTest, FollowsAServerThatDiesAndComesBack) {
 }
 
 TEST_F(LinkMonitorTest, RunsOnItsThreadBesideAnotherBatchUserAndStopsWhenAsked) {
-  ASSERT_TRUE(sim->start()) << sim->error();
+  ASSERT_TRUE(succeeded(sim->start()));
   Worker worker = env.start_thread([this](std::stop_token stop) { monitor.run(stop); });
   Worker batches = env.start_thread([this](std::stop_token stop) { run_batches(stop); });
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

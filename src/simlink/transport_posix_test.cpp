@@ -26,6 +26,7 @@
 #include "simlink/ipc_transport.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
+#include "testing/result_checks.h"
 #include "testing/stand_in_server.h"
 #include "testing/transport_contract.h"
 #include "virtual/simulator/virtual_simulator.h"
@@ -110,7 +111,7 @@ class PosixTransportTest : public ::testing::Test {
 // The area is the user's alone, and of the size the client asks for.
 TEST_F(PosixTransportTest, TheAreaIsPrivateToItsUser) {
   VirtualSimulator sim(env, options());
-  ASSERT_TRUE(sim.start()) << sim.error();
+  ASSERT_TRUE(succeeded(sim.start()));
   ASSERT_TRUE(client.ipc_open(0, result)) << static_cast<int>(result);
   struct stat status {};
   ASSERT_EQ(stat(("/dev/shm" + area_object(1)).c_str(), &status), 0);
@@ -133,7 +134,7 @@ TEST_F(PosixTransportTest, AShrunkAreaFailsExchangesButCrashesNeitherSide) {
     if (const std::uint32_t counter = shrink_at_write.exchange(0)) shrink_area(counter);
   };
   VirtualSimulator sim(env, shrinking);
-  ASSERT_TRUE(sim.start()) << sim.error();
+  ASSERT_TRUE(succeeded(sim.start()));
   std::uint16_t trim = 0x1111;
   const std::uint16_t lights = 4;
   for (std::uint32_t counter : {1, 2}) {
@@ -168,7 +169,7 @@ TEST_F(PosixTransportTest, AreasOfEndedProcessesAreRemovedAtTheNextOpen) {
     close(fd);
   }
   VirtualSimulator sim(env, options());
-  ASSERT_TRUE(sim.start()) << sim.error();
+  ASSERT_TRUE(succeeded(sim.start()));
   ASSERT_TRUE(client.ipc_open(0, result));
   EXPECT_NE(shm_unlink(left), 0) << "removed by the open";
   EXPECT_EQ(shm_unlink(live.c_str()), 0) << "kept";
@@ -176,7 +177,7 @@ TEST_F(PosixTransportTest, AreasOfEndedProcessesAreRemovedAtTheNextOpen) {
 
 TEST_F(PosixTransportTest, ASecondServerCannotTakeTheSocketALiveOneHolds) {
   VirtualSimulator uipc(env, options(IpcServerClass::uipcmain));
-  ASSERT_TRUE(uipc.start()) << uipc.error();
+  ASSERT_TRUE(succeeded(uipc.start()));
   VirtualSimulator intruder(env, options(IpcServerClass::uipcmain));
   EXPECT_FALSE(intruder.start());
   EXPECT_EQ(transport->find_server(), IpcServerClass::uipcmain);
@@ -185,7 +186,7 @@ TEST_F(PosixTransportTest, ASecondServerCannotTakeTheSocketALiveOneHolds) {
 
 TEST_F(PosixTransportTest, ADirectoryOthersMayEnterOrAServerOfAnotherUserIsNotTrusted) {
   VirtualSimulator sim(env, options());
-  ASSERT_TRUE(sim.start()) << sim.error();
+  ASSERT_TRUE(succeeded(sim.start()));
   for (const mode_t mode : {0770, 0701, 0777}) {
     ASSERT_EQ(chmod(scratch.path().c_str(), mode), 0);
     EXPECT_FALSE(client.ipc_open(0, result)) << std::oct << mode;
@@ -200,8 +201,7 @@ TEST_F(PosixTransportTest, ADirectoryOthersMayEnterOrAServerOfAnotherUserIsNotTr
   ASSERT_EQ(chown(scratch.path().c_str(), 65534, 65534), 0);
   EXPECT_FALSE(client.ipc_open(0, result));
   EXPECT_EQ(result, IpcResult::no_server);
-  std::string error;
-  EXPECT_FALSE(prepare_ipc_directory(scratch.path(), error));
+  EXPECT_FALSE(prepare_ipc_directory(scratch.path()).ok());
   ASSERT_EQ(chown(scratch.path().c_str(), 0, 0), 0);
 
   // A server that listens as nobody in our own directory: it bound the socket as root, then

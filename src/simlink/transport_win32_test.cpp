@@ -159,10 +159,11 @@ TEST(Win32Transport, AServerRefusesAClassServedAlreadyAndAnswers0ToAnUnknownArea
   FakeEnv env;
   OffsetSpace space;
   auto server = make_platform_ipc_server(env, space, {});
-  std::string error;
-  EXPECT_FALSE(server->start(IpcServerClass::uipcmain, error));
-  EXPECT_NE(error.find("UIPCMAIN"), std::string::npos) << error;
-  ASSERT_TRUE(server->start(IpcServerClass::fs98main, error)) << error;
+  const Status refused = server->start(IpcServerClass::uipcmain);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().find("UIPCMAIN"), std::string::npos) << refused.error();
+  const Status started = server->start(IpcServerClass::fs98main);
+  ASSERT_TRUE(started) << started.error();
 
   HWND window = FindWindowExA(nullptr, nullptr, "FS98MAIN", nullptr);
   ASSERT_NE(window, nullptr);

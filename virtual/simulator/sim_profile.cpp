@@ -162,13 +162,12 @@ std::optional<SimPin> parse_pin(std::string_view text) {
   return pin;
 }
 
-std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& error) {
+Result<SimProfile> SimProfile::parse(std::string_view text) {
   SimProfile profile;
   std::unordered_map<std::uint64_t, std::size_t> track_of_place;
   int line_number = 0;
-  auto fail = [&](const std::string& reason) {
-    error = "line " + std::to_string(line_number) + ": " + reason;
-    return std::nullopt;
+  const auto refused = [&](const std::string& reason) {
+    return fail("line " + std::to_string(line_number) + ": " + reason);
   };
   while (!text.empty()) {
     ++line_number;
@@ -181,18 +180,18 @@ std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& 
     if (words[0] == "loop") {
       if (words.size() != 2 || !parse_seconds(words[1], profile.loop_ms_) ||
           profile.loop_ms_ == 0) {
-        return fail("expected \"loop SECONDS\" with SECONDS above 0");
+        return refused("expected \"loop SECONDS\" with SECONDS above 0");
       }
       continue;
     }
     if (words.size() != 3 && !(words.size() == 4 && words[3] == "ramp")) {
-      return fail("expected \"TIME OFFSET:SIZE VALUE [ramp]\"");
+      return refused("expected \"TIME OFFSET:SIZE VALUE [ramp]\"");
     }
     Key key;
     Track place;
-    if (!parse_seconds(words[0], key.time_ms)) return fail("bad time " + quoted(words[0]));
+    if (!parse_seconds(words[0], key.time_ms)) return refused("bad time " + quoted(words[0]));
     if (!parse_place(words[1], true, place.offset, place.size, place.real)) {
-      return fail("bad place " + quoted(words[1]) + " (OFFSET:1, 2, 4, 8 or 8f)");
+      return refused("bad place " + quoted(words[1]) + " (OFFSET:1, 2, 4, 8 or 8f)");
     }
     if (place.real) {
       const auto [stop, code] =
@@ -201,12 +200,13 @@ std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& 
       // can use, so only finite numbers are taken.
       if (code != std::errc() || stop != words[2].data() + words[2].size() ||
           !std::isfinite(key.value)) {
-        return fail("bad number " + quoted(words[2]) + " (a finite decimal number such as -1.25)");
+        return refused("bad number " + quoted(words[2]) +
+                       " (a finite decimal number such as -1.25)");
       }
     } else if (is_number_text(words[2])) {
       key.value = static_cast<double>(parse_number_text(words[2]));
     } else {
-      return fail("bad number " + quoted(words[2]));
+      return refused("bad number " + quoted(words[2]));
     }
     key.ramp = words.size() == 4;
     // Tracks are found by their place through an index, so a profile of many tracks parses
@@ -224,10 +224,7 @@ std::optional<SimProfile> SimProfile::parse(std::string_view text, std::string& 
   return profile;
 }
 
-SimProfile SimProfile::demo_flight() {
-  std::string error;
-  return *parse(DEMO_FLIGHT, error);
-}
+SimProfile SimProfile::demo_flight() { return *parse(DEMO_FLIGHT); }
 
 std::optional<double> SimProfile::value_at(const Track& track, std::int64_t elapsed_ms) const {
   const std::int64_t t = loop_ms_ > 0 ? elapsed_ms % loop_ms_ : elapsed_ms;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "server/offset_space.h"
 
 namespace kavri {
@@ -35,8 +36,8 @@ class SimProfile {
     std::vector<Key> keys;  // in time order
   };
 
-  // Nullopt with "line N: reason" in `error` when the text is not a profile.
-  static std::optional<SimProfile> parse(std::string_view text, std::string& error);
+  // The profile, or "line N: reason" when the text is not one.
+  static Result<SimProfile> parse(std::string_view text);
   // About a minute, looped: moves every gauge of the demo bench and toggles the lights.
   static SimProfile demo_flight();
 

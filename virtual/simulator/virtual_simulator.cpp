@@ -16,26 +16,27 @@ VirtualSimulator::VirtualSimulator(Env& env, SimOptions options)
 
 VirtualSimulator::~VirtualSimulator() { stop(); }
 
-bool VirtualSimulator::start() {
+Status VirtualSimulator::start() {
   stop();
   for (const SimPin& pin : options_.pins) {
     space_.pin(pin.offset, pin.size, static_cast<std::uint64_t>(pin.value));
   }
   if (options_.fly) profile_.apply(space_, 0);
   server_ = make_platform_ipc_server(env_, space_, options_.on_write, options_.directory);
-  if (!server_->start(options_.server_class, error_)) {
+  if (Status served = server_->start(options_.server_class); !served) {
     server_.reset();
-    return false;
+    return served;
   }
   const auto fly = [this](std::stop_token stop) {
     const std::int64_t begin = env_.now_ms();
     while (env_.sleep_for(FLIGHT_STEP, stop)) profile_.apply(space_, env_.now_ms() - begin);
   };
-  if (options_.fly && !start_worker(env_, flight_, fly, "flight", error_)) {
+  std::string refusal;
+  if (options_.fly && !start_worker(env_, flight_, fly, "flight", refusal)) {
     server_.reset();
-    return false;
+    return fail(refusal);
   }
-  return true;
+  return done();
 }
 
 void VirtualSimulator::stop() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/env.h"
+#include "base/result.h"
 #include "server/ipc_server.h"
 #include "server/offset_space.h"
 #include "server/request_server.h"
@@ -30,15 +31,14 @@ class VirtualSimulator {
   VirtualSimulator(Env& env, SimOptions options);
   ~VirtualSimulator();  // stops
 
-  // Pins the values, starts the flight and serves the socket. False, with the reason in
-  // error(), when the socket cannot be served (for instance another server holds it) or the
-  // system refuses a thread; start() may be tried again.
-  bool start();
+  // Pins the values, starts the flight and serves the socket. Fails when the socket cannot be
+  // served (for instance another server holds it) or the system refuses a thread; start() may
+  // be tried again.
+  Status start();
   // Stops serving (the socket is removed) and flying; the offsets stay as they are.
   void stop();
 
   OffsetSpace& offsets() { return space_; }
-  const std::string& error() const { return error_; }
 
  private:
   Env& env_;
@@ -47,7 +47,6 @@ class VirtualSimulator {
   OffsetSpace space_;
   std::unique_ptr<IpcServer> server_;
   Worker flight_;
-  std::string error_;
 };
 
 }  // namespace kavri

@@ -24,6 +24,7 @@
 #include "testing/eventually.h"
 #include "testing/fake_env.h"
 #include "testing/files.h"
+#include "testing/result_checks.h"
 
 namespace kavri {
 namespace {
@@ -157,7 +158,7 @@ class PosixServerTest : public ::testing::Test {
     options.directory = scratch.path();
     options.fly = false;
     sim = std::make_unique<VirtualSimulator>(env, options);
-    ASSERT_TRUE(sim->start()) << sim->error();
+    ASSERT_TRUE(succeeded(sim->start()));
   }
 
   int connect_to_server() {
@@ -298,11 +299,12 @@ TEST(VirtualSimulatorTest, AThreadTheSystemRefusesIsSaidAndTheNextTryServes) {
     options.directory = scratch.path();
     VirtualSimulator sim(env, options);
     env.refuse_start(refused);
-    EXPECT_FALSE(sim.start());
-    EXPECT_TRUE(sim.error().starts_with(reason)) << sim.error();
+    const Status refused_start = sim.start();
+    ASSERT_FALSE(refused_start);
+    EXPECT_TRUE(refused_start.error().starts_with(reason)) << refused_start.error();
     const std::string socket = ipc_socket_path(scratch.path(), IpcServerClass::uipcmain);
     EXPECT_FALSE(std::filesystem::exists(socket)) << "no socket that nobody answers";
-    EXPECT_TRUE(sim.start()) << sim.error();
+    EXPECT_TRUE(succeeded(sim.start()));
 
     env.refuse_start(1);  // the first client's connection
     auto transport = make_posix_transport({scratch.path()});
@@ -314,7 +316,6 @@ TEST(VirtualSimulatorTest, AThreadTheSystemRefusesIsSaidAndTheNextTryServes) {
 }
 
 TEST(SimProfileTest, RampsHoldsAndLoops) {
-  std::string error;
   const auto profile = SimProfile::parse(
       "# comment\n"
       "loop 10\n"
@@ -322,9 +323,8 @@ TEST(SimProfileTest, RampsHoldsAndLoops) {
       "4 $0BC0:2 200 ramp\n"
       "6 $0BC0:2 -1\n"
       "2.5 3000:8f 1.5\n"
-      "1 %1000:1 $FF\n",
-      error);
-  ASSERT_TRUE(profile) << error;
+      "1 %1000:1 $FF\n");
+  ASSERT_TRUE(succeeded(profile));
   OffsetSpace space;
   profile->apply(space, 0);
   EXPECT_EQ(space.get(0x0BC0, 2), 100u);
@@ -343,9 +343,8 @@ TEST(SimProfileTest, RampsHoldsAndLoops) {
 }
 
 TEST(SimProfileTest, RampBetweenExtremeValuesStaysBetweenThem) {
-  std::string error;
-  const auto profile = SimProfile::parse("0 $02CC:8f 1e308\n10 $02CC:8f -1e308 ramp\n", error);
-  ASSERT_TRUE(profile) << error;
+  const auto profile = SimProfile::parse("0 $02CC:8f 1e308\n10 $02CC:8f -1e308 ramp\n");
+  ASSERT_TRUE(succeeded(profile));
   for (const std::int64_t t : {0, 1, 2500, 5000, 9999, 10000}) {
     const double value = *profile->value_at(profile->tracks()[0], t);
     EXPECT_TRUE(value <= 1e308 && value >= -1e308) << t << " ms: " << value;
@@ -371,13 +370,13 @@ TEST(SimProfileTest, BadLinesAreNamed) {
       {"0 $10000000000000BC0:2 1", "line 1: bad place"},  // would wrap to $0BC0
   };
   for (const auto& [text, message] : cases) {
-    std::string error;
-    EXPECT_FALSE(SimProfile::parse(text, error)) << text;
+    const std::string error = failure_message(SimProfile::parse(text));
     EXPECT_EQ(error.rfind(message, 0), 0u) << text << " gave " << error;
   }
   // A bad word is quoted by its start only, whatever its length.
-  std::string error;
-  EXPECT_FALSE(SimProfile::parse("0 $0BC0:2 " + std::string(100000, 'x'), error));
+  const std::string error =
+      failure_message(SimProfile::parse("0 $0BC0:2 " + std::string(100000, 'x')));
+  EXPECT_FALSE(error.empty());
   EXPECT_LT(error.size(), 80u);
 }
 
