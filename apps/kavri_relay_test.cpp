@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -20,6 +21,7 @@
 #include "testing/network_namespaces.h"
 #include "testing/panel_positions.h"
 #include "testing/process.h"
+#include "testing/result_checks.h"
 
 namespace kavri {
 namespace {
@@ -64,13 +66,19 @@ class KavriRelayTwoHosts : public ::testing::Test {
     GTEST_SKIP() << "under an emulator: the link's 2 s and 3 s bounds are the native "
                     "programs'; the native build runs this test";
 #endif
-    std::string error;
-    if (!(hosts.add_host("sim", error) && hosts.add_host("cockpit", error) &&
-          hosts.add_host("stranger", error) &&
-          hosts.link("sim", "sim0", SIM + "/24", "cockpit", CABLE, "10.78.1.2/24", error) &&
-          hosts.link("sim", "sim1", "10.78.2.1/24", "stranger", "stranger0", "10.78.2.2/24",
-                     error))) {
-      GTEST_SKIP() << "cannot make the hosts of this test (network namespaces): " << error;
+    const std::function<Status()> steps[] = {
+        [&] { return hosts.add_host("sim"); },
+        [&] { return hosts.add_host("cockpit"); },
+        [&] { return hosts.add_host("stranger"); },
+        [&] { return hosts.link("sim", "sim0", SIM + "/24", "cockpit", CABLE, "10.78.1.2/24"); },
+        [&] {
+          return hosts.link("sim", "sim1", "10.78.2.1/24", "stranger", "stranger0", "10.78.2.2/24");
+        },
+    };
+    for (const auto& step : steps) {
+      if (const Status made = step(); !made) {
+        GTEST_SKIP() << "cannot make the hosts of this test (network namespaces): " << made.error();
+      }
     }
     const auto key = testing::run_process({KAVRI_RELAY_PROGRAM, "--new-key", dir.file("good.key")});
     ASSERT_EQ(key.exit_code, 0) << key.err;
@@ -132,9 +140,8 @@ class KavriRelayTwoHosts : public ::testing::Test {
 
   // Both needles of the cockpit's trace against kavri-gauge: the number of gauges compared.
   int needles_following_the_simulator(const std::string& cockpit) {
-    std::string error;
-    const auto modules = load_bench_modules(dir.file(cockpit + ".ini"), error);
-    EXPECT_TRUE(modules) << error;
+    const auto modules = load_bench_modules(dir.file(cockpit + ".ini"));
+    EXPECT_TRUE(succeeded(modules));
     if (!modules) return 0;
     testing::write_file(dir.file("Calibrage.ini"), "");  // the panel's gauges use none
     return testing::expect_needles_follow(
@@ -180,12 +187,11 @@ TEST_F(KavriRelayTwoHosts, CockpitsFlyThroughTheRelayRefusedPeersChangeNothingAn
 
   // The cable pulled for 5 s: both cockpits lose the link, and find it again within 3 s of the
   // cable coming back.
-  std::string error;
-  ASSERT_TRUE(hosts.ip("cockpit", {"link", "set", CABLE, "down"}, error)) << error;
+  ASSERT_TRUE(succeeded(hosts.ip("cockpit", {"link", "set", CABLE, "down"})));
   std::this_thread::sleep_for(5s);
   EXPECT_GT(lost("first"), first_lost) << err("first");
   EXPECT_GT(lost("second"), second_lost) << err("second");
-  ASSERT_TRUE(hosts.ip("cockpit", {"link", "set", CABLE, "up"}, error)) << error;
+  ASSERT_TRUE(succeeded(hosts.ip("cockpit", {"link", "set", CABLE, "up"})));
   for (const char* cockpit : cockpits) EXPECT_TRUE(connected_again(cockpit, 1, 3s)) << err(cockpit);
 
   // The relay restarted: the cockpits lose the link while it is away, and come back to it by

@@ -14,9 +14,11 @@ INSTANTIATE_TEST_SUITE_P(Posix, UdpSocketContract,
 class PosixBeaconRig final : public BeaconRig {
  public:
   PosixBeaconRig() {
-    made_ = hosts_.add_host("beacon", problem_) &&
-            hosts_.ip("beacon", {"link", "set", "lo", "multicast", "on"}, problem_) &&
-            hosts_.ip("beacon", {"route", "add", "224.0.0.0/4", "dev", "lo"}, problem_);
+    Status made = hosts_.add_host("beacon");
+    if (made) made = hosts_.ip("beacon", {"link", "set", "lo", "multicast", "on"});
+    if (made) made = hosts_.ip("beacon", {"route", "add", "224.0.0.0/4", "dev", "lo"});
+    if (!made) problem_ = made.error();
+    made_ = made.ok();
   }
   bool carries_group() const override {
 #ifdef KAVRI_EMULATED
@@ -27,8 +29,8 @@ class PosixBeaconRig final : public BeaconRig {
   }
   std::string run_apart(const std::function<void()>& work) override {
     if (!made_) return "cannot make a network namespace: " + problem_;
-    std::string problem;
-    return hosts_.inside("beacon", work, problem) ? "" : problem;
+    const Status done = hosts_.inside("beacon", work);
+    return done ? "" : done.error();
   }
 
  private:
