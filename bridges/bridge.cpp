@@ -47,9 +47,7 @@ Status Bridge::start() {
       tick();
     }
   };
-  std::string refusal;
-  if (!start_worker(env_, worker_, receive, "bridge", refusal)) return fail(refusal);
-  return done();
+  return start_worker(env_, worker_, receive, "bridge");
 }
 
 void Bridge::stop() {

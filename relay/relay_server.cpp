@@ -34,13 +34,8 @@ Status Relay::start() {
   auto listener = listen_tcp(options_.listen);
   if (!listener) return fail(listener.error());
   listener_ = std::move(*listener);
-  std::string refusal;
-  if (!start_worker(
-          env_, acceptor_, [this](std::stop_token stop) { accept_loop(stop); }, "relay's listening",
-          refusal)) {
-    return fail(refusal);
-  }
-  return done();
+  return start_worker(
+      env_, acceptor_, [this](std::stop_token stop) { accept_loop(stop); }, "relay's listening");
 }
 
 std::uint16_t Relay::port() const { return listener_ != nullptr ? listener_->local_port() : 0; }
@@ -82,10 +77,9 @@ void Relay::accept_loop(std::stop_token stop) {
       serve_cockpit(std::move(*owned), options_, notes_, areas_made_, worker_stop);
       place.busy = false;
     };
-    std::string refusal;
-    if (!start_worker(env_, place.worker, body, "cockpit's", refusal)) {
+    if (const Status started = start_worker(env_, place.worker, body, "cockpit's"); !started) {
       place.busy = false;
-      tell_(refusal + "; the connection from " + peer + " is closed");
+      tell_(started.error() + "; the connection from " + peer + " is closed");
     }
   }
 }

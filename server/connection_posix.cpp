@@ -47,13 +47,8 @@ PosixConnection::PosixConnection(int fd, OffsetSpace& space, const WriteObserver
     : fd_(fd), space_(space), on_write_(on_write) {}
 
 Status PosixConnection::start(Env& env) {
-  std::string refusal;
-  if (!start_worker(
-          env, worker_, [this](std::stop_token stop) { serve(stop); }, "client connection",
-          refusal)) {
-    return fail(refusal);
-  }
-  return done();
+  return start_worker(
+      env, worker_, [this](std::stop_token stop) { serve(stop); }, "client connection");
 }
 
 PosixConnection::~PosixConnection() {

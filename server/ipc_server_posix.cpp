@@ -155,14 +155,11 @@ Status PosixIpcServer::start(IpcServerClass server_class) {
     return fail("cannot listen on " + path + ": " + std::strerror(errno));
   }
   listener_ = std::move(listener);
-  std::string refusal;
-  if (!start_worker(
-          env_, worker_, [this](std::stop_token stop) { listener_->serve(stop); }, "link server",
-          refusal)) {
-    listener_.reset();  // the socket goes: no client waits on a server that never answers
-    return fail(refusal);
-  }
-  return done();
+  Status started = start_worker(
+      env_, worker_, [this](std::stop_token stop) { listener_->serve(stop); }, "link server");
+  // Refused: the socket goes, so that no client waits on a server that never answers.
+  if (!started) listener_.reset();
+  return started;
 }
 
 }  // namespace

@@ -80,12 +80,12 @@ class Win32IpcServer final : public IpcServer {
     // Shared with the thread, which may still be leaving set_value when start() returns.
     auto started = std::make_shared<std::promise<std::string>>();
     std::future<std::string> outcome = started->get_future();
-    std::string refusal;
-    if (!start_worker(
+    if (Status thread = start_worker(
             env_, worker_,
             [this, name, started](std::stop_token stop) { serve(name, *started, stop); },
-            "link server", refusal)) {
-      return fail(refusal);
+            "link server");
+        !thread) {
+      return thread;
     }
     std::string window_failure = outcome.get();
     if (window_failure.empty()) return done();

@@ -5,8 +5,9 @@ namespace kavri {
 Result<std::unique_ptr<QuietSaver>> QuietSaver::start(Env& env, std::function<void()> save) {
   std::unique_ptr<QuietSaver> saver(new QuietSaver(env, std::move(save)));
   const auto run = [&saver = *saver](std::stop_token stop) { saver.run(std::move(stop)); };
-  std::string refusal;
-  if (!start_worker(env, saver->worker_, run, "modules file saver", refusal)) return fail(refusal);
+  if (Status started = start_worker(env, saver->worker_, run, "modules file saver"); !started) {
+    return fail(started.error());
+  }
   return saver;
 }
 

@@ -61,20 +61,19 @@ Worker SystemEnv::start_thread(std::function<void(std::stop_token)> body) {
   return Worker(std::jthread(std::move(body)));
 }
 
-bool start_worker(Env& env, Worker& worker, std::function<void(std::stop_token)> body,
-                  std::string_view what, std::string& refusal) {
+Status start_worker(Env& env, Worker& worker, std::function<void(std::stop_token)> body,
+                    std::string_view what) {
   std::string reason;
   try {
     worker = env.start_thread(std::move(body));
-    return true;
+    return done();
   } catch (const std::system_error& refused) {
     reason = refused.what();
   } catch (const std::bad_alloc&) {
     // The thread's own state could not be had: the system is out of memory.
     reason = "out of memory";
   }
-  refusal = "cannot start the " + std::string(what) + " thread (" + reason + ")";
-  return false;
+  return fail("cannot start the " + std::string(what) + " thread (" + reason + ")");
 }
 
 }  // namespace kavri

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <thread>
 
+#include "base/result.h"
+
 namespace kavri {
 
 using Millis = std::chrono::milliseconds;
@@ -64,11 +66,11 @@ class Env {
 
 // The one way the programs start a thread. Starts `body` on a new thread of `env` into
 // `worker`, unless the system refuses one (out of threads, processes or memory): then nothing
-// starts, `worker` is left as it was, false is returned and `refusal` holds "cannot start the
-// WHAT thread (REASON)". A refusal never ends the program: the caller says so, and tries again
-// later or ends cleanly.
-bool start_worker(Env& env, Worker& worker, std::function<void(std::stop_token)> body,
-                  std::string_view what, std::string& refusal);
+// starts, `worker` is left as it was, and the failure says "cannot start the WHAT thread
+// (REASON)". A refusal never ends the program: the caller says so, and tries again later or
+// ends cleanly.
+Status start_worker(Env& env, Worker& worker, std::function<void(std::stop_token)> body,
+                    std::string_view what);
 
 // The real clock and real threads.
 // On Windows it raises the system timer to a 1 ms resolution while it exists, so that the

@@ -10,8 +10,9 @@ Result<std::unique_ptr<LinePrinter>> LinePrinter::start(Env& env, std::FILE* out
   // The thread owns the queue with the printer, so that one blocked in a write for good can be
   // left behind without holding the program's end.
   const auto write = [queue = printer->queue_, out](std::stop_token) { write_lines(queue, out); };
-  std::string refusal;
-  if (!start_worker(env, printer->writer_, write, "line printer", refusal)) return fail(refusal);
+  if (Status started = start_worker(env, printer->writer_, write, "line printer"); !started) {
+    return fail(started.error());
+  }
   return printer;
 }
 

@@ -44,14 +44,13 @@ BoundedWriter::~BoundedWriter() {
 
 bool BoundedWriter::thread_ready() {
   if (thread_.joinable()) return true;
-  std::string refusal;
-  if (start_worker(
-          env_, thread_, [shared = shared_](std::stop_token) { run(shared); }, "card writer",
-          refusal)) {
+  const Status started = start_worker(
+      env_, thread_, [shared = shared_](std::stop_token) { run(shared); }, "card writer");
+  if (started) {
     refusal_told_ = false;
     return true;
   }
-  if (!refusal_told_) std::cerr << "kavri: " << refusal << "; the report is not sent\n";
+  if (!refusal_told_) std::cerr << "kavri: " << started.error() << "; the report is not sent\n";
   refusal_told_ = true;
   return false;
 }

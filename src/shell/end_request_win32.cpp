@@ -72,14 +72,13 @@ void watch_end_requests() {
   SetConsoleCtrlHandler(on_console_event, TRUE);
   static SystemEnv env;  // the listener's, for the life of the process
   Worker listener;
-  std::string refusal;
-  if (start_worker(
-          env, listener, [](std::stop_token) { listen_for_session_end(); }, "session end",
-          refusal)) {
+  const Status started = start_worker(
+      env, listener, [](std::stop_token) { listen_for_session_end(); }, "session end");
+  if (started) {
     listener.detach();  // it runs until the process ends
   } else {
     std::fprintf(stderr, "kavri: %s; a log-off ends the driver without saving its settings\n",
-                 refusal.c_str());
+                 started.error().c_str());
   }
 }
 

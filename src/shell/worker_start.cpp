@@ -15,9 +15,9 @@ bool worker_start_due(const AppState& state) { return state.env.now_ms() >= stat
 bool start_worker(AppState& state, Worker& worker, std::function<void(std::stop_token)> body,
                   std::string_view what) {
   if (!worker_start_due(state)) return false;
-  std::string refusal;
-  if (start_worker(state.env, worker, std::move(body), what, refusal)) return true;
-  std::cerr << "kavri: " << refusal << "; trying again in a second\n";
+  const Status started = start_worker(state.env, worker, std::move(body), what);
+  if (started) return true;
+  std::cerr << "kavri: " << started.error() << "; trying again in a second\n";
   state.worker_retry_at = state.env.now_ms() + RETRY_PAUSE.count();
   return false;
 }

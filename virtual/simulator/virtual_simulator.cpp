@@ -31,12 +31,10 @@ Status VirtualSimulator::start() {
     const std::int64_t begin = env_.now_ms();
     while (env_.sleep_for(FLIGHT_STEP, stop)) profile_.apply(space_, env_.now_ms() - begin);
   };
-  std::string refusal;
-  if (options_.fly && !start_worker(env_, flight_, fly, "flight", refusal)) {
-    server_.reset();
-    return fail(refusal);
-  }
-  return done();
+  if (!options_.fly) return done();
+  Status started = start_worker(env_, flight_, fly, "flight");
+  if (!started) server_.reset();
+  return started;
 }
 
 void VirtualSimulator::stop() {
