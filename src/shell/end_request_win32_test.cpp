@@ -8,9 +8,10 @@
 namespace kavri {
 namespace {
 
-// The session window of this process, once its thread has made it.
+// The session window of this process, once its thread has made it: within 20 s, since a
+// loaded machine under Wine can take seconds to start a thread that makes a window.
 HWND session_window() {
-  for (int attempt = 0; attempt < 200; ++attempt) {
+  for (int attempt = 0; attempt < 2000; ++attempt) {
     HWND window = nullptr;
     while ((window = FindWindowExW(nullptr, window, L"KavriSessionEnd", nullptr)) != nullptr) {
       DWORD process = 0;
