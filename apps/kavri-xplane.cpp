@@ -18,7 +18,7 @@ namespace kavri {
 namespace {
 
 // X-Plane's address from its beacon, waited for until an end signal or --run-for.
-std::optional<UdpEndpoint> find_xplane(const XplaneOptions& options) {
+std::optional<NetAddress> find_xplane(const XplaneOptions& options) {
   std::cerr << "kavri-xplane: waiting for X-Plane's beacon on the network" << std::endl;
   catch_end_signals();
   const auto socket = make_platform_beacon_socket();
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   auto map = load_map_file("kavri-xplane", options->map_file, XPLANE_NAMES, builtin_xplane_map(),
                            exit_code);
   if (!map) return exit_code;
-  UdpEndpoint xplane = options->xplane;
+  NetAddress xplane = options->xplane;
   if (options->find) {
     const auto found = find_xplane(*options);
     if (!found) return 1;

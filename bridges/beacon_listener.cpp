@@ -11,8 +11,8 @@ constexpr Millis RECEIVE_WAIT{50};
 
 }  // namespace
 
-Result<UdpEndpoint> wait_for_xplane_beacon(Env& env, BeaconSocket& socket, Millis limit,
-                                           const std::function<bool()>& keep_waiting) {
+Result<NetAddress> wait_for_xplane_beacon(Env& env, BeaconSocket& socket, Millis limit,
+                                          const std::function<bool()>& keep_waiting) {
   const std::int64_t give_up = env.now_ms() + limit.count();
   std::int64_t next_join = env.now_ms();
   while (keep_waiting() && env.now_ms() < give_up) {
@@ -25,7 +25,7 @@ Result<UdpEndpoint> wait_for_xplane_beacon(Env& env, BeaconSocket& socket, Milli
     // subscriptions elsewhere.
     if (!datagram || !datagram->to_group) continue;
     if (const auto port = beacon_port(datagram->bytes)) {
-      return UdpEndpoint{datagram->sender_host, *port};
+      return NetAddress{datagram->sender_host, *port};
     }
   }
   return fail("no beacon from X-Plane");

@@ -7,7 +7,7 @@
 #include "base/env.h"
 #include "base/result.h"
 #include "bridges/beacon_socket.h"
-#include "bridges/udp_endpoint.h"
+#include "netlink/net_address.h"
 
 namespace kavri {
 
@@ -16,7 +16,7 @@ namespace kavri {
 // that come up meanwhile), up to `limit` on that clock or until `keep_waiting` says no (asked
 // at least every 50 ms). Other datagrams, and beacons sent to this computer alone, are
 // ignored. Fails with "no beacon from X-Plane" when none came.
-Result<UdpEndpoint> wait_for_xplane_beacon(Env& env, BeaconSocket& socket, Millis limit,
-                                           const std::function<bool()>& keep_waiting);
+Result<NetAddress> wait_for_xplane_beacon(Env& env, BeaconSocket& socket, Millis limit,
+                                          const std::function<bool()>& keep_waiting);
 
 }  // namespace kavri

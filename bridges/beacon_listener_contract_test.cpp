@@ -33,7 +33,7 @@ class JoinCount final : public BeaconSocket {
 
 TEST_P(BeaconListenerContract, AGroupBeaconGivesXplanesAddressAndPortAndNothingElseDoes) {
   if (!rig->carries_group()) GTEST_SKIP() << "no network of the test's own carries the group";
-  Result<UdpEndpoint> found = fail("not waited for");
+  Result<NetAddress> found = fail("not waited for");
   const std::string apart = rig->run_apart([&] {
     auto socket = make_platform_beacon_socket();
     ASSERT_TRUE(socket) << socket.error();
@@ -60,7 +60,7 @@ TEST_P(BeaconListenerContract, AGroupBeaconGivesXplanesAddressAndPortAndNothingE
 
 // The limit and the joins of interfaces come up meanwhile go by the Env's clock.
 TEST_P(BeaconListenerContract, BeaconsToThisComputerAloneAreIgnoredUntilTheLimit) {
-  Result<UdpEndpoint> found = fail("not waited for");
+  Result<NetAddress> found = fail("not waited for");
   int joins = 0;
   const std::string apart = rig->run_apart([&] {
     auto socket = make_platform_beacon_socket();

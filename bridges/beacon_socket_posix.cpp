@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bridges/beacon_socket.h"
-#include "bridges/udp_endpoint.h"
 #include "bridges/xplane_datagrams.h"
+#include "netlink/net_address.h"
 
 namespace kavri {
 namespace {
@@ -70,7 +70,7 @@ class PosixBeaconSocket final : public BeaconSocket {
     if (got < 0 || (message.msg_flags & MSG_TRUNC) != 0) return std::nullopt;
     BeaconDatagram datagram;
     datagram.bytes.assign(buffer_.data(), static_cast<std::size_t>(got));
-    datagram.sender_host = ipv4_host_text(sender.sin_addr.s_addr);
+    datagram.sender_host = ipv4_text(ntohl(sender.sin_addr.s_addr));
     // The datagram's own destination address, as its IP header carries it.
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
       if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bridges/beacon_socket.h"
-#include "bridges/udp_endpoint.h"
 #include "bridges/xplane_datagrams.h"
+#include "netlink/net_address.h"
 
 namespace kavri {
 namespace {
@@ -81,7 +81,7 @@ class Win32BeaconSocket final : public BeaconSocket {
     if (receive_message_(socket_, &message, &got, nullptr, nullptr) != 0) return std::nullopt;
     BeaconDatagram datagram;
     datagram.bytes.assign(buffer_.data(), got);
-    datagram.sender_host = ipv4_host_text(sender.sin_addr.s_addr);
+    datagram.sender_host = ipv4_text(ntohl(sender.sin_addr.s_addr));
     // The datagram's own destination address, as its IP header carries it.
     for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c != nullptr;
          c = WSA_CMSG_NXTHDR(&message, c)) {

@@ -34,8 +34,8 @@ bool end_signal_received();
 
 struct BridgeRun {
   const char* program;     // "kavri-fgfs": the start of every message
-  UdpEndpoint listen;      // the bridge's own socket
-  UdpEndpoint peer;        // the simulator
+  NetAddress listen;       // the bridge's own socket
+  NetAddress peer;         // the simulator
   std::string accept;      // the host whose datagrams are taken
   const char* peer_label;  // "sending to": how the start message names the simulator
   bool print = false;      // --print: each datagram's offsets on standard output

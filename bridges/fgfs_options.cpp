@@ -22,7 +22,7 @@ std::optional<FgfsOptions> parse_fgfs_options(std::span<const std::string_view> 
       if (value.empty()) return std::nullopt;
       options.accept = std::string(value);
     } else if (arg == "--listen" || arg == "--send") {
-      const auto endpoint = parse_udp_endpoint(value);
+      const auto endpoint = parse_net_address(value);
       if (!endpoint) return std::nullopt;
       (arg == "--listen" ? options.listen : options.send) = *endpoint;
     } else if (arg == "--run-for") {

@@ -13,8 +13,8 @@ namespace kavri {
 
 struct FgfsOptions {
   std::optional<std::string> map_file;      // --map FILE; none: the built-in map
-  UdpEndpoint listen{"127.0.0.1", 5510};    // --listen HOST:PORT, FlightGear's output
-  UdpEndpoint send{"127.0.0.1", 5511};      // --send HOST:PORT, FlightGear's input
+  NetAddress listen{"127.0.0.1", 5510};     // --listen HOST:PORT, FlightGear's output
+  NetAddress send{"127.0.0.1", 5511};       // --send HOST:PORT, FlightGear's input
   std::optional<std::string> accept;        // --accept HOST; none: --send's host
   std::optional<std::string> protocol_dir;  // --write-protocol DIR
   bool print = false;                       // --print

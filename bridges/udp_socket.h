@@ -15,7 +15,7 @@
 
 #include "base/env.h"
 #include "base/result.h"
-#include "bridges/udp_endpoint.h"
+#include "netlink/net_address.h"
 
 namespace kavri {
 
@@ -69,8 +69,8 @@ class UdpSocket {
 // Bound to `local`, sending to `peer`, taking datagrams only from the address of `accept`'s
 // host (its port is not looked at). Fails with the reason when a host does not resolve to an
 // IPv4 address or the address cannot be bound (in use, not ours).
-Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& local,
-                                                            const UdpEndpoint& peer,
+Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const NetAddress& local,
+                                                            const NetAddress& peer,
                                                             const std::string& accept);
 
 }  // namespace kavri

@@ -11,18 +11,18 @@
 namespace kavri {
 namespace {
 
-sockaddr_in socket_address(const Ipv4Address& address) {
+sockaddr_in socket_address(Ipv4 host, std::uint16_t port) {
   sockaddr_in socket{};
   socket.sin_family = AF_INET;
-  socket.sin_addr.s_addr = address.network_order;
-  socket.sin_port = htons(address.port);
+  socket.sin_addr.s_addr = htonl(host);
+  socket.sin_port = htons(port);
   return socket;
 }
 
 class PosixUdpSocket final : public UdpSocket {
  public:
-  PosixUdpSocket(int fd, const Ipv4Address& peer, std::uint32_t accepted, std::uint16_t port)
-      : fd_(fd), peer_(socket_address(peer)), accepted_(accepted), port_(port) {}
+  PosixUdpSocket(int fd, const sockaddr_in& peer, Ipv4 accepted, std::uint16_t port)
+      : fd_(fd), peer_(peer), accepted_(accepted), port_(port) {}
   ~PosixUdpSocket() override { close(fd_); }
 
   std::optional<std::size_t> receive(std::span<char> buffer, Millis wait) override {
@@ -34,8 +34,9 @@ class PosixUdpSocket final : public UdpSocket {
     const ssize_t got = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
                                  reinterpret_cast<sockaddr*>(&sender), &length);
     if (got < 0) return std::nullopt;
-    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != accepted_) {
-      note_refused_sender(ipv4_text({sender.sin_addr.s_addr, ntohs(sender.sin_port)}));
+    const Ipv4 from = ntohl(sender.sin_addr.s_addr);
+    if (sender.sin_family != AF_INET || from != accepted_) {
+      note_refused_sender(ipv4_text(from) + ":" + std::to_string(ntohs(sender.sin_port)));
       return std::nullopt;
     }
     if (static_cast<std::size_t>(got) > buffer.size()) return std::nullopt;
@@ -55,24 +56,24 @@ class PosixUdpSocket final : public UdpSocket {
  private:
   int fd_;
   sockaddr_in peer_;
-  std::uint32_t accepted_;  // network order
+  Ipv4 accepted_;
   std::uint16_t port_;
 };
 
 }  // namespace
 
-Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& local,
-                                                            const UdpEndpoint& peer,
+Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const NetAddress& local,
+                                                            const NetAddress& peer,
                                                             const std::string& accept) {
-  const auto local_address = resolve_ipv4(local);
+  const auto local_address = resolve_ipv4(local.host);
   if (!local_address) return fail(local_address.error());
-  const auto peer_address = resolve_ipv4(peer);
+  const auto peer_address = resolve_ipv4(peer.host);
   if (!peer_address) return fail(peer_address.error());
-  const auto accepted = resolve_ipv4({accept, 0});
+  const auto accepted = resolve_ipv4(accept);
   if (!accepted) return fail(accepted.error());
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return fail(std::string("cannot create a UDP socket: ") + std::strerror(errno));
-  sockaddr_in bound = socket_address(*local_address);
+  sockaddr_in bound = socket_address(*local_address, local.port);
   socklen_t length = sizeof bound;
   if (bind(fd, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
@@ -82,7 +83,7 @@ Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& l
                 reason);
   }
   return std::unique_ptr<UdpSocket>(std::make_unique<PosixUdpSocket>(
-      fd, *peer_address, accepted->network_order, ntohs(bound.sin_port)));
+      fd, socket_address(*peer_address, peer.port), *accepted, ntohs(bound.sin_port)));
 }
 
 }  // namespace kavri

@@ -17,23 +17,19 @@ std::string last_error_text(const char* what) {
   return std::string(what) + " (Winsock error " + std::to_string(WSAGetLastError()) + ")";
 }
 
-sockaddr_in socket_address(const Ipv4Address& address) {
+sockaddr_in socket_address(Ipv4 host, std::uint16_t port) {
   sockaddr_in socket{};
   socket.sin_family = AF_INET;
-  socket.sin_addr.s_addr = address.network_order;
-  socket.sin_port = htons(address.port);
+  socket.sin_addr.s_addr = htonl(host);
+  socket.sin_port = htons(port);
   return socket;
 }
 
 class Win32UdpSocket final : public UdpSocket {
  public:
-  Win32UdpSocket(std::unique_ptr<WinsockUse> winsock, SOCKET s, const Ipv4Address& peer,
-                 std::uint32_t accepted, std::uint16_t port)
-      : winsock_(std::move(winsock)),
-        socket_(s),
-        peer_(socket_address(peer)),
-        accepted_(accepted),
-        port_(port) {}
+  Win32UdpSocket(std::unique_ptr<WinsockUse> winsock, SOCKET s, const sockaddr_in& peer,
+                 Ipv4 accepted, std::uint16_t port)
+      : winsock_(std::move(winsock)), socket_(s), peer_(peer), accepted_(accepted), port_(port) {}
   ~Win32UdpSocket() override { closesocket(socket_); }
 
   std::optional<std::size_t> receive(std::span<char> buffer, Millis wait) override {
@@ -49,8 +45,9 @@ class Win32UdpSocket final : public UdpSocket {
     const int got = recvfrom(socket_, buffer.data(), static_cast<int>(buffer.size()), 0,
                              reinterpret_cast<sockaddr*>(&sender), &length);
     if (got < 0) return std::nullopt;
-    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != accepted_) {
-      note_refused_sender(ipv4_text({sender.sin_addr.s_addr, ntohs(sender.sin_port)}));
+    const Ipv4 from = ntohl(sender.sin_addr.s_addr);
+    if (sender.sin_family != AF_INET || from != accepted_) {
+      note_refused_sender(ipv4_text(from) + ":" + std::to_string(ntohs(sender.sin_port)));
       return std::nullopt;
     }
     return static_cast<std::size_t>(got);
@@ -70,22 +67,22 @@ class Win32UdpSocket final : public UdpSocket {
   std::unique_ptr<WinsockUse> winsock_;
   SOCKET socket_;
   sockaddr_in peer_;
-  std::uint32_t accepted_;  // network order
+  Ipv4 accepted_;
   std::uint16_t port_;
 };
 
 }  // namespace
 
-Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& local,
-                                                            const UdpEndpoint& peer,
+Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const NetAddress& local,
+                                                            const NetAddress& peer,
                                                             const std::string& accept) {
   auto winsock = std::make_unique<WinsockUse>();
   if (!winsock->started()) return fail(last_error_text("cannot start Winsock"));
-  const auto local_address = resolve_ipv4(local);
+  const auto local_address = resolve_ipv4(local.host);
   if (!local_address) return fail(local_address.error());
-  const auto peer_address = resolve_ipv4(peer);
+  const auto peer_address = resolve_ipv4(peer.host);
   if (!peer_address) return fail(peer_address.error());
-  const auto accepted = resolve_ipv4({accept, 0});
+  const auto accepted = resolve_ipv4(accept);
   if (!accepted) return fail(accepted.error());
   const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (s == INVALID_SOCKET) return fail(last_error_text("cannot create a UDP socket"));
@@ -95,7 +92,7 @@ Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& l
   DWORD returned = 0;
   WSAIoctl(s, SIO_UDP_CONNRESET, &report_resets, sizeof report_resets, nullptr, 0, &returned,
            nullptr, nullptr);
-  sockaddr_in bound = socket_address(*local_address);
+  sockaddr_in bound = socket_address(*local_address, local.port);
   int length = sizeof bound;
   if (bind(s, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
@@ -105,7 +102,8 @@ Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const UdpEndpoint& l
     return fail(reason);
   }
   return std::unique_ptr<UdpSocket>(std::make_unique<Win32UdpSocket>(
-      std::move(winsock), s, *peer_address, accepted->network_order, ntohs(bound.sin_port)));
+      std::move(winsock), s, socket_address(*peer_address, peer.port), *accepted,
+      ntohs(bound.sin_port)));
 }
 
 }  // namespace kavri

@@ -13,7 +13,7 @@ bool group_or_broadcast(std::string_view host) {
   return dot != std::string_view::npos && first && *first >= 224 && *first <= 255;
 }
 
-bool is_one_xplane(const UdpEndpoint& endpoint) {
+bool is_one_xplane(const NetAddress& endpoint) {
   return endpoint.port != 0 && !group_or_broadcast(endpoint.host);
 }
 
@@ -33,7 +33,7 @@ std::optional<XplaneOptions> parse_xplane_options(std::span<const std::string_vi
     if (arg == "--map") {
       options.map_file = std::string(value);
     } else if (arg == "--xplane" || arg == "--listen") {
-      const auto endpoint = parse_udp_endpoint(value);
+      const auto endpoint = parse_net_address(value);
       if (!endpoint || (arg == "--xplane" && !is_one_xplane(*endpoint))) return std::nullopt;
       (arg == "--xplane" ? options.xplane : options.listen) = *endpoint;
       xplane_given = xplane_given || arg == "--xplane";

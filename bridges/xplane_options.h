@@ -13,9 +13,9 @@ namespace kavri {
 
 struct XplaneOptions {
   std::optional<std::string> map_file;     // --map FILE; none: the built-in map
-  UdpEndpoint xplane{"127.0.0.1", 49000};  // --xplane HOST:PORT
+  NetAddress xplane{"127.0.0.1", 49000};   // --xplane HOST:PORT
   bool find = false;                       // --find: X-Plane's address from its beacon
-  UdpEndpoint listen{"0.0.0.0", 0};        // --listen HOST:PORT, where X-Plane answers
+  NetAddress listen{"0.0.0.0", 0};         // --listen HOST:PORT, where X-Plane answers
   int rate = 20;                           // --rate N, answers per second
   bool print = false;                      // --print
   std::optional<std::int64_t> run_for_ms;  // --run-for SECONDS

@@ -19,7 +19,7 @@ namespace kavri::testing {
 // of the system under it.
 struct UdpSocketBackend {
   const char* name;
-  Result<std::unique_ptr<UdpSocket>> (*make)(const UdpEndpoint& local, const UdpEndpoint& peer,
+  Result<std::unique_ptr<UdpSocket>> (*make)(const NetAddress& local, const NetAddress& peer,
                                              const std::string& accept);
   // The words for a datagram the system will not send (a broadcast from a socket not allowed
   // one).
@@ -33,7 +33,7 @@ inline void PrintTo(const UdpSocketBackend& backend, std::ostream* out) { *out <
 class UdpSocketContract : public ::testing::TestWithParam<UdpSocketBackend> {
  protected:
   // A socket of the backend on 127.0.0.1, or a test failure saying why there is none.
-  std::unique_ptr<UdpSocket> make(const UdpEndpoint& local, const UdpEndpoint& peer,
+  std::unique_ptr<UdpSocket> make(const NetAddress& local, const NetAddress& peer,
                                   const std::string& accept) {
     auto made = GetParam().make(local, peer, accept);
     EXPECT_TRUE(made) << made.error();

@@ -1,7 +1,6 @@
 // BSD sockets, non-blocking throughout: every wait is a poll() with its own bound, so no send,
 // receive, connect or accept can block longer than asked.
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -147,21 +146,6 @@ class PosixTcpListener final : public TcpListener {
 };
 
 }  // namespace
-
-Result<Ipv4> resolve_ipv4(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (status != 0 || found == nullptr) {
-    return fail("cannot resolve " + host + ": " + gai_strerror(status));
-  }
-  sockaddr_in address{};
-  std::memcpy(&address, found->ai_addr, sizeof address);
-  freeaddrinfo(found);
-  return Ipv4{ntohl(address.sin_addr.s_addr)};
-}
 
 Result<std::unique_ptr<TcpStream>> connect_tcp(const NetAddress& to, Millis bound,
                                                std::stop_token stop) {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 #include "base/winsock_use_win32.h"
 #include "netlink/tcp_stream.h"
@@ -161,22 +160,6 @@ Result<SOCKET> new_socket(const WinsockUse& winsock) {
 }
 
 }  // namespace
-
-Result<Ipv4> resolve_ipv4(const std::string& host) {
-  WinsockUse winsock;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (!winsock.started() || getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 ||
-      found == nullptr) {
-    return fail("cannot resolve " + host + ": " + system_reason());
-  }
-  sockaddr_in address{};
-  std::memcpy(&address, found->ai_addr, sizeof address);
-  freeaddrinfo(found);
-  return Ipv4{ntohl(address.sin_addr.s_addr)};
-}
 
 Result<std::unique_ptr<TcpStream>> connect_tcp(const NetAddress& to, Millis bound,
                                                std::stop_token stop) {
