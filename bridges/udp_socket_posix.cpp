@@ -7,17 +7,10 @@
 #include <cstring>
 
 #include "bridges/udp_socket.h"
+#include "netlink/ipv4_socket_address.h"
 
 namespace kavri {
 namespace {
-
-sockaddr_in socket_address(Ipv4 host, std::uint16_t port) {
-  sockaddr_in socket{};
-  socket.sin_family = AF_INET;
-  socket.sin_addr.s_addr = htonl(host);
-  socket.sin_port = htons(port);
-  return socket;
-}
 
 class PosixUdpSocket final : public UdpSocket {
  public:
@@ -73,7 +66,7 @@ Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const NetAddress& lo
   if (!accepted) return fail(accepted.error());
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return fail(std::string("cannot create a UDP socket: ") + std::strerror(errno));
-  sockaddr_in bound = socket_address(*local_address, local.port);
+  sockaddr_in bound = ipv4_socket_address(*local_address, local.port);
   socklen_t length = sizeof bound;
   if (bind(fd, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
@@ -83,7 +76,7 @@ Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const NetAddress& lo
                 reason);
   }
   return std::unique_ptr<UdpSocket>(std::make_unique<PosixUdpSocket>(
-      fd, socket_address(*peer_address, peer.port), *accepted, ntohs(bound.sin_port)));
+      fd, ipv4_socket_address(*peer_address, peer.port), *accepted, ntohs(bound.sin_port)));
 }
 
 }  // namespace kavri

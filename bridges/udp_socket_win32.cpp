@@ -5,6 +5,7 @@
 
 #include "base/winsock_use_win32.h"
 #include "bridges/udp_socket.h"
+#include "netlink/ipv4_socket_address.h"
 
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
@@ -15,14 +16,6 @@ namespace {
 
 std::string last_error_text(const char* what) {
   return std::string(what) + " (Winsock error " + std::to_string(WSAGetLastError()) + ")";
-}
-
-sockaddr_in socket_address(Ipv4 host, std::uint16_t port) {
-  sockaddr_in socket{};
-  socket.sin_family = AF_INET;
-  socket.sin_addr.s_addr = htonl(host);
-  socket.sin_port = htons(port);
-  return socket;
 }
 
 class Win32UdpSocket final : public UdpSocket {
@@ -92,7 +85,7 @@ Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const NetAddress& lo
   DWORD returned = 0;
   WSAIoctl(s, SIO_UDP_CONNRESET, &report_resets, sizeof report_resets, nullptr, 0, &returned,
            nullptr, nullptr);
-  sockaddr_in bound = socket_address(*local_address, local.port);
+  sockaddr_in bound = ipv4_socket_address(*local_address, local.port);
   int length = sizeof bound;
   if (bind(s, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
@@ -102,7 +95,7 @@ Result<std::unique_ptr<UdpSocket>> make_platform_udp_socket(const NetAddress& lo
     return fail(reason);
   }
   return std::unique_ptr<UdpSocket>(std::make_unique<Win32UdpSocket>(
-      std::move(winsock), s, socket_address(*peer_address, peer.port), *accepted,
+      std::move(winsock), s, ipv4_socket_address(*peer_address, peer.port), *accepted,
       ntohs(bound.sin_port)));
 }
 

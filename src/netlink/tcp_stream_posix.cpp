@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "netlink/ipv4_socket_address.h"
 #include "netlink/tcp_stream.h"
 
 namespace kavri {
@@ -23,14 +24,6 @@ using Clock = std::chrono::steady_clock;
 constexpr Millis STOP_SLICE{100};
 
 std::string system_reason() { return std::strerror(errno); }
-
-sockaddr_in socket_address(Ipv4 host, std::uint16_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(host);
-  address.sin_port = htons(port);
-  return address;
-}
 
 int poll_timeout(Clock::time_point deadline) {
   const auto left = std::chrono::ceil<Millis>(deadline - Clock::now());
@@ -154,7 +147,7 @@ Result<std::unique_ptr<TcpStream>> connect_tcp(const NetAddress& to, Millis boun
   const std::string target = to.host + ":" + std::to_string(to.port);
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return fail("cannot create a TCP socket: " + system_reason());
-  const sockaddr_in address = socket_address(*host, to.port);
+  const sockaddr_in address = ipv4_socket_address(*host, to.port);
   int error = 0;
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     error = errno;
@@ -180,7 +173,7 @@ Result<std::unique_ptr<TcpListener>> listen_tcp(const NetAddress& on) {
   if (fd < 0) return fail("cannot create a TCP socket: " + system_reason());
   const int on_flag = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on_flag, sizeof on_flag);
-  sockaddr_in bound = socket_address(*host, on.port);
+  sockaddr_in bound = ipv4_socket_address(*host, on.port);
   socklen_t length = sizeof bound;
   if (bind(fd, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       listen(fd, 16) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {

@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "base/winsock_use_win32.h"
+#include "netlink/ipv4_socket_address.h"
 #include "netlink/tcp_stream.h"
 
 namespace kavri {
@@ -19,14 +20,6 @@ using Clock = std::chrono::steady_clock;
 constexpr Millis STOP_SLICE{50};
 
 std::string system_reason() { return "Winsock error " + std::to_string(WSAGetLastError()); }
-
-sockaddr_in socket_address(Ipv4 host, std::uint16_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(host);
-  address.sin_port = htons(port);
-  return address;
-}
 
 enum class Ready { yes, no, failed };
 
@@ -171,7 +164,7 @@ Result<std::unique_ptr<TcpStream>> connect_tcp(const NetAddress& to, Millis boun
   const std::string target = to.host + ":" + std::to_string(to.port);
   u_long non_blocking = 1;
   ioctlsocket(*s, FIONBIO, &non_blocking);
-  const sockaddr_in address = socket_address(*host, to.port);
+  const sockaddr_in address = ipv4_socket_address(*host, to.port);
   if (connect(*s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     const bool pending = would_block();
     if (!pending || wait_for(*s, true, Clock::now() + bound, stop) != Ready::yes) {
@@ -194,7 +187,7 @@ Result<std::unique_ptr<TcpListener>> listen_tcp(const NetAddress& on) {
              sizeof on_flag);
   u_long non_blocking = 1;
   ioctlsocket(*s, FIONBIO, &non_blocking);
-  sockaddr_in bound = socket_address(*host, on.port);
+  sockaddr_in bound = ipv4_socket_address(*host, on.port);
   int length = sizeof bound;
   if (bind(*s, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
       listen(*s, 16) != 0 || getsockname(*s, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
